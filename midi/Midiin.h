@@ -1,0 +1,52 @@
+// TMidiIn: one MIDI input device with two 65545-byte receive buffers. Each
+// received SysEx is handed to the user-interface thread in one queued call and
+// raised there as OnSysEx; a message longer than a buffer is delivered as one
+// full buffer and the rest as the next, without a leading F0.
+#pragma once
+
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace corvane {
+
+class TMidiIn : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int MaxDevices = 12;
+    static constexpr int BufferSize = 65545;
+
+    using ShortHandler = std::function<void(TMidiIn* sender, std::uint8_t status, std::uint8_t first,
+                                            std::uint8_t second)>;
+    using SysExHandler = std::function<void(TMidiIn* sender, const std::uint8_t* data, int size)>;
+
+    explicit TMidiIn(QObject* owner = nullptr);
+    ~TMidiIn() override;
+
+    bool Using() const;
+    void SetUsing(bool value);
+    int Port() const;
+    void SetPort(int n);
+    int NumDevs() const;
+    std::string DeviceName(int i) const;
+    unsigned OpenResult() const;
+    unsigned CloseResult() const;
+
+    bool UseShort() const;
+    void SetUseShort(bool value);
+    bool UseSysEx() const;
+    void SetUseSysEx(bool value);
+
+    ShortHandler OnShort;
+    SysExHandler OnSysEx;
+
+private:
+    friend class VirtualMidiDevice;
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace corvane

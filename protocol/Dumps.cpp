@@ -1,0 +1,28 @@
+#include "Dumps.h"
+
+namespace corvane {
+
+namespace {
+bool inside(std::size_t bufferSize, int pos)
+{
+    return pos >= 0 && static_cast<std::size_t>(pos) + 1 < bufferSize;
+}
+} // namespace
+
+int getNibblePair(const std::uint8_t* buffer, std::size_t bufferSize, int pos)
+{
+    if (!inside(bufferSize, pos))
+        return 0;
+    return buffer[pos] + 16 * buffer[pos + 1];
+}
+
+void setNibblePair(std::uint8_t* buffer, std::size_t bufferSize, int pos, int value)
+{
+    if (!inside(bufferSize, pos))
+        return;
+    const int high = value / 16;
+    buffer[pos + 1] = static_cast<std::uint8_t>(high);
+    buffer[pos] = static_cast<std::uint8_t>(value - 16 * high);
+}
+
+} // namespace corvane

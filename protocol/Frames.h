@@ -1,0 +1,69 @@
+// The Mirage's SysEx frame, its command bytes and its front-panel key codes.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+namespace corvane {
+
+using Message = std::vector<std::uint8_t>;
+
+namespace sysex {
+constexpr std::uint8_t Start = 0xF0;
+constexpr std::uint8_t End = 0xF7; // End of Exclusive, added only by the output layer
+constexpr std::uint8_t Ensoniq = 0x0F;
+constexpr std::uint8_t Mirage = 0x01;
+constexpr std::uint8_t Close = 0x7F; // the Mirage's own closing byte
+} // namespace sysex
+
+namespace cmd {
+constexpr std::uint8_t ConfigRequest = 0x00;
+constexpr std::uint8_t KeyCodes = 0x01;
+constexpr std::uint8_t ConfigDump = 0x02;
+constexpr std::uint8_t LowerRequest = 0x03;
+constexpr std::uint8_t WavesampleRequest = 0x04;
+constexpr std::uint8_t LowerDump = 0x05;
+constexpr std::uint8_t WavesampleDump = 0x06;
+constexpr std::uint8_t StatusHalf = 0x07;
+constexpr std::uint8_t StatusHalfWavesample = 0x08;
+constexpr std::uint8_t WavesampleAck = 0x09;
+constexpr std::uint8_t WavesampleNak = 0x0A;
+constexpr std::uint8_t StatusHalfAlt = 0x0D;
+constexpr std::uint8_t StatusHalfWavesampleAlt = 0x0E;
+constexpr std::uint8_t UpperRequest = 0x13;
+constexpr std::uint8_t UpperDump = 0x15;
+} // namespace cmd
+
+namespace key {
+constexpr std::uint8_t Digit0 = 0x00; // 0x00..0x09 are the digit keys
+constexpr std::uint8_t Enter = 0x0A;
+constexpr std::uint8_t Abort = 0x0B;
+constexpr std::uint8_t Param = 0x0C;
+constexpr std::uint8_t Value = 0x0D;
+constexpr std::uint8_t Inc = 0x0E;
+constexpr std::uint8_t Dec = 0x0F;
+constexpr std::uint8_t UpperLoad = 0x10;
+constexpr std::uint8_t LowerLoad = 0x11;
+constexpr std::uint8_t UpperWavesample = 0x14;
+constexpr std::uint8_t LowerWavesample = 0x15;
+} // namespace key
+
+// F0 0F 01 cmd 7F: the dump requests (0x00, 0x03, 0x13).
+Message requestMessage(std::uint8_t command);
+
+// F0 0F 01 01 k1 ... kn 7F
+Message keyCodeMessage(std::initializer_list<std::uint8_t> keys);
+Message keyCodeMessage(const std::vector<std::uint8_t>& keys);
+
+// F0 0F 01 01 0C d1 d2 0D 0E/0F 7F: select Mirage parameter `parameter`
+// (two decimal digits) and step it up or down once.
+Message parameterStepMessage(int parameter, bool up);
+
+// F0 0F 01 04: exactly four bytes, no closing byte.
+Message wavesampleRequestMessage();
+
+// True when the message starts F0 0F 01.
+bool isMirageMessage(const std::uint8_t* data, std::size_t size);
+
+} // namespace corvane

@@ -1,0 +1,23 @@
+#include "Seams.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace corvane {
+
+namespace {
+Seams* installed = nullptr;
+}
+
+Seams& seams()
+{
+    if (!installed) {
+        std::fprintf(stderr, "corvane: no seams installed\n");
+        std::abort();
+    }
+    return *installed;
+}
+
+void installSeams(Seams* s) { installed = s; }
+
+} // namespace corvane

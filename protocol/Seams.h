@@ -1,0 +1,49 @@
+// The seam between the program and everything a test cannot or should not
+// do for real: waiting, message boxes, the beep, the colour chooser, the
+// file-open dialog and the media player. The program installs the real
+// implementation at start; tests install a recording one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace corvane {
+
+enum class BoxButtons { Ok, YesNo };
+enum class BoxAnswer { Ok, Yes, No };
+
+class Seams {
+public:
+    virtual ~Seams() = default;
+
+    // Every fixed wait of the protocol goes through here. The real one runs
+    // a local event loop that excludes user input, so windows repaint and
+    // received messages are dispatched while clicks queue.
+    virtual void wait(int ms) = 0;
+
+    // Modal message box with an exclamation icon.
+    virtual BoxAnswer messageBox(const std::string& text, const std::string& caption,
+                                 BoxButtons buttons) = 0;
+
+    // The standard system beep.
+    virtual void beep() = 0;
+
+    // Colour chooser, opened fully expanded and preset with `initial`
+    // (Windows colour value 0x00BBGGRR). Returns false when cancelled.
+    virtual bool chooseColour(std::uint32_t initial, std::uint32_t& chosen) = 0;
+
+    // File-open dialog with a filter such as "Wave files|*.wav".
+    // Returns an empty string when cancelled.
+    virtual std::string openFileName(const std::string& filter) = 0;
+
+    // Media player for an exported WAV file: Play and Stop only.
+    virtual void mediaPlay(const std::string& path) = 0;
+    virtual void mediaStop() = 0;
+};
+
+// The installed seams. The program installs its real ones before any window
+// is created; tests install theirs in their fixture.
+Seams& seams();
+void installSeams(Seams* s);
+
+} // namespace corvane
