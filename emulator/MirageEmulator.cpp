@@ -1,0 +1,853 @@
+#include "MirageEmulator.h"
+
+#include "Dumps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace corvane::emu {
+
+namespace {
+
+constexpr std::uint8_t StatusReplyCommand = cmd::StatusHalfWavesampleAlt; // 0x0E
+constexpr std::uint8_t HalfReplyCommand = cmd::StatusHalf;                // 0x07
+
+int clampByte(int v) { return std::clamp(v, 0, 255); }
+
+bool isDigitKey(std::uint8_t k) { return k <= 0x09; }
+
+void putNibblePair(Message& m, int value)
+{
+    m.push_back(static_cast<std::uint8_t>(value & 0x0F));
+    m.push_back(static_cast<std::uint8_t>((value >> 4) & 0x0F));
+}
+
+Message header(std::uint8_t command)
+{
+    return {sysex::Start, sysex::Ensoniq, sysex::Mirage, command};
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- fields
+
+int Wavesample::field(int offset) const
+{
+    const auto i = static_cast<std::size_t>(offset / 2);
+    return offset >= 0 && i < bytes.size() ? bytes[i] : 0;
+}
+
+void Wavesample::setField(int offset, int value)
+{
+    const auto i = static_cast<std::size_t>(offset / 2);
+    if (offset >= 0 && i < bytes.size())
+        bytes[i] = static_cast<std::uint8_t>(clampByte(value));
+}
+
+int Program::field(int offset) const
+{
+    const auto i = static_cast<std::size_t>(offset / 2);
+    return offset >= 0 && i < bytes.size() ? bytes[i] : 0;
+}
+
+void Program::setField(int offset, int value)
+{
+    const auto i = static_cast<std::size_t>(offset / 2);
+    if (offset >= 0 && i < bytes.size())
+        bytes[i] = static_cast<std::uint8_t>(clampByte(value));
+}
+
+int Config::field(int position) const
+{
+    const int i = (position - 4) / 2;
+    return position >= 4 && i < static_cast<int>(bytes.size()) ? bytes[static_cast<std::size_t>(i)] : 0;
+}
+
+void Config::setField(int position, int value)
+{
+    const int i = (position - 4) / 2;
+    if (position >= 4 && i < static_cast<int>(bytes.size()))
+        bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(clampByte(value));
+}
+
+// ---------------------------------------------------------------- parameters
+
+const std::vector<ParameterInfo>& parameterTable()
+{
+    using A = Area;
+    using K = StepKind;
+    static const std::vector<ParameterInfo> table = [] {
+        std::vector<ParameterInfo> t = {
+            // number, area, position/offset, kind, step, divisor, addend, min, max
+            {21, A::Config, cfg::MasterTune, K::Plain, 1, 1, 0, 0, 99},
+            {22, A::Config, cfg::BendRange, K::Plain, 1, 1, 0, 0, 12},
+            {23, A::Config, cfg::VelocitySensitivity, K::Plain, 1, 1, 0, 0, 63},
+            {24, A::Config, cfg::Balance, K::Plain, 2, 2, 0, 0, 63},
+            {25, A::Config, cfg::ProgramLink, K::Switch, 0, 1, 0, 0, 1},
+            {27, A::Program, pgf::InitialWavesample, K::Plain, 1, 1, 1, 1, 8},
+            {28, A::Program, pgf::MixModeSwitch, K::Switch, 0, 1, 0, 0, 1},
+            {29, A::Program, pgf::MonoMode, K::Switch, 0, 1, 0, 0, 1},
+            {31, A::Program, pgf::LfoSpeed, K::Plain, 1, 1, 0, 0, 99},
+            {32, A::Program, pgf::LfoDepth, K::Plain, 1, 1, 0, 0, 99},
+            {33, A::Program, pgf::Detune, K::Plain, 1, 1, 0, 0, 99},
+            {34, A::Program, pgf::Mix, K::Plain, 4, 4, 0, 0, 63},
+            {35, A::Program, pgf::MixVelocity, K::Plain, 4, 4, 0, 0, 31},
+            {36, A::Program, pgf::FilterCutoff, K::Plain, 2, 2, 0, 0, 99},
+            {37, A::Program, pgf::Resonance, K::Plain, 4, 4, 0, 0, 40},
+            {38, A::Program, pgf::KeyboardTracking, K::Plain, 1, 1, 0, 0, 4},
+        };
+        // Envelopes: 40-44 filter, 45-49 filter modulation, 50-54 amplitude,
+        // 55-59 amplitude modulation. Rates and levels step by one, the
+        // modulation amounts are kept multiplied by four.
+        for (int i = 0; i < 5; ++i)
+            t.push_back({40 + i, A::Program, pgf::FilterEnvelope + 2 * i, K::Plain, 1, 1, 0, 0, 31});
+        for (int i = 0; i < 5; ++i)
+            t.push_back({45 + i, A::Program, pgf::FilterModulation + 2 * i, K::Plain, 4, 4, 0, 0, 31});
+        for (int i = 0; i < 5; ++i)
+            t.push_back({50 + i, A::Program, pgf::AmpEnvelope + 2 * i, K::Plain, 1, 1, 0, 0, 31});
+        for (int i = 0; i < 5; ++i)
+            t.push_back({55 + i, A::Program, pgf::AmpModulation + 2 * i, K::Plain, 4, 4, 0, 0, 31});
+        const std::vector<ParameterInfo> rest = {
+            {60, A::Wavesample, wsf::StartPage, K::StartPage, 1, 1, 0, 0, 255},
+            {61, A::Wavesample, wsf::EndPage, K::EndPage, 1, 1, 0, 0, 255},
+            {62, A::Wavesample, wsf::LoopStart, K::LoopStart, 1, 1, 0, 0, 255},
+            {63, A::Wavesample, wsf::LoopEnd, K::LoopEnd, 1, 1, 0, 0, 255},
+            {64, A::Wavesample, wsf::LoopEndFine, K::Plain, 1, 1, 0, 0, 255},
+            {65, A::Wavesample, wsf::LoopSwitch, K::Switch, 0, 1, 0, 0, 1},
+            {67, A::Wavesample, wsf::Octave, K::Plain, 1, 1, 0, 0, 7},
+            {68, A::Wavesample, wsf::Fine, K::Plain, 1, 1, 0, 0, 255},
+            {69, A::Wavesample, wsf::RelAmplitude, K::Plain, 1, 1, 0, 0, 63},
+            {70, A::Wavesample, wsf::RelFilter, K::Plain, 2, 2, 0, 0, 99},
+            {71, A::Wavesample, wsf::MaxFilter, K::Plain, 2, 2, 0, 0, 99},
+            {72, A::Wavesample, wsf::TopKey, K::Plain, 1, 1, 1, 1, 61},
+            {73, A::Config, cfg::SampleTime, K::Plain, 1, 1, 0, 30, 99},
+            {74, A::Config, cfg::InputFilter, K::Plain, 2, 2, 0, 50, 99},
+            {75, A::Config, cfg::LineInput, K::Switch, 0, 1, 0, 0, 1},
+            {76, A::Config, cfg::Threshold, K::Plain, 2, 2, 0, 0, 63},
+            {77, A::Config, cfg::Multisampling, K::Switch, 0, 1, 0, 0, 1},
+            {81, A::Config, cfg::Omni, K::Switch, 0, 1, 0, 0, 1},
+            {82, A::Config, cfg::MidiChannel, K::Plain, 1, 1, 1, 1, 16},
+            {83, A::Config, cfg::MidiThru, K::Switch, 0, 1, 0, 0, 1},
+            {84, A::Config, cfg::MidiModulation, K::Switch, 0, 1, 0, 0, 1},
+        };
+        t.insert(t.end(), rest.begin(), rest.end());
+        return t;
+    }();
+    return table;
+}
+
+const ParameterInfo* findParameter(int number)
+{
+    for (const auto& p : parameterTable())
+        if (p.number == number)
+            return &p;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- factory
+
+namespace {
+
+// Waveforms of the factory sounds. x is the phase within one cycle (0..1),
+// t the position within the whole wavesample (0..1) for decaying sounds.
+double waveform(int kind, double x, double t)
+{
+    constexpr double tau = 2.0 * std::numbers::pi;
+    switch (kind % 8) {
+    case 0: // sine
+        return std::sin(tau * x);
+    case 1: { // band-limited saw
+        double s = 0;
+        for (int h = 1; h <= 12; ++h)
+            s += std::sin(tau * h * x) / h;
+        return s * 0.55;
+    }
+    case 2: { // soft square
+        double s = 0;
+        for (int h = 1; h <= 11; h += 2)
+            s += std::sin(tau * h * x) / h;
+        return s * 0.95;
+    }
+    case 3: // triangle
+        return x < 0.5 ? 4 * x - 1 : 3 - 4 * x;
+    case 4: { // piano-like: bright attack, upper partials dying first
+        double s = 0;
+        for (int h = 1; h <= 8; ++h)
+            s += std::sin(tau * h * x) * std::exp(-t * h * 1.5) / h;
+        return s * std::exp(-t * 2.0) * 0.8;
+    }
+    case 5: // drawbar organ
+        return (std::sin(tau * x) + 0.5 * std::sin(tau * 2 * x) + 0.3 * std::sin(tau * 4 * x)) / 1.5;
+    case 6: { // string ensemble: saw with a slow beating partner
+        double s = 0;
+        for (int h = 1; h <= 8; ++h)
+            s += (std::sin(tau * h * x) + std::sin(tau * h * x * 1.003 + t * 40)) / h;
+        return s * 0.3;
+    }
+    default: { // bell: inharmonic partials, decaying
+        const double s = std::sin(tau * x) + 0.6 * std::sin(tau * 2.76 * x + 1) +
+                         0.4 * std::sin(tau * 5.4 * x + 2);
+        return s * std::exp(-t * 3.0) / 2.0;
+    }
+    }
+}
+
+bool isDecaying(int kind) { return kind % 8 == 4 || kind % 8 == 7; }
+
+void fillWavesample(std::vector<std::uint8_t>& memory, int startPage, int pages, int kind)
+{
+    constexpr int cycle = 64; // samples per cycle: 4 cycles a page
+    const int count = pages * PageSize;
+    for (int i = 0; i < count; ++i) {
+        const double x = static_cast<double>(i % cycle) / cycle;
+        const double t = static_cast<double>(i) / count;
+        const double v = 128.0 + 110.0 * waveform(kind, x, t);
+        // 0 marks the end of a sample on the instrument: keep data at 1..255
+        memory[static_cast<std::size_t>(startPage * PageSize + i)] =
+            static_cast<std::uint8_t>(std::clamp(static_cast<int>(std::lround(v)), 1, 255));
+    }
+}
+
+} // namespace
+
+Half factoryHalf(int halfIndex, int variant)
+{
+    Half h;
+    const int seed = halfIndex * 3 + variant;
+    for (std::size_t i = 0; i < h.leading.size(); ++i)
+        h.leading[i] = static_cast<std::uint8_t>((0x11 * (i + 1) + seed * 7) & 0xFF);
+    for (std::size_t i = 0; i < h.further.size(); ++i)
+        h.further[i] = static_cast<std::uint8_t>((i * 13 + seed * 29) & 0xFF);
+
+    static constexpr int topKeys[8] = {7, 15, 22, 30, 37, 45, 52, 60};
+    for (int w = 0; w < 8; ++w) {
+        Wavesample& ws = h.wavesamples[static_cast<std::size_t>(w)];
+        const int kind = w + seed * 3;
+        const int start = w * 32;
+        const int end = start + 31;
+        fillWavesample(h.memory, start, 32, kind);
+        for (std::size_t i = 12; i < ws.bytes.size(); ++i)
+            ws.bytes[i] = static_cast<std::uint8_t>((w * 5 + i + seed) & 0x0F);
+        const bool decays = isDecaying(kind);
+        ws.setField(wsf::LoopSwitch, decays ? 0 : 1);
+        ws.setField(wsf::Octave, 2 + w / 3);
+        ws.setField(wsf::Fine, (w * 17 + seed * 9) & 0x3F);
+        ws.setField(wsf::RelAmplitude, 63 - 3 * w);
+        ws.setField(wsf::RelFilter, 2 * (60 + 4 * w));
+        ws.setField(wsf::MaxFilter, 2 * 99);
+        ws.setField(wsf::TopKey, topKeys[w]);
+        ws.setField(wsf::StartPage, start);
+        ws.setField(wsf::EndPage, end);
+        ws.setField(wsf::LoopStart, decays ? end - 1 : start + 8);
+        ws.setField(wsf::LoopEnd, end - 1);
+        ws.setField(wsf::LoopEndFine, 0xFF);
+    }
+
+    for (int p = 0; p < 4; ++p) {
+        Program& pr = h.programs[static_cast<std::size_t>(p)];
+        const int k = p + seed;
+        pr.setField(pgf::MonoMode, p == 3 ? 1 : 0);
+        pr.setField(pgf::LfoSpeed, 20 + 12 * p);
+        pr.setField(pgf::LfoDepth, p == 2 ? 12 : 0);
+        pr.setField(pgf::Detune, 3 + 4 * (k % 4));
+        pr.setField(pgf::Mix, 4 * (20 + 10 * p));
+        pr.setField(pgf::MixVelocity, 4 * (5 + 3 * p));
+        pr.setField(pgf::FilterCutoff, 2 * (45 + 12 * (k % 4)));
+        pr.setField(pgf::Resonance, 4 * (4 * (k % 5)));
+        pr.setField(pgf::KeyboardTracking, k % 5);
+        pr.setField(18, 0);
+        pr.setField(pgf::InitialWavesample, p % 2);
+        pr.setField(pgf::MixModeSwitch, p == 1 ? 1 : 0);
+        // Four envelope characters: piano, pad, pluck, organ.
+        static constexpr int env[4][5] = {
+            {0, 31, 18, 12, 14}, {16, 28, 24, 26, 22}, {0, 31, 10, 0, 8}, {2, 31, 31, 31, 4}};
+        const auto& e = env[k % 4];
+        for (int i = 0; i < 5; ++i) {
+            pr.setField(pgf::FilterEnvelope + 2 * i, std::max(0, e[i] - 2));
+            pr.setField(pgf::AmpEnvelope + 2 * i, e[i]);
+            pr.setField(pgf::FilterModulation + 2 * i, 4 * ((k * 3 + i * 5) % 20));
+            pr.setField(pgf::AmpModulation + 2 * i, 4 * ((k * 7 + i * 3) % 16));
+        }
+        for (std::size_t i = 31; i < pr.bytes.size(); ++i)
+            pr.bytes[i] = static_cast<std::uint8_t>((i + k) & 0x0F);
+    }
+    return h;
+}
+
+Config factoryConfig()
+{
+    Config c;
+    for (std::size_t i = 15; i < c.bytes.size(); ++i)
+        c.bytes[i] = static_cast<std::uint8_t>(i & 0x07);
+    c.setField(cfg::MasterTune, 50);
+    c.setField(cfg::BendRange, 2);
+    c.setField(cfg::VelocitySensitivity, 24);
+    c.setField(cfg::Balance, 64);
+    c.setField(cfg::ProgramLink, 0);
+    c.setField(cfg::SampleTime, 34);       // 29.4 kHz
+    c.setField(cfg::InputFilter, 2 * 90);
+    c.setField(cfg::LineInput, 1);
+    c.setField(cfg::Threshold, 2 * 20);
+    c.setField(cfg::Multisampling, 0);
+    c.setField(cfg::Omni, 0);
+    c.setField(cfg::MidiChannel, 0);
+    c.setField(cfg::MidiThru, 0);
+    c.setField(cfg::MidiModulation, 1);
+    // Software version 3.2: the minor digit at position 58, the major digit
+    // at 59, which together make one data byte.
+    c.setField(58, 0x32);
+    return c;
+}
+
+// ---------------------------------------------------------------- emulator
+
+MirageEmulator::MirageEmulator() { reset(); }
+
+void MirageEmulator::reset()
+{
+    config_ = factoryConfig();
+    savedConfig_ = config_;
+    for (int h = 0; h < 2; ++h)
+        halves_[static_cast<std::size_t>(h)] = factoryHalf(h, 0);
+    for (int s = 0; s < 3; ++s) {
+        disk_[static_cast<std::size_t>(s)].lower = factoryHalf(0, s);
+        disk_[static_cast<std::size_t>(s)].upper = factoryHalf(1, s);
+    }
+    currentHalf_ = 0;
+    currentProgram_ = {0, 0};
+    currentWavesample_ = 0;
+    selectedParameter_ = 0;
+    rotateDirection_ = 0;
+    rotateAmount_ = 0;
+    counters_ = {};
+}
+
+std::vector<Message> MirageEmulator::receive(const std::uint8_t* data, std::size_t len)
+{
+    std::vector<Message> out;
+    if (data == nullptr || len < 4 || !isMirageMessage(data, len)) {
+        ++counters_.ignored;
+        return out;
+    }
+    // The message ends at the first status byte after F0: End of Exclusive,
+    // or whatever interrupted it.
+    std::size_t n = 1;
+    while (n < len && data[n] < 0x80)
+        ++n;
+    if (n < 4) {
+        ++counters_.ignored;
+        return out;
+    }
+    const std::uint8_t command = data[3];
+    const bool bareOrClosed = n == 4 || (n == 5 && data[4] == sysex::Close);
+
+    switch (command) {
+    case cmd::ConfigRequest:
+        if (bareOrClosed)
+            out.push_back(configDump());
+        else
+            ++counters_.ignored;
+        break;
+    case cmd::LowerRequest:
+    case cmd::UpperRequest:
+        if (bareOrClosed)
+            out.push_back(programDump(command == cmd::UpperRequest ? 1 : 0));
+        else
+            ++counters_.ignored;
+        break;
+    case cmd::WavesampleRequest:
+        if (bareOrClosed)
+            out.push_back(wavesampleDump());
+        else
+            ++counters_.ignored;
+        break;
+    case cmd::KeyCodes: {
+        std::vector<std::uint8_t> keys;
+        for (std::size_t i = 4; i < n && data[i] != sysex::Close; ++i)
+            keys.push_back(data[i]);
+        handleKeys(keys, out);
+        break;
+    }
+    case cmd::WavesampleDump:
+        out.push_back(receiveWavesampleDump(data, n));
+        break;
+    default:
+        ++counters_.ignored;
+        break;
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- dumps
+
+Message MirageEmulator::configDump() const
+{
+    Message m = header(cmd::ConfigDump);
+    for (auto b : config_.bytes)
+        putNibblePair(m, b);
+    m.push_back(sysex::End);
+    return m;
+}
+
+Message MirageEmulator::programDump(int h) const
+{
+    const Half& hf = halves_[static_cast<std::size_t>(h & 1)];
+    Message m = header(h & 1 ? cmd::UpperDump : cmd::LowerDump);
+    m.reserve(ProgramDumpSize);
+    for (auto b : hf.leading)
+        putNibblePair(m, b);
+    for (const auto& ws : hf.wavesamples)
+        for (auto b : ws.bytes)
+            putNibblePair(m, b);
+    for (auto b : hf.further)
+        putNibblePair(m, b);
+    for (const auto& pr : hf.programs)
+        for (auto b : pr.bytes)
+            putNibblePair(m, b);
+    m.push_back(sysex::End);
+    return m;
+}
+
+// F0 0F 01 06, page count (low, high nibble), the pages from the current
+// wavesample's start page to its end page as nibble pairs, a checksum, F7.
+// The checksum is the sum of the page-count and sample nibbles modulo 128,
+// the same rule the editor uses for the dumps it sends.
+Message MirageEmulator::wavesampleDump() const
+{
+    const Half& hf = halves_[static_cast<std::size_t>(currentHalf_)];
+    const Wavesample& ws = hf.wavesamples[static_cast<std::size_t>(currentWavesample_)];
+    const int start = ws.field(wsf::StartPage);
+    const int end = ws.field(wsf::EndPage);
+    const int pages = end >= start ? end - start + 1 : 0;
+    Message m = header(cmd::WavesampleDump);
+    m.reserve(8 + 512 * static_cast<std::size_t>(pages));
+    putNibblePair(m, pages & 0xFF);
+    m[5] = static_cast<std::uint8_t>((pages >> 4) & 0x7F); // 256 pages: 00 10
+    const std::size_t from = static_cast<std::size_t>(start) * PageSize;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(pages) * PageSize; ++i)
+        putNibblePair(m, hf.memory[from + i]);
+    unsigned sum = 0;
+    for (std::size_t i = 4; i < m.size(); ++i)
+        sum += m[i];
+    m.push_back(static_cast<std::uint8_t>(sum % 128));
+    m.push_back(sysex::End);
+    return m;
+}
+
+// A wavesample dump from the editor: F0 0F 01 06, page count P (two nibbles),
+// N sample bytes as nibble pairs (N at most P x 256), checksum, 7F. It goes to
+// the current wavesample's pages and must fit between its start and end page.
+Message MirageEmulator::receiveWavesampleDump(const std::uint8_t* data, std::size_t n)
+{
+    auto reply = [this](bool ok) {
+        ++(ok ? counters_.wavesamplesAccepted : counters_.wavesamplesRefused);
+        return Message{sysex::Start, sysex::Ensoniq, sysex::Mirage,
+                       ok ? cmd::WavesampleAck : cmd::WavesampleNak, sysex::End};
+    };
+    // body: page count, sample nibbles, checksum, closing 7F (if present)
+    std::size_t bodyEnd = n; // one past the checksum
+    if ((n - 4) % 2 == 0) {
+        if (n < 8 || data[n - 1] != sysex::Close)
+            return reply(false);
+        bodyEnd = n - 1;
+    }
+    if (bodyEnd < 7)
+        return reply(false);
+    const std::size_t checksumAt = bodyEnd - 1;
+    unsigned sum = 0;
+    for (std::size_t i = 4; i < checksumAt; ++i) {
+        if (data[i] > 0x0F && i != 5)
+            return reply(false);
+        sum += data[i];
+    }
+    if (sum % 128 != data[checksumAt])
+        return reply(false);
+    const int pages = data[4] + 16 * data[5];
+    const std::size_t count = (checksumAt - 6) / 2;
+    if (count > static_cast<std::size_t>(pages) * PageSize)
+        return reply(false);
+
+    Half& hf = halves_[static_cast<std::size_t>(currentHalf_)];
+    const Wavesample& ws = hf.wavesamples[static_cast<std::size_t>(currentWavesample_)];
+    const int start = ws.field(wsf::StartPage);
+    const int end = ws.field(wsf::EndPage);
+    const int room = end >= start ? end - start + 1 : 0;
+    if (pages > room)
+        return reply(false);
+
+    const std::size_t from = static_cast<std::size_t>(start) * PageSize;
+    const std::size_t total = static_cast<std::size_t>(pages) * PageSize;
+    for (std::size_t i = 0; i < total && from + i < hf.memory.size(); ++i)
+        hf.memory[from + i] = i < count
+            ? static_cast<std::uint8_t>(data[6 + 2 * i] + 16 * data[7 + 2 * i])
+            : std::uint8_t{0x80};
+    return reply(true);
+}
+
+Message MirageEmulator::statusReply(std::uint8_t command) const
+{
+    return {sysex::Start, sysex::Ensoniq, sysex::Mirage, command,
+            static_cast<std::uint8_t>((currentHalf_ << 4) | (currentWavesample_ & 0x0F)), sysex::End};
+}
+
+// ---------------------------------------------------------------- keys
+
+void MirageEmulator::handleKeys(const std::vector<std::uint8_t>& k, std::vector<Message>& out)
+{
+    const std::size_t n = k.size();
+    auto is = [&](std::initializer_list<std::uint8_t> pattern) {
+        return n == pattern.size() && std::equal(pattern.begin(), pattern.end(), k.begin());
+    };
+    auto soundDigit = [](std::uint8_t d) { return d >= 1 && d <= 3; };
+
+    if (n == 0) {
+        ++counters_.ignored;
+        return;
+    }
+    if (k[0] == key::Param) {
+        if (!handleParameterKeys(k, 0, out))
+            ++counters_.ignored;
+        return;
+    }
+    // Parameter digits typed straight before the value key (72, 27).
+    if (n >= 3 && isDigitKey(k[0]) && isDigitKey(k[1]) && k[2] == key::Value) {
+        rotateDirection_ = 0;
+        selectedParameter_ = 10 * k[0] + k[1];
+        pressValueKey(out);
+        for (std::size_t i = 3; i < n; ++i) {
+            if (k[i] == key::Inc || k[i] == key::Dec)
+                stepSelected(k[i] == key::Inc);
+            else if (k[i] == key::Value)
+                pressValueKey(out);
+            else
+                break;
+        }
+        return;
+    }
+    if (n == 1) {
+        const std::uint8_t key0 = k[0];
+        if (key0 == 0x00) {
+            switchHalf();
+            out.push_back(statusReply(HalfReplyCommand));
+        } else if (key0 >= 1 && key0 <= 4) {
+            selectProgram(key0 - 1);
+        } else if (key0 == key::Inc || key0 == key::Dec) {
+            if (rotateActive())
+                stepRotate(key0 == key::Inc);
+            else
+                stepSelected(key0 == key::Inc);
+        } else if (key0 == key::Enter) {
+            if (rotateActive())
+                doRotate();
+        } else if (key0 == key::Abort) {
+            rotateDirection_ = 0;
+        } else {
+            ++counters_.ignored;
+        }
+        return;
+    }
+    if (is({0x00, 0x00})) {
+        // Program select: the instrument shows which half it is on.
+        rotateDirection_ = 0;
+        out.push_back(statusReply(HalfReplyCommand));
+        return;
+    }
+    if (is({0x01, 0x09}) || is({0x02, 0x00})) {
+        rotateDirection_ = k[0] == 0x01 ? -1 : +1;
+        rotateAmount_ = 0;
+        return;
+    }
+    if (n == 2 && (k[0] == key::LowerWavesample || k[0] == key::UpperWavesample) && k[1] >= 1 &&
+        k[1] <= 8) {
+        rotateDirection_ = 0;
+        currentHalf_ = k[0] == key::UpperWavesample ? 1 : 0;
+        currentWavesample_ = k[1] - 1;
+        return;
+    }
+    if (n == 3 && (k[0] == key::LowerLoad || k[0] == key::UpperLoad) && soundDigit(k[1]) &&
+        k[2] == key::Enter) {
+        loadSound(k[1] - 1, k[0] == key::LowerLoad, k[0] == key::UpperLoad);
+        return;
+    }
+    if (is({0x01, 0x04, key::Enter})) {
+        savedConfig_ = config_;
+        ++counters_.configSaves;
+        return;
+    }
+    if (n == 4 && k[0] == key::UpperLoad && k[1] == key::LowerLoad && k[3] == key::Enter) {
+        if (k[2] == 0x00)
+            reboot();
+        else if (soundDigit(k[2]))
+            loadSound(k[2] - 1, true, true);
+        else
+            ++counters_.ignored;
+        return;
+    }
+    if (n == 4 && k[0] == 0x01 && k[3] == key::Enter) {
+        if (k[1] >= 1 && k[1] <= 3 && soundDigit(k[2])) {
+            saveSound(k[2] - 1, k[1] != 2, k[1] != 1);
+            return;
+        }
+        if ((k[1] == 5 || k[1] == 6) && k[2] >= 1 && k[2] <= 4) {
+            copyProgram(k[1] == 6 ? 1 : 0, k[2] - 1);
+            return;
+        }
+    }
+    if (std::all_of(k.begin(), k.end(), [](std::uint8_t x) { return x == key::Inc || x == key::Dec; })) {
+        for (auto x : k)
+            rotateActive() ? stepRotate(x == key::Inc) : stepSelected(x == key::Inc);
+        return;
+    }
+    ++counters_.ignored;
+}
+
+// 0C d1 d2, then value key, steps, or (functions 17 and 18) a wavesample
+// number and enter.
+bool MirageEmulator::handleParameterKeys(const std::vector<std::uint8_t>& k, std::size_t i,
+                                         std::vector<Message>& out)
+{
+    const std::size_t n = k.size();
+    if (i + 2 >= n || !isDigitKey(k[i + 1]) || !isDigitKey(k[i + 2]))
+        return false;
+    rotateDirection_ = 0;
+    selectedParameter_ = 10 * k[i + 1] + k[i + 2];
+    std::size_t j = i + 3;
+    if ((selectedParameter_ == 17 || selectedParameter_ == 18) && j + 1 < n && k[j] >= 1 &&
+        k[j] <= 8 && k[j + 1] == key::Enter) {
+        copyWavesample(selectedParameter_ == 18 ? 1 : 0, k[j] - 1);
+        return true;
+    }
+    for (; j < n; ++j) {
+        if (k[j] == key::Value)
+            pressValueKey(out);
+        else if (k[j] == key::Inc || k[j] == key::Dec)
+            stepSelected(k[j] == key::Inc);
+        else
+            return false;
+    }
+    return true;
+}
+
+void MirageEmulator::pressValueKey(std::vector<Message>& out)
+{
+    // Parameter 26 shows the current wavesample; over MIDI the instrument
+    // answers with its half and wavesample.
+    if (selectedParameter_ == 26)
+        out.push_back(statusReply(StatusReplyCommand));
+}
+
+int MirageEmulator::parameterValue(int number) const
+{
+    const ParameterInfo* p = findParameter(number);
+    if (!p)
+        return -1;
+    const Half& hf = halves_[static_cast<std::size_t>(currentHalf_)];
+    switch (p->area) {
+    case Area::Config:
+        return config_.field(p->position);
+    case Area::Program:
+        return hf.programs[static_cast<std::size_t>(currentProgram_[static_cast<std::size_t>(currentHalf_)])]
+            .field(p->position);
+    case Area::Wavesample:
+        return hf.wavesamples[static_cast<std::size_t>(currentWavesample_)].field(p->position);
+    }
+    return -1;
+}
+
+void MirageEmulator::stepSelected(bool up)
+{
+    const ParameterInfo* p = findParameter(selectedParameter_);
+    if (!p) {
+        ++counters_.refusedSteps;
+        return;
+    }
+    Wavesample& ws = currentWavesampleParams();
+    auto get = [&]() {
+        return p->area == Area::Config    ? config_.field(p->position)
+               : p->area == Area::Program ? currentProgramParams().field(p->position)
+                                          : ws.field(p->position);
+    };
+    auto set = [&](int v) {
+        if (p->area == Area::Config)
+            config_.setField(p->position, v);
+        else if (p->area == Area::Program)
+            currentProgramParams().setField(p->position, v);
+        else
+            ws.setField(p->position, v);
+    };
+    auto taken = [&](int v) {
+        set(v);
+        ++counters_.steps;
+    };
+    auto refused = [&] { ++counters_.refusedSteps; };
+    // A start or end page move puts the loop back to its default: the last
+    // page, played to its end.
+    auto resetLoop = [&] {
+        const int e = ws.field(wsf::EndPage);
+        ws.setField(wsf::LoopStart, std::max(0, e - 1));
+        ws.setField(wsf::LoopEnd, std::max(0, e - 1));
+        ws.setField(wsf::LoopEndFine, 0xFF);
+    };
+
+    const int v = get();
+    const int s = ws.field(wsf::StartPage);
+    const int e = ws.field(wsf::EndPage);
+    const int ls = ws.field(wsf::LoopStart);
+    const int le = ws.field(wsf::LoopEnd);
+
+    switch (p->kind) {
+    case StepKind::Switch:
+        taken(up ? 1 : 0);
+        return;
+    case StepKind::Plain: {
+        const int shown = v / p->divisor + p->addend;
+        const int next = up ? v + p->step : v - p->step;
+        if ((up ? shown < p->shownMax : shown > p->shownMin) && next >= 0 && next <= 255)
+            taken(next);
+        else
+            refused();
+        return;
+    }
+    case StepKind::StartPage:
+        if (up ? s < e : s >= 1) {
+            taken(up ? s + 1 : s - 1);
+            resetLoop();
+        } else {
+            refused();
+        }
+        return;
+    case StepKind::EndPage:
+        if (up ? e <= 0xFE : s + 1 < e) {
+            taken(up ? e + 1 : e - 1);
+            resetLoop();
+        } else {
+            refused();
+        }
+        return;
+    case StepKind::LoopStart:
+        if (up ? ls < le : s < ls)
+            taken(up ? ls + 1 : ls - 1);
+        else
+            refused();
+        return;
+    case StepKind::LoopEnd:
+        if (up ? le < e : ls < le) {
+            taken(up ? le + 1 : le - 1);
+            ws.setField(wsf::LoopEndFine, 0xFF);
+        } else {
+            refused();
+        }
+        return;
+    }
+}
+
+void MirageEmulator::stepRotate(bool up)
+{
+    rotateAmount_ = std::clamp(rotateAmount_ + (up ? 1 : -1), 0, 0xFF);
+}
+
+// Rotates the current wavesample's data, start page to end page, by the
+// chosen number of samples: left moves every sample towards the start.
+void MirageEmulator::doRotate()
+{
+    Half& hf = halves_[static_cast<std::size_t>(currentHalf_)];
+    const Wavesample& ws = hf.wavesamples[static_cast<std::size_t>(currentWavesample_)];
+    const int start = ws.field(wsf::StartPage);
+    const int end = ws.field(wsf::EndPage);
+    if (end < start || rotateAmount_ == 0)
+        return;
+    const auto first = hf.memory.begin() + static_cast<std::ptrdiff_t>(start) * PageSize;
+    const auto last = hf.memory.begin() + static_cast<std::ptrdiff_t>(end + 1) * PageSize;
+    const std::ptrdiff_t size = last - first;
+    const std::ptrdiff_t amount = rotateAmount_ % size;
+    if (rotateDirection_ < 0)
+        std::rotate(first, first + amount, last);
+    else
+        std::rotate(first, last - amount, last);
+    ++counters_.rotations;
+}
+
+void MirageEmulator::selectProgram(int program)
+{
+    rotateDirection_ = 0;
+    currentProgram_[static_cast<std::size_t>(currentHalf_)] = program & 3;
+}
+
+void MirageEmulator::switchHalf()
+{
+    rotateDirection_ = 0;
+    currentHalf_ ^= 1;
+}
+
+void MirageEmulator::loadSound(int slot, bool lower, bool upper)
+{
+    rotateDirection_ = 0;
+    const DiskSound& d = disk_[static_cast<std::size_t>(slot % 3)];
+    if (lower)
+        halves_[0] = d.lower;
+    if (upper)
+        halves_[1] = d.upper;
+    ++counters_.loads;
+    counters_.lastLoadedSlot = slot;
+}
+
+void MirageEmulator::saveSound(int slot, bool lower, bool upper)
+{
+    rotateDirection_ = 0;
+    DiskSound& d = disk_[static_cast<std::size_t>(slot % 3)];
+    if (lower)
+        d.lower = halves_[0];
+    if (upper)
+        d.upper = halves_[1];
+    ++counters_.saves;
+    counters_.lastSavedSlot = slot;
+}
+
+// Booting from the system disk brings back the saved configuration and the
+// first sound of the disk in both halves.
+void MirageEmulator::reboot()
+{
+    config_ = savedConfig_;
+    halves_[0] = disk_[0].lower;
+    halves_[1] = disk_[0].upper;
+    currentHalf_ = 0;
+    currentProgram_ = {0, 0};
+    currentWavesample_ = 0;
+    selectedParameter_ = 0;
+    rotateDirection_ = 0;
+    rotateAmount_ = 0;
+    ++counters_.rebooted;
+    counters_.lastLoadedSlot = 0;
+}
+
+// Copies the current program of the current half into a program slot.
+void MirageEmulator::copyProgram(int toHalf, int toProgram)
+{
+    rotateDirection_ = 0;
+    const Program source = currentProgramParams();
+    halves_[static_cast<std::size_t>(toHalf & 1)].programs[static_cast<std::size_t>(toProgram & 3)] = source;
+    ++counters_.programCopies;
+}
+
+// Copies the current wavesample's parameters into another wavesample slot.
+// Into the other half the sample data goes along, to the same pages of that
+// half's memory; within a half both wavesamples then play the same pages.
+void MirageEmulator::copyWavesample(int toHalf, int toWavesample)
+{
+    rotateDirection_ = 0;
+    const Wavesample source = currentWavesampleParams();
+    Half& to = halves_[static_cast<std::size_t>(toHalf & 1)];
+    to.wavesamples[static_cast<std::size_t>(toWavesample & 7)] = source;
+    if ((toHalf & 1) != currentHalf_) {
+        const Half& from = halves_[static_cast<std::size_t>(currentHalf_)];
+        const int s = source.field(wsf::StartPage);
+        const int e = source.field(wsf::EndPage);
+        if (e >= s)
+            std::copy(from.memory.begin() + s * PageSize, from.memory.begin() + (e + 1) * PageSize,
+                      to.memory.begin() + s * PageSize);
+    }
+    ++counters_.wavesampleCopies;
+}
+
+} // namespace corvane::emu

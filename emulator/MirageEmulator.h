@@ -1,0 +1,205 @@
+// A stand-in for the Ensoniq Mirage that speaks its SysEx dialect.
+//
+// The emulator keeps the instrument's state in structured form (the global
+// configuration, the four programs and eight wavesamples of each keyboard
+// half, each half's 64 KiB of sample memory, the front-panel selection and
+// three disk sound slots), answers dump requests from that state, and carries
+// out the front-panel key sequences the editor plays on it.
+//
+// It is plain C++ without threads or globals: feed one received message to
+// receive() and send on whatever it returns.
+#pragma once
+
+#include "Frames.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace corvane::emu {
+
+using corvane::Message;
+
+constexpr int PageSize = 256;
+constexpr int PagesPerHalf = 256;
+constexpr std::size_t SampleMemorySize = PageSize * PagesPerHalf; // 64 KiB per half
+
+// Data bytes of a program dump: 9 leading, 8 x 24 wavesample, 280 further,
+// 4 x 36 program bytes = 625 bytes at positions 4..1253.
+constexpr std::size_t LeadingBytes = 9;
+constexpr std::size_t WavesampleBytes = 24;
+constexpr std::size_t FurtherBytes = 280;
+constexpr std::size_t ProgramBytes = 36;
+constexpr std::size_t ConfigBytes = 29;
+
+// One wavesample's parameter block. A field at stride offset o lives in
+// bytes[o / 2]; the twelve named fields use the first twelve bytes, the rest
+// is the instrument's own and is kept as it is.
+struct Wavesample {
+    std::array<std::uint8_t, WavesampleBytes> bytes{};
+    int field(int offset) const;
+    void setField(int offset, int value);
+    bool operator==(const Wavesample&) const = default;
+};
+
+// One program's parameter block; a field at offset o lives in bytes[o / 2].
+struct Program {
+    std::array<std::uint8_t, ProgramBytes> bytes{};
+    int field(int offset) const;
+    void setField(int offset, int value);
+    bool operator==(const Program&) const = default;
+};
+
+// Everything one keyboard half holds, which is also what one disk sound holds.
+struct Half {
+    std::array<std::uint8_t, LeadingBytes> leading{};
+    std::array<Wavesample, 8> wavesamples{};
+    std::array<std::uint8_t, FurtherBytes> further{};
+    std::array<Program, 4> programs{};
+    std::vector<std::uint8_t> memory = std::vector<std::uint8_t>(SampleMemorySize, 0x80);
+    bool operator==(const Half&) const = default;
+};
+
+// The global configuration: 29 data bytes at positions 4..61 of its dump.
+struct Config {
+    std::array<std::uint8_t, ConfigBytes> bytes{};
+    int field(int position) const;           // nibble-pair field at a dump position
+    void setField(int position, int value);
+    bool operator==(const Config&) const = default;
+};
+
+// A disk sound: a lower part and an upper part, loaded and saved separately.
+struct DiskSound {
+    Half lower;
+    Half upper;
+};
+
+// How a Mirage parameter number maps onto a stored field.
+enum class Area { Config, Program, Wavesample };
+enum class StepKind {
+    Plain,      // stepped by `step`, bounded by the shown range
+    Switch,     // increment = on (1), decrement = off (0)
+    StartPage,  // wavesample start page (loop reset follows)
+    EndPage,    // wavesample end page (loop reset follows)
+    LoopStart,  // loop start page, between start and loop end
+    LoopEnd,    // loop end page, between loop start and end
+};
+struct ParameterInfo {
+    int number;     // Mirage parameter number
+    Area area;
+    int position;   // dump position (Config) or offset within the stride
+    StepKind kind;
+    int step;       // change of the stored value per key press
+    int divisor;    // shown = stored / divisor + addend
+    int addend;
+    int shownMin;   // shown range; a press never moves the shown value out of it
+    int shownMax;
+};
+
+// The table of every parameter the emulator steps, in parameter order.
+const std::vector<ParameterInfo>& parameterTable();
+const ParameterInfo* findParameter(int number);
+
+class MirageEmulator {
+public:
+    MirageEmulator();
+
+    // One received message, F0 first, with or without End of Exclusive.
+    // Returns the replies, each closed by F7.
+    std::vector<Message> receive(const std::uint8_t* data, std::size_t len);
+    std::vector<Message> receive(const Message& m) { return receive(m.data(), m.size()); }
+
+    // Back to the factory sounds, configuration and disk.
+    void reset();
+
+    // ---- Dumps built from the current state ----
+    Message configDump() const;             // 63 bytes, cmd 02
+    Message programDump(int half) const;    // 1255 bytes, cmd 05 / 15
+    Message wavesampleDump() const;         // current wavesample, cmd 06
+
+    // ---- State ----
+    Config& config() { return config_; }
+    const Config& config() const { return config_; }
+    Half& half(int h) { return halves_[h & 1]; }
+    const Half& half(int h) const { return halves_[h & 1]; }
+    DiskSound& diskSound(int slot) { return disk_[slot % 3]; }  // slot 0..2 = sound 1..3
+    const DiskSound& diskSound(int slot) const { return disk_[slot % 3]; }
+    const Config& savedConfig() const { return savedConfig_; }
+
+    int currentHalf() const { return currentHalf_; }
+    int currentProgram(int h) const { return currentProgram_[h & 1]; }
+    int currentWavesample() const { return currentWavesample_; }
+    int selectedParameter() const { return selectedParameter_; }
+    void setCurrentHalf(int h) { currentHalf_ = h & 1; }
+    void setCurrentWavesample(int w) { currentWavesample_ = w & 7; }
+    void setCurrentProgram(int h, int p) { currentProgram_[h & 1] = p & 3; }
+
+    Wavesample& currentWavesampleParams() { return halves_[currentHalf_].wavesamples[currentWavesample_]; }
+    Program& currentProgramParams() { return halves_[currentHalf_].programs[currentProgram_[currentHalf_]]; }
+
+    // Field access by Mirage parameter number on the current program,
+    // current wavesample or configuration, as a step would change it.
+    int parameterValue(int number) const;
+
+    // Sample rotate state (front-panel functions 19 and 20).
+    bool rotateActive() const { return rotateDirection_ != 0; }
+    int rotateAmount() const { return rotateAmount_; }
+
+    // Counters and flags for tests and the verbose log.
+    struct Counters {
+        int rebooted = 0;
+        int configSaves = 0;
+        int loads = 0;
+        int saves = 0;
+        int lastLoadedSlot = -1;   // 0..2
+        int lastSavedSlot = -1;    // 0..2
+        int programCopies = 0;
+        int wavesampleCopies = 0;
+        int rotations = 0;
+        int steps = 0;             // parameter presses taken
+        int refusedSteps = 0;      // presses at a range end or not applicable
+        int wavesamplesAccepted = 0;
+        int wavesamplesRefused = 0;
+        int ignored = 0;           // messages dropped as not for us or malformed
+    };
+    const Counters& counters() const { return counters_; }
+
+private:
+    void handleKeys(const std::vector<std::uint8_t>& keys, std::vector<Message>& out);
+    bool handleParameterKeys(const std::vector<std::uint8_t>& keys, std::size_t i,
+                             std::vector<Message>& out);
+    void pressValueKey(std::vector<Message>& out);
+    void stepSelected(bool up);
+    void stepRotate(bool up);
+    void selectProgram(int program);
+    void switchHalf();
+    void loadSound(int slot, bool lower, bool upper);
+    void saveSound(int slot, bool lower, bool upper);
+    void reboot();
+    void copyProgram(int toHalf, int toProgram);
+    void copyWavesample(int toHalf, int toWavesample);
+    void doRotate();
+    Message receiveWavesampleDump(const std::uint8_t* data, std::size_t len);
+    Message statusReply(std::uint8_t command) const;
+
+    Config config_;
+    Config savedConfig_;
+    std::array<Half, 2> halves_;
+    std::array<DiskSound, 3> disk_;
+    int currentHalf_ = 0;
+    std::array<int, 2> currentProgram_{0, 0};
+    int currentWavesample_ = 0;
+    int selectedParameter_ = 0;
+    int rotateDirection_ = 0;   // -1 left, +1 right, 0 not rotating
+    int rotateAmount_ = 0;
+    Counters counters_;
+};
+
+// Factory sound sets used for the initial state and the disk: variant 0 is the
+// sound in the instrument at power-up, 1 and 2 are the other disk sounds.
+Half factoryHalf(int half, int variant);
+Config factoryConfig();
+
+} // namespace corvane::emu

@@ -1,0 +1,379 @@
+// mirage-emu: the Mirage emulator behind a pair of virtual MIDI ports.
+//
+// Whatever arrives on the input port is fed, in order, to the emulator on one
+// worker thread (the main thread); its replies leave through the output port.
+// Long replies go out in chunks with a gap between them, because a JACK MIDI
+// port buffer holds only a few kilobytes per process cycle and RtMidi's JACK
+// ring buffer holds 16 KiB.
+#include "MirageEmulator.h"
+
+#include <rtmidi/RtMidi.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using corvane::Message;
+
+std::atomic<bool> stopRequested{false};
+
+void onSignal(int) { stopRequested = true; }
+
+struct Options {
+    std::string api;                 // "", "alsa" or "jack"
+    std::string inName = "Mirage emulator in";
+    std::string outName = "Mirage emulator out";
+    std::string clientName = "mirage-emu";
+    double pace = 0;                 // bytes per second; 0 = no wire-speed pacing
+    std::size_t chunk = 256;         // bytes per chunk on JACK
+    int chunkGapMs = 4;              // pause between chunks on JACK
+    bool verbose = false;
+};
+
+void printHelp()
+{
+    std::cout <<
+        "Usage: mirage-emu [options]\n"
+        "Runs an Ensoniq Mirage emulator behind two virtual MIDI ports.\n\n"
+        "  --api jack|alsa        MIDI system (default: ALSA if it opens, else JACK)\n"
+        "  --in-name NAME         input port name (default \"Mirage emulator in\")\n"
+        "  --out-name NAME        output port name (default \"Mirage emulator out\")\n"
+        "  --client-name NAME     MIDI client name (default \"mirage-emu\")\n"
+        "  --pace BYTES_PER_SEC   send replies no faster than this; 3125 is MIDI wire\n"
+        "                         speed. Default 0: no pacing beyond the JACK chunk gap.\n"
+        "  --chunk BYTES          JACK chunk size for long replies (default 256)\n"
+        "  --chunk-gap-ms MS      pause between JACK chunks (default 4)\n"
+        "  --verbose              print every message received and sent, in hex\n"
+        "  --help                 this text\n\n"
+        "Prints \"mirage-emu: ready\" once the ports are open; ends on SIGINT or SIGTERM.\n";
+}
+
+std::optional<Options> parseOptions(int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argc) {
+                std::cerr << "mirage-emu: " << a << " needs a value\n";
+                return std::nullopt;
+            }
+            return std::string(argv[++i]);
+        };
+        auto number = [&](double& out) {
+            auto v = value();
+            if (!v)
+                return false;
+            char* end = nullptr;
+            out = std::strtod(v->c_str(), &end);
+            if (end == v->c_str() || *end != '\0' || out < 0) {
+                std::cerr << "mirage-emu: bad number for " << a << ": " << *v << "\n";
+                return false;
+            }
+            return true;
+        };
+        if (a == "--help" || a == "-h") {
+            printHelp();
+            std::exit(0);
+        } else if (a == "--verbose" || a == "-v") {
+            o.verbose = true;
+        } else if (a == "--api") {
+            auto v = value();
+            if (!v || (*v != "jack" && *v != "alsa")) {
+                std::cerr << "mirage-emu: --api takes jack or alsa\n";
+                return std::nullopt;
+            }
+            o.api = *v;
+        } else if (a == "--in-name" || a == "--out-name" || a == "--client-name") {
+            auto v = value();
+            if (!v)
+                return std::nullopt;
+            (a == "--in-name" ? o.inName : a == "--out-name" ? o.outName : o.clientName) = *v;
+        } else if (a == "--pace") {
+            if (!number(o.pace))
+                return std::nullopt;
+        } else if (a == "--chunk") {
+            double d = 0;
+            if (!number(d) || d < 16)
+                return std::nullopt;
+            o.chunk = static_cast<std::size_t>(d);
+        } else if (a == "--chunk-gap-ms") {
+            double d = 0;
+            if (!number(d))
+                return std::nullopt;
+            o.chunkGapMs = static_cast<int>(d);
+        } else {
+            std::cerr << "mirage-emu: unknown option " << a << " (see --help)\n";
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
+std::string hex(const std::uint8_t* data, std::size_t len)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    constexpr std::size_t shown = 24;
+    std::string s;
+    for (std::size_t i = 0; i < len && i < shown; ++i) {
+        if (i)
+            s += ' ';
+        s += digits[data[i] >> 4];
+        s += digits[data[i] & 15];
+    }
+    if (len > shown)
+        s += " ... (" + std::to_string(len) + " bytes)";
+    return s;
+}
+
+// Messages from RtMidi's thread to the worker, in arrival order.
+struct Inbox {
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<Message> messages;
+    std::atomic<bool> errorSeen{false};
+    std::string lastError;
+};
+
+void onMidiIn(double, std::vector<unsigned char>* message, void* user)
+{
+    auto* inbox = static_cast<Inbox*>(user);
+    if (!message || message->empty())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(inbox->mutex);
+        inbox->messages.emplace_back(message->begin(), message->end());
+    }
+    inbox->ready.notify_one();
+}
+
+void onMidiError(RtMidiError::Type type, const std::string& text, void* user)
+{
+    auto* inbox = static_cast<Inbox*>(user);
+    std::lock_guard<std::mutex> lock(inbox->mutex);
+    inbox->lastError = text;
+    if (type != RtMidiError::DEBUG_WARNING)
+        inbox->errorSeen = true;
+}
+
+// A SysEx may reach us in pieces (a sender that paces long dumps); these are
+// joined here. A Mirage message is whole when it ends with F7, when a request
+// or key list ends with its closing 7F, when it is the bare wavesample
+// request, or when a wavesample dump ends with 7F after an even length.
+class Assembler {
+public:
+    // Returns the messages completed by this piece.
+    std::vector<Message> add(const Message& piece)
+    {
+        std::vector<Message> done;
+        if (piece.empty())
+            return done;
+        if (piece[0] == 0xF0) {
+            flush(done);
+            pending_ = piece;
+        } else if (!pending_.empty()) {
+            pending_.insert(pending_.end(), piece.begin(), piece.end());
+        } else {
+            done.push_back(piece); // not a SysEx piece: pass it on (ignored later)
+            return done;
+        }
+        since_ = Clock::now();
+        if (complete(pending_))
+            flush(done);
+        return done;
+    }
+
+    // A piece that waited too long for its continuation is taken as it is.
+    std::vector<Message> expire(std::chrono::milliseconds after)
+    {
+        std::vector<Message> done;
+        if (!pending_.empty() && Clock::now() - since_ > after)
+            flush(done);
+        return done;
+    }
+
+    bool pending() const { return !pending_.empty(); }
+
+private:
+    static bool complete(const Message& m)
+    {
+        const std::size_t n = m.size();
+        if (m.back() == 0xF7)
+            return true;
+        if (n < 4)
+            return false;
+        if (m[3] == corvane::cmd::WavesampleDump)
+            return n >= 8 && n % 2 == 0 && m.back() == 0x7F;
+        if (m[3] == corvane::cmd::WavesampleRequest && n == 4)
+            return true;
+        return m.back() == 0x7F;
+    }
+
+    void flush(std::vector<Message>& done)
+    {
+        if (!pending_.empty())
+            done.push_back(std::move(pending_));
+        pending_.clear();
+    }
+
+    Message pending_;
+    Clock::time_point since_{};
+};
+
+struct Ports {
+    std::unique_ptr<RtMidiIn> in;
+    std::unique_ptr<RtMidiOut> out;
+    RtMidi::Api api = RtMidi::UNSPECIFIED;
+};
+
+bool compiled(RtMidi::Api api)
+{
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    for (auto a : apis)
+        if (a == api)
+            return true;
+    return false;
+}
+
+std::optional<Ports> openPorts(RtMidi::Api api, const Options& o, Inbox& inbox)
+{
+    if (!compiled(api))
+        return std::nullopt;
+    Ports p;
+    p.api = api;
+    try {
+        p.in = std::make_unique<RtMidiIn>(api, o.clientName, 1000);
+        p.out = std::make_unique<RtMidiOut>(api, o.clientName);
+        inbox.errorSeen = false;
+        p.in->setErrorCallback(&onMidiError, &inbox);
+        p.out->setErrorCallback(&onMidiError, &inbox);
+        // Counting the ports makes the client connect, so a missing server
+        // shows up here rather than as a crash when the port is registered.
+        p.in->getPortCount();
+        p.out->getPortCount();
+        if (inbox.errorSeen)
+            return std::nullopt;
+        p.in->ignoreTypes(false, true, true);
+        p.in->setCallback(&onMidiIn, &inbox);
+        p.in->openVirtualPort(o.inName);
+        p.out->openVirtualPort(o.outName);
+        if (inbox.errorSeen)
+            return std::nullopt;
+    } catch (const RtMidiError& e) {
+        std::lock_guard<std::mutex> lock(inbox.mutex);
+        inbox.lastError = e.getMessage();
+        return std::nullopt;
+    }
+    return p;
+}
+
+void sleepMs(double ms)
+{
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(ms * 1000)));
+}
+
+void send(Ports& ports, const Options& o, const Message& m)
+{
+    const bool jack = ports.api == RtMidi::UNIX_JACK;
+    // On ALSA a SysEx must leave as one event (RtMidi's encoder refuses a
+    // piece without its end), so only JACK gets chunks.
+    const std::size_t chunk = jack ? o.chunk : m.size();
+    for (std::size_t at = 0; at < m.size(); at += chunk) {
+        const std::size_t len = std::min(chunk, m.size() - at);
+        try {
+            ports.out->sendMessage(m.data() + at, len);
+        } catch (const RtMidiError& e) {
+            std::cerr << "mirage-emu: send failed: " << e.getMessage() << "\n";
+            return;
+        }
+        double gapMs = o.pace > 0 ? 1000.0 * static_cast<double>(len) / o.pace : 0.0;
+        if (jack && at + len < m.size())
+            gapMs = std::max(gapMs, static_cast<double>(o.chunkGapMs));
+        sleepMs(gapMs);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const auto options = parseOptions(argc, argv);
+    if (!options)
+        return 2;
+    const Options& o = *options;
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+
+    Inbox inbox;
+    std::optional<Ports> ports;
+    if (o.api == "alsa" || o.api.empty())
+        ports = openPorts(RtMidi::LINUX_ALSA, o, inbox);
+    if (!ports && (o.api == "jack" || o.api.empty()))
+        ports = openPorts(RtMidi::UNIX_JACK, o, inbox);
+    if (!ports) {
+        std::cerr << "mirage-emu: cannot open MIDI ports";
+        if (!inbox.lastError.empty())
+            std::cerr << ": " << inbox.lastError;
+        std::cerr << "\n";
+        return 1;
+    }
+
+    corvane::emu::MirageEmulator emulator;
+    Assembler assembler;
+    std::cout << "mirage-emu: ready (" << RtMidi::getApiName(ports->api) << ", in \"" << o.inName
+              << "\", out \"" << o.outName << "\")" << std::endl;
+    std::fflush(stdout);
+
+    while (!stopRequested) {
+        std::deque<Message> batch;
+        {
+            std::unique_lock<std::mutex> lock(inbox.mutex);
+            inbox.ready.wait_for(lock, std::chrono::milliseconds(50),
+                                 [&] { return !inbox.messages.empty(); });
+            batch.swap(inbox.messages);
+        }
+        std::vector<Message> whole;
+        for (const auto& piece : batch)
+            for (auto& m : assembler.add(piece))
+                whole.push_back(std::move(m));
+        for (auto& m : assembler.expire(std::chrono::milliseconds(1000)))
+            whole.push_back(std::move(m));
+
+        for (const auto& m : whole) {
+            if (o.verbose)
+                std::cout << "in:  " << hex(m.data(), m.size()) << std::endl;
+            for (const auto& reply : emulator.receive(m)) {
+                if (o.verbose)
+                    std::cout << "out: " << hex(reply.data(), reply.size()) << std::endl;
+                send(*ports, o, reply);
+            }
+        }
+    }
+
+    try {
+        ports->in->cancelCallback();
+        ports->in->closePort();
+        ports->out->closePort();
+    } catch (const RtMidiError&) {
+    }
+    std::cout << "mirage-emu: stopped" << std::endl;
+    return 0;
+}

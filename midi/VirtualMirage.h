@@ -1,0 +1,29 @@
+// The built-in Mirage emulator as an in-process MIDI device: what an output
+// port sends to it goes into the emulator, and the emulator's replies come
+// back through every input port that has the device open.
+#pragma once
+
+#include "MirageEmulator.h"
+#include "VirtualDevice.h"
+
+#include <mutex>
+
+namespace corvane {
+
+class VirtualMirage : public VirtualMidiDevice {
+public:
+    VirtualMirage();
+
+    void receive(const std::uint8_t* data, std::size_t len) override;
+
+    // The emulator behind the device. Use it only while no message is being
+    // delivered (tests, between exchanges), or hold lock() meanwhile.
+    emu::MirageEmulator& emulator() { return emulator_; }
+    std::unique_lock<std::mutex> lock() { return std::unique_lock<std::mutex>(mutex_); }
+
+private:
+    std::mutex mutex_;
+    emu::MirageEmulator emulator_;
+};
+
+} // namespace corvane
