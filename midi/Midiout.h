@@ -16,6 +16,14 @@ class TMidiOut : public QObject {
     Q_OBJECT
 public:
     static constexpr int MaxDevices = 12;
+    // MIDI wire speed in bytes per second (31250 baud, 10 bits a byte).
+    static constexpr int WireSpeed = 3125;
+    // Long SysEx messages leave in pieces of this many bytes.
+    static constexpr int ChunkSize = 256;
+    // Highest rate a JACK output is fed at, whatever the pacing: RtMidi
+    // queues into a 16 KiB ring and each JACK cycle takes only what fits its
+    // port buffer (period frames x 4 bytes); the rest would be dropped.
+    static constexpr int JackMaxRate = 65536;
 
     explicit TMidiOut(QObject* owner = nullptr);
     ~TMidiOut() override;
@@ -42,6 +50,8 @@ public:
     // by default, 0 for none.
     void SetPacing(int bytesPerSecond);
     int Pacing() const;
+    // The rate long sends actually use: the pacing, limited for JACK.
+    int EffectiveRate() const;
 
 private:
     struct Impl;

@@ -1,0 +1,63 @@
+// Internals shared by the port components: the choice of the system MIDI API,
+// the device tables and the registry of in-process devices with the inputs
+// listening to them. Not part of the components' interface.
+#pragma once
+
+#include <rtmidi/RtMidi.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+class VirtualMidiDevice;
+
+namespace midisys {
+
+// Results stored as open and close results; 0 means ready, as the owner
+// reads them.
+constexpr unsigned ResultOk = 0;
+constexpr unsigned ResultError = 1;       // the MIDI API failed or is absent
+constexpr unsigned ResultBadDevice = 2;   // no such device (any more)
+
+// The API the system devices are reached through: ALSA when a sequencer
+// client can be opened (decided once per process), otherwise JACK when a
+// server runs (asked at every call; no server is ever started), otherwise
+// none (UNSPECIFIED): no system devices.
+RtMidi::Api systemApi();
+
+// Creates the RtMidi objects of the chosen API; null when that fails. Every
+// RtMidiError is swallowed here and in the error callback installed on them.
+std::unique_ptr<RtMidiIn> makeInput();
+std::unique_ptr<RtMidiOut> makeOutput();
+
+// One entry of a device table: a registered in-process device, or a system
+// port remembered by name so that a port renumbered since construction is
+// still found when it is opened.
+struct DeviceEntry {
+    std::string name;
+    VirtualMidiDevice* device = nullptr;
+};
+
+// The registered devices first, then the system ports, at most `max`.
+std::vector<DeviceEntry> deviceTable(RtMidi* api, int max);
+
+// Index of the system port called `name` right now, -1 when it has gone.
+int findPort(RtMidi* api, const std::string& name);
+
+bool isRegistered(VirtualMidiDevice* device);
+
+// Inputs listening to an in-process device. `post` is called with every
+// message the device transmits, on the transmitting thread; it must only
+// copy and hand over.
+using Listener = std::function<void(const std::uint8_t*, std::size_t)>;
+// False when the device is not registered (nothing is added).
+bool addListener(VirtualMidiDevice* device, const void* owner, Listener post);
+void removeListener(const void* owner);
+
+} // namespace midisys
+} // namespace corvane

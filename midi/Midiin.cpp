@@ -1,0 +1,200 @@
+#include "Midiin.h"
+
+#include "MidiSystem.h"
+#include "VirtualDevice.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+namespace corvane {
+
+struct TMidiIn::Impl {
+    explicit Impl(TMidiIn* owner) : q(owner), area(new std::uint8_t[2 * static_cast<std::size_t>(BufferSize)]) {}
+
+    TMidiIn* q;
+    bool usingPort = false;
+    int port = 0;
+    bool useShort = true;
+    bool useSysEx = true;
+    std::vector<midisys::DeviceEntry> table;
+    std::unique_ptr<RtMidiIn> rt;
+
+    bool systemOpen = false;
+    bool deviceOpen = false;
+    unsigned openResult = midisys::ResultOk;
+    unsigned closeResult = midisys::ResultOk;
+
+    // Raised at every close: a hand-over posted under an older generation
+    // is dropped when it arrives, so nothing is delivered once closed.
+    std::atomic<unsigned> generation{0};
+
+    // The two receive buffers, back to back, used alternately.
+    std::unique_ptr<std::uint8_t[]> area;
+    int nextBuffer = 0;
+
+    // Driver or transmitting thread: copy the message and hand it over to
+    // the thread of the component in one queued call.
+    void post(const std::uint8_t* data, std::size_t n)
+    {
+        const unsigned gen = generation.load();
+        std::vector<std::uint8_t> copy(data, data + n);
+        QMetaObject::invokeMethod(
+            q, [this, gen, bytes = std::move(copy)]() { deliver(gen, bytes); }, Qt::QueuedConnection);
+    }
+
+    static void rtCallback(double, std::vector<unsigned char>* message, void* user)
+    {
+        if (message && !message->empty())
+            static_cast<Impl*>(user)->post(message->data(), message->size());
+    }
+
+    bool current(unsigned gen) const { return usingPort && gen == generation.load(); }
+
+    void deliver(unsigned gen, const std::vector<std::uint8_t>& bytes)
+    {
+        if (!current(gen) || bytes.empty())
+            return;
+        if (bytes[0] != 0xF0 && bytes.size() <= 3) {
+            if (useShort && q->OnShort)
+                q->OnShort(q, bytes[0], bytes.size() > 1 ? bytes[1] : 0, bytes.size() > 2 ? bytes[2] : 0);
+            return;
+        }
+        // A message longer than a buffer fills it, is delivered, and its
+        // remainder goes into the other buffer as the next event.
+        std::size_t offset = 0;
+        while (offset < bytes.size()) {
+            const std::size_t n = std::min<std::size_t>(BufferSize, bytes.size() - offset);
+            std::uint8_t* buffer = area.get() + static_cast<std::size_t>(BufferSize) * nextBuffer;
+            nextBuffer ^= 1;
+            std::memcpy(buffer, bytes.data() + offset, n);
+            offset += n;
+            if (useSysEx && q->OnSysEx)
+                q->OnSysEx(q, buffer, static_cast<int>(n));
+            // The handler may have closed the port.
+            if (!current(gen))
+                return;
+        }
+    }
+
+    void open()
+    {
+        systemOpen = false;
+        deviceOpen = false;
+        if (port < 0 || port >= static_cast<int>(table.size())) {
+            openResult = midisys::ResultBadDevice;
+            return;
+        }
+        const midisys::DeviceEntry& e = table[static_cast<std::size_t>(port)];
+        if (e.device) {
+            deviceOpen = midisys::addListener(e.device, this,
+                                              [this](const std::uint8_t* data, std::size_t n) { post(data, n); });
+            openResult = deviceOpen ? midisys::ResultOk : midisys::ResultBadDevice;
+            return;
+        }
+        if (!rt) {
+            openResult = midisys::ResultError;
+            return;
+        }
+        const int index = midisys::findPort(rt.get(), e.name);
+        if (index < 0) {
+            openResult = midisys::ResultBadDevice;
+            return;
+        }
+        try {
+            rt->openPort(static_cast<unsigned>(index), "Corvane In");
+            systemOpen = rt->isPortOpen();
+        } catch (const RtMidiError&) {
+            systemOpen = false;
+        }
+        openResult = systemOpen ? midisys::ResultOk : midisys::ResultError;
+    }
+
+    void close()
+    {
+        ++generation;
+        closeResult = midisys::ResultOk;
+        if (deviceOpen)
+            midisys::removeListener(this);
+        if (systemOpen && rt) {
+            try {
+                rt->closePort();
+            } catch (const RtMidiError&) {
+                closeResult = midisys::ResultError;
+            }
+        }
+        deviceOpen = false;
+        systemOpen = false;
+    }
+};
+
+TMidiIn::TMidiIn(QObject* owner) : QObject(owner), d(std::make_unique<Impl>(this))
+{
+    d->rt = midisys::makeInput();
+    if (d->rt) {
+        try {
+            d->rt->setCallback(&Impl::rtCallback, d.get());
+        } catch (const RtMidiError&) {
+            d->rt.reset();
+        }
+    }
+    d->table = midisys::deviceTable(d->rt.get(), MaxDevices);
+}
+
+TMidiIn::~TMidiIn()
+{
+    if (d->usingPort)
+        d->close();
+    midisys::removeListener(d.get());
+    // No driver callback may run once the component is gone.
+    d->rt.reset();
+}
+
+bool TMidiIn::Using() const { return d->usingPort; }
+
+void TMidiIn::SetUsing(bool value)
+{
+    if (value && !d->usingPort)
+        d->open();
+    else if (!value && d->usingPort)
+        d->close();
+    d->usingPort = value;
+}
+
+int TMidiIn::Port() const { return d->port; }
+
+void TMidiIn::SetPort(int n)
+{
+    // Only the upper bound is checked: -1 is taken, and its open fails.
+    if (n >= NumDevs())
+        return;
+    if (!d->usingPort) {
+        d->port = n;
+        return;
+    }
+    d->close();
+    d->port = n;
+    d->open();
+}
+
+int TMidiIn::NumDevs() const { return static_cast<int>(d->table.size()); }
+
+std::string TMidiIn::DeviceName(int i) const
+{
+    if (i < 0 || i >= NumDevs())
+        return {};
+    return d->table[static_cast<std::size_t>(i)].name;
+}
+
+unsigned TMidiIn::OpenResult() const { return d->openResult; }
+unsigned TMidiIn::CloseResult() const { return d->closeResult; }
+
+bool TMidiIn::UseShort() const { return d->useShort; }
+void TMidiIn::SetUseShort(bool value) { d->useShort = value; }
+bool TMidiIn::UseSysEx() const { return d->useSysEx; }
+void TMidiIn::SetUseSysEx(bool value) { d->useSysEx = value; }
+
+} // namespace corvane

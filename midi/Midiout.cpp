@@ -1,0 +1,234 @@
+#include "Midiout.h"
+
+#include "MidiSystem.h"
+#include "Seams.h"
+#include "VirtualDevice.h"
+
+#include <algorithm>
+#include <array>
+
+namespace corvane {
+
+struct TMidiOut::Impl {
+    bool usingPort = false;
+    int port = 0;
+    std::vector<midisys::DeviceEntry> table;
+    std::unique_ptr<RtMidiOut> rt;
+    bool isJack = false;
+
+    // What the last open reached: a registered device, a system port, or
+    // nothing (failed open; every send is then dropped).
+    VirtualMidiDevice* openDevice = nullptr;
+    bool systemOpen = false;
+    unsigned openResult = midisys::ResultOk;
+    unsigned closeResult = midisys::ResultOk;
+    int pacing = TMidiOut::WireSpeed;
+
+    std::array<std::uint8_t, TMidiOut::ChunkSize> chunk{};
+    std::vector<std::uint8_t> whole; // a virtual device gets the message in one piece
+
+    void open()
+    {
+        openDevice = nullptr;
+        systemOpen = false;
+        if (port < 0 || port >= static_cast<int>(table.size())) {
+            openResult = midisys::ResultBadDevice;
+            return;
+        }
+        const midisys::DeviceEntry& e = table[static_cast<std::size_t>(port)];
+        if (e.device) {
+            if (!midisys::isRegistered(e.device)) {
+                openResult = midisys::ResultBadDevice;
+                return;
+            }
+            openDevice = e.device;
+            openResult = midisys::ResultOk;
+            return;
+        }
+        if (!rt) {
+            openResult = midisys::ResultError;
+            return;
+        }
+        const int index = midisys::findPort(rt.get(), e.name);
+        if (index < 0) {
+            openResult = midisys::ResultBadDevice;
+            return;
+        }
+        try {
+            rt->openPort(static_cast<unsigned>(index), "Corvane Out");
+            systemOpen = rt->isPortOpen();
+        } catch (const RtMidiError&) {
+            systemOpen = false;
+        }
+        openResult = systemOpen ? midisys::ResultOk : midisys::ResultError;
+    }
+
+    void close()
+    {
+        closeResult = midisys::ResultOk;
+        if (systemOpen && rt) {
+            try {
+                rt->closePort();
+            } catch (const RtMidiError&) {
+                closeResult = midisys::ResultError;
+            }
+        }
+        systemOpen = false;
+        openDevice = nullptr;
+    }
+
+    void send(const std::uint8_t* bytes, std::size_t n)
+    {
+        if (openDevice) {
+            if (midisys::isRegistered(openDevice))
+                openDevice->receive(bytes, n);
+        } else if (systemOpen) {
+            try {
+                rt->sendMessage(bytes, n);
+            } catch (const RtMidiError&) {
+            }
+        }
+    }
+};
+
+TMidiOut::TMidiOut(QObject* owner) : QObject(owner), d(std::make_unique<Impl>())
+{
+    d->rt = midisys::makeOutput();
+    d->isJack = d->rt && d->rt->getCurrentApi() == RtMidi::UNIX_JACK;
+    d->table = midisys::deviceTable(d->rt.get(), MaxDevices);
+}
+
+TMidiOut::~TMidiOut()
+{
+    if (d->usingPort)
+        d->close();
+}
+
+bool TMidiOut::Using() const { return d->usingPort; }
+
+void TMidiOut::SetUsing(bool value)
+{
+    if (value && !d->usingPort)
+        d->open();
+    else if (!value && d->usingPort)
+        d->close();
+    d->usingPort = value;
+}
+
+int TMidiOut::Port() const { return d->port; }
+
+void TMidiOut::SetPort(int n)
+{
+    // Only the upper bound is checked: -1 is taken, and its open fails.
+    if (n >= NumDevs())
+        return;
+    if (!d->usingPort) {
+        d->port = n;
+        return;
+    }
+    d->close();
+    d->port = n;
+    d->open();
+}
+
+int TMidiOut::NumDevs() const { return static_cast<int>(d->table.size()); }
+
+std::string TMidiOut::DeviceName(int i) const
+{
+    if (i < 0 || i >= NumDevs())
+        return {};
+    return d->table[static_cast<std::size_t>(i)].name;
+}
+
+unsigned TMidiOut::OpenResult() const { return d->openResult; }
+unsigned TMidiOut::CloseResult() const { return d->closeResult; }
+
+void TMidiOut::SetPacing(int bytesPerSecond) { d->pacing = std::max(0, bytesPerSecond); }
+int TMidiOut::Pacing() const { return d->pacing; }
+
+int TMidiOut::EffectiveRate() const
+{
+    if (!d->isJack)
+        return d->pacing;
+    return d->pacing == 0 ? JackMaxRate : std::min(d->pacing, JackMaxRate);
+}
+
+void TMidiOut::SysEx(const std::uint8_t* data, int len)
+{
+    if (!d->usingPort || !data || len < 3)
+        return;
+    if (!d->openDevice && !d->systemOpen)
+        return; // the open failed: nothing goes out
+    const std::size_t size = static_cast<std::size_t>(len);
+    const bool addEnd = data[size - 1] != 0xF7;
+    const std::size_t total = size + (addEnd ? 1 : 0);
+
+    if (d->openDevice) {
+        d->whole.assign(data, data + size);
+        if (addEnd)
+            d->whole.push_back(0xF7);
+        d->send(d->whole.data(), d->whole.size());
+        return;
+    }
+
+    // System port: pieces of ChunkSize bytes, the first opening with F0 and
+    // the last closing with F7, each followed by the time it takes on the
+    // wire. The fraction of a millisecond is carried so that the waits add
+    // up to the message's wire time.
+    const int rate = EffectiveRate();
+    double owedMs = 0.0;
+    std::size_t sent = 0;
+    while (sent < total) {
+        const std::size_t n = std::min<std::size_t>(ChunkSize, total - sent);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t at = sent + i;
+            d->chunk[i] = at < size ? data[at] : 0xF7;
+        }
+        d->send(d->chunk.data(), n);
+        sent += n;
+        if (!d->systemOpen)
+            return;
+        if (rate > 0 && sent < total) {
+            owedMs += static_cast<double>(n) * 1000.0 / rate;
+            const int ms = static_cast<int>(owedMs);
+            if (ms > 0) {
+                owedMs -= ms;
+                seams().wait(ms);
+            }
+            // The wait runs the event loop; the port may have been closed.
+            if (!d->usingPort || !d->systemOpen)
+                return;
+        }
+    }
+}
+
+void TMidiOut::Put(std::uint8_t status, std::uint8_t first, std::uint8_t second)
+{
+    if (!d->usingPort)
+        return;
+    // As many bytes as the status calls for.
+    std::size_t n = 3;
+    const std::uint8_t kind = status & 0xF0;
+    if (kind == 0xC0 || kind == 0xD0 || status == 0xF1 || status == 0xF3)
+        n = 2;
+    else if (status == 0xF6 || status >= 0xF8)
+        n = 1;
+    const std::uint8_t bytes[3] = {status, first, second};
+    d->send(bytes, n);
+}
+
+void TMidiOut::Reset()
+{
+    if (!d->usingPort)
+        return;
+    // Sustain off and all notes off on every channel.
+    for (std::uint8_t ch = 0; ch < 16; ++ch) {
+        const std::uint8_t status = static_cast<std::uint8_t>(0xB0 | ch);
+        const std::uint8_t sustainOff[3] = {status, 64, 0};
+        const std::uint8_t allNotesOff[3] = {status, 123, 0};
+        d->send(sustainOff, 3);
+        d->send(allNotesOff, 3);
+    }
+}
+
+} // namespace corvane

@@ -1,0 +1,138 @@
+// The port components over real MIDI: a JACK server (dummy driver, started by
+// scripts/with-jack.sh) and an in-process peer on its own JACK clients.
+#include "JackPeer.h"
+#include "Midiin.h"
+#include "Midiout.h"
+#include "RecordingSeams.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+class JackTest : public ::testing::Test {
+protected:
+    void SetUp() override { installSeams(&seams); }
+    void TearDown() override { installSeams(nullptr); }
+
+    // Runs the event loop until `done` or the time is up.
+    template <typename Done>
+    bool waitFor(Done done, int ms = 10000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (!done()) {
+            if (t.elapsed() > ms)
+                return false;
+            seams.wait(10);
+        }
+        return true;
+    }
+
+    RecordingSeams seams{true};
+    JackPeer peer;
+};
+
+} // namespace
+
+TEST_F(JackTest, OutputDeliversWholeMessagesToThePeer)
+{
+    TMidiOut out;
+    const int port = findDevice(out, JackPeer::InClient);
+    ASSERT_GE(port, 0) << "the peer's input is listed";
+    out.SetPort(port);
+    out.SetUsing(true);
+    ASSERT_EQ(out.OpenResult(), 0u);
+    out.SetPacing(0);
+    EXPECT_EQ(out.EffectiveRate(), TMidiOut::JackMaxRate) << "JACK is never fed unpaced";
+
+    // A program dump, a 128-page wavesample dump and the largest send, each
+    // ending as the Mirage ends them (0x7F): the port adds F7.
+    for (std::size_t size : {std::size_t{1255}, std::size_t{65544}, std::size_t{131078}}) {
+        SCOPED_TRACE(size);
+        const auto m = mirageMessage(size, 0x06, 0x7F);
+        seams.waits.clear();
+        out.SysEx(m.data(), static_cast<int>(m.size()));
+        ASSERT_TRUE(waitFor([&] { return peer.receivedCount() > 0; }));
+        waitFor([] { return false; }, 100); // anything stray would show now
+        const auto got = peer.takeReceived();
+        ASSERT_EQ(got.size(), 1u);
+        ASSERT_EQ(got[0].size(), size + 1);
+        EXPECT_TRUE(std::equal(m.begin(), m.end(), got[0].begin()));
+        EXPECT_EQ(got[0].back(), 0xF7);
+    }
+}
+
+TEST_F(JackTest, PacingAddsUpToTheWireTime)
+{
+    TMidiOut out;
+    out.SetPort(findDevice(out, JackPeer::InClient));
+    out.SetUsing(true);
+    ASSERT_EQ(out.OpenResult(), 0u);
+    EXPECT_EQ(out.Pacing(), TMidiOut::WireSpeed);
+
+    // 1256 bytes on the wire: five pieces, a wait after each of the first
+    // four (1024 bytes, 327.68 ms at 3125 bytes a second).
+    const auto m = mirageMessage(1255, 0x03, 0x7F);
+    QElapsedTimer t;
+    t.start();
+    out.SysEx(m.data(), static_cast<int>(m.size()));
+    EXPECT_EQ(seams.waits.size(), 4u);
+    EXPECT_EQ(seams.totalWaited(), 327);
+    EXPECT_GE(t.elapsed(), 320);
+    ASSERT_TRUE(waitFor([&] { return peer.receivedCount() > 0; }));
+    EXPECT_EQ(peer.takeReceived().at(0).size(), 1256u);
+}
+
+TEST_F(JackTest, InputDeliversThroughItsTwoBuffers)
+{
+    TMidiIn in;
+    const int port = findDevice(in, JackPeer::OutClient);
+    ASSERT_GE(port, 0) << "the peer's output is listed";
+    in.SetUseShort(false);
+    in.SetPort(port);
+    in.SetUsing(true);
+    ASSERT_EQ(in.OpenResult(), 0u);
+    std::vector<std::vector<std::uint8_t>> events;
+    in.OnSysEx = [&](TMidiIn*, const std::uint8_t* data, int size) { events.emplace_back(data, data + size); };
+
+    struct Case {
+        std::size_t size;
+        std::vector<std::size_t> pieces;
+    };
+    for (const Case& c : {Case{1255, {1255}}, Case{65544, {65544}}, Case{131078, {65545, 65533}}}) {
+        SCOPED_TRACE(c.size);
+        events.clear();
+        const auto m = mirageMessage(c.size, 0x06, 0xF7);
+        std::thread sender([&] { peer.send(m); });
+        const bool arrived = waitFor([&] { return events.size() >= c.pieces.size(); });
+        sender.join();
+        ASSERT_TRUE(arrived);
+        waitFor([] { return false; }, 100);
+        ASSERT_EQ(events.size(), c.pieces.size());
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            ASSERT_EQ(events[i].size(), c.pieces[i]);
+            EXPECT_TRUE(std::equal(events[i].begin(), events[i].end(), m.begin() + static_cast<long>(at)));
+            at += events[i].size();
+        }
+    }
+
+    // Closed, the input raises nothing.
+    in.SetUsing(false);
+    events.clear();
+    peer.send(mirageMessage(100, 0x06, 0xF7));
+    waitFor([] { return false; }, 200);
+    EXPECT_TRUE(events.empty());
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

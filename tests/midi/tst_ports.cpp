@@ -1,0 +1,445 @@
+// The port components against in-process devices: device tables, port
+// numbers, opening and closing, what SysEx puts on the wire, and how received
+// messages are handed over and split into the receive buffers.
+#include "Midiin.h"
+#include "Midiout.h"
+#include "RecordingSeams.h"
+#include "VirtualDevice.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+using namespace corvane;
+
+namespace {
+
+class RecordingDevice : public VirtualMidiDevice {
+public:
+    using VirtualMidiDevice::VirtualMidiDevice;
+    std::vector<std::vector<std::uint8_t>> received;
+    void receive(const std::uint8_t* data, std::size_t len) override { received.emplace_back(data, data + len); }
+};
+
+struct Event {
+    std::vector<std::uint8_t> bytes;
+    const std::uint8_t* buffer;
+};
+
+class PortsTest : public ::testing::Test {
+protected:
+    void SetUp() override { installSeams(&seams); }
+    void TearDown() override
+    {
+        for (auto& dev : devices)
+            unregisterVirtualDevice(dev.get());
+        installSeams(nullptr);
+    }
+
+    RecordingDevice* addDevice(const std::string& name)
+    {
+        devices.push_back(std::make_unique<RecordingDevice>(name));
+        registerVirtualDevice(devices.back().get());
+        return devices.back().get();
+    }
+
+    void addDevices(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            addDevice("dev " + std::to_string(i));
+    }
+
+    void record(TMidiIn& in)
+    {
+        in.OnSysEx = [this](TMidiIn*, const std::uint8_t* data, int size) {
+            events.push_back({std::vector<std::uint8_t>(data, data + size), data});
+        };
+    }
+
+    static void deliverPending()
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    test::RecordingSeams seams;
+    std::vector<std::unique_ptr<RecordingDevice>> devices;
+    std::vector<Event> events;
+};
+
+std::vector<std::uint8_t> sysex(std::size_t size)
+{
+    std::vector<std::uint8_t> m(size);
+    m.front() = 0xF0;
+    for (std::size_t i = 1; i + 1 < size; ++i)
+        m[i] = static_cast<std::uint8_t>((i * 7 + i / 251) & 0x7F);
+    m.back() = 0xF7;
+    return m;
+}
+
+} // namespace
+
+TEST_F(PortsTest, DeviceTablesHoldTwelveRegisteredDevicesInOrder)
+{
+    addDevices(14);
+    TMidiOut out;
+    TMidiIn in;
+    EXPECT_EQ(out.NumDevs(), 12);
+    EXPECT_EQ(in.NumDevs(), 12);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(out.DeviceName(i), "dev " + std::to_string(i));
+        EXPECT_EQ(in.DeviceName(i), "dev " + std::to_string(i));
+    }
+    EXPECT_EQ(out.DeviceName(12), "");
+    EXPECT_EQ(in.DeviceName(-1), "");
+
+    // Device 13 is beyond the table: no port number reaches it.
+    out.SetPort(13);
+    EXPECT_EQ(out.Port(), 0);
+}
+
+TEST_F(PortsTest, TableIsTakenAtConstruction)
+{
+    addDevice("first");
+    TMidiOut out;
+    const int before = out.NumDevs();
+    addDevice("later");
+    EXPECT_EQ(out.NumDevs(), before);
+    EXPECT_EQ(TMidiOut().DeviceName(1), "later");
+}
+
+TEST_F(PortsTest, PortAtOrAboveNumDevsIsIgnoredClosedAndOpen)
+{
+    addDevices(3);
+    TMidiOut out;
+    TMidiIn in;
+    ASSERT_GE(out.NumDevs(), 3);
+    const int beyond = out.NumDevs() + 2;
+
+    out.SetPort(1);
+    out.SetPort(beyond);
+    EXPECT_EQ(out.Port(), 1);
+    out.SetUsing(true);
+    out.SetPort(beyond);
+    EXPECT_EQ(out.Port(), 1);
+    EXPECT_EQ(out.OpenResult(), 0u);
+    const std::uint8_t msg[] = {0xF0, 0x0F, 0x01, 0x00, 0x7F};
+    out.SysEx(msg, 5);
+    EXPECT_TRUE(devices[0]->received.empty());
+    EXPECT_EQ(devices[1]->received.size(), 1u);
+
+    in.SetPort(2);
+    in.SetUsing(true);
+    in.SetPort(beyond);
+    EXPECT_EQ(in.Port(), 2);
+    record(in);
+    devices[2]->transmit(sysex(10));
+    deliverPending();
+    EXPECT_EQ(events.size(), 1u);
+}
+
+TEST_F(PortsTest, SetPortWhileOpenMovesToTheNewDevice)
+{
+    addDevices(3);
+    TMidiOut out;
+    TMidiIn in;
+    record(in);
+    out.SetUsing(true);
+    in.SetUsing(true);
+    out.SetPort(2);
+    in.SetPort(1);
+    const std::uint8_t msg[] = {0xF0, 0x0F, 0x01, 0x00, 0x7F};
+    out.SysEx(msg, 5);
+    EXPECT_TRUE(devices[0]->received.empty());
+    EXPECT_EQ(devices[2]->received.size(), 1u);
+
+    devices[0]->transmit(sysex(8));
+    devices[1]->transmit(sysex(9));
+    deliverPending();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].bytes.size(), 9u);
+}
+
+TEST_F(PortsTest, OpeningAnOpenComponentDoesNotOpenAgain)
+{
+    RecordingDevice* dev = addDevice("dev");
+    TMidiIn in;
+    record(in);
+    in.SetUsing(true);
+    in.SetUsing(true);
+    dev->transmit(sysex(12));
+    deliverPending();
+    EXPECT_EQ(events.size(), 1u) << "the input listens once";
+
+    TMidiOut out;
+    out.SetUsing(true);
+    ASSERT_EQ(out.OpenResult(), 0u);
+    unregisterVirtualDevice(dev);
+    out.SetUsing(true); // a reopen would now fail
+    EXPECT_EQ(out.OpenResult(), 0u);
+}
+
+TEST_F(PortsTest, SysExSendsNothingWhenShortClosedOrFailed)
+{
+    RecordingDevice* dev = addDevice("dev");
+    TMidiOut out;
+    const std::uint8_t msg[] = {0xF0, 0x0F, 0x01, 0x03, 0x7F};
+
+    out.SysEx(msg, 5); // closed
+    out.SetUsing(true);
+    out.SysEx(msg, 2);
+    out.SysEx(msg, 0);
+    out.SysEx(nullptr, 5);
+    EXPECT_TRUE(dev->received.empty());
+    out.SysEx(msg, 3);
+    EXPECT_EQ(dev->received.size(), 1u);
+
+    out.SetUsing(false);
+    out.SysEx(msg, 5);
+    out.Put(0x90, 60, 100);
+    out.Reset();
+    EXPECT_EQ(dev->received.size(), 1u);
+}
+
+TEST_F(PortsTest, EndOfExclusiveIsAddedOnlyWhenMissing)
+{
+    RecordingDevice* dev = addDevice("dev");
+    TMidiOut out;
+    out.SetUsing(true);
+    const std::uint8_t refresh[] = {0xF0, 0x0F, 0x01, 0x03, 0x7F};
+    const std::uint8_t closed[] = {0xF0, 0x0F, 0x01, 0x03, 0x7F, 0xF7};
+    out.SysEx(refresh, 5);
+    out.SysEx(closed, 6);
+    ASSERT_EQ(dev->received.size(), 2u);
+    EXPECT_EQ(dev->received[0], (std::vector<std::uint8_t>{0xF0, 0x0F, 0x01, 0x03, 0x7F, 0xF7}));
+    EXPECT_EQ(dev->received[1], (std::vector<std::uint8_t>{0xF0, 0x0F, 0x01, 0x03, 0x7F, 0xF7}));
+
+    // A long message reaches a virtual device whole and unpaced.
+    std::vector<std::uint8_t> dump = sysex(65544);
+    dump.back() = 0x7F;
+    out.SysEx(dump.data(), static_cast<int>(dump.size()));
+    ASSERT_EQ(dev->received.size(), 3u);
+    ASSERT_EQ(dev->received[2].size(), 65545u);
+    EXPECT_TRUE(std::equal(dump.begin(), dump.end(), dev->received[2].begin()));
+    EXPECT_EQ(dev->received[2].back(), 0xF7);
+    EXPECT_TRUE(seams.waits.empty());
+}
+
+TEST_F(PortsTest, ShortMessagesGoOutWithTheirLength)
+{
+    RecordingDevice* dev = addDevice("dev");
+    TMidiOut out;
+    out.SetUsing(true);
+    out.Put(0x90, 60, 100);
+    out.Put(0xC3, 5, 0);
+    ASSERT_EQ(dev->received.size(), 2u);
+    EXPECT_EQ(dev->received[0], (std::vector<std::uint8_t>{0x90, 60, 100}));
+    EXPECT_EQ(dev->received[1], (std::vector<std::uint8_t>{0xC3, 5}));
+}
+
+TEST_F(PortsTest, LongMessageIsSplitAcrossTheTwoBuffers)
+{
+    RecordingDevice* dev = addDevice("dev");
+    TMidiIn in;
+    record(in);
+    in.SetUsing(true);
+    const std::vector<std::uint8_t> m = sysex(70000);
+    dev->transmit(m);
+    deliverPending();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].bytes.size(), 65545u);
+    EXPECT_EQ(events[1].bytes.size(), 4455u);
+    EXPECT_EQ(events[0].bytes.front(), 0xF0);
+    EXPECT_NE(events[1].bytes.front(), 0xF0);
+    EXPECT_TRUE(std::equal(m.begin(), m.begin() + 65545, events[0].bytes.begin()));
+    EXPECT_TRUE(std::equal(m.begin() + 65545, m.end(), events[1].bytes.begin()));
+    EXPECT_NE(events[0].buffer, events[1].buffer) << "the buffers alternate";
+
+    // Exactly one buffer's worth is one event.
+    events.clear();
+    dev->transmit(sysex(65545));
+    deliverPending();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].bytes.size(), 65545u);
+}
+
+TEST_F(PortsTest, HandlerClosingThePortStopsTheRemainder)
+{
+    RecordingDevice* dev = addDevice("dev");
+    TMidiIn in;
+    in.SetUsing(true);
+    int raised = 0;
+    in.OnSysEx = [&](TMidiIn* sender, const std::uint8_t*, int) {
+        ++raised;
+        sender->SetUsing(false);
+    };
+    dev->transmit(sysex(70000));
+    deliverPending();
+    EXPECT_EQ(raised, 1);
+}
+
+TEST_F(PortsTest, NothingIsDeliveredAfterClosingEvenWhenAlreadyPosted)
+{
+    RecordingDevice* dev = addDevice("dev");
+    TMidiIn in;
+    record(in);
+    in.SetUsing(true);
+    dev->transmit(sysex(20));  // posted, not yet delivered
+    in.SetUsing(false);
+    deliverPending();
+    EXPECT_TRUE(events.empty());
+
+    // Reopening before the event loop runs does not revive older posts.
+    dev->transmit(sysex(21));
+    in.SetUsing(false);
+    in.SetUsing(true);
+    deliverPending();
+    EXPECT_TRUE(events.empty());
+
+    // Nor does a closed port pick anything up.
+    in.SetUsing(false);
+    dev->transmit(sysex(22));
+    deliverPending();
+    EXPECT_TRUE(events.empty());
+
+    in.SetUsing(true);
+    dev->transmit(sysex(23));
+    deliverPending();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].bytes.size(), 23u);
+}
+
+TEST_F(PortsTest, DestroyingTheInputDropsItsPendingDeliveries)
+{
+    RecordingDevice* dev = addDevice("dev");
+    int raised = 0;
+    {
+        TMidiIn in;
+        in.OnSysEx = [&](TMidiIn*, const std::uint8_t*, int) { ++raised; };
+        in.SetUsing(true);
+        dev->transmit(sysex(20));
+    }
+    dev->transmit(sysex(20));
+    deliverPending();
+    EXPECT_EQ(raised, 0);
+}
+
+TEST_F(PortsTest, PortMinusOneIsTakenAndItsOpenFails)
+{
+    RecordingDevice* dev = addDevice("dev");
+    TMidiOut out;
+    TMidiIn in;
+    record(in);
+    out.SetPort(-1);
+    in.SetPort(-1);
+    EXPECT_EQ(out.Port(), -1);
+    out.SetUsing(true);
+    in.SetUsing(true);
+    EXPECT_TRUE(out.Using());
+    EXPECT_TRUE(in.Using());
+    EXPECT_NE(out.OpenResult(), 0u);
+    EXPECT_NE(in.OpenResult(), 0u);
+
+    const std::uint8_t msg[] = {0xF0, 0x0F, 0x01, 0x00, 0x7F};
+    out.SysEx(msg, 5);
+    out.Put(0x90, 1, 2);
+    dev->transmit(sysex(10));
+    deliverPending();
+    EXPECT_TRUE(dev->received.empty());
+    EXPECT_TRUE(events.empty());
+
+    // Back on a real device the open succeeds again.
+    out.SetPort(0);
+    EXPECT_EQ(out.OpenResult(), 0u);
+}
+
+TEST_F(PortsTest, OpenFailsWithoutDevices)
+{
+    TMidiOut out;
+    TMidiIn in;
+    if (out.NumDevs() != 0 || in.NumDevs() != 0)
+        GTEST_SKIP() << "this machine has MIDI ports";
+    out.SetUsing(true);
+    in.SetUsing(true);
+    EXPECT_NE(out.OpenResult(), 0u);
+    EXPECT_NE(in.OpenResult(), 0u);
+    const std::uint8_t msg[] = {0xF0, 0x0F, 0x01, 0x00, 0x7F};
+    out.SysEx(msg, 5);
+    out.SetUsing(false);
+    in.SetUsing(false);
+    EXPECT_FALSE(out.Using());
+}
+
+TEST_F(PortsTest, DeviceUnregisteredWhileOpenReceivesNothing)
+{
+    RecordingDevice* dev = addDevice("dev");
+    TMidiOut out;
+    out.SetUsing(true);
+    unregisterVirtualDevice(dev);
+    const std::uint8_t msg[] = {0xF0, 0x0F, 0x01, 0x00, 0x7F};
+    out.SysEx(msg, 5);
+    EXPECT_TRUE(dev->received.empty());
+    out.SetUsing(false);
+    out.SetUsing(true);
+    EXPECT_NE(out.OpenResult(), 0u);
+}
+
+TEST_F(PortsTest, UseFlagsSilenceTheirEvents)
+{
+    RecordingDevice* dev = addDevice("dev");
+    TMidiIn in;
+    record(in);
+    std::vector<std::array<int, 3>> shorts;
+    in.OnShort = [&](TMidiIn*, std::uint8_t s, std::uint8_t a, std::uint8_t b) { shorts.push_back({s, a, b}); };
+    in.SetUsing(true);
+
+    in.SetUseSysEx(false);
+    dev->transmit(sysex(30));
+    dev->transmit(std::vector<std::uint8_t>{0x90, 60, 100});
+    deliverPending();
+    EXPECT_TRUE(events.empty());
+    ASSERT_EQ(shorts.size(), 1u);
+    EXPECT_EQ(shorts[0], (std::array<int, 3>{0x90, 60, 100}));
+
+    in.SetUseSysEx(true);
+    in.SetUseShort(false);
+    dev->transmit(std::vector<std::uint8_t>{0xC0, 7});
+    dev->transmit(sysex(30));
+    deliverPending();
+    EXPECT_EQ(shorts.size(), 1u);
+    EXPECT_EQ(events.size(), 1u);
+}
+
+TEST_F(PortsTest, TransmitFromAnotherThreadIsDeliveredOnTheComponentsThread)
+{
+    RecordingDevice* dev = addDevice("dev");
+    TMidiIn in;
+    in.SetUsing(true);
+    std::vector<QThread*> threads;
+    std::vector<int> sizes;
+    in.OnSysEx = [&](TMidiIn*, const std::uint8_t*, int size) {
+        threads.push_back(QThread::currentThread());
+        sizes.push_back(size);
+    };
+    std::thread sender([dev] {
+        for (int i = 0; i < 50; ++i)
+            dev->transmit(sysex(100 + static_cast<std::size_t>(i)));
+    });
+    sender.join();
+    deliverPending();
+    ASSERT_EQ(sizes.size(), 50u);
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(sizes[static_cast<std::size_t>(i)], 100 + i) << "in order";
+        EXPECT_EQ(threads[static_cast<std::size_t>(i)], QCoreApplication::instance()->thread());
+    }
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
