@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace corvane {
@@ -20,6 +21,12 @@ public:
     // a local event loop that excludes user input, so windows repaint and
     // received messages are dispatched while clicks queue.
     virtual void wait(int ms) = 0;
+
+    // A one-shot timer on the same clock as wait(): `fn` runs on the
+    // user-interface thread after `ms`. Returns an id for cancelTimer().
+    // Seams without a clock of their own refuse timers (abort).
+    virtual int startTimer(int ms, std::function<void()> fn);
+    virtual void cancelTimer(int id);
 
     // Modal message box with an exclamation icon.
     virtual BoxAnswer messageBox(const std::string& text, const std::string& caption,

@@ -1,0 +1,520 @@
+#include "Form1.h"
+
+#include "Artwork.h"
+#include "FormBase.h"
+#include "HelpWindow.h"
+#include "Image.h"
+#include "Midiin.h"
+#include "Midiout.h"
+#include "Shape.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolButton>
+
+namespace corvane {
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+constexpr int ClientWidth = 627;
+constexpr int ClientHeight = 465;
+constexpr int WaitBetweenProgramRequests = 100;
+
+const char* const PortCaption = "MIDI Setup";
+const char* const InputNotReady = "Error - MIDI input port is not ready.";
+const char* const OutputNotReady = "Error - MIDI output port is not ready.";
+
+enum Halves { Both, Upper, Lower };
+
+QLabel* caption(QWidget* parent, const QString& text, int x, int y, int w)
+{
+    auto* l = new QLabel(text, parent);
+    l->setStyleSheet("color: #ffff00; font-size: 16px; font-weight: bold; background: transparent;");
+    l->setGeometry(x, y, w, 20);
+    return l;
+}
+
+} // namespace
+
+TForm1::TForm1(Seams& seams, bool virtualMirage, QWidget* parent)
+    : QMainWindow(parent), MirageProtocol(seams), virtualMirage_(virtualMirage)
+{
+    Form1 = this;
+    setObjectName("Form1");
+    setWindowTitle("Corvane");
+    setSysExOut([this](const std::uint8_t* data, int len) { MidiOut1->SysEx(data, len); });
+
+    auto* client = new QWidget(this);
+    client->setObjectName("ClientArea");
+    client->setFixedSize(ClientWidth, ClientHeight);
+    client->setAutoFillBackground(true);
+    QPalette pal = client->palette();
+    pal.setColor(QPalette::Window, QColor(0x03, 0x06, 0x09)); // Windows colour 0x090603
+    client->setPalette(pal);
+    setCentralWidget(client);
+    buildToolBar(client);
+    buildBlockDiagram(client);
+    buildStatusBar(client);
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    MidiIn1 = new TMidiIn(this);
+    MidiIn1->setObjectName("MidiIn1");
+    MidiIn1->SetUseShort(false);
+    MidiIn1->OnSysEx = [this](TMidiIn*, const std::uint8_t* data, int size) { MidiIn1SysEx(data, size); };
+    MidiOut1 = new TMidiOut(this);
+    MidiOut1->setObjectName("MidiOut1");
+
+    loadSettings();
+    ResetState();
+    EnvPresets = loadPresets(presetsFilePath());
+    openPortsAtStart();
+    UpdateMenus();
+}
+
+TForm1::~TForm1()
+{
+    if (Form1 == this)
+        Form1 = nullptr;
+}
+
+void TForm1::loadSettings()
+{
+    loadedSettings_ = readSettings(settingsFilePath());
+    WavesampleNames = loadedSettings_.names;
+    WavesampleColours = loadedSettings_.colours;
+    MidiInPort = loadedSettings_.midiInPort;
+    MidiOutPort = loadedSettings_.midiOutPort;
+    if (virtualMirage_) {
+        // The emulator is device 0 of both tables in this run; the stored
+        // choice is left for the next run with the instrument.
+        MidiInPort = 0;
+        MidiOutPort = 0;
+    }
+}
+
+void TForm1::openPortsAtStart()
+{
+    MidiInCount = MidiIn1->NumDevs();
+    MidiInNames.clear();
+    for (int i = 0; i < std::min(MidiInCount, 8); ++i)
+        MidiInNames.push_back(MidiIn1->DeviceName(i));
+    MidiIn1->SetPort(MidiInPort);
+    MidiIn1->SetUsing(true);
+    if (MidiIn1->OpenResult() != 0)
+        seamsRef().messageBox(InputNotReady, PortCaption, BoxButtons::Ok);
+
+    MidiOut1->SetUsing(false);
+    MidiOutCount = MidiOut1->NumDevs();
+    MidiOutNames.clear();
+    for (int i = 0; i < std::min(MidiOutCount, 8); ++i)
+        MidiOutNames.push_back(MidiOut1->DeviceName(i));
+    MidiOut1->SetPort(MidiOutPort);
+    MidiOut1->SetUsing(true);
+    if (MidiOut1->OpenResult() != 0)
+        seamsRef().messageBox(OutputNotReady, PortCaption, BoxButtons::Ok);
+}
+
+void TForm1::ReopenMidiPorts()
+{
+    MidiIn1->SetUsing(false);
+    MidiOut1->SetUsing(false);
+    MidiIn1->SetPort(MidiInPort);
+    MidiIn1->SetUsing(true);
+    if (MidiIn1->OpenResult() != 0)
+        seamsRef().messageBox(InputNotReady, PortCaption, BoxButtons::Ok);
+    MidiOut1->SetPort(MidiOutPort);
+    MidiOut1->SetUsing(true);
+    if (MidiOut1->OpenResult() != 0)
+        seamsRef().messageBox(OutputNotReady, PortCaption, BoxButtons::Ok);
+}
+
+// --- layout ------------------------------------------------------------------
+
+void TForm1::buildToolBar(QWidget* client)
+{
+    auto* panel = new QFrame(client);
+    panel->setObjectName("Panel1");
+    panel->setGeometry(0, 0, ClientWidth, 27);
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setAutoFillBackground(true);
+    panel->setStyleSheet("QFrame#Panel1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #d4d4d4, "
+                         "stop:1 #a8a8a8); border-bottom: 1px solid #555; }");
+    struct Button {
+        const char* name;
+        const char* hint;
+        art::Glyph glyph;
+        void (TForm1::*handler)();
+    };
+    const Button buttons[] = {
+        {"SpeedButtonLoadUL1", "Load UL1 into Mirage", art::Glyph::LoadBoth1, &TForm1::N11Click},
+        {"SpeedButton2", "Load UL2 into Mirage", art::Glyph::LoadBoth2, &TForm1::N21Click},
+        {"SpeedButton3", "Load UL3 into Mirage", art::Glyph::LoadBoth3, &TForm1::N31Click},
+        {"sbLoadU1", "Load U1 into Mirage", art::Glyph::LoadUpper1, &TForm1::N12Click},
+        {"SpeedButton4", "Load U2 into Mirage", art::Glyph::LoadUpper2, &TForm1::N22Click},
+        {"SpeedButton5", "Load U3 into Mirage", art::Glyph::LoadUpper3, &TForm1::N32Click},
+        {"sbLoadL1", "Load L1 into Mirage", art::Glyph::LoadLower1, &TForm1::N13Click},
+        {"SpeedButton6", "Load L2 into Mirage", art::Glyph::LoadLower2, &TForm1::N23Click},
+        {"SpeedButton7", "Load L3 into Mirage", art::Glyph::LoadLower3, &TForm1::N33Click},
+        {"SpeedButton1", "Get Configuration", art::Glyph::GetConfiguration, &TForm1::SpeedButton1Click},
+        {"sbRefreshUL", "Get UL Parameters", art::Glyph::GetParameters, &TForm1::sbRefreshULClick},
+    };
+    int x = 4;
+    int index = 0;
+    for (const Button& b : buttons) {
+        auto* tb = new QToolButton(panel);
+        tb->setObjectName(b.name);
+        tb->setToolTip(b.hint);
+        tb->setIcon(art::toolGlyph(b.glyph));
+        tb->setIconSize(QSize(21, 21));
+        tb->setAutoRaise(true);
+        tb->setGeometry(x, 1, 25, 25);
+        connect(tb, &QToolButton::clicked, this, b.handler);
+        x += 25;
+        if (++index == 3 || index == 6 || index == 9)
+            x += 8; // groups: both halves, upper, lower, requests
+    }
+}
+
+void TForm1::buildBlockDiagram(QWidget* client)
+{
+    struct Block {
+        const char* name;
+        QPixmap picture;
+        int x, y;
+        const char* window;
+        const char* hint;
+    };
+    // Upper half above (y 72-160), lower half below (y 272-360).
+    const int upperY = 72;
+    const int lowerY = 272;
+    const Block blocks[] = {
+        {"imMemU", art::memoryBlock(1), 14, upperY, "TfmMemMapU", ""},
+        {"imOscU", art::oscillatorBlock(1), 135, upperY, "TfmOscLFOU", ""},
+        {"imEnvU", art::filterBlock(1), 372, upperY, "TfmEnvFilterU", ""},
+        {"Image2", art::keyboardBlock(), 297, 140, "TKeyboardAssig",
+         "Click here to open Keyboard Allocation window."},
+        {"imMemL", art::memoryBlock(0), 14, lowerY, "TMemoryMap", ""},
+        {"Image3", art::oscillatorBlock(0), 135, lowerY, "TOscillator", ""},
+        {"imEnvL", art::filterBlock(0), 372, lowerY, "TEnvelopeForm", ""},
+    };
+    for (int row = 0; row < 2; ++row) {
+        const int y = (row == 0 ? upperY : lowerY) + 36;
+        for (auto [x0, x1] : {std::pair{95, 135}, std::pair{248, 372}, std::pair{509, 545}}) {
+            auto* c = new QLabel(client);
+            c->setPixmap(art::connector(x1 - x0, 17));
+            c->setGeometry(x0, y, x1 - x0, 17);
+        }
+    }
+    for (const Block& b : blocks) {
+        auto* im = new TImage(client);
+        im->setObjectName(b.name);
+        im->setPixmap(b.picture);
+        im->setGeometry(b.x, b.y, b.picture.width(), b.picture.height());
+        if (*b.hint)
+            im->setToolTip(b.hint);
+        const std::string window = b.window;
+        connect(im, &TImage::clicked, this, [this, window] { ShowWindow(window); });
+        windowImages_[window] = im;
+    }
+    auto* bar = new TShape(client);
+    bar->setObjectName("Shape1");
+    bar->setBrushColor(QColor(0x80, 0, 0));
+    bar->setPenColor(QColor(0x40, 0, 0));
+    bar->setGeometry(545, 116, 9, 209);
+    auto* out = new QLabel(client);
+    out->setObjectName("OutputConnector");
+    const QPixmap jack = art::outputConnector();
+    out->setPixmap(jack);
+    out->setGeometry(554, 220 - jack.height() / 2, jack.width(), jack.height());
+
+    caption(client, "Oscillator Control", 135, upperY - 24, 180);
+    caption(client, "Filter/Amplitude Control", 372, upperY - 24, 220);
+    caption(client, "Oscillator Control", 135, lowerY - 24, 180);
+    caption(client, "Filter/Amplitude Control", 372, lowerY - 24, 220);
+    caption(client, "Keyboard Allocation", 336, 206, 170);
+
+    auto* bottom = new QLabel(client);
+    bottom->setObjectName("imBottom");
+    const QPixmap strip = art::bottomPicture();
+    bottom->setPixmap(strip);
+    bottom->setGeometry(17, 386, strip.width(), strip.height());
+}
+
+void TForm1::buildStatusBar(QWidget* client)
+{
+    auto* bar = new QFrame(client);
+    bar->setObjectName("StatusBar1");
+    bar->setGeometry(0, ClientHeight - 20, ClientWidth, 20);
+    bar->setAutoFillBackground(true);
+    bar->setStyleSheet("QFrame#StatusBar1 { background: #c8c8c8; }"
+                       "QLabel { border: 1px solid #8a8a8a; border-right-color: #f0f0f0; "
+                       "border-bottom-color: #f0f0f0; padding-left: 3px; color: black; }");
+    const int widths[4] = {125, 130, 130, 50};
+    int x = 1;
+    for (int i = 0; i < 4; ++i) {
+        auto* l = new QLabel(QString::fromStdString(StatusText[static_cast<std::size_t>(i)]), bar);
+        l->setObjectName(QString("StatusPanel%1").arg(i));
+        l->setGeometry(x, 2, widths[i] - 2, 17);
+        statusPanels_[static_cast<std::size_t>(i)] = l;
+        x += widths[i];
+    }
+}
+
+QAction* TForm1::addItem(QMenu* menu, const QString& objectName, const QString& text,
+                         std::function<void()> handler)
+{
+    auto* a = menu->addAction(text);
+    a->setObjectName(objectName);
+    connect(a, &QAction::triggered, this, [handler = std::move(handler)] { handler(); });
+    return a;
+}
+
+QAction* TForm1::addWindowItem(QMenu* menu, const QString& objectName, const QString& text,
+                               const std::string& windowClass)
+{
+    QAction* a = addItem(menu, objectName, text, [this, windowClass] { ShowWindow(windowClass); });
+    windowActions_[a] = windowClass;
+    return a;
+}
+
+void TForm1::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("MainMenu1");
+
+    QMenu* disk = bar->addMenu("&Disk");
+    QMenu* load = disk->addMenu("&Load sounds into Mirage");
+    QMenu* loadBoth = load->addMenu("U &and L");
+    addItem(loadBoth, "N11", "&1", [this] { N11Click(); });
+    addItem(loadBoth, "N21", "&2", [this] { N21Click(); });
+    addItem(loadBoth, "N31", "&3", [this] { N31Click(); });
+    QMenu* loadUpper = load->addMenu("&Upper");
+    addItem(loadUpper, "N12", "&1", [this] { N12Click(); });
+    addItem(loadUpper, "N22", "&2", [this] { N22Click(); });
+    addItem(loadUpper, "N32", "&3", [this] { N32Click(); });
+    QMenu* loadLower = load->addMenu("&Lower");
+    addItem(loadLower, "N13", "&1", [this] { N13Click(); });
+    addItem(loadLower, "N23", "&2", [this] { N23Click(); });
+    addItem(loadLower, "N33", "&3", [this] { N33Click(); });
+    QMenu* save = disk->addMenu("&Save to Mirage Disk");
+    QMenu* saveBoth = save->addMenu("U &and L");
+    addItem(saveBoth, "SaveToMdiskUL1", "&1", [this] { SaveToMdiskUL1Click(); });
+    addItem(saveBoth, "SaveToMdiskUL2", "&2", [this] { SaveToMdiskUL2Click(); });
+    addItem(saveBoth, "SaveToMdiskUL3", "&3", [this] { SaveToMdiskUL3Click(); });
+    QMenu* saveUpper = save->addMenu("&Upper");
+    addItem(saveUpper, "SaveToMdiskU1", "&1", [this] { SaveToMdiskU1Click(); });
+    addItem(saveUpper, "SaveToMdiskU2", "&2", [this] { SaveToMdiskU2Click(); });
+    addItem(saveUpper, "SaveToMdiskU3", "&3", [this] { SaveToMdiskU3Click(); });
+    QMenu* saveLower = save->addMenu("&Lower");
+    addItem(saveLower, "SaveToMdiskL1", "&1", [this] { SaveToMdiskL1Click(); });
+    addItem(saveLower, "SaveToMdiskL2", "&2", [this] { SaveToMdiskL2Click(); });
+    addItem(saveLower, "SaveToMdiskL3", "&3", [this] { SaveToMdiskL3Click(); });
+    addItem(disk, "SaveConfiguration1", "Save &Configuration", [this] { SaveConfiguration1Click(); });
+    disk->addSeparator();
+    addItem(disk, "Exit1", "&Exit", [this] { Exit1Click(); });
+
+    QMenu* ws = bar->addMenu("&Wavesample");
+    addWindowItem(ws, "Tuning1", "&Tuning", "TfmTuning");
+    addWindowItem(ws, "RelativeAmplitude1", "Relative &Amplitude", "TfmRelAmplitude");
+    addWindowItem(ws, "RelativeFilter1", "Relative &Filter", "TfmRelFilter");
+    ws->addSeparator();
+    addWindowItem(ws, "Sample1", "Sam&pling", "TfmSample");
+    ws->addSeparator();
+    addWindowItem(ws, "GetfromMirage1", "&Get from Mirage", "TfmWsGet");
+    addWindowItem(ws, "SendtoMirage1", "&Send to Mirage", "TfmWsSend");
+    ws->addSeparator();
+    addWindowItem(ws, "Calculator1", "&Calculator", "TfmWsCalc");
+
+    QMenu* mirage = bar->addMenu("&Mirage");
+    QMenu* upper = mirage->addMenu("&Upper");
+    addWindowItem(upper, "EnvelopeFilterU", "&Envelope/Filter", "TfmEnvFilterU");
+    addWindowItem(upper, "OscillatorLfoU", "&Oscillator/LFO", "TfmOscLFOU");
+    addWindowItem(upper, "MemoryMap1", "&Memory Map", "TfmMemMapU");
+    QMenu* lower = mirage->addMenu("&Lower");
+    addWindowItem(lower, "Envelope2", "&Envelope/Filter", "TEnvelopeForm");
+    addWindowItem(lower, "OscillatorLFO1", "&Oscillator/LFO", "TOscillator");
+    addWindowItem(lower, "MemoryMap2", "&Memory Map", "TMemoryMap");
+    mirage->addSeparator();
+    addWindowItem(mirage, "KeyAllocation2", "&Key Allocation", "TKeyboardAssig");
+
+    QMenu* functions = bar->addMenu("&Functions");
+    addWindowItem(functions, "ProgramCopy1", "&Program Copy", "TfmProgCopy");
+    addWindowItem(functions, "WavesampleCopy1", "&Wavesample Copy", "TfmMasosCopy");
+    addWindowItem(functions, "SampleRotate", "&Sample Rotate", "TfmSampleRotate");
+    functions->addSeparator();
+    addItem(functions, "Reboot1", "&Reboot", [this] { Reboot1Click(); });
+
+    QMenu* setup = bar->addMenu("&Setup");
+    addWindowItem(setup, "MIDIPorts1", "MIDI &Ports", "TMidiSetupDialogBox");
+    addWindowItem(setup, "ConfigurationTable1", "&Configuration Table", "TConfigTableForm");
+    addWindowItem(setup, "Colours1", "C&olours", "TfmSetColours");
+
+    QMenu* help = bar->addMenu("&Help");
+    addItem(help, "Contents", "&Contents", [this] { ContentsClick(); });
+    addWindowItem(help, "About", "&About...", "TAboutBox");
+}
+
+// --- windows -------------------------------------------------------------------
+
+void TForm1::RegisterWindow(const std::string& className, TFormBase* window)
+{
+    windowOrder_.emplace_back(className, window);
+    UpdateMenus();
+}
+
+TFormBase* TForm1::Window(const std::string& className) const
+{
+    for (const auto& [name, w] : windowOrder_)
+        if (name == className)
+            return w;
+    return nullptr;
+}
+
+void TForm1::ShowWindow(const std::string& className)
+{
+    if (TFormBase* w = Window(className))
+        w->ShowAndActivate();
+}
+
+void TForm1::UpdateMenus()
+{
+    for (const auto& [action, windowClass] : windowActions_)
+        action->setEnabled(Window(windowClass) != nullptr);
+    for (const auto& [windowClass, image] : windowImages_)
+        image->setEnabled(Window(windowClass) != nullptr);
+}
+
+QAction* TForm1::Action(const QString& objectName) const
+{
+    return menuBar()->findChild<QAction*>(objectName);
+}
+
+QToolButton* TForm1::ToolButton(const QString& objectName) const
+{
+    return findChild<QToolButton*>(objectName);
+}
+
+QString TForm1::StatusPanelText(int i) const
+{
+    if (i < 0 || i >= 4)
+        return {};
+    return statusPanels_[static_cast<std::size_t>(i)]->text();
+}
+
+void TForm1::StatusTextChanged(int panel)
+{
+    if (auto* l = statusPanels_[static_cast<std::size_t>(panel)])
+        l->setText(QString::fromStdString(StatusText[static_cast<std::size_t>(panel)]));
+}
+
+// --- requests ---------------------------------------------------------------------
+
+void TForm1::SpeedButton1Click() { SendSysEx(requestMessage(cmd::ConfigRequest)); }
+
+void TForm1::sbRefreshULClick()
+{
+    SendSysEx(requestMessage(cmd::LowerRequest));
+    seamsRef().wait(WaitBetweenProgramRequests);
+    SendSysEx(requestMessage(cmd::UpperRequest));
+}
+
+// --- disk and system commands ----------------------------------------------------------
+
+void TForm1::loadSound(int halves, int sound)
+{
+    const auto n = static_cast<std::uint8_t>(sound);
+    switch (halves) {
+    case Both: SendSysEx(keyCodeMessage({key::UpperLoad, key::LowerLoad, n, key::Enter})); break;
+    case Upper: SendSysEx(keyCodeMessage({key::UpperLoad, n, key::Enter})); break;
+    default: SendSysEx(keyCodeMessage({key::LowerLoad, n, key::Enter})); break;
+    }
+}
+
+void TForm1::saveToDisk(int halves, int slot)
+{
+    // 01 then 01 lower, 02 upper, 03 both, then the slot and enter.
+    const std::uint8_t which = halves == Lower ? 0x01 : halves == Upper ? 0x02 : 0x03;
+    SendSysEx(keyCodeMessage({0x01, which, static_cast<std::uint8_t>(slot), key::Enter}));
+}
+
+void TForm1::N11Click() { loadSound(Both, 1); }
+void TForm1::N21Click() { loadSound(Both, 2); }
+void TForm1::N31Click() { loadSound(Both, 3); }
+void TForm1::N12Click() { loadSound(Upper, 1); }
+void TForm1::N22Click() { loadSound(Upper, 2); }
+void TForm1::N32Click() { loadSound(Upper, 3); }
+void TForm1::N13Click() { loadSound(Lower, 1); }
+void TForm1::N23Click() { loadSound(Lower, 2); }
+void TForm1::N33Click() { loadSound(Lower, 3); }
+void TForm1::SaveToMdiskUL1Click() { saveToDisk(Both, 1); }
+void TForm1::SaveToMdiskUL2Click() { saveToDisk(Both, 2); }
+void TForm1::SaveToMdiskUL3Click() { saveToDisk(Both, 3); }
+void TForm1::SaveToMdiskU1Click() { saveToDisk(Upper, 1); }
+void TForm1::SaveToMdiskU2Click() { saveToDisk(Upper, 2); }
+void TForm1::SaveToMdiskU3Click() { saveToDisk(Upper, 3); }
+void TForm1::SaveToMdiskL1Click() { saveToDisk(Lower, 1); }
+void TForm1::SaveToMdiskL2Click() { saveToDisk(Lower, 2); }
+void TForm1::SaveToMdiskL3Click() { saveToDisk(Lower, 3); }
+
+void TForm1::SaveConfiguration1Click()
+{
+    if (seamsRef().messageBox(
+            "Only save MASOS to MASOS disks not to non-MASOS, and non-MASOS to non-MASOS. Continue?",
+            "Save Configuration Warning", BoxButtons::YesNo) == BoxAnswer::Yes)
+        SendSysEx(keyCodeMessage({0x01, 0x04, key::Enter}));
+}
+
+void TForm1::Reboot1Click()
+{
+    if (seamsRef().messageBox("Insert MASOS floppy disk into the Mirage. Continue?", "Mirage Reboot",
+                              BoxButtons::YesNo) == BoxAnswer::Yes)
+        SendSysEx(keyCodeMessage({key::UpperLoad, key::LowerLoad, 0x00, key::Enter}));
+}
+
+// --- leaving ----------------------------------------------------------------------------
+
+void TForm1::Exit1Click()
+{
+    SettingsData s;
+    s.names = WavesampleNames;
+    s.colours = WavesampleColours;
+    s.midiInPort = virtualMirage_ ? loadedSettings_.midiInPort : MidiInPort;
+    s.midiOutPort = virtualMirage_ ? loadedSettings_.midiOutPort : MidiOutPort;
+    writeSettings(settingsFilePath(), s);
+    savePresets(presetsFilePath(), EnvPresets);
+    QApplication::quit();
+}
+
+void TForm1::FormClose()
+{
+    MidiIn1->SetUsing(false);
+    MidiOut1->SetUsing(false);
+}
+
+void TForm1::closeEvent(QCloseEvent* e)
+{
+    FormClose();
+    e->accept();
+    QApplication::quit();
+}
+
+void TForm1::ContentsClick()
+{
+    if (!helpWindow_)
+        helpWindow_ = new THelpWindow(this);
+    helpWindow_->show();
+    helpWindow_->raise();
+    helpWindow_->activateWindow();
+}
+
+void TForm1::AboutClick() { ShowWindow("TAboutBox"); }
+
+} // namespace corvane

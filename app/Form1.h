@@ -1,0 +1,134 @@
+// The main window: owner of the MIDI ports, the dumps, the selection state,
+// the settings and the presets; block diagram, tool bar, menus, status bar.
+#pragma once
+
+#include "MirageProtocol.h"
+#include "Presets.h"
+#include "Settings.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolButton;
+class QFrame;
+
+namespace corvane {
+
+class TMidiIn;
+class TMidiOut;
+class TFormBase;
+class TImage;
+class TShape;
+
+class TForm1 : public QMainWindow, public MirageProtocol {
+    Q_OBJECT
+public:
+    // `virtualMirage`: the built-in emulator is registered as the first
+    // device; the settings file's port numbers are kept but not applied.
+    explicit TForm1(Seams& seams, bool virtualMirage = false, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // --- MIDI ports ----------------------------------------------------------
+    TMidiIn* MidiIn1;
+    TMidiOut* MidiOut1;
+    int MidiInCount = 0;
+    int MidiOutCount = 0;
+    std::vector<std::string> MidiInNames;  // at most 8
+    std::vector<std::string> MidiOutNames; // at most 8
+    int MidiInPort = 0;
+    int MidiOutPort = 0;
+    void ReopenMidiPorts();
+
+    // --- settings and presets --------------------------------------------------
+    std::array<std::string, 16> WavesampleNames;
+    std::array<std::uint32_t, 16> WavesampleColours{};
+    EnvPresetTable EnvPresets;
+    // Index (0-15) of the wavesample being named, set before the naming
+    // dialog is shown.
+    int NameSampleIndex = 0;
+
+    // --- windows ---------------------------------------------------------------
+    // Windows are created once, in order, and registered under their class
+    // name; menu items of windows that are not registered stay disabled.
+    void RegisterWindow(const std::string& className, TFormBase* window);
+    TFormBase* Window(const std::string& className) const;
+    const std::vector<std::pair<std::string, TFormBase*>>& Windows() const { return windowOrder_; }
+    void ShowWindow(const std::string& className);
+    void UpdateMenus();
+
+    // Text of status bar panel i, as shown.
+    QString StatusPanelText(int i) const;
+
+    bool VirtualMirageRun() const { return virtualMirage_; }
+
+    // --- handlers -----------------------------------------------------------------
+    void SpeedButton1Click();
+    void sbRefreshULClick();
+    void N11Click();
+    void N21Click();
+    void N31Click();
+    void N12Click();
+    void N22Click();
+    void N32Click();
+    void N13Click();
+    void N23Click();
+    void N33Click();
+    void SaveToMdiskUL1Click();
+    void SaveToMdiskUL2Click();
+    void SaveToMdiskUL3Click();
+    void SaveToMdiskU1Click();
+    void SaveToMdiskU2Click();
+    void SaveToMdiskU3Click();
+    void SaveToMdiskL1Click();
+    void SaveToMdiskL2Click();
+    void SaveToMdiskL3Click();
+    void SaveConfiguration1Click();
+    void Reboot1Click();
+    void Exit1Click();
+    void FormClose();
+    void ContentsClick();
+    void AboutClick();
+
+    // Menu actions and tool buttons by object name, for tests and tools.
+    QAction* Action(const QString& objectName) const;
+    QToolButton* ToolButton(const QString& objectName) const;
+
+protected:
+    void StatusTextChanged(int panel) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildToolBar(QWidget* client);
+    void buildBlockDiagram(QWidget* client);
+    void buildStatusBar(QWidget* client);
+    void buildMenus();
+    QAction* addItem(QMenu* menu, const QString& objectName, const QString& text,
+                     std::function<void()> handler);
+    QAction* addWindowItem(QMenu* menu, const QString& objectName, const QString& text,
+                           const std::string& windowClass);
+    void loadSettings();
+    void openPortsAtStart();
+    void loadSound(int halves, int sound);
+    void saveToDisk(int halves, int slot);
+
+    bool virtualMirage_;
+    SettingsData loadedSettings_;
+    std::vector<std::pair<std::string, TFormBase*>> windowOrder_;
+    std::map<QAction*, std::string> windowActions_;
+    std::map<std::string, TImage*> windowImages_;
+    std::array<QLabel*, 4> statusPanels_{};
+    QWidget* helpWindow_ = nullptr;
+};
+
+// The single instance every window reaches.
+extern TForm1* Form1;
+
+} // namespace corvane

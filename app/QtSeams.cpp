@@ -1,0 +1,116 @@
+#include "QtSeams.h"
+
+#include "Colours.h"
+
+#include <QApplication>
+#include <QAudioOutput>
+#include <QColorDialog>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QMediaPlayer>
+#include <QMessageBox>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace corvane {
+
+QtSeams::QtSeams() = default;
+QtSeams::~QtSeams() = default;
+
+// A local event loop for the time of the wait that excludes user input:
+// windows repaint and received messages are dispatched, clicks queue until
+// the step has finished.
+void QtSeams::wait(int ms)
+{
+    if (ms <= 0)
+        return;
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+int QtSeams::startTimer(int ms, std::function<void()> fn)
+{
+    const int id = nextTimer_++;
+    auto* t = new QTimer;
+    t->setSingleShot(true);
+    t->setTimerType(Qt::PreciseTimer);
+    QObject::connect(t, &QTimer::timeout, t, [this, id, t, fn = std::move(fn)] {
+        timers_.erase(id);
+        t->deleteLater();
+        fn();
+    });
+    timers_[id] = t;
+    t->start(std::max(ms, 0));
+    return id;
+}
+
+void QtSeams::cancelTimer(int id)
+{
+    const auto it = timers_.find(id);
+    if (it == timers_.end())
+        return;
+    it->second->stop();
+    it->second->deleteLater();
+    timers_.erase(it);
+}
+
+BoxAnswer QtSeams::messageBox(const std::string& text, const std::string& caption, BoxButtons buttons)
+{
+    QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text),
+                    buttons == BoxButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
+                    QApplication::activeWindow());
+    const int answer = box.exec();
+    if (buttons == BoxButtons::Ok)
+        return BoxAnswer::Ok;
+    return answer == QMessageBox::Yes ? BoxAnswer::Yes : BoxAnswer::No;
+}
+
+void QtSeams::beep() { QApplication::beep(); }
+
+bool QtSeams::chooseColour(std::uint32_t initial, std::uint32_t& chosen)
+{
+    const QColor c = QColorDialog::getColor(fromWindowsColour(initial), QApplication::activeWindow(),
+                                            QString(), QColorDialog::DontUseNativeDialog);
+    if (!c.isValid())
+        return false;
+    chosen = toWindowsColour(c);
+    return true;
+}
+
+std::string QtSeams::openFileName(const std::string& filter)
+{
+    // "Wave files|*.wav" becomes Qt's "Wave files (*.wav)".
+    QString qtFilter = QString::fromStdString(filter);
+    const auto bar = qtFilter.indexOf('|');
+    if (bar >= 0)
+        qtFilter = qtFilter.left(bar) + " (" + qtFilter.mid(bar + 1) + ")";
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(), qtFilter)
+        .toStdString();
+}
+
+QMediaPlayer* QtSeams::player()
+{
+    if (!player_) {
+        player_ = std::make_unique<QMediaPlayer>();
+        audio_ = std::make_unique<QAudioOutput>();
+        player_->setAudioOutput(audio_.get());
+    }
+    return player_.get();
+}
+
+void QtSeams::mediaPlay(const std::string& path)
+{
+    player()->setSource(QUrl::fromLocalFile(QString::fromStdString(path)));
+    player()->play();
+}
+
+void QtSeams::mediaStop()
+{
+    if (player_)
+        player_->stop();
+}
+
+} // namespace corvane

@@ -1,0 +1,52 @@
+#include "Screenshots.h"
+
+#include "Form1.h"
+#include "FormBase.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+
+#include <cstdio>
+
+namespace corvane {
+
+namespace {
+bool save(QWidget* w, const QString& path)
+{
+    const bool ok = w->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+} // namespace
+
+int TakeScreenshots(TForm1* main, const QString& dir)
+{
+    QDir().mkpath(dir);
+    Seams& s = main->seamsRef();
+    main->show();
+    s.wait(100);
+    main->SpeedButton1Click();
+    s.wait(300);
+    main->sbRefreshULClick();
+    s.wait(1500);
+    int written = save(main, QDir(dir).filePath("TForm1.png")) ? 1 : 0;
+    for (const auto& [className, window] : main->Windows()) {
+        window->show();
+        window->raise();
+        window->activateWindow();
+        s.wait(50);
+        // Run the activation handler even where the platform does not
+        // activate windows (offscreen); it ignores a second call while the
+        // first is running.
+        window->Activate();
+        s.wait(200);
+        if (save(window, QDir(dir).filePath(QString::fromStdString(className) + ".png")))
+            ++written;
+        window->hide();
+        s.wait(20);
+    }
+    return written;
+}
+
+} // namespace corvane

@@ -1,0 +1,36 @@
+// The settings file "Corvane.ini": wavesample names and colours and the
+// chosen MIDI ports, and where it and the presets file live.
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace corvane {
+
+struct SettingsData {
+    std::array<std::string, 16> names;       // L1..L8, U1..U8
+    std::array<std::uint32_t, 16> colours{}; // Windows colour values
+    int midiInPort = 0;
+    int midiOutPort = 0;
+};
+
+SettingsData defaultSettings();
+
+// The user's configuration directory, or the one set for this run.
+QString configDirectory();
+void setConfigDirectory(const QString& dir);
+QString settingsFilePath();
+QString presetsFilePath();
+
+// Missing file or key gives the default of that key; a colour that is not
+// an integer gives its default.
+SettingsData readSettings(const QString& path);
+
+// Writes every key, defaults included, to a temporary file and renames it
+// over the old one; on failure the old file stays whole and false returns.
+bool writeSettings(const QString& path, const SettingsData& data);
+
+} // namespace corvane

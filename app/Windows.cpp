@@ -1,0 +1,19 @@
+#include "Windows.h"
+
+#include "AboutBox.h"
+#include "ColoursDialog.h"
+#include "Form1.h"
+#include "MidiSetupDialog.h"
+
+namespace corvane {
+
+void CreateWindows(TForm1* main)
+{
+    // The order in which the windows come into being; windows not listed
+    // here are not built yet and their menu items stay disabled.
+    main->RegisterWindow("TMidiSetupDialogBox", new TMidiSetupDialogBox(main));
+    main->RegisterWindow("TfmSetColours", new TfmSetColours(main));
+    main->RegisterWindow("TAboutBox", new TAboutBox(main));
+}
+
+} // namespace corvane

@@ -1,0 +1,83 @@
+// Corvane: an editor and librarian for the Ensoniq Mirage.
+
+#include "Form1.h"
+#include "QtSeams.h"
+#include "Screenshots.h"
+#include "VirtualDevice.h"
+#include "VirtualMirage.h"
+#include "Windows.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+namespace {
+
+// An exception that escapes a handler is shown as a report and the program
+// goes on.
+class CorvaneApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* e) override
+    {
+        try {
+            return QApplication::notify(receiver, e);
+        } catch (const std::exception& ex) {
+            QMessageBox::critical(activeWindow(), "Corvane", QString::fromLocal8Bit(ex.what()));
+        } catch (...) {
+            QMessageBox::critical(activeWindow(), "Corvane", "An unexpected error occurred.");
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CorvaneApplication app(argc, argv);
+    QApplication::setApplicationName("Corvane");
+    QApplication::setOrganizationName("Corvane");
+    QApplication::setApplicationVersion(CORVANE_VERSION);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Editor and librarian for the Ensoniq Mirage.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption virtualOption("virtual-mirage", "Add the built-in Mirage emulator as the first MIDI device.");
+    QCommandLineOption shotsOption("screenshots", "Render every window to DIR/<ClassName>.png and exit.", "DIR");
+    parser.addOption(virtualOption);
+    parser.addOption(shotsOption);
+    parser.process(app);
+
+    corvane::QtSeams seams;
+    corvane::installSeams(&seams);
+
+    std::unique_ptr<corvane::VirtualMirage> mirage;
+    const bool virtualMirage = parser.isSet(virtualOption);
+    if (virtualMirage) {
+        mirage = std::make_unique<corvane::VirtualMirage>();
+        corvane::registerVirtualDevice(mirage.get());
+    }
+
+    int result = 0;
+    {
+        corvane::TForm1 form(seams, virtualMirage);
+        corvane::CreateWindows(&form);
+        if (parser.isSet(shotsOption)) {
+            const int n = corvane::TakeScreenshots(&form, parser.value(shotsOption));
+            result = n > 0 ? 0 : 1;
+            form.FormClose();
+        } else {
+            form.show();
+            result = QApplication::exec();
+        }
+    }
+    if (mirage)
+        corvane::unregisterVirtualDevice(mirage.get());
+    return result;
+}

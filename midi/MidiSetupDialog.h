@@ -1,0 +1,47 @@
+// The generic OK/Cancel dialog and the "MIDI Setup" dialog built on it.
+#pragma once
+
+#include "FormBase.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+
+namespace corvane {
+
+class TOKBottomDlg : public TFormBase {
+    Q_OBJECT
+public:
+    explicit TOKBottomDlg(QWidget* parent = nullptr);
+
+    QFrame* Bevel1;
+    QPushButton* OKBtn;
+    QPushButton* CancelBtn;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    virtual void OKBtnClick() { close(); }
+    virtual void CancelBtnClick() { close(); }
+};
+
+class TMidiSetupDialogBox : public TOKBottomDlg {
+    Q_OBJECT
+public:
+    explicit TMidiSetupDialogBox(QWidget* parent = nullptr);
+
+    QLabel* Label1;
+    QLabel* Label2;
+    QComboBox* ComboBox1; // input ports
+    QComboBox* ComboBox2; // output ports
+
+    void FormShow();
+    void OKBtnClick() override;
+    void CancelBtnClick() override;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+};
+
+} // namespace corvane

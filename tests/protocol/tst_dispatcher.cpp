@@ -1,0 +1,193 @@
+// The receive dispatcher: which messages replace which buffer, the reports,
+// the status replies and the wavesample decode.
+#include "ProtocolHarness.h"
+
+#include <numeric>
+
+namespace corvane::test {
+namespace {
+
+using Kind = TraceEvent::Kind;
+
+TEST_F(ProtocolTest, DumpsOfTheRightSizeReplaceTheirBufferOnly)
+{
+    Message config = dump(cmd::ConfigDump, 63, 0x03);
+    receive(config);
+    EXPECT_TRUE(std::equal(config.begin(), config.end(), proto.ConfigDump));
+    EXPECT_EQ(proto.GetLowerParam(36), 0);
+    EXPECT_EQ(proto.GetUpperParam(36), 0);
+
+    Message lower = dump(cmd::LowerDump, 1255, 0x01);
+    lower[36] = 0x0A;
+    lower[37] = 0x03;
+    receive(lower);
+    EXPECT_EQ(proto.GetLowerParam(36), 58);
+    EXPECT_EQ(proto.GetUpperParam(36), 0) << "a lower dump must leave the upper buffer alone";
+
+    Message upper = dump(cmd::UpperDump, 1255, 0x02);
+    receive(upper);
+    EXPECT_EQ(proto.GetUpperParam(36), 0x22);
+    EXPECT_EQ(proto.GetLowerParam(36), 58) << "an upper dump must leave the lower buffer alone";
+    // The trailing five bytes of the 1260-byte buffers stay zero.
+    for (std::size_t i = 1255; i < ProgramBufferSize; ++i)
+        EXPECT_EQ(proto.UpperProgramDump[i], 0);
+    EXPECT_TRUE(seams.boxes().empty());
+}
+
+TEST_F(ProtocolTest, WrongSizedDumpsAreDroppedAndOnlyTheLowerOneIsReported)
+{
+    receive(dump(cmd::ConfigDump, 62));
+    receive(dump(cmd::ConfigDump, 64));
+    receive(dump(cmd::UpperDump, 1254));
+    EXPECT_TRUE(seams.boxes().empty());
+    EXPECT_EQ(proto.GetConfigParam(6), 0);
+    EXPECT_EQ(proto.GetUpperParam(966), 0);
+
+    receive(dump(cmd::LowerDump, 1254));
+    receive(dump(cmd::LowerDump, 63)); // the size of a configuration dump
+    const auto boxes = seams.boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    for (const auto& b : boxes) {
+        EXPECT_EQ(b.text, "Error - Not received Program Parameter dump correctly - please try again.");
+        EXPECT_EQ(b.caption, "MIDI Program Data Request");
+    }
+    EXPECT_EQ(proto.GetLowerParam(966), 0);
+    EXPECT_EQ(proto.GetConfigParam(6), 0) << "a 63-byte lower dump is stored nowhere";
+}
+
+TEST_F(ProtocolTest, OtherManufacturersAndDevicesAreIgnored)
+{
+    Message m = dump(cmd::LowerDump, 1254);
+    m[2] = 0x02;
+    receive(m);
+    m[2] = 0x01;
+    m[1] = 0x0E;
+    receive(m);
+    Message status{0xF0, 0x0F, 0x02, 0x08, 0x13, 0xF7};
+    receive(status);
+    EXPECT_TRUE(seams.boxes().empty());
+    EXPECT_EQ(proto.CurrentHalf, 0);
+}
+
+TEST_F(ProtocolTest, StatusRepliesSetHalfAndWavesampleFromTheirNibbles)
+{
+    receive({0xF0, 0x0F, 0x01, 0x08, 0x13, 0xF7});
+    EXPECT_EQ(proto.CurrentHalf, 1);
+    EXPECT_EQ(proto.CurrentWavesample, 3);
+
+    proto.CurrentHalf = 0;
+    proto.CurrentWavesample = 6;
+    receive({0xF0, 0x0F, 0x01, 0x07, 0x13, 0xF7});
+    EXPECT_EQ(proto.CurrentHalf, 1);
+    EXPECT_EQ(proto.CurrentWavesample, 6) << "0x07 gives the half only";
+
+    receive({0xF0, 0x0F, 0x01, 0x0E, 0x05, 0xF7});
+    EXPECT_EQ(proto.CurrentHalf, 0);
+    EXPECT_EQ(proto.CurrentWavesample, 5);
+    receive({0xF0, 0x0F, 0x01, 0x0D, 0x12, 0xF7});
+    EXPECT_EQ(proto.CurrentHalf, 1);
+    EXPECT_EQ(proto.CurrentWavesample, 5);
+}
+
+TEST_F(ProtocolTest, StatusRepliesCountOnlyUpToNineBytes)
+{
+    Message nine{0xF0, 0x0F, 0x01, 0x08, 0x14, 0, 0, 0, 0xF7};
+    Message ten{0xF0, 0x0F, 0x01, 0x08, 0x02, 0, 0, 0, 0, 0xF7};
+    receive(ten);
+    EXPECT_EQ(proto.CurrentHalf, 0);
+    EXPECT_EQ(proto.CurrentWavesample, 0);
+    receive(nine);
+    EXPECT_EQ(proto.CurrentHalf, 1);
+    EXPECT_EQ(proto.CurrentWavesample, 4);
+    // Cut off before the data byte: nothing to read, nothing changes.
+    receive({0xF0, 0x0F, 0x01, 0x08});
+    EXPECT_EQ(proto.CurrentWavesample, 4);
+}
+
+TEST_F(ProtocolTest, OnePageWavesampleDumpDecodesWithItsChecksum)
+{
+    Message m{0xF0, 0x0F, 0x01, 0x06, 0x01, 0x00};
+    for (int s = 0; s < 256; ++s) {
+        m.push_back(static_cast<std::uint8_t>(s & 0x0F));
+        m.push_back(static_cast<std::uint8_t>((255 - s) >> 4));
+    }
+    m.push_back(0x5A); // checksum
+    m.push_back(0xF7);
+    ASSERT_EQ(m.size(), 520u);
+    proto.WavesampleReady = false;
+    receive(m);
+    EXPECT_TRUE(proto.WavesampleReady);
+    EXPECT_EQ(proto.WavesampleBuffer[0], 1);
+    for (int s = 0; s < 256; ++s)
+        ASSERT_EQ(proto.WavesampleBuffer[1 + s], (s & 0x0F) + 16 * ((255 - s) >> 4)) << "sample " << s;
+    EXPECT_EQ(proto.WavesampleBuffer[257], 0x5A);
+    EXPECT_TRUE(seams.boxes().empty());
+}
+
+TEST_F(ProtocolTest, OversizedWavesampleDumpIsReportedAndStillDecodedInBounds)
+{
+    Message m = dump(cmd::WavesampleDump, 65545, 0x0F);
+    m[4] = 0x0F; // page count 255: the checksum slot lies far past the samples
+    m[5] = 0x0F;
+    receive(m);
+    const auto boxes = seams.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Error - Buffer currently set for 65544 bytes");
+    EXPECT_EQ(boxes[0].caption, "MIDI Receive Buffer Overflow");
+    EXPECT_TRUE(proto.WavesampleReady);
+    EXPECT_EQ(proto.WavesampleBuffer[0], 255);
+    EXPECT_EQ(proto.WavesampleBuffer[1 + 256 * 255], m[m.size() - 2]);
+
+    // A full 128-page dump is not an overflow.
+    seams.clear();
+    receive(dump(cmd::WavesampleDump, 65544));
+    EXPECT_TRUE(seams.boxes().empty());
+}
+
+TEST_F(ProtocolTest, AcknowledgementsAreReportedWithTheirTexts)
+{
+    receive({0xF0, 0x0F, 0x01, 0x09, 0xF7});
+    receive({0xF0, 0x0F, 0x01, 0x0A});
+    const auto boxes = seams.boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "Wavesample Receive - Ack = good");
+    EXPECT_EQ(boxes[0].caption, "MIDI Wavesample Receive");
+    EXPECT_EQ(boxes[1].text, "Wavesample Receive - Nck = bad");
+    EXPECT_EQ(boxes[1].caption,
+              "MIDI Wavesample Receive. File larger then that specified by the wavesample memory pointers.");
+}
+
+// A message arriving while a report is open waits until it is closed, so a
+// report never sees a buffer the next message has already replaced.
+class ReentrantSeams : public RecordingSeams {
+public:
+    std::function<void()> onBox;
+    BoxAnswer messageBox(const std::string& t, const std::string& c, BoxButtons b) override
+    {
+        auto a = RecordingSeams::messageBox(t, c, b);
+        if (onBox) {
+            auto f = std::move(onBox);
+            onBox = nullptr;
+            f();
+        }
+        return a;
+    }
+};
+
+TEST(ProtocolReentrancy, MessagesDuringAReportAreDispatchedAfterIt)
+{
+    ReentrantSeams seams;
+    MirageProtocol proto(seams);
+    Message status{0xF0, 0x0F, 0x01, 0x08, 0x13, 0xF7};
+    seams.onBox = [&] {
+        proto.MidiIn1SysEx(status.data(), static_cast<int>(status.size()));
+        EXPECT_EQ(proto.CurrentWavesample, 0) << "dispatched inside the open report";
+    };
+    Message ack{0xF0, 0x0F, 0x01, 0x09, 0xF7};
+    proto.MidiIn1SysEx(ack.data(), static_cast<int>(ack.size()));
+    EXPECT_EQ(proto.CurrentWavesample, 3);
+    EXPECT_EQ(proto.CurrentHalf, 1);
+}
+
+} // namespace
+} // namespace corvane::test

@@ -1,0 +1,95 @@
+// Many thousands of random and mutated messages through the dispatcher. Run
+// under AddressSanitizer and UndefinedBehaviorSanitizer in CI: nothing may
+// crash or touch memory outside the buffers.
+#include "ProtocolHarness.h"
+
+#include <random>
+
+namespace corvane::test {
+namespace {
+
+Message validSample(std::mt19937& rng)
+{
+    std::uniform_int_distribution<int> pick(0, 6);
+    std::uniform_int_distribution<int> nib(0, 15);
+    auto body = [&](std::uint8_t c, std::size_t n) {
+        Message m{0xF0, 0x0F, 0x01, c};
+        while (m.size() + 1 < n)
+            m.push_back(static_cast<std::uint8_t>(nib(rng)));
+        m.push_back(0xF7);
+        return m;
+    };
+    switch (pick(rng)) {
+    case 0: return body(cmd::ConfigDump, 63);
+    case 1: return body(cmd::LowerDump, 1255);
+    case 2: return body(cmd::UpperDump, 1255);
+    case 3: {
+        const int pages = 1 + static_cast<int>(rng() % 4);
+        return body(cmd::WavesampleDump, 8 + 512 * static_cast<std::size_t>(pages));
+    }
+    case 4: return {0xF0, 0x0F, 0x01, 0x08, static_cast<std::uint8_t>(rng()), 0xF7};
+    case 5: return {0xF0, 0x0F, 0x01, 0x09, 0xF7};
+    default: return {0xF0, 0x0F, 0x01, 0x0E, static_cast<std::uint8_t>(rng())};
+    }
+}
+
+Message mutate(Message m, std::mt19937& rng)
+{
+    const int edits = 1 + static_cast<int>(rng() % 6);
+    for (int e = 0; e < edits; ++e) {
+        switch (rng() % 5) {
+        case 0: // flip a byte, keeping the header most of the time
+            if (!m.empty()) m[rng() % m.size()] = static_cast<std::uint8_t>(rng());
+            break;
+        case 1: // cut off
+            if (!m.empty()) m.resize(rng() % m.size());
+            break;
+        case 2: // grow with junk
+            m.resize(m.size() + rng() % 300, static_cast<std::uint8_t>(rng()));
+            break;
+        case 3: // wild page count
+            if (m.size() > 5) { m[4] = static_cast<std::uint8_t>(rng()); m[5] = static_cast<std::uint8_t>(rng()); }
+            break;
+        default: // change the command
+            if (m.size() > 3) m[3] = static_cast<std::uint8_t>(rng() % 0x20);
+            break;
+        }
+    }
+    return m;
+}
+
+TEST_F(ProtocolTest, RandomAndMutatedMessagesNeverEscapeTheBuffers)
+{
+    std::mt19937 rng(20261207);
+    for (int round = 0; round < 20000; ++round) {
+        Message m;
+        if (round % 3 == 0) {
+            m.resize(rng() % 80);
+            for (auto& b : m)
+                b = static_cast<std::uint8_t>(rng());
+            if (!m.empty() && rng() % 2) m[0] = 0xF0;
+        } else {
+            m = mutate(validSample(rng), rng);
+        }
+        if (m.empty())
+            continue;
+        receive(m);
+        ASSERT_LE(proto.CurrentHalf, 15);
+        ASSERT_LE(proto.CurrentWavesample, 15);
+    }
+    // A few extremes: 1 byte, 3 bytes, a 200,000-byte dump, every command.
+    receive({0xF0});
+    receive({0xF0, 0x0F, 0x01});
+    Message huge(200000, 0x0F);
+    huge[0] = 0xF0; huge[1] = 0x0F; huge[2] = 0x01; huge[3] = 0x06;
+    receive(huge);
+    for (int c = 0; c < 256; ++c)
+        receive({0xF0, 0x0F, 0x01, static_cast<std::uint8_t>(c), 0xFF});
+    // The dispatcher still works afterwards.
+    receive({0xF0, 0x0F, 0x01, 0x08, 0x17, 0xF7});
+    EXPECT_EQ(proto.CurrentHalf, 1);
+    EXPECT_EQ(proto.CurrentWavesample, 7);
+}
+
+} // namespace
+} // namespace corvane::test

@@ -1,0 +1,75 @@
+#include "MirageFixture.h"
+
+#include "FormBase.h"
+#include "Midiout.h"
+#include "Settings.h"
+#include "VirtualDevice.h"
+#include "Windows.h"
+
+#include <QApplication>
+
+namespace corvane::test {
+
+void TappedMirage::receive(const std::uint8_t* data, std::size_t len)
+{
+    std::size_t n = len;
+    if (n > 0 && data[n - 1] == sysex::End)
+        --n;
+    seams_.recordSent(data, n);
+    VirtualMirage::receive(data, len);
+}
+
+void MirageFixture::SetUp()
+{
+    ASSERT_TRUE(dir_.isValid());
+    setConfigDirectory(dir_.path());
+    installSeams(&seams_);
+    mirage_ = std::make_unique<TappedMirage>(seams_);
+    registerVirtualDevice(mirage_.get());
+    if (autoStart)
+        start();
+}
+
+void MirageFixture::start(bool createWindows)
+{
+    form_ = std::make_unique<TForm1>(seams_);
+    form_->MidiOut1->SetPacing(0);
+    if (createWindows)
+        CreateWindows(form_.get());
+    RecordingSeams::deliver();
+}
+
+void MirageFixture::stop()
+{
+    if (form_)
+        form_->FormClose();
+    form_.reset();
+    RecordingSeams::deliver();
+}
+
+void MirageFixture::TearDown()
+{
+    stop();
+    unregisterVirtualDevice(mirage_.get());
+    mirage_.reset();
+    installSeams(nullptr);
+    setConfigDirectory(QString());
+}
+
+void MirageFixture::fetchDumps()
+{
+    form_->SpeedButton1Click();
+    seams_.wait(60);
+    form_->sbRefreshULClick();
+    seams_.wait(500);
+}
+
+void MirageFixture::activate(QWidget* window)
+{
+    window->show();
+    RecordingSeams::deliver();
+    if (auto* f = qobject_cast<TFormBase*>(window))
+        f->Activate();
+}
+
+} // namespace corvane::test

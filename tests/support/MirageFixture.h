@@ -1,0 +1,71 @@
+// The fixture every window test stands on: the main window with its shared
+// state, the built-in emulator as device 0 of both port tables, the virtual
+// clock, and a trace of what was sent, waited, reported and beeped.
+#pragma once
+
+#include "Form1.h"
+#include "MirageEmulator.h"
+#include "RecordingSeams.h"
+#include "VirtualMirage.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class QWidget;
+
+namespace corvane::test {
+
+// The emulator, with every message it receives put on the trace as the
+// program built it (the End of Exclusive the port adds is left off).
+class TappedMirage : public VirtualMirage {
+public:
+    explicit TappedMirage(RecordingSeams& seams) : seams_(seams) {}
+    void receive(const std::uint8_t* data, std::size_t len) override;
+
+private:
+    RecordingSeams& seams_;
+};
+
+class MirageFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Builds the main window (and, unless told otherwise, every window).
+    // Called by SetUp; tests that prepare files first call it themselves
+    // after setting `autoStart` false in their constructor.
+    void start(bool createWindows = true);
+    void stop();
+
+    TForm1& form() { return *form_; }
+    emu::MirageEmulator& mirage() { return mirage_->emulator(); }
+    RecordingSeams& seams() { return seams_; }
+    QString configDir() const { return dir_.path(); }
+
+    // "Get Configuration" and "Get UL Parameters", answered by the emulator.
+    void fetchDumps();
+    // Shows a window and runs its activation handler as the window system
+    // would, then clears nothing: the trace keeps what activation sent.
+    void activate(QWidget* window);
+
+    bool autoStart = true;
+
+private:
+    RecordingSeams seams_;
+    QTemporaryDir dir_;
+    std::unique_ptr<TappedMirage> mirage_;
+    std::unique_ptr<TForm1> form_;
+};
+
+// Finds a named child control of a window, failing the test when absent.
+template <typename T>
+T* control(QWidget* window, const char* name)
+{
+    T* c = window->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(c, nullptr) << "no control " << name;
+    return c;
+}
+
+} // namespace corvane::test

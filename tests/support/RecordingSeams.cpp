@@ -1,0 +1,173 @@
+#include "RecordingSeams.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace corvane::test {
+
+std::string hex(const Message& m)
+{
+    std::string s;
+    char buf[4];
+    for (std::size_t i = 0; i < m.size(); ++i) {
+        std::snprintf(buf, sizeof buf, "%02X", m[i]);
+        if (i)
+            s += ' ';
+        s += buf;
+    }
+    return s;
+}
+
+std::string TraceEvent::describe() const
+{
+    switch (kind) {
+    case Kind::Sent: return "sent " + hex(bytes);
+    case Kind::Wait: return "wait " + std::to_string(ms);
+    case Kind::Box: return "box \"" + text + "\" \"" + caption + "\"" + (buttons == BoxButtons::YesNo ? " yes/no" : "");
+    case Kind::Beep: return "beep";
+    }
+    return {};
+}
+
+void RecordingSeams::deliver()
+{
+    // Queued hand-overs can queue further events; a few rounds settle them.
+    for (int i = 0; i < 4; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void RecordingSeams::wait(int ms)
+{
+    TraceEvent e{TraceEvent::Kind::Wait, {}};
+    e.ms = ms;
+    trace.push_back(e);
+    deliver();
+    advance(ms);
+}
+
+void RecordingSeams::advance(int ms)
+{
+    now += ms;
+    fireDue();
+    deliver();
+}
+
+void RecordingSeams::fireDue()
+{
+    for (;;) {
+        auto next = timers_.end();
+        for (auto it = timers_.begin(); it != timers_.end(); ++it)
+            if (it->second.due <= now && (next == timers_.end() || it->second.due < next->second.due))
+                next = it;
+        if (next == timers_.end())
+            return;
+        auto fn = std::move(next->second.fn);
+        timers_.erase(next);
+        fn();
+    }
+}
+
+int RecordingSeams::startTimer(int ms, std::function<void()> fn)
+{
+    const int id = nextTimer_++;
+    timers_[id] = Timer{now + ms, std::move(fn)};
+    return id;
+}
+
+void RecordingSeams::cancelTimer(int id) { timers_.erase(id); }
+
+BoxAnswer RecordingSeams::messageBox(const std::string& text, const std::string& caption, BoxButtons buttons)
+{
+    TraceEvent e{TraceEvent::Kind::Box, {}};
+    e.text = text;
+    e.caption = caption;
+    e.buttons = buttons;
+    trace.push_back(e);
+    if (buttons == BoxButtons::Ok)
+        return BoxAnswer::Ok;
+    if (answers.empty())
+        return defaultAnswer;
+    const BoxAnswer a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+void RecordingSeams::beep() { trace.push_back(TraceEvent{TraceEvent::Kind::Beep, {}}); }
+
+bool RecordingSeams::chooseColour(std::uint32_t initial, std::uint32_t& chosen)
+{
+    colourPresets.push_back(initial);
+    if (colourAnswers.empty())
+        return false;
+    const auto a = colourAnswers.front();
+    colourAnswers.pop_front();
+    if (!a)
+        return false;
+    chosen = *a;
+    return true;
+}
+
+std::string RecordingSeams::openFileName(const std::string& filter)
+{
+    filters.push_back(filter);
+    if (fileAnswers.empty())
+        return {};
+    std::string f = fileAnswers.front();
+    fileAnswers.pop_front();
+    return f;
+}
+
+void RecordingSeams::mediaPlay(const std::string& path) { played.push_back(path); }
+void RecordingSeams::mediaStop() { ++stops; }
+
+void RecordingSeams::recordSent(const std::uint8_t* data, std::size_t len)
+{
+    TraceEvent e{TraceEvent::Kind::Sent, Message(data, data + len)};
+    trace.push_back(e);
+}
+
+std::vector<Message> RecordingSeams::sent() const
+{
+    std::vector<Message> out;
+    for (const auto& e : trace)
+        if (e.kind == TraceEvent::Kind::Sent)
+            out.push_back(e.bytes);
+    return out;
+}
+
+std::vector<int> RecordingSeams::waits() const
+{
+    std::vector<int> out;
+    for (const auto& e : trace)
+        if (e.kind == TraceEvent::Kind::Wait)
+            out.push_back(e.ms);
+    return out;
+}
+
+std::vector<TraceEvent> RecordingSeams::boxes() const
+{
+    std::vector<TraceEvent> out;
+    for (const auto& e : trace)
+        if (e.kind == TraceEvent::Kind::Box)
+            out.push_back(e);
+    return out;
+}
+
+int RecordingSeams::beeps() const
+{
+    int n = 0;
+    for (const auto& e : trace)
+        n += e.kind == TraceEvent::Kind::Beep;
+    return n;
+}
+
+std::vector<std::string> RecordingSeams::lines() const
+{
+    std::vector<std::string> out;
+    for (const auto& e : trace)
+        out.push_back(e.describe());
+    return out;
+}
+
+} // namespace corvane::test

@@ -1,0 +1,82 @@
+// Seams for tests: a virtual clock that records every wait and delivers
+// pending replies at once, recorded message boxes with scripted answers,
+// beeps, colour choices, file names and the media player. Together with the
+// messages the instrument receives they form one ordered trace.
+#pragma once
+
+#include "Frames.h"
+#include "Seams.h"
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane::test {
+
+struct TraceEvent {
+    enum class Kind { Sent, Wait, Box, Beep };
+    Kind kind = Kind::Sent;
+    Message bytes = {};      // Sent: as built by the program, without the F7 the port adds
+    int ms = 0;              // Wait
+    std::string text;        // Box
+    std::string caption;     // Box
+    BoxButtons buttons = BoxButtons::Ok;
+
+    std::string describe() const;
+};
+
+std::string hex(const Message& m);
+
+class RecordingSeams : public Seams {
+public:
+    std::vector<TraceEvent> trace;
+    long long now = 0; // the virtual clock, in ms
+
+    // Answers for Yes/No boxes, taken in order; `defaultAnswer` when none.
+    std::deque<BoxAnswer> answers;
+    BoxAnswer defaultAnswer = BoxAnswer::Yes;
+    // Colour chooser answers in order: a value is "chosen", nullopt "cancelled".
+    std::deque<std::optional<std::uint32_t>> colourAnswers;
+    std::vector<std::uint32_t> colourPresets; // what the chooser was preset with
+    std::deque<std::string> fileAnswers;
+    std::vector<std::string> filters;
+    std::vector<std::string> played;
+    int stops = 0;
+
+    void wait(int ms) override;
+    int startTimer(int ms, std::function<void()> fn) override;
+    void cancelTimer(int id) override;
+    BoxAnswer messageBox(const std::string& text, const std::string& caption, BoxButtons buttons) override;
+    void beep() override;
+    bool chooseColour(std::uint32_t initial, std::uint32_t& chosen) override;
+    std::string openFileName(const std::string& filter) override;
+    void mediaPlay(const std::string& path) override;
+    void mediaStop() override;
+
+    // Moves the clock on, firing due timers, without recording a wait.
+    void advance(int ms);
+    // Delivers whatever the event loop holds (queued replies).
+    static void deliver();
+    void recordSent(const std::uint8_t* data, std::size_t len);
+    void clear() { trace.clear(); }
+
+    std::vector<Message> sent() const;
+    std::vector<int> waits() const;
+    std::vector<TraceEvent> boxes() const;
+    int beeps() const;
+    // The trace as text, one event per line, for readable assertions.
+    std::vector<std::string> lines() const;
+
+private:
+    struct Timer {
+        long long due;
+        std::function<void()> fn;
+    };
+    void fireDue();
+    std::map<int, Timer> timers_;
+    int nextTimer_ = 1;
+};
+
+} // namespace corvane::test

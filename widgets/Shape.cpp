@@ -1,0 +1,48 @@
+#include "Shape.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace corvane {
+
+TShape::TShape(QWidget* parent, Kind kind) : QWidget(parent), kind_(kind) {}
+
+void TShape::setKind(Kind k)
+{
+    kind_ = k;
+    update();
+}
+
+void TShape::setBrushColor(const QColor& c)
+{
+    brush_ = c;
+    update();
+}
+
+void TShape::setPenColor(const QColor& c)
+{
+    pen_ = c;
+    update();
+}
+
+void TShape::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, kind_ == Kind::Circle);
+    p.setPen(pen_);
+    p.setBrush(brush_);
+    const QRect r = rect().adjusted(0, 0, -1, -1);
+    if (kind_ == Kind::Circle)
+        p.drawEllipse(r);
+    else
+        p.drawRect(r);
+}
+
+void TShape::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (rect().contains(e->position().toPoint()))
+        emit mouseUp(e->button());
+    QWidget::mouseReleaseEvent(e);
+}
+
+} // namespace corvane
