@@ -239,7 +239,7 @@ void TForm1::buildBlockDiagram(QWidget* client)
     caption(client, "Filter/Amplitude Control", 372, upperY - 24, 220);
     caption(client, "Oscillator Control", 135, lowerY - 24, 180);
     caption(client, "Filter/Amplitude Control", 372, lowerY - 24, 220);
-    caption(client, "Keyboard Allocation", 336, 206, 170);
+    caption(client, "Keyboard Allocation", 336, 206, 200);
 
     auto* bottom = new QLabel(client);
     bottom->setObjectName("imBottom");
@@ -256,7 +256,7 @@ void TForm1::buildStatusBar(QWidget* client)
     bar->setAutoFillBackground(true);
     bar->setStyleSheet("QFrame#StatusBar1 { background: #c8c8c8; }"
                        "QLabel { border: 1px solid #8a8a8a; border-right-color: #f0f0f0; "
-                       "border-bottom-color: #f0f0f0; padding-left: 3px; color: black; }");
+                       "border-bottom-color: #f0f0f0; padding-left: 2px; color: black; font-size: 11px; }");
     const int widths[4] = {125, 130, 130, 50};
     int x = 1;
     for (int i = 0; i < 4; ++i) {

@@ -39,6 +39,7 @@ public:
 
 int main(int argc, char** argv)
 {
+    Q_INIT_RESOURCE(corvane);
     CorvaneApplication app(argc, argv);
     QApplication::setApplicationName("Corvane");
     QApplication::setOrganizationName("Corvane");
