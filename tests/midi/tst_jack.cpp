@@ -65,6 +65,14 @@ TEST_F(JackTest, OutputDeliversWholeMessagesToThePeer)
         EXPECT_TRUE(std::equal(m.begin(), m.end(), got[0].begin()));
         EXPECT_EQ(got[0].back(), 0xF7);
     }
+
+    // Closing straight after a send still lets its last piece out.
+    const auto m = mirageMessage(1255, 0x03, 0x7F);
+    out.SysEx(m.data(), static_cast<int>(m.size()));
+    out.SetUsing(false);
+    EXPECT_EQ(out.CloseResult(), 0u);
+    ASSERT_TRUE(waitFor([&] { return peer.receivedCount() > 0; }, 2000));
+    EXPECT_EQ(peer.takeReceived().at(0).size(), 1256u);
 }
 
 TEST_F(JackTest, PacingAddsUpToTheWireTime)
