@@ -59,10 +59,11 @@ private:
         peer->received_.emplace_back(m->begin(), m->end());
     }
 
-    RtMidiIn in_;
-    RtMidiOut out_;
+    // Constructed before the clients whose callbacks use them.
     std::mutex mutex_;
     std::vector<std::vector<std::uint8_t>> received_;
+    RtMidiIn in_;
+    RtMidiOut out_;
 };
 
 // Index of the first device whose name contains `part`, -1 if none.
