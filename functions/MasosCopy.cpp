@@ -1,0 +1,84 @@
+#include "MasosCopy.h"
+
+#include "Form1.h"
+#include "Frames.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace corvane {
+
+namespace {
+
+// Parameter key, the function number as two digits, the destination, enter.
+constexpr std::uint8_t CopyToLower = 0x07; // function 17
+constexpr std::uint8_t CopyToUpper = 0x08; // function 18
+
+} // namespace
+
+TfmMasosCopy::TfmMasosCopy(QWidget* parent) : TFormBase(parent)
+{
+    setObjectName("fmMasosCopy");
+    setWindowTitle("Copy Wavesample To...");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+    setFixedSize(204, 325);
+
+    Label1 = new QLabel("Current Wavesample:", this);
+    Label1->setObjectName("Label1");
+    Label1->setGeometry(16, 14, 130, 20);
+    Label2 = new QLabel("X", this);
+    Label2->setObjectName("Label2");
+    Label2->setStyleSheet("font-weight: bold;");
+    Label2->setGeometry(150, 14, 38, 20);
+
+    GroupBox1 = new QGroupBox("Destination Upper", this);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setGeometry(16, 44, 172, 96);
+    GroupBox2 = new QGroupBox("Destination Lower", this);
+    GroupBox2->setObjectName("GroupBox2");
+    GroupBox2->setGeometry(16, 152, 172, 96);
+
+    using Handler = void (TfmMasosCopy::*)();
+    static constexpr Handler upper[8] = {
+        &TfmMasosCopy::bnU1Click, &TfmMasosCopy::bnU2Click, &TfmMasosCopy::bnU3Click,
+        &TfmMasosCopy::bnU4Click, &TfmMasosCopy::bnU5Click, &TfmMasosCopy::bnU6Click,
+        &TfmMasosCopy::bnU7Click, &TfmMasosCopy::bnU8Click};
+    static constexpr Handler lower[8] = {
+        &TfmMasosCopy::bnL1Click, &TfmMasosCopy::bnL2Click, &TfmMasosCopy::bnL3Click,
+        &TfmMasosCopy::bnL4Click, &TfmMasosCopy::bnL5Click, &TfmMasosCopy::bnL6Click,
+        &TfmMasosCopy::bnL7Click, &TfmMasosCopy::bnL8Click};
+    auto make = [this](QGroupBox* box, const char* prefix, int i, Handler h) {
+        auto* b = new QPushButton(QString::number(i + 1), box);
+        b->setObjectName(QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(i + 1));
+        b->setGeometry(12 + (i % 4) * 38, 24 + (i / 4) * 33, 32, 25);
+        connect(b, &QPushButton::clicked, this, h);
+        return b;
+    };
+    for (int i = 0; i < 8; ++i) {
+        bnU[static_cast<std::size_t>(i)] = make(GroupBox1, "bnU", i, upper[i]);
+        bnL[static_cast<std::size_t>(i)] = make(GroupBox2, "bnL", i, lower[i]);
+    }
+
+    bnOK = new QPushButton("OK", this);
+    bnOK->setObjectName("bnOK");
+    bnOK->setGeometry(64, 280, 75, 25);
+    connect(bnOK, &QPushButton::clicked, this, &TfmMasosCopy::bnOKClick);
+}
+
+// Ask the Mirage which wavesample it has selected; the half is not shown.
+void TfmMasosCopy::FormActivate()
+{
+    const int wavesample = Form1->QueryCurrentWavesample();
+    Label2->setText(QString::number(wavesample + 1));
+}
+
+void TfmMasosCopy::copyTo(int half, int wavesample)
+{
+    Form1->SendSysEx(keyCodeMessage({key::Param, 0x01, half == 0 ? CopyToLower : CopyToUpper,
+                                     static_cast<std::uint8_t>(wavesample), key::Enter}));
+}
+
+void TfmMasosCopy::bnOKClick() { close(); }
+
+} // namespace corvane
