@@ -56,6 +56,8 @@ void MirageFixture::TearDown()
     setConfigDirectory(QString());
 }
 
+void MirageFixture::detachEmulator() { unregisterVirtualDevice(mirage_.get()); }
+
 void MirageFixture::fetchDumps()
 {
     form_->SpeedButton1Click();

@@ -44,6 +44,9 @@ protected:
     RecordingSeams& seams() { return seams_; }
     QString configDir() const { return dir_.path(); }
 
+    // Takes the emulator out of the device tables (before start()).
+    void detachEmulator();
+
     // "Get Configuration" and "Get UL Parameters", answered by the emulator.
     void fetchDumps();
     // Shows a window and runs its activation handler as the window system

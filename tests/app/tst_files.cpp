@@ -1,0 +1,149 @@
+// The settings file and the presets file: what is read from damaged or
+// missing files, what is written, and that a failed write loses nothing.
+#include "Presets.h"
+#include "Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace corvane {
+namespace {
+
+void writeText(const QString& path, const QByteArray& text)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(SettingsFile, MissingFileAndKeysGiveDefaults)
+{
+    QTemporaryDir dir;
+    SettingsData d = readSettings(dir.filePath("Corvane.ini"));
+    EXPECT_EQ(d.names[15], "Un Named");
+    const std::uint32_t lower[8] = {255, 65535, 16711680, 8421376, 128, 32768, 8388736, 32896};
+    const std::uint32_t upper[8] = {255, 16711680, 65535, 32768, 128, 8388608, 32896, 8421376};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(d.colours[i], lower[i]) << "L" << i + 1;
+        EXPECT_EQ(d.colours[8 + i], upper[i]) << "U" << i + 1;
+    }
+    EXPECT_EQ(d.midiInPort, 0);
+    EXPECT_EQ(d.midiOutPort, 0);
+
+    const QString path = dir.filePath("Corvane.ini");
+    writeText(path, "[WsNames]\nWsnU3=Strings\n");
+    d = readSettings(path);
+    EXPECT_EQ(d.names[10], "Strings");
+    for (int i = 0; i < 16; ++i)
+        if (i != 10)
+            EXPECT_EQ(d.names[i], "Un Named");
+
+    writeText(path, "[WsColours]\nWscL4=blue\nWscU1=42\n[MIDIports]\nMidiInPort=x\nMidiOutPort=2\n");
+    d = readSettings(path);
+    EXPECT_EQ(d.colours[3], 8421376u) << "a colour that is not an integer gives its default";
+    EXPECT_EQ(d.colours[8], 42u);
+    EXPECT_EQ(d.midiInPort, 0);
+    EXPECT_EQ(d.midiOutPort, 2);
+}
+
+TEST(SettingsFile, WriteRoundTripsAndAFailedWriteKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Corvane.ini");
+    SettingsData d = defaultSettings();
+    d.names[0] = "Piano, soft \"A\"";
+    d.colours[5] = 0x123456;
+    d.midiInPort = -1;
+    ASSERT_TRUE(writeSettings(path, d));
+    SettingsData back = readSettings(path);
+    EXPECT_EQ(back.names, d.names);
+    EXPECT_EQ(back.colours, d.colours);
+    EXPECT_EQ(back.midiInPort, -1);
+    EXPECT_FALSE(QFile::exists(path + ".tmp"));
+
+    const QByteArray before = readAll(path);
+    // The temporary file cannot be written: the old file must stay whole.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("Corvane.ini.tmp"));
+    d.names[1] = "Lost";
+    EXPECT_FALSE(writeSettings(path, d));
+    EXPECT_EQ(readAll(path), before);
+}
+
+TEST(PresetsFile, DefaultsWhenTheFileCannotBeOpened)
+{
+    QTemporaryDir dir;
+    const EnvPresetTable t = loadPresets(dir.filePath("EnvPresets.cv1"));
+    const std::array<std::string, 10> names = {"Rhubarb", "Custard", "Mouse", "Binary", "Kaboom",
+                                               "Plix", "Cosmo", "Piano", "Organ", "E Piano"};
+    EXPECT_EQ(t.names, names);
+    for (int v : t.values)
+        ASSERT_EQ(v, 3);
+}
+
+TEST(PresetsFile, NameRecordsArePaddedWithAAndRoundTripByteForByte)
+{
+    EnvPresetTable t = defaultPresets();
+    t.names[1] = "Bass";
+    t.names[3] = "";
+    t.names[9] = "ABCDEFGHIJ"; // ten characters: the terminator takes the last byte
+    for (int e = 0; e < PresetCount; ++e)
+        for (int s = 0; s < PresetSlots; ++s)
+            t.value(e, s) = (e * 31 + s * 7) % 256;
+    const std::vector<std::uint8_t> bytes = presetsToBytes(t);
+    ASSERT_EQ(bytes.size(), 360u);
+    auto record = [&](int e) { return std::vector<std::uint8_t>(bytes.begin() + 11 * e, bytes.begin() + 11 * e + 11); };
+    EXPECT_EQ(record(7), (std::vector<std::uint8_t>{'P', 'i', 'a', 'n', 'o', 0, 0x41, 0x41, 0x41, 0x41, 0}));
+    EXPECT_EQ(record(1), (std::vector<std::uint8_t>{'B', 'a', 's', 's', 0, 0x41, 0x41, 0x41, 0x41, 0x41, 0}));
+    EXPECT_EQ(record(3), (std::vector<std::uint8_t>{0, 0x41, 0x41, 0x41, 0x41, 0x41, 0x41, 0x41, 0x41, 0x41, 0}));
+    EXPECT_EQ(bytes[110 + 25 * 2 + 4], (2 * 31 + 4 * 7) % 256);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("EnvPresets.cv1");
+    ASSERT_TRUE(savePresets(path, t));
+    const QByteArray onDisk = readAll(path);
+    EXPECT_EQ(std::vector<std::uint8_t>(onDisk.begin(), onDisk.end()), bytes);
+    const EnvPresetTable back = loadPresets(path);
+    EXPECT_EQ(back.names, t.names);
+    EXPECT_EQ(back.values, t.values);
+    EXPECT_EQ(presetsToBytes(back), bytes) << "read and written again, byte for byte";
+}
+
+TEST(PresetsFile, ShortAndDamagedFilesGiveWhatIsThere)
+{
+    std::vector<std::uint8_t> bytes = presetsToBytes(defaultPresets());
+    // Record 0 without any zero byte: its first ten characters.
+    for (int i = 0; i < 11; ++i)
+        bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>('a' + i);
+    bytes.resize(110 + 30); // cut inside the values of entry 1
+    const EnvPresetTable t = presetsFromBytes(bytes);
+    EXPECT_EQ(t.names[0], "abcdefghij");
+    EXPECT_EQ(t.names[9], "E Piano");
+    EXPECT_EQ(t.value(0, 24), 3);
+    EXPECT_EQ(t.value(1, 4), 3);
+    EXPECT_EQ(t.value(1, 5), 0) << "missing values read as zero";
+    EXPECT_EQ(t.value(9, 24), 0);
+
+    const EnvPresetTable tiny = presetsFromBytes({'O', 'r'});
+    EXPECT_EQ(tiny.names[0], "Or");
+    EXPECT_EQ(tiny.names[1], "");
+}
+
+TEST(PresetsFile, ASaveThatCannotCreateItsFileReportsFailure)
+{
+    QTemporaryDir dir;
+    // A path below a plain file cannot be created.
+    writeText(dir.filePath("blocker"), "x");
+    EXPECT_FALSE(savePresets(dir.filePath("blocker/EnvPresets.cv1"), defaultPresets()));
+    EXPECT_EQ(readAll(dir.filePath("blocker")), QByteArray("x"));
+}
+
+} // namespace
+} // namespace corvane

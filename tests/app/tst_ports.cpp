@@ -1,0 +1,135 @@
+// Choosing MIDI ports: start-up reports, the "MIDI Setup" dialog, reopening.
+#include "MirageFixture.h"
+
+#include "MidiSetupDialog.h"
+#include "Midiin.h"
+#include "Midiout.h"
+#include "Settings.h"
+#include "VirtualDevice.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+
+namespace corvane::test {
+namespace {
+
+// A silent second device, so there is a choice to make.
+class SilentDevice : public VirtualMidiDevice {
+public:
+    explicit SilentDevice(std::string name) : VirtualMidiDevice(std::move(name)) {}
+    void receive(const std::uint8_t* data, std::size_t len) override { got.emplace_back(data, data + len); }
+    std::vector<Message> got;
+};
+
+class PortsTest : public MirageFixture {
+protected:
+    PortsTest() { autoStart = false; }
+    void TearDown() override
+    {
+        MirageFixture::TearDown();
+        unregisterVirtualDevice(&second);
+    }
+    TMidiSetupDialogBox* dialog() { return static_cast<TMidiSetupDialogBox*>(form().Window("TMidiSetupDialogBox")); }
+    SilentDevice second{"Second device"};
+};
+
+TEST_F(PortsTest, DialogListsTheDevicesAndOkReopensBothPorts)
+{
+    registerVirtualDevice(&second);
+    start();
+    TMidiSetupDialogBox* d = dialog();
+    EXPECT_EQ(d->windowTitle(), "MIDI Setup");
+    ASSERT_GE(d->ComboBox1->count(), 2);
+    EXPECT_EQ(d->ComboBox1->itemText(0).toStdString(), form().MidiIn1->DeviceName(0));
+    EXPECT_EQ(d->ComboBox2->itemText(1), "Second device");
+    EXPECT_EQ(d->ComboBox1->currentIndex(), 0);
+    EXPECT_EQ(d->ComboBox1->width(), 241);
+
+    d->show();
+    d->ComboBox2->setCurrentIndex(1);
+    QTest::mouseClick(d->OKBtn, Qt::LeftButton);
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(form().MidiOutPort, 1);
+    EXPECT_EQ(form().MidiOut1->Port(), 1);
+    EXPECT_EQ(form().MidiIn1->Port(), 0);
+    EXPECT_TRUE(form().MidiIn1->Using());
+    EXPECT_TRUE(seams().boxes().empty());
+    form().SpeedButton1Click();
+    ASSERT_EQ(second.got.size(), 1u) << "requests now go to the chosen output";
+    EXPECT_EQ(second.got[0], (Message{0xF0, 0x0F, 0x01, 0x00, 0x7F, 0xF7}));
+    EXPECT_TRUE(seams().sent().empty()) << "and no longer to the emulator";
+}
+
+TEST_F(PortsTest, CancelLeavesThePortsAndTheNextShowingSelectsTheStoredOnes)
+{
+    registerVirtualDevice(&second);
+    start();
+    TMidiSetupDialogBox* d = dialog();
+    d->show();
+    d->ComboBox1->setCurrentIndex(1);
+    QTest::mouseClick(d->CancelBtn, Qt::LeftButton);
+    EXPECT_EQ(form().MidiInPort, 0);
+    EXPECT_EQ(form().MidiIn1->Port(), 0);
+    d->show();
+    EXPECT_EQ(d->ComboBox1->currentIndex(), 0);
+}
+
+TEST_F(PortsTest, NothingSelectedStoresMinusOneAndReportsTheFailedOpen)
+{
+    start();
+    TMidiSetupDialogBox* d = dialog();
+    d->show();
+    d->ComboBox1->setCurrentIndex(-1);
+    d->OKBtnClick();
+    EXPECT_EQ(form().MidiInPort, -1);
+    EXPECT_EQ(seams().lines(),
+              std::vector<std::string>{"box \"Error - MIDI input port is not ready.\" \"MIDI Setup\""});
+}
+
+TEST_F(PortsTest, NoDevicesGivesBothNotReadyReportsAndTheProgramRunsOn)
+{
+    detachEmulator(); // no device at all, unless the machine has its own
+    start();
+    if (form().MidiIn1->NumDevs() > 0)
+        GTEST_SKIP() << "this machine has MIDI devices of its own";
+    EXPECT_EQ(seams().lines(), (std::vector<std::string>{
+                                   "box \"Error - MIDI input port is not ready.\" \"MIDI Setup\"",
+                                   "box \"Error - MIDI output port is not ready.\" \"MIDI Setup\"",
+                               }));
+    EXPECT_EQ(dialog()->ComboBox1->count(), 0);
+    form().SpeedButton1Click(); // goes nowhere, reports nothing
+    EXPECT_EQ(seams().boxes().size(), 2u);
+}
+
+TEST_F(PortsTest, AStoredPortBeyondTheDevicesIsKeptButNotApplied)
+{
+    SettingsData s = defaultSettings();
+    s.midiInPort = 7;
+    ASSERT_TRUE(writeSettings(settingsFilePath(), s));
+    start();
+    EXPECT_EQ(form().MidiInPort, 7);
+    EXPECT_EQ(form().MidiIn1->Port(), 0) << "the component keeps device 0";
+    EXPECT_TRUE(seams().boxes().empty());
+    dialog()->show();
+    EXPECT_EQ(dialog()->ComboBox1->currentIndex(), -1) << "no selection for that direction";
+}
+
+TEST_F(PortsTest, AtMostEightNamesPerDirectionAreListed)
+{
+    std::vector<std::unique_ptr<SilentDevice>> many;
+    for (int i = 0; i < 11; ++i) {
+        many.push_back(std::make_unique<SilentDevice>("Device " + std::to_string(i)));
+        registerVirtualDevice(many.back().get());
+    }
+    start();
+    EXPECT_EQ(form().MidiInCount, 12);
+    EXPECT_EQ(form().MidiInNames.size(), 8u);
+    EXPECT_EQ(dialog()->ComboBox2->count(), 8);
+    stop();
+    for (auto& d : many)
+        unregisterVirtualDevice(d.get());
+}
+
+} // namespace
+} // namespace corvane::test
