@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 
 namespace corvane {
 
 struct TMidiOut::Impl {
+    explicit Impl(TMidiOut* owner) : q(owner) {}
+    TMidiOut* q;
     bool usingPort = false;
     int port = 0;
     std::vector<midisys::DeviceEntry> table;
@@ -24,11 +27,23 @@ struct TMidiOut::Impl {
     unsigned closeResult = midisys::ResultOk;
     int pacing = TMidiOut::WireSpeed;
 
+    // Raised at every open and close: a paced send stops when its port is
+    // closed or switched during one of its waits.
+    unsigned session = 0;
+    bool sending = false;
+    bool midSysEx = false; // some but not all pieces of a SysEx are out
+    struct Pending {
+        std::vector<std::uint8_t> bytes;
+        bool sysEx;
+    };
+    std::deque<Pending> pending;
+
     std::array<std::uint8_t, TMidiOut::ChunkSize> chunk{};
     std::vector<std::uint8_t> whole; // a virtual device gets the message in one piece
 
     void open()
     {
+        ++session;
         openDevice = nullptr;
         systemOpen = false;
         if (port < 0 || port >= static_cast<int>(table.size())) {
@@ -65,7 +80,16 @@ struct TMidiOut::Impl {
 
     void close()
     {
+        ++session;
+        pending.clear();
         closeResult = midisys::ResultOk;
+        if (systemOpen && midSysEx) {
+            // A paced send cut short: end the SysEx so that the receiver
+            // does not take the next message as its continuation.
+            const std::uint8_t end = 0xF7;
+            send(&end, 1);
+        }
+        midSysEx = false;
         if (systemOpen && rt) {
             try {
                 rt->closePort();
@@ -75,6 +99,18 @@ struct TMidiOut::Impl {
         }
         systemOpen = false;
         openDevice = nullptr;
+    }
+
+    void sendSysEx(const std::uint8_t* data, std::size_t size);
+
+    // A short message sent during a paced SysEx would end it on the wire:
+    // it waits for the SysEx to finish.
+    void sendShort(const std::uint8_t* bytes, std::size_t n)
+    {
+        if (sending)
+            pending.push_back({std::vector<std::uint8_t>(bytes, bytes + n), false});
+        else
+            send(bytes, n);
     }
 
     void send(const std::uint8_t* bytes, std::size_t n)
@@ -91,7 +127,54 @@ struct TMidiOut::Impl {
     }
 };
 
-TMidiOut::TMidiOut(QObject* owner) : QObject(owner), d(std::make_unique<Impl>())
+void TMidiOut::Impl::sendSysEx(const std::uint8_t* data, std::size_t size)
+{
+    const bool addEnd = data[size - 1] != 0xF7;
+    const std::size_t total = size + (addEnd ? 1 : 0);
+
+    if (openDevice) {
+        whole.assign(data, data + size);
+        if (addEnd)
+            whole.push_back(0xF7);
+        send(whole.data(), whole.size());
+        return;
+    }
+    if (!systemOpen)
+        return;
+
+    // System port: pieces of ChunkSize bytes, the first opening with F0 and
+    // the last closing with F7, each followed by the time it takes on the
+    // wire. The fraction of a millisecond is carried so that the waits add
+    // up to the message's wire time.
+    const int rate = q->EffectiveRate();
+    const unsigned mySession = session;
+    double owedMs = 0.0;
+    std::size_t sent = 0;
+    while (sent < total) {
+        const std::size_t n = std::min<std::size_t>(ChunkSize, total - sent);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t at = sent + i;
+            chunk[i] = at < size ? data[at] : 0xF7;
+        }
+        send(chunk.data(), n);
+        sent += n;
+        midSysEx = sent < total;
+        if (rate > 0 && sent < total) {
+            owedMs += static_cast<double>(n) * 1000.0 / rate;
+            const int ms = static_cast<int>(owedMs);
+            if (ms > 0) {
+                owedMs -= ms;
+                seams().wait(ms);
+            }
+            // The wait runs the event loop; the port may have been closed
+            // or switched meanwhile.
+            if (session != mySession)
+                return;
+        }
+    }
+}
+
+TMidiOut::TMidiOut(QObject* owner) : QObject(owner), d(std::make_unique<Impl>(this))
 {
     d->rt = midisys::makeOutput();
     d->isJack = d->rt && d->rt->getCurrentApi() == RtMidi::UNIX_JACK;
@@ -159,47 +242,24 @@ void TMidiOut::SysEx(const std::uint8_t* data, int len)
         return;
     if (!d->openDevice && !d->systemOpen)
         return; // the open failed: nothing goes out
-    const std::size_t size = static_cast<std::size_t>(len);
-    const bool addEnd = data[size - 1] != 0xF7;
-    const std::size_t total = size + (addEnd ? 1 : 0);
-
-    if (d->openDevice) {
-        d->whole.assign(data, data + size);
-        if (addEnd)
-            d->whole.push_back(0xF7);
-        d->send(d->whole.data(), d->whole.size());
+    if (d->sending) {
+        // Called from within a paced send (an event handled during its
+        // wait): the message goes out after the current one, not into it.
+        d->pending.push_back({std::vector<std::uint8_t>(data, data + len), true});
         return;
     }
-
-    // System port: pieces of ChunkSize bytes, the first opening with F0 and
-    // the last closing with F7, each followed by the time it takes on the
-    // wire. The fraction of a millisecond is carried so that the waits add
-    // up to the message's wire time.
-    const int rate = EffectiveRate();
-    double owedMs = 0.0;
-    std::size_t sent = 0;
-    while (sent < total) {
-        const std::size_t n = std::min<std::size_t>(ChunkSize, total - sent);
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t at = sent + i;
-            d->chunk[i] = at < size ? data[at] : 0xF7;
-        }
-        d->send(d->chunk.data(), n);
-        sent += n;
-        if (!d->systemOpen)
-            return;
-        if (rate > 0 && sent < total) {
-            owedMs += static_cast<double>(n) * 1000.0 / rate;
-            const int ms = static_cast<int>(owedMs);
-            if (ms > 0) {
-                owedMs -= ms;
-                seams().wait(ms);
-            }
-            // The wait runs the event loop; the port may have been closed.
-            if (!d->usingPort || !d->systemOpen)
-                return;
-        }
+    d->sending = true;
+    const unsigned session = d->session;
+    d->sendSysEx(data, static_cast<std::size_t>(len));
+    while (!d->pending.empty() && d->session == session) {
+        const Impl::Pending next = std::move(d->pending.front());
+        d->pending.pop_front();
+        if (next.sysEx)
+            d->sendSysEx(next.bytes.data(), next.bytes.size());
+        else
+            d->send(next.bytes.data(), next.bytes.size());
     }
+    d->sending = false;
 }
 
 void TMidiOut::Put(std::uint8_t status, std::uint8_t first, std::uint8_t second)
@@ -214,7 +274,7 @@ void TMidiOut::Put(std::uint8_t status, std::uint8_t first, std::uint8_t second)
     else if (status == 0xF6 || status >= 0xF8)
         n = 1;
     const std::uint8_t bytes[3] = {status, first, second};
-    d->send(bytes, n);
+    d->sendShort(bytes, n);
 }
 
 void TMidiOut::Reset()
@@ -226,8 +286,8 @@ void TMidiOut::Reset()
         const std::uint8_t status = static_cast<std::uint8_t>(0xB0 | ch);
         const std::uint8_t sustainOff[3] = {status, 64, 0};
         const std::uint8_t allNotesOff[3] = {status, 123, 0};
-        d->send(sustainOff, 3);
-        d->send(allNotesOff, 3);
+        d->sendShort(sustainOff, 3);
+        d->sendShort(allNotesOff, 3);
     }
 }
 

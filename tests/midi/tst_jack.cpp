@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace corvane;
@@ -94,6 +95,58 @@ TEST_F(JackTest, PacingAddsUpToTheWireTime)
     EXPECT_GE(t.elapsed(), 320);
     ASSERT_TRUE(waitFor([&] { return peer.receivedCount() > 0; }));
     EXPECT_EQ(peer.takeReceived().at(0).size(), 1256u);
+}
+
+TEST_F(JackTest, SendsDuringAPacedSendWaitForIt)
+{
+    TMidiOut out;
+    out.SetPort(findDevice(out, JackPeer::InClient));
+    out.SetUsing(true);
+    ASSERT_EQ(out.OpenResult(), 0u);
+
+    // An event handled during the pacing waits sends again.
+    const std::uint8_t request[] = {0xF0, 0x0F, 0x01, 0x00, 0x7F};
+    QTimer::singleShot(40, [&] {
+        out.SysEx(request, 5);
+        out.Put(0x90, 60, 1);
+    });
+    const auto m = mirageMessage(1255, 0x03, 0x7F);
+    out.SysEx(m.data(), static_cast<int>(m.size()));
+    ASSERT_TRUE(waitFor([&] { return peer.receivedCount() >= 3; }, 2000));
+    const auto got = peer.takeReceived();
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].size(), 1256u);
+    EXPECT_TRUE(std::equal(m.begin(), m.end(), got[0].begin()));
+    EXPECT_EQ(got[1], (std::vector<std::uint8_t>{0xF0, 0x0F, 0x01, 0x00, 0x7F, 0xF7}));
+    EXPECT_EQ(got[2], (std::vector<std::uint8_t>{0x90, 60, 1}));
+}
+
+TEST_F(JackTest, ClosingDuringAPacedSendEndsTheMessage)
+{
+    TMidiOut out;
+    out.SetPort(findDevice(out, JackPeer::InClient));
+    out.SetUsing(true);
+    ASSERT_EQ(out.OpenResult(), 0u);
+    QTimer::singleShot(100, [&] { out.SetUsing(false); });
+    const auto m = mirageMessage(1255, 0x03, 0x7F);
+    QElapsedTimer t;
+    t.start();
+    out.SysEx(m.data(), static_cast<int>(m.size()));
+    EXPECT_LT(t.elapsed(), 300) << "the rest is not sent";
+    ASSERT_TRUE(waitFor([&] { return peer.receivedCount() > 0; }, 2000));
+    waitFor([] { return false; }, 100);
+    auto got = peer.takeReceived();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_LT(got[0].size(), 1256u);
+    EXPECT_EQ(got[0].back(), 0xF7) << "cut short, but ended";
+
+    // The next message after reopening arrives whole and on its own.
+    out.SetUsing(true);
+    out.SysEx(m.data(), static_cast<int>(m.size()));
+    ASSERT_TRUE(waitFor([&] { return peer.receivedCount() > 0; }, 2000));
+    got = peer.takeReceived();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].size(), 1256u);
 }
 
 TEST_F(JackTest, InputDeliversThroughItsTwoBuffers)

@@ -228,6 +228,37 @@ TEST_F(PortsTest, EndOfExclusiveIsAddedOnlyWhenMissing)
     EXPECT_TRUE(seams.waits.empty());
 }
 
+TEST_F(PortsTest, SendFromWithinASendFollowsIt)
+{
+    // A device that answers the first message it gets by making the port
+    // send again, before it has looked at what it received.
+    struct Answering : RecordingDevice {
+        using RecordingDevice::RecordingDevice;
+        TMidiOut* out = nullptr;
+        void receive(const std::uint8_t* data, std::size_t len) override
+        {
+            if (out && received.empty() && !answered) {
+                answered = true;
+                const std::uint8_t answer[] = {0xF0, 0x0F, 0x01, 0x09, 0x7F};
+                out->SysEx(answer, 5);
+            }
+            RecordingDevice::receive(data, len);
+        }
+        bool answered = false;
+    };
+    Answering dev("answering");
+    registerVirtualDevice(&dev);
+    TMidiOut out;
+    dev.out = &out;
+    out.SetUsing(true);
+    const std::uint8_t first[] = {0xF0, 0x0F, 0x01, 0x03, 0x7F};
+    out.SysEx(first, 5);
+    unregisterVirtualDevice(&dev);
+    ASSERT_EQ(dev.received.size(), 2u);
+    EXPECT_EQ(dev.received[0], (std::vector<std::uint8_t>{0xF0, 0x0F, 0x01, 0x03, 0x7F, 0xF7}));
+    EXPECT_EQ(dev.received[1], (std::vector<std::uint8_t>{0xF0, 0x0F, 0x01, 0x09, 0x7F, 0xF7}));
+}
+
 TEST_F(PortsTest, ShortMessagesGoOutWithTheirLength)
 {
     RecordingDevice* dev = addDevice("dev");
