@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -39,6 +40,8 @@ public:
 
 int main(int argc, char** argv)
 {
+    QElapsedTimer started;
+    started.start();
     Q_INIT_RESOURCE(corvane);
     CorvaneApplication app(argc, argv);
     QApplication::setApplicationName("Corvane");
@@ -70,8 +73,12 @@ int main(int argc, char** argv)
         corvane::TForm1 form(seams, virtualMirage);
         corvane::CreateWindows(&form);
         if (parser.isSet(shotsOption)) {
+            form.show();
+            QApplication::processEvents();
+            std::printf("corvane: main window shown with %d windows created after %lld ms\n",
+                        static_cast<int>(form.Windows().size()) + 1, started.elapsed());
             const int n = corvane::TakeScreenshots(&form, parser.value(shotsOption));
-            result = n > 0 ? 0 : 1;
+            result = n == static_cast<int>(form.Windows().size()) + 1 ? 0 : 1;
             form.FormClose();
         } else {
             form.show();
