@@ -3,8 +3,8 @@
 // Whatever arrives on the input port is fed, in order, to the emulator on one
 // worker thread (the main thread); its replies leave through the output port.
 // Long replies go out in chunks with a gap between them, because a JACK MIDI
-// port buffer holds only a few kilobytes per process cycle and RtMidi's JACK
-// ring buffer holds 16 KiB.
+// port buffer holds only a few kilobytes per process cycle, RtMidi's JACK
+// ring buffer holds 16 KiB and an ALSA client's output buffer about as much.
 #include "MirageEmulator.h"
 
 #include <rtmidi/RtMidi.h>
@@ -40,8 +40,8 @@ struct Options {
     std::string outName = "Mirage emulator out";
     std::string clientName = "mirage-emu";
     double pace = 0;                 // bytes per second; 0 = no wire-speed pacing
-    std::size_t chunk = 256;         // bytes per chunk on JACK
-    int chunkGapMs = 4;              // pause between chunks on JACK
+    std::size_t chunk = 256;         // bytes per piece of a long reply
+    int chunkGapMs = 4;              // pause between the pieces
     bool verbose = false;
 };
 
@@ -55,9 +55,9 @@ void printHelp()
         "  --out-name NAME        output port name (default \"Mirage emulator out\")\n"
         "  --client-name NAME     MIDI client name (default \"mirage-emu\")\n"
         "  --pace BYTES_PER_SEC   send replies no faster than this; 3125 is MIDI wire\n"
-        "                         speed. Default 0: no pacing beyond the JACK chunk gap.\n"
-        "  --chunk BYTES          JACK chunk size for long replies (default 256)\n"
-        "  --chunk-gap-ms MS      pause between JACK chunks (default 4)\n"
+        "                         speed. Default 0: no pacing beyond the chunk gap.\n"
+        "  --chunk BYTES          long replies leave in pieces of this size (default 256)\n"
+        "  --chunk-gap-ms MS      pause between the pieces (default 4)\n"
         "  --verbose              print every message received and sent, in hex\n"
         "  --help                 this text\n\n"
         "Prints \"mirage-emu: ready\" once the ports are open; ends on SIGINT or SIGTERM.\n";
@@ -289,12 +289,15 @@ void sleepMs(double ms)
         std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(ms * 1000)));
 }
 
+// Long replies leave in pieces of `chunk` bytes, the first starting with F0
+// and the last ending with F7, with a pause between them. On JACK this keeps
+// each process cycle within the port buffer and RtMidi's ring buffer; on
+// ALSA the sequencer's event encoder passes a SysEx on in pieces of its
+// buffer size, which RtMidi sets to the largest message it has been given,
+// so equal pieces keep the events small enough for the output buffer.
 void send(Ports& ports, const Options& o, const Message& m)
 {
-    const bool jack = ports.api == RtMidi::UNIX_JACK;
-    // On ALSA a SysEx must leave as one event (RtMidi's encoder refuses a
-    // piece without its end), so only JACK gets chunks.
-    const std::size_t chunk = jack ? o.chunk : m.size();
+    const std::size_t chunk = std::max<std::size_t>(o.chunk, 16);
     for (std::size_t at = 0; at < m.size(); at += chunk) {
         const std::size_t len = std::min(chunk, m.size() - at);
         try {
@@ -304,7 +307,7 @@ void send(Ports& ports, const Options& o, const Message& m)
             return;
         }
         double gapMs = o.pace > 0 ? 1000.0 * static_cast<double>(len) / o.pace : 0.0;
-        if (jack && at + len < m.size())
+        if (at + len < m.size())
             gapMs = std::max(gapMs, static_cast<double>(o.chunkGapMs));
         sleepMs(gapMs);
     }

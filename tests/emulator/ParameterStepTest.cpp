@@ -204,36 +204,6 @@ TEST_F(EmulatorTest, SwitchParametersTurnOnAndOff)
     EXPECT_EQ(field(configDump(), 26), 1);
 }
 
-TEST_F(EmulatorTest, EditorExamplesGiveTheDocumentedValues)
-{
-    selectProgram(0, 0);
-    mirage.half(0).programs[0].setField(pgf::FilterCutoff, 51);
-    step(36, false);
-    EXPECT_EQ(field(lowerDump(), 978), 49);
-
-    mirage.half(0).programs[0].setField(pgf::FilterModulation, 6);
-    step(45, true);
-    EXPECT_EQ(field(lowerDump(), 1000), 10);
-
-    mirage.half(0).programs[0].setField(pgf::Mix, 250);
-    step(34, true);
-    EXPECT_EQ(field(lowerDump(), 974), 254);
-    step(34, true);
-    EXPECT_EQ(field(lowerDump(), 974), 254);
-
-    selectWavesample(0);
-    mirage.half(0).wavesamples[0].setField(wsf::RelFilter, 91);
-    step(70, true);
-    EXPECT_EQ(field(lowerDump(), 30), 93);
-    step(70, false);
-    step(70, false);
-    EXPECT_EQ(field(lowerDump(), 30), 89);
-
-    mirage.config().setField(cfg::Balance, 126);
-    step(24, false);
-    EXPECT_EQ(field(configDump(), 12), 124);
-}
-
 // ---- memory map: page pointers bound each other
 
 class MemoryMap : public EmulatorTest {
