@@ -1,0 +1,305 @@
+#include "Sampling.h"
+
+#include "Form1.h"
+#include "Image.h"
+#include "SamplingArt.h"
+#include "SwitchBox.h"
+#include "UpDown.h"
+#include "ValueBox.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+#include <array>
+
+namespace corvane {
+
+namespace {
+
+// The input filter's cut-off for the shown values 50..99: a semitone apart
+// from 1250 Hz, as the instrument labels them.
+constexpr std::array<int, 50> CutoffTable = {
+    1250,  1324,  1403,  1487,  1575,  1669,  1768,  1873,  1984,  2102,  //
+    2227,  2360,  2500,  2649,  2806,  2973,  3150,  3337,  3536,  3746,  //
+    3969,  4204,  4454,  4719,  5000,  5297,  5612,  5946,  6300,  6674,  //
+    7071,  7492,  7937,  8409,  8909,  9439,  10000, 10595, 11225, 11892, //
+    12599, 13348, 14142, 14983, 15874, 16818, 17818, 18878, 20000, 21189};
+
+const StepField SampleTime{cfg::SampleTime, 73, 1, {}, 30, 99}; // sample period in microseconds
+const StepField InputFilter{cfg::InputFilter, 74, 2, {2, 0}, 50, 99};
+const StepField Threshold{cfg::Threshold, 76, 2, {2, 0}, 0, 63};
+const SwitchField LineInput{cfg::LineInput, 75};
+const SwitchField Multisampling{cfg::Multisampling, 77};
+
+const char* const SingleSampleText =
+    "Takes a single sample over half the keyboard using all 65536 bytes. Unity playback is on E for lower, A "
+    "for upper only when sampled at 29.4kHz.";
+const char* const MultiSampleText = "Fills memory of current wavesample according to the memory pointers.";
+
+template <typename W>
+W* named(W* w, const char* name)
+{
+    w->setObjectName(name);
+    return w;
+}
+
+} // namespace
+
+int InputFilterCutoffHz(int shown)
+{
+    if (shown < 50 || shown > 99)
+        return 0;
+    return CutoffTable[static_cast<std::size_t>(shown - 50)];
+}
+
+TfmSample::TfmSample(QWidget* parent) : TFormBase(parent)
+{
+    setObjectName("fmSample");
+    setWindowTitle("Sampling");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(650, 416);
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    setFont(font);
+
+    auto label = [this](const char* name, const QString& text, int x, int y, int w, int h = 17) {
+        auto* l = named(new QLabel(text, this), name);
+        l->setGeometry(x, y, w, h);
+        return l;
+    };
+    auto valueRow = [this](int y, TValueBox*& box, const char* boxName, TUpDown*& ud, const char* udName,
+                           const QString& initial) {
+        box = named(new TValueBox(this, initial), boxName);
+        box->setGeometry(152, y, 41, 21);
+        ud = named(new TUpDown(this), udName);
+        ud->setGeometry(193, y, 16, 21);
+    };
+
+    // Sampling time and the frequency it gives.
+    Label9 = label("Label9", "Sampling Time", 16, 18, 130);
+    valueRow(16, edSampleTimeAdjust, "edSampleTimeAdjust", udSampleTime, "udSampleTime", "20");
+    Label1 = label("Label1", "This corresponds to:", 24, 42, 124);
+    lbSamplingFrequency = label("lbSamplingFrequency", "XXXXX", 152, 42, 56);
+    lbSamplingFrequency->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label2 = label("Label2", "Hz", 214, 42, 24);
+
+    // Threshold.
+    Label11 = label("Label11", "Sampling Threshold", 16, 76, 130);
+    valueRow(74, edSamplingThresh, "edSamplingThresh", udSamplingThresh, "udSamplingThresh", "0");
+
+    // Input filter and its cut-off.
+    Label10 = label("Label10", "Input Filter Freq. ", 16, 110, 130);
+    valueRow(108, edInputFilterFreq, "edInputFilterFreq", udInputFilterFreq, "udInputFilterFreq", "0");
+    Label3 = label("Label3", "This corresponds to:", 24, 134, 124);
+    lbFilterCutoffFreq = label("lbFilterCutoffFreq", "xxxxx", 152, 134, 56);
+    lbFilterCutoffFreq->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label4 = label("Label4", "Hz", 214, 134, 24);
+
+    ckMicLine = named(new TSwitchBox("Line Input ", this), "ckMicLine");
+    ckMicLine->setToolTip("ck = line");
+    ckMicLine->setGeometry(16, 166, 120, 21);
+    cbMultiSampling = named(new TSwitchBox("Multi Sampling", this), "cbMultiSampling");
+    cbMultiSampling->setToolTip("ck = on");
+    cbMultiSampling->setGeometry(16, 192, 120, 21);
+
+    lbMultiInstruction = label("lbMultiInstruction", QString(), 16, 218, 304, 56);
+    lbMultiInstruction->setWordWrap(true);
+    lbMultiInstruction->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    Label19 = label("Label19", "Destination Wavesample", 16, 280, 136);
+    cbSelectWs = named(new QComboBox(this), "cbSelectWs");
+    for (int i = 0; i < 16; ++i)
+        cbSelectWs->addItem(QString("%1%2").arg(i < 8 ? 'L' : 'U').arg(i % 8 + 1));
+    cbSelectWs->setGeometry(160, 277, 57, 22);
+
+    // Memory and duration.
+    Label20 = label("Label20", "Sample duration:", 16, 314, 100);
+    lbSamplingTime = label("lbSamplingTime", "XXX", 120, 314, 50);
+    lbSamplingTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label21 = label("Label21", "seconds", 176, 314, 60);
+    Label22 = label("Label22", "Memory:", 16, 338, 100);
+    lbMemPages = label("lbMemPages", "XXX", 120, 338, 50);
+    lbMemPages->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label23 = label("Label23", "pages", 176, 338, 40);
+    lbMemBytes = label("lbMemBytes", "XXXXX", 216, 338, 50);
+    lbMemBytes->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label24 = label("Label24", "bytes", 272, 338, 40);
+
+    bnRefresh = named(new QPushButton("Refresh", this), "bnRefresh");
+    bnRefresh->setGeometry(16, 376, 75, 25);
+    bnOK = named(new QPushButton("OK", this), "bnOK");
+    bnOK->setDefault(true);
+    bnOK->setGeometry(104, 376, 75, 25);
+
+    buildGuide();
+
+    fields_ = std::make_unique<FieldStepper>(*Form1);
+    fields_->add(SampleTime, udSampleTime, edSampleTimeAdjust, [this](int v) { showSampleTime(v); },
+                 [](int v) { return QString::number(v); });
+    fields_->add(InputFilter, udInputFilterFreq, edInputFilterFreq, [this](int v) { showFilter(v); });
+    fields_->add(Threshold, udSamplingThresh, edSamplingThresh);
+    fields_->addSwitch(LineInput, ckMicLine);
+    fields_->addSwitch(Multisampling, cbMultiSampling, [this] { MemoryDisplay(); });
+    // Positions as the window is created.
+    udSampleTime->setPosition(30);
+    udInputFilterFreq->setPosition(50);
+    udSamplingThresh->setPosition(0);
+
+    connect(udSampleTime, &TUpDown::Click, this, &TfmSample::udSampleTimeClick);
+    connect(udSamplingThresh, &TUpDown::Click, this, &TfmSample::udSamplingThreshClick);
+    connect(udInputFilterFreq, &TUpDown::Click, this, &TfmSample::udInputFilterFreqClick);
+    connect(ckMicLine, &TSwitchBox::Toggle, this, &TfmSample::ckMicLineToggle);
+    connect(cbMultiSampling, &TSwitchBox::Toggle, this, &TfmSample::cbMultiSamplingToggle);
+    // `activated` comes only from the user's choice.
+    connect(cbSelectWs, &QComboBox::activated, this, &TfmSample::cbSelectWsChange);
+    connect(bnRefresh, &QPushButton::clicked, this, &TfmSample::bnRefreshClick);
+    connect(bnOK, &QPushButton::clicked, this, &TfmSample::bnOKClick);
+}
+
+TfmSample::~TfmSample() = default;
+
+void TfmSample::buildGuide()
+{
+    const QString grey = "QFrame#%1 { background-color: #C0C0C0; border: 1px solid #808080; }";
+    auto panel = [this, &grey](const char* name, int x, int y, int w, int h) {
+        auto* p = named(new QFrame(this), name);
+        p->setFrameShape(QFrame::StyledPanel);
+        p->setGeometry(x, y, w, h);
+        p->setStyleSheet(grey.arg(name));
+        return p;
+    };
+    auto caption = [](QWidget* parent, const QString& text, int x, int y, int w, bool bold = false) {
+        auto* l = new QLabel(text, parent);
+        l->setGeometry(x, y, w, 17);
+        l->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+        if (bold) {
+            QFont f = l->font();
+            f.setBold(true);
+            l->setFont(f);
+        }
+        return l;
+    };
+
+    // The three steps of sampling on the front panel.
+    Panel1 = panel("Panel1", 336, 8, 306, 150);
+    Panel1->setToolTip("These are not active areas.");
+    const char* steps[] = {"1. Select", "2. Start", "3. Stop"};
+    for (int i = 0; i < 3; ++i) {
+        auto* pic = new TImage(Panel1);
+        pic->setGeometry(8 + 100 * i, 8, 90, 112);
+        pic->setPixmap(art::samplingStep(i, pic->size()));
+        caption(Panel1, steps[i], 8 + 100 * i, 124, 90, true);
+    }
+
+    // The level meter on the instrument's display while it listens.
+    Panel2 = panel("Panel2", 336, 166, 306, 126);
+    caption(Panel2, "Audio in level meter", 8, 6, 290, true);
+    const char* levels[] = {"No signal", "Low level", "Threshold", "Peak"};
+    for (int i = 0; i < 4; ++i) {
+        auto* pic = new TImage(Panel2);
+        pic->setGeometry(8 + 74 * i, 28, 68, 70);
+        pic->setPixmap(art::levelMeter(i, pic->size()));
+        caption(Panel2, levels[i], 4 + 74 * i, 102, 76);
+    }
+
+    // What the display says.
+    Panel3 = panel("Panel3", 336, 300, 306, 108);
+    caption(Panel3, "Display Mesages", 8, 4, 290, true);
+    const char* codes[] = {"SF", "nS", "SU", "SL"};
+    const char* meanings[] = {"SF = sample finished.", "nS = no signal.", "SU = Sample Upper", "SL = Sample Lower"};
+    for (int i = 0; i < 4; ++i) {
+        auto* pic = new TImage(Panel3);
+        pic->setGeometry(40, 24 + 20 * i, 28, 18);
+        pic->setPixmap(art::displayCode(codes[i], pic->size()));
+        auto* l = new QLabel(meanings[i], Panel3);
+        l->setGeometry(80, 24 + 20 * i, 200, 18);
+    }
+}
+
+void TfmSample::FormActivate()
+{
+    const int w = Form1->QueryCurrentWavesample();
+    const int index = Form1->GetCurrentHalf() * 8 + w;
+    // A status reply outside the sixteen wavesamples leaves the selector.
+    if (index >= 0 && index < cbSelectWs->count())
+        cbSelectWs->setCurrentIndex(index);
+    FullDisplay();
+}
+
+void TfmSample::FullDisplay()
+{
+    fields_->showAll();
+    MemoryDisplay();
+}
+
+void TfmSample::showSampleTime(int stored)
+{
+    if (stored != 0)
+        lbSamplingFrequency->setText(QString::number(1000000 / stored));
+    showDuration();
+}
+
+void TfmSample::showFilter(int stored)
+{
+    const int n = stored / 2;
+    // Only 50..99 have a cut-off; anything else cannot be stepped safely.
+    const bool valid = InputFilterCutoffHz(n) != 0;
+    udInputFilterFreq->setEnabled(valid);
+    lbFilterCutoffFreq->setText(valid ? QString::number(InputFilterCutoffHz(n)) : QString("error"));
+}
+
+void TfmSample::MemoryDisplay()
+{
+    const int multi = Form1->ConfigDump[cfg::Multisampling];
+    if (multi == 0) {
+        lbMultiInstruction->setText(SingleSampleText);
+        cbSelectWs->setEnabled(false);
+        pages_ = 256;
+    } else if (multi == 1) {
+        lbMultiInstruction->setText(MultiSampleText);
+        cbSelectWs->setEnabled(true);
+        const int index = cbSelectWs->currentIndex();
+        if (index >= 0 && index < 16) {
+            const int half = index < 8 ? 0 : 1;
+            const int w = index % 8;
+            pages_ = Form1->GetParam(half, wavesampleFieldPos(w, wsf::EndPage)) -
+                     Form1->GetParam(half, wavesampleFieldPos(w, wsf::StartPage)) + 1;
+        }
+    }
+    lbMemPages->setText(QString::number(pages_));
+    lbMemBytes->setText(QString::number(pages_ * 256));
+    showDuration();
+}
+
+void TfmSample::showDuration()
+{
+    const int t = Form1->GetConfigParam(cfg::SampleTime);
+    const int d = t * pages_ * 256 / 10000;
+    lbSamplingTime->setText(QString::number(d * 0.01, 'g', 15));
+}
+
+void TfmSample::cbSelectWsChange(int index)
+{
+    if (HandlerRunning())
+        return;
+    HandlerGuard guard(*this);
+    Form1->SelectWavesample(index);
+    MemoryDisplay();
+}
+
+void TfmSample::bnRefreshClick()
+{
+    if (HandlerRunning())
+        return;
+    HandlerGuard guard(*this);
+    Form1->SendSysEx(requestMessage(cmd::ConfigRequest));
+    Form1->seamsRef().wait(60);
+    FullDisplay();
+}
+
+void TfmSample::bnOKClick() { close(); }
+
+} // namespace corvane
