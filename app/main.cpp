@@ -1,5 +1,6 @@
 // Corvane: an editor and librarian for the Ensoniq Mirage.
 
+#include "Application.h"
 #include "Form1.h"
 #include "QtSeams.h"
 #include "Screenshots.h"
@@ -10,42 +11,18 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QMessageBox>
 
 #include <cstdio>
-#include <exception>
 #include <memory>
 
-namespace {
-
-// An exception that escapes a handler is shown as a report and the program
-// goes on.
-class CorvaneApplication : public QApplication {
-public:
-    using QApplication::QApplication;
-    bool notify(QObject* receiver, QEvent* e) override
-    {
-        try {
-            return QApplication::notify(receiver, e);
-        } catch (const std::exception& ex) {
-            QMessageBox::critical(activeWindow(), "Corvane", QString::fromLocal8Bit(ex.what()));
-        } catch (...) {
-            QMessageBox::critical(activeWindow(), "Corvane", "An unexpected error occurred.");
-        }
-        return false;
-    }
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {
     QElapsedTimer started;
     started.start();
     Q_INIT_RESOURCE(corvane);
-    CorvaneApplication app(argc, argv);
+    corvane::CorvaneApplication app(argc, argv);
     QApplication::setApplicationName("Corvane");
-    QApplication::setOrganizationName("Corvane");
     QApplication::setApplicationVersion(CORVANE_VERSION);
 
     QCommandLineParser parser;

@@ -6,6 +6,7 @@
 #include "Midiin.h"
 #include "Midiout.h"
 #include "ColoursDialog.h"
+#include "Settings.h"
 #include "Shape.h"
 #include "VirtualDevice.h"
 
@@ -16,6 +17,8 @@
 #include <QSettings>
 #include <QTest>
 #include <QTextBrowser>
+
+#include <stdexcept>
 #include <QToolButton>
 
 namespace corvane::test {
@@ -274,6 +277,56 @@ TEST_F(MainWindowTest, ContentsOpensTheUserGuide)
     const QString text = browser->toPlainText();
     for (const char* topic : {"MIDI Setup", "Get UL Parameters", "Send to Mirage", "Reboot"})
         EXPECT_TRUE(text.contains(topic)) << topic;
+}
+
+} // namespace
+} // namespace corvane::test
+
+namespace corvane::test {
+namespace {
+
+class ThrowingWidget : public QWidget {
+protected:
+    void mousePressEvent(QMouseEvent*) override { throw std::runtime_error("the handler failed"); }
+};
+
+TEST_F(MainWindowTest, AnExceptionEscapingAHandlerIsReportedAndTheProgramGoesOn)
+{
+    ThrowingWidget w;
+    w.resize(20, 20);
+    w.show();
+    QTest::mouseClick(&w, Qt::LeftButton);
+    EXPECT_EQ(seams().lines(), std::vector<std::string>{"box \"the handler failed\" \"Corvane\""});
+    seams().clear();
+    form().SpeedButton1Click();
+    EXPECT_EQ(seams().lines(), std::vector<std::string>{"sent F0 0F 01 00 7F"});
+}
+
+class VirtualRunTest : public MirageFixture {
+protected:
+    VirtualRunTest()
+    {
+        autoStart = false;
+        virtualMirageRun = true;
+    }
+};
+
+TEST_F(VirtualRunTest, StoredPortsAreNotAppliedButWrittenBackUnchanged)
+{
+    SettingsData s = defaultSettings();
+    s.midiInPort = 3;
+    s.midiOutPort = 4;
+    ASSERT_TRUE(writeSettings(settingsFilePath(), s));
+    start();
+    EXPECT_EQ(form().MidiIn1->Port(), 0);
+    EXPECT_EQ(form().MidiOut1->Port(), 0);
+    EXPECT_TRUE(seams().boxes().empty());
+    form().SpeedButton1Click();
+    EXPECT_EQ(seams().sent().size(), 1u) << "the emulator is the output";
+    form().Exit1Click();
+    const SettingsData back = readSettings(settingsFilePath());
+    EXPECT_EQ(back.midiInPort, 3);
+    EXPECT_EQ(back.midiOutPort, 4);
 }
 
 } // namespace

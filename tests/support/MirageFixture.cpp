@@ -32,7 +32,7 @@ void MirageFixture::SetUp()
 
 void MirageFixture::start(bool createWindows)
 {
-    form_ = std::make_unique<TForm1>(seams_);
+    form_ = std::make_unique<TForm1>(seams_, virtualMirageRun);
     form_->MidiOut1->SetPacing(0);
     if (createWindows)
         CreateWindows(form_.get());

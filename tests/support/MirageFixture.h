@@ -54,6 +54,7 @@ protected:
     void activate(QWidget* window);
 
     bool autoStart = true;
+    bool virtualMirageRun = false; // as `corvane --virtual-mirage`
 
 private:
     RecordingSeams seams_;

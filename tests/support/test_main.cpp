@@ -1,11 +1,13 @@
 // Test entry point: a QApplication on the offscreen platform for every test.
+#include "Application.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+    corvane::CorvaneApplication app(argc, argv);
     Q_INIT_RESOURCE(corvane);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
