@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -327,7 +328,9 @@ int main(int argc, char** argv)
 
     Inbox inbox;
     std::optional<Ports> ports;
-    if (o.api == "alsa" || o.api.empty())
+    // Left to choose, try ALSA only where a sequencer device exists, which
+    // spares the log the ALSA library's complaints on JACK-only machines.
+    if (o.api == "alsa" || (o.api.empty() && std::filesystem::exists("/dev/snd/seq")))
         ports = openPorts(RtMidi::LINUX_ALSA, o, inbox);
     if (!ports && (o.api == "jack" || o.api.empty()))
         ports = openPorts(RtMidi::UNIX_JACK, o, inbox);
