@@ -308,12 +308,18 @@ void MirageEmulator::reset()
 {
     config_ = factoryConfig();
     savedConfig_ = config_;
-    for (int h = 0; h < 2; ++h)
-        halves_[static_cast<std::size_t>(h)] = factoryHalf(h, 0);
-    for (int s = 0; s < 3; ++s) {
-        disk_[static_cast<std::size_t>(s)].lower = factoryHalf(0, s);
-        disk_[static_cast<std::size_t>(s)].upper = factoryHalf(1, s);
-    }
+    // The factory sounds are computed once per process and copied from then on.
+    static const std::array<DiskSound, 3> factoryDisk = [] {
+        std::array<DiskSound, 3> d;
+        for (int s = 0; s < 3; ++s) {
+            d[static_cast<std::size_t>(s)].lower = factoryHalf(0, s);
+            d[static_cast<std::size_t>(s)].upper = factoryHalf(1, s);
+        }
+        return d;
+    }();
+    disk_ = factoryDisk;
+    halves_[0] = factoryDisk[0].lower;
+    halves_[1] = factoryDisk[0].upper;
     currentHalf_ = 0;
     currentProgram_ = {0, 0};
     currentWavesample_ = 0;
