@@ -35,8 +35,8 @@ constexpr int Omni = 26;
 constexpr int MidiChannel = 28;
 constexpr int MidiThru = 30;
 constexpr int MidiModulation = 32;
-constexpr int VersionMajor = 58;
-constexpr int VersionMinor = 59;
+constexpr int VersionMinor = 58; // single bytes: major at 59, minor at 58
+constexpr int VersionMajor = 59;
 } // namespace cfg
 
 // Offsets of the wavesample fields within their 48-position stride.
