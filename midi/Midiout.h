@@ -22,8 +22,11 @@ public:
     static constexpr int ChunkSize = 256;
     // Highest rate a JACK output is fed at, whatever the pacing: RtMidi
     // queues into a 16 KiB ring and each JACK cycle takes only what fits its
-    // port buffer (period frames x 4 bytes); the rest would be dropped.
-    static constexpr int JackMaxRate = 65536;
+    // port buffer (period frames x 4 bytes, so about 192000 bytes a second
+    // at 48 kHz); the rest is dropped. Unpaced pieces lose a third of a
+    // 131078-byte send; a sixth of the capacity leaves room for late cycles.
+    // A piece must fit one port buffer: periods of 128 frames or more.
+    static constexpr int JackMaxRate = 32768;
 
     explicit TMidiOut(QObject* owner = nullptr);
     ~TMidiOut() override;

@@ -42,7 +42,7 @@ public:
     }
 
     // Sends on the calling thread, pausing after each piece.
-    void send(const std::vector<std::uint8_t>& m, std::size_t piece = 256, int bytesPerSecond = 65536)
+    void send(const std::vector<std::uint8_t>& m, std::size_t piece = 256, int bytesPerSecond = 32768)
     {
         for (std::size_t at = 0; at < m.size(); at += piece) {
             const std::size_t n = std::min(piece, m.size() - at);
