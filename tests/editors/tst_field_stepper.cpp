@@ -1,0 +1,99 @@
+// The shared step routine on program and wavesample targets, as the
+// envelope and per-wavesample windows use it, and the windows' place in the
+// program's creation order.
+#include "MirageFixture.h"
+
+#include "FieldStepper.h"
+#include "SwitchBox.h"
+#include "UpDown.h"
+#include "ValueBox.h"
+
+#include <QTest>
+#include <QToolButton>
+
+namespace corvane::test {
+namespace {
+
+class FieldStepperTest : public MirageFixture {};
+
+TEST_F(FieldStepperTest, ProgramFieldsOfTheCurrentProgramOfOneHalf)
+{
+    QWidget host;
+    auto* ud = new TUpDown(&host);
+    auto* box = new TValueBox(&host);
+    auto* mono = new TSwitchBox("Mono", &host);
+    host.show();
+    FieldStepper fields(form(), [this] { return DumpTarget::Program(1, form().GetCurrentProgram(1)); });
+    int shownAfter = -1;
+    fields.add({pgf::FilterCutoff, 36, 2, {2, 0}, 0, 99}, ud, box, [&](int stored) { shownAfter = stored; });
+    fields.addSwitch({pgf::MonoMode, 29}, mono);
+
+    form().CurrentUpperProgram = 2;
+    const int pos = 966 + 72 * 2 + 12;
+    form().SetUpperParam(pos, 80);
+    form().UpperProgramDump[966 + 72 * 2] = 1;
+    fields.showAll();
+    EXPECT_TRUE(seams().sent().empty());
+    EXPECT_EQ(box->text(), "40");
+    EXPECT_EQ(ud->Position(), 40);
+    EXPECT_TRUE(mono->isChecked());
+
+    // As a window's one-line handler does.
+    seams().clear();
+    QObject::connect(ud, &TUpDown::Click, &host, [&](bool up) { fields.step(ud, up); });
+    QTest::mouseClick(ud->upButton(), Qt::LeftButton);
+    EXPECT_EQ(seams().lines(), std::vector<std::string>{"sent F0 0F 01 01 0C 03 06 0D 0E 7F"});
+    EXPECT_EQ(form().GetUpperParam(pos), 82);
+    EXPECT_EQ(form().GetLowerParam(pos), 0);
+    EXPECT_EQ(box->text(), "41");
+    EXPECT_EQ(shownAfter, 82);
+
+    // Another current program moves the field.
+    form().CurrentUpperProgram = 0;
+    fields.showAll();
+    EXPECT_EQ(box->text(), "0");
+    EXPECT_FALSE(mono->isChecked());
+    seams().clear();
+    fields.toggle(mono, false);
+    EXPECT_EQ(seams().lines(), std::vector<std::string>{"sent F0 0F 01 01 0C 02 09 0D 0E 7F"});
+    EXPECT_EQ(form().UpperProgramDump[966], 1);
+    EXPECT_EQ(form().UpperProgramDump[966 + 72 * 2], 1);
+}
+
+TEST_F(FieldStepperTest, WavesampleFieldsOfTheChosenWavesample)
+{
+    QWidget host;
+    auto* ud = new TUpDown(&host);
+    auto* box = new TValueBox(&host);
+    int half = 0;
+    int ws = 5;
+    FieldStepper fields(form(), [&] { return DumpTarget::Wavesample(half, ws); });
+    fields.add({wsf::RelAmplitude, 69, 1, {}, 0, 63}, ud, box);
+    form().SetLowerParam(22 + 48 * 5 + 6, 63);
+    fields.showAll();
+    EXPECT_EQ(box->text(), "63");
+    fields.step(ud, false);
+    EXPECT_EQ(seams().sent().back(), parameterStepMessage(69, false));
+    EXPECT_EQ(form().GetLowerParam(22 + 48 * 5 + 6), 62);
+    half = 1;
+    ws = 7;
+    fields.step(ud, true);
+    EXPECT_EQ(form().GetUpperParam(22 + 48 * 7 + 6), 1);
+    EXPECT_EQ(form().GetLowerParam(22 + 48 * 5 + 6), 62);
+}
+
+TEST_F(FieldStepperTest, WindowsComeInTheProgramsOrder)
+{
+    std::vector<std::string> order;
+    for (const auto& [name, w] : form().Windows())
+        order.push_back(name);
+    auto at = [&](const char* name) { return std::find(order.begin(), order.end(), name) - order.begin(); };
+    ASSERT_LT(at("TConfigTableForm"), static_cast<long>(order.size()));
+    ASSERT_LT(at("TfmSample"), static_cast<long>(order.size()));
+    EXPECT_EQ(at("TConfigTableForm"), at("TMidiSetupDialogBox") + 1);
+    EXPECT_EQ(at("TfmSample"), at("TfmSetColours") + 1);
+    EXPECT_LT(at("TfmSample"), at("TAboutBox"));
+}
+
+} // namespace
+} // namespace corvane::test
