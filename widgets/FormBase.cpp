@@ -11,6 +11,7 @@ void TFormBase::Activate()
     if (handlerDepth_ > 0)
         return;
     HandlerGuard guard(*this);
+    ++activations_;
     FormActivate();
 }
 

@@ -24,6 +24,9 @@ public:
 
     bool HandlerRunning() const { return handlerDepth_ > 0; }
 
+    // How often the activation handler has run.
+    int ActivationCount() const { return activations_; }
+
 protected:
     virtual void FormActivate() {}
     virtual void FormDeactivate() {}
@@ -43,6 +46,7 @@ protected:
 
 private:
     int handlerDepth_ = 0;
+    int activations_ = 0;
     bool hideOnDeactivate_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include "MirageFixture.h"
 
 #include "AboutBox.h"
+#include "FormBase.h"
 #include "Midiin.h"
 #include "Midiout.h"
 #include "ColoursDialog.h"
@@ -327,6 +328,25 @@ TEST_F(VirtualRunTest, StoredPortsAreNotAppliedButWrittenBackUnchanged)
     const SettingsData back = readSettings(settingsFilePath());
     EXPECT_EQ(back.midiInPort, 3);
     EXPECT_EQ(back.midiOutPort, 4);
+}
+
+} // namespace
+} // namespace corvane::test
+
+namespace corvane::test {
+namespace {
+
+TEST_F(MainWindowTest, EachActivationRunsTheWindowsHandlerOnce)
+{
+    TFormBase* w = form().Window("TfmSetColours");
+    ASSERT_NE(w, nullptr);
+    activate(w);
+    EXPECT_EQ(w->ActivationCount(), 1);
+    activate(w);
+    EXPECT_EQ(w->ActivationCount(), 2);
+    form().Action("Colours1")->trigger(); // already shown and active: no new activation
+    RecordingSeams::deliver();
+    EXPECT_LE(w->ActivationCount(), 3);
 }
 
 } // namespace

@@ -68,10 +68,20 @@ void MirageFixture::fetchDumps()
 
 void MirageFixture::activate(QWidget* window)
 {
+    auto* f = qobject_cast<TFormBase*>(window);
+    const int before = f ? f->ActivationCount() : 0;
+    // A window that is already active is activated again as a user would:
+    // by going to the main window and back.
+    if (window->isVisible() && window->isActiveWindow()) {
+        form_->activateWindow();
+        RecordingSeams::deliver();
+    }
     window->show();
+    window->raise();
+    window->activateWindow();
     RecordingSeams::deliver();
-    if (auto* f = qobject_cast<TFormBase*>(window))
+    // Where the platform did not activate it, run the handler as the window
+    // system would have: exactly once either way.
+    if (f && f->ActivationCount() == before)
         f->Activate();
-}
-
-} // namespace corvane::test
+}} // namespace corvane::test

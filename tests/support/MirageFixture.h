@@ -49,8 +49,8 @@ protected:
 
     // "Get Configuration" and "Get UL Parameters", answered by the emulator.
     void fetchDumps();
-    // Shows a window and runs its activation handler as the window system
-    // would, then clears nothing: the trace keeps what activation sent.
+    // Shows a window and activates it, so its activation handler runs once,
+    // as when the user switches to it. The trace keeps what activation sent.
     void activate(QWidget* window);
 
     bool autoStart = true;
