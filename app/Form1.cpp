@@ -256,12 +256,17 @@ void TForm1::buildStatusBar(QWidget* client)
     bar->setAutoFillBackground(true);
     bar->setStyleSheet("QFrame#StatusBar1 { background: #c8c8c8; }"
                        "QLabel { border: 1px solid #8a8a8a; border-right-color: #f0f0f0; "
-                       "border-bottom-color: #f0f0f0; padding-left: 2px; color: black; font-size: 11px; }");
+                       "border-bottom-color: #f0f0f0; padding-left: 2px; color: black; }");
     const int widths[4] = {125, 130, 130, 50};
     int x = 1;
     for (int i = 0; i < 4; ++i) {
         auto* l = new QLabel(QString::fromStdString(StatusText[static_cast<std::size_t>(i)]), bar);
         l->setObjectName(QString("StatusPanel%1").arg(i));
+        // The panels keep their classic widths; a narrow face fits the texts.
+        QFont f = l->font();
+        f.setPixelSize(11);
+        f.setStretch(QFont::Condensed);
+        l->setFont(f);
         l->setGeometry(x, 2, widths[i] - 2, 17);
         statusPanels_[static_cast<std::size_t>(i)] = l;
         x += widths[i];
