@@ -32,32 +32,6 @@ Message header(std::uint8_t command)
 
 // ---------------------------------------------------------------- fields
 
-int Wavesample::field(int offset) const
-{
-    const auto i = static_cast<std::size_t>(offset / 2);
-    return offset >= 0 && i < bytes.size() ? bytes[i] : 0;
-}
-
-void Wavesample::setField(int offset, int value)
-{
-    const auto i = static_cast<std::size_t>(offset / 2);
-    if (offset >= 0 && i < bytes.size())
-        bytes[i] = static_cast<std::uint8_t>(clampByte(value));
-}
-
-int Program::field(int offset) const
-{
-    const auto i = static_cast<std::size_t>(offset / 2);
-    return offset >= 0 && i < bytes.size() ? bytes[i] : 0;
-}
-
-void Program::setField(int offset, int value)
-{
-    const auto i = static_cast<std::size_t>(offset / 2);
-    if (offset >= 0 && i < bytes.size())
-        bytes[i] = static_cast<std::uint8_t>(clampByte(value));
-}
-
 int Config::field(int position) const
 {
     const int i = (position - 4) / 2;

@@ -34,21 +34,33 @@ constexpr std::size_t FurtherBytes = 280;
 constexpr std::size_t ProgramBytes = 36;
 constexpr std::size_t ConfigBytes = 29;
 
-// One wavesample's parameter block. A field at stride offset o lives in
-// bytes[o / 2]; the twelve named fields use the first twelve bytes, the rest
-// is the instrument's own and is kept as it is.
-struct Wavesample {
-    std::array<std::uint8_t, WavesampleBytes> bytes{};
-    int field(int offset) const;
-    void setField(int offset, int value);
+// A parameter block of N data bytes; a field at stride offset o lives in
+// bytes[o / 2]. Offsets outside the block read 0 and are not written.
+template <std::size_t N>
+struct FieldBlock {
+    std::array<std::uint8_t, N> bytes{};
+    int field(int offset) const
+    {
+        const auto i = static_cast<std::size_t>(offset / 2);
+        return offset >= 0 && i < N ? bytes[i] : 0;
+    }
+    void setField(int offset, int value)
+    {
+        const auto i = static_cast<std::size_t>(offset / 2);
+        if (offset >= 0 && i < N)
+            bytes[i] = static_cast<std::uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+    }
+    bool operator==(const FieldBlock&) const = default;
+};
+
+// One wavesample's parameter block: the twelve named fields use the first
+// twelve bytes, the rest is the instrument's own and is kept as it is.
+struct Wavesample : FieldBlock<WavesampleBytes> {
     bool operator==(const Wavesample&) const = default;
 };
 
-// One program's parameter block; a field at offset o lives in bytes[o / 2].
-struct Program {
-    std::array<std::uint8_t, ProgramBytes> bytes{};
-    int field(int offset) const;
-    void setField(int offset, int value);
+// One program's parameter block.
+struct Program : FieldBlock<ProgramBytes> {
     bool operator==(const Program&) const = default;
 };
 

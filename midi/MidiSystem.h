@@ -59,5 +59,39 @@ using Listener = std::function<void(const std::uint8_t*, std::size_t)>;
 bool addListener(VirtualMidiDevice* device, const void* owner, Listener post);
 void removeListener(const void* owner);
 
+// The rules both port components share for `Using` and `Port`, on their
+// private parts (members usingPort, port, table; open() and close()).
+template <typename Impl>
+void setUsing(Impl& d, bool value)
+{
+    if (value && !d.usingPort)
+        d.open();
+    else if (!value && d.usingPort)
+        d.close();
+    d.usingPort = value;
+}
+
+template <typename Impl>
+void setPort(Impl& d, int n)
+{
+    // Only the upper bound is checked: -1 is taken, and its open fails.
+    if (n >= static_cast<int>(d.table.size()))
+        return;
+    if (!d.usingPort) {
+        d.port = n;
+        return;
+    }
+    d.close();
+    d.port = n;
+    d.open();
+}
+
+inline std::string deviceName(const std::vector<DeviceEntry>& table, int i)
+{
+    if (i < 0 || i >= static_cast<int>(table.size()))
+        return {};
+    return table[static_cast<std::size_t>(i)].name;
+}
+
 } // namespace midisys
 } // namespace corvane

@@ -155,39 +155,15 @@ TMidiIn::~TMidiIn()
 
 bool TMidiIn::Using() const { return d->usingPort; }
 
-void TMidiIn::SetUsing(bool value)
-{
-    if (value && !d->usingPort)
-        d->open();
-    else if (!value && d->usingPort)
-        d->close();
-    d->usingPort = value;
-}
+void TMidiIn::SetUsing(bool value) { midisys::setUsing(*d, value); }
 
 int TMidiIn::Port() const { return d->port; }
 
-void TMidiIn::SetPort(int n)
-{
-    // Only the upper bound is checked: -1 is taken, and its open fails.
-    if (n >= NumDevs())
-        return;
-    if (!d->usingPort) {
-        d->port = n;
-        return;
-    }
-    d->close();
-    d->port = n;
-    d->open();
-}
+void TMidiIn::SetPort(int n) { midisys::setPort(*d, n); }
 
 int TMidiIn::NumDevs() const { return static_cast<int>(d->table.size()); }
 
-std::string TMidiIn::DeviceName(int i) const
-{
-    if (i < 0 || i >= NumDevs())
-        return {};
-    return d->table[static_cast<std::size_t>(i)].name;
-}
+std::string TMidiIn::DeviceName(int i) const { return midisys::deviceName(d->table, i); }
 
 unsigned TMidiIn::OpenResult() const { return d->openResult; }
 unsigned TMidiIn::CloseResult() const { return d->closeResult; }

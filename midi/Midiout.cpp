@@ -189,39 +189,15 @@ TMidiOut::~TMidiOut()
 
 bool TMidiOut::Using() const { return d->usingPort; }
 
-void TMidiOut::SetUsing(bool value)
-{
-    if (value && !d->usingPort)
-        d->open();
-    else if (!value && d->usingPort)
-        d->close();
-    d->usingPort = value;
-}
+void TMidiOut::SetUsing(bool value) { midisys::setUsing(*d, value); }
 
 int TMidiOut::Port() const { return d->port; }
 
-void TMidiOut::SetPort(int n)
-{
-    // Only the upper bound is checked: -1 is taken, and its open fails.
-    if (n >= NumDevs())
-        return;
-    if (!d->usingPort) {
-        d->port = n;
-        return;
-    }
-    d->close();
-    d->port = n;
-    d->open();
-}
+void TMidiOut::SetPort(int n) { midisys::setPort(*d, n); }
 
 int TMidiOut::NumDevs() const { return static_cast<int>(d->table.size()); }
 
-std::string TMidiOut::DeviceName(int i) const
-{
-    if (i < 0 || i >= NumDevs())
-        return {};
-    return d->table[static_cast<std::size_t>(i)].name;
-}
+std::string TMidiOut::DeviceName(int i) const { return midisys::deviceName(d->table, i); }
 
 unsigned TMidiOut::OpenResult() const { return d->openResult; }
 unsigned TMidiOut::CloseResult() const { return d->closeResult; }
