@@ -25,21 +25,6 @@
 namespace corvane::test {
 namespace {
 
-// Recorded like the other tests, but the waits take real time: the replies
-// come over a real MIDI system.
-class RealTimeSeams : public RecordingSeams {
-public:
-    void wait(int ms) override
-    {
-        TraceEvent e{TraceEvent::Kind::Wait};
-        e.ms = ms;
-        trace.push_back(e);
-        QEventLoop loop;
-        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-};
-
 bool waitUntil(const std::function<bool()>& done, int timeoutMs)
 {
     QElapsedTimer t;
@@ -83,7 +68,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    RealTimeSeams seams;
+    RecordingSeams seams{true}; // replies come over a real MIDI system
     QProcess emu;
     std::unique_ptr<TForm1> form;
 };

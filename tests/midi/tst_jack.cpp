@@ -56,7 +56,7 @@ TEST_F(JackTest, OutputDeliversWholeMessagesToThePeer)
     for (std::size_t size : {std::size_t{1255}, std::size_t{65544}, std::size_t{131078}}) {
         SCOPED_TRACE(size);
         const auto m = mirageMessage(size, 0x06, 0x7F);
-        seams.waits.clear();
+        seams.clear();
         out.SysEx(m.data(), static_cast<int>(m.size()));
         ASSERT_TRUE(waitFor([&] { return peer.receivedCount() > 0; }));
         waitFor([] { return false; }, 100); // anything stray would show now
@@ -90,7 +90,7 @@ TEST_F(JackTest, PacingAddsUpToTheWireTime)
     QElapsedTimer t;
     t.start();
     out.SysEx(m.data(), static_cast<int>(m.size()));
-    EXPECT_EQ(seams.waits.size(), 4u);
+    EXPECT_EQ(seams.waits().size(), 4u);
     EXPECT_EQ(seams.totalWaited(), 327);
     EXPECT_GE(t.elapsed(), 320);
     ASSERT_TRUE(waitFor([&] { return peer.receivedCount() > 0; }));

@@ -70,7 +70,7 @@ protected:
     std::vector<Event> events;
 };
 
-std::vector<std::uint8_t> sysex(std::size_t size)
+std::vector<std::uint8_t> sysexOf(std::size_t size)
 {
     std::vector<std::uint8_t> m(size);
     m.front() = 0xF0;
@@ -136,7 +136,7 @@ TEST_F(PortsTest, PortAtOrAboveNumDevsIsIgnoredClosedAndOpen)
     in.SetPort(beyond);
     EXPECT_EQ(in.Port(), 2);
     record(in);
-    devices[2]->transmit(sysex(10));
+    devices[2]->transmit(sysexOf(10));
     deliverPending();
     EXPECT_EQ(events.size(), 1u);
 }
@@ -156,8 +156,8 @@ TEST_F(PortsTest, SetPortWhileOpenMovesToTheNewDevice)
     EXPECT_TRUE(devices[0]->received.empty());
     EXPECT_EQ(devices[2]->received.size(), 1u);
 
-    devices[0]->transmit(sysex(8));
-    devices[1]->transmit(sysex(9));
+    devices[0]->transmit(sysexOf(8));
+    devices[1]->transmit(sysexOf(9));
     deliverPending();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].bytes.size(), 9u);
@@ -170,7 +170,7 @@ TEST_F(PortsTest, OpeningAnOpenComponentDoesNotOpenAgain)
     record(in);
     in.SetUsing(true);
     in.SetUsing(true);
-    dev->transmit(sysex(12));
+    dev->transmit(sysexOf(12));
     deliverPending();
     EXPECT_EQ(events.size(), 1u) << "the input listens once";
 
@@ -218,14 +218,14 @@ TEST_F(PortsTest, EndOfExclusiveIsAddedOnlyWhenMissing)
     EXPECT_EQ(dev->received[1], (std::vector<std::uint8_t>{0xF0, 0x0F, 0x01, 0x03, 0x7F, 0xF7}));
 
     // A long message reaches a virtual device whole and unpaced.
-    std::vector<std::uint8_t> dump = sysex(65544);
+    std::vector<std::uint8_t> dump = sysexOf(65544);
     dump.back() = 0x7F;
     out.SysEx(dump.data(), static_cast<int>(dump.size()));
     ASSERT_EQ(dev->received.size(), 3u);
     ASSERT_EQ(dev->received[2].size(), 65545u);
     EXPECT_TRUE(std::equal(dump.begin(), dump.end(), dev->received[2].begin()));
     EXPECT_EQ(dev->received[2].back(), 0xF7);
-    EXPECT_TRUE(seams.waits.empty());
+    EXPECT_TRUE(seams.waits().empty());
 }
 
 TEST_F(PortsTest, SendFromWithinASendFollowsIt)
@@ -277,7 +277,7 @@ TEST_F(PortsTest, LongMessageIsSplitAcrossTheTwoBuffers)
     TMidiIn in;
     record(in);
     in.SetUsing(true);
-    const std::vector<std::uint8_t> m = sysex(70000);
+    const std::vector<std::uint8_t> m = sysexOf(70000);
     dev->transmit(m);
     deliverPending();
     ASSERT_EQ(events.size(), 2u);
@@ -291,7 +291,7 @@ TEST_F(PortsTest, LongMessageIsSplitAcrossTheTwoBuffers)
 
     // Exactly one buffer's worth is one event.
     events.clear();
-    dev->transmit(sysex(65545));
+    dev->transmit(sysexOf(65545));
     deliverPending();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].bytes.size(), 65545u);
@@ -307,7 +307,7 @@ TEST_F(PortsTest, HandlerClosingThePortStopsTheRemainder)
         ++raised;
         sender->SetUsing(false);
     };
-    dev->transmit(sysex(70000));
+    dev->transmit(sysexOf(70000));
     deliverPending();
     EXPECT_EQ(raised, 1);
 }
@@ -318,13 +318,13 @@ TEST_F(PortsTest, NothingIsDeliveredAfterClosingEvenWhenAlreadyPosted)
     TMidiIn in;
     record(in);
     in.SetUsing(true);
-    dev->transmit(sysex(20));  // posted, not yet delivered
+    dev->transmit(sysexOf(20));  // posted, not yet delivered
     in.SetUsing(false);
     deliverPending();
     EXPECT_TRUE(events.empty());
 
     // Reopening before the event loop runs does not revive older posts.
-    dev->transmit(sysex(21));
+    dev->transmit(sysexOf(21));
     in.SetUsing(false);
     in.SetUsing(true);
     deliverPending();
@@ -332,12 +332,12 @@ TEST_F(PortsTest, NothingIsDeliveredAfterClosingEvenWhenAlreadyPosted)
 
     // Nor does a closed port pick anything up.
     in.SetUsing(false);
-    dev->transmit(sysex(22));
+    dev->transmit(sysexOf(22));
     deliverPending();
     EXPECT_TRUE(events.empty());
 
     in.SetUsing(true);
-    dev->transmit(sysex(23));
+    dev->transmit(sysexOf(23));
     deliverPending();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].bytes.size(), 23u);
@@ -351,9 +351,9 @@ TEST_F(PortsTest, DestroyingTheInputDropsItsPendingDeliveries)
         TMidiIn in;
         in.OnSysEx = [&](TMidiIn*, const std::uint8_t*, int) { ++raised; };
         in.SetUsing(true);
-        dev->transmit(sysex(20));
+        dev->transmit(sysexOf(20));
     }
-    dev->transmit(sysex(20));
+    dev->transmit(sysexOf(20));
     deliverPending();
     EXPECT_EQ(raised, 0);
 }
@@ -377,7 +377,7 @@ TEST_F(PortsTest, PortMinusOneIsTakenAndItsOpenFails)
     const std::uint8_t msg[] = {0xF0, 0x0F, 0x01, 0x00, 0x7F};
     out.SysEx(msg, 5);
     out.Put(0x90, 1, 2);
-    dev->transmit(sysex(10));
+    dev->transmit(sysexOf(10));
     deliverPending();
     EXPECT_TRUE(dev->received.empty());
     EXPECT_TRUE(events.empty());
@@ -428,7 +428,7 @@ TEST_F(PortsTest, UseFlagsSilenceTheirEvents)
     in.SetUsing(true);
 
     in.SetUseSysEx(false);
-    dev->transmit(sysex(30));
+    dev->transmit(sysexOf(30));
     dev->transmit(std::vector<std::uint8_t>{0x90, 60, 100});
     deliverPending();
     EXPECT_TRUE(events.empty());
@@ -438,7 +438,7 @@ TEST_F(PortsTest, UseFlagsSilenceTheirEvents)
     in.SetUseSysEx(true);
     in.SetUseShort(false);
     dev->transmit(std::vector<std::uint8_t>{0xC0, 7});
-    dev->transmit(sysex(30));
+    dev->transmit(sysexOf(30));
     deliverPending();
     EXPECT_EQ(shorts.size(), 1u);
     EXPECT_EQ(events.size(), 1u);
@@ -457,7 +457,7 @@ TEST_F(PortsTest, TransmitFromAnotherThreadIsDeliveredOnTheComponentsThread)
     };
     std::thread sender([dev] {
         for (int i = 0; i < 50; ++i)
-            dev->transmit(sysex(100 + static_cast<std::size_t>(i)));
+            dev->transmit(sysexOf(100 + static_cast<std::size_t>(i)));
     });
     sender.join();
     deliverPending();

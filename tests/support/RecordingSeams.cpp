@@ -1,6 +1,8 @@
 #include "RecordingSeams.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -42,6 +44,11 @@ void RecordingSeams::wait(int ms)
     TraceEvent e{TraceEvent::Kind::Wait, {}};
     e.ms = ms;
     trace.push_back(e);
+    if (realTime_ && ms > 0) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     deliver();
     advance(ms);
 }
@@ -152,6 +159,14 @@ std::vector<TraceEvent> RecordingSeams::boxes() const
         if (e.kind == TraceEvent::Kind::Box)
             out.push_back(e);
     return out;
+}
+
+long long RecordingSeams::totalWaited() const
+{
+    long long t = 0;
+    for (int w : waits())
+        t += w;
+    return t;
 }
 
 int RecordingSeams::beeps() const

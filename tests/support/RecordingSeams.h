@@ -31,6 +31,10 @@ std::string hex(const Message& m);
 
 class RecordingSeams : public Seams {
 public:
+    // With `realTime` every wait really lasts its time (for exchanges over a
+    // real MIDI system); otherwise only the virtual clock moves.
+    explicit RecordingSeams(bool realTime = false) : realTime_(realTime) {}
+
     std::vector<TraceEvent> trace;
     long long now = 0; // the virtual clock, in ms
 
@@ -64,6 +68,7 @@ public:
 
     std::vector<Message> sent() const;
     std::vector<int> waits() const;
+    long long totalWaited() const;
     std::vector<TraceEvent> boxes() const;
     int beeps() const;
     // The trace as text, one event per line, for readable assertions.
@@ -75,6 +80,7 @@ private:
         std::function<void()> fn;
     };
     void fireDue();
+    bool realTime_;
     std::map<int, Timer> timers_;
     int nextTimer_ = 1;
 };
