@@ -54,6 +54,7 @@ int main(int argc, char** argv)
             QApplication::processEvents();
             std::printf("corvane: main window shown with %d windows created after %lld ms\n",
                         static_cast<int>(form.Windows().size()) + 1, started.elapsed());
+            std::fflush(stdout);
             const int n = corvane::TakeScreenshots(&form, parser.value(shotsOption));
             result = n == static_cast<int>(form.Windows().size()) + 1 ? 0 : 1;
             form.FormClose();
