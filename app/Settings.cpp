@@ -1,11 +1,11 @@
 #include "Settings.h"
 
+#include "IniFile.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSettings>
 #include <QStandardPaths>
 
-#include <cstdio>
 
 namespace corvane {
 
@@ -48,59 +48,41 @@ QString presetsFilePath() { return QDir(configDirectory()).filePath("EnvPresets.
 SettingsData readSettings(const QString& path)
 {
     SettingsData d = defaultSettings();
-    if (!QFile::exists(path))
-        return d;
-    QSettings ini(path, QSettings::IniFormat);
+    const IniFile ini = IniFile::load(path);
     for (int i = 0; i < 16; ++i) {
-        const QVariant name = ini.value("WsNames/Wsn" + keySuffix(i));
-        if (name.isValid())
-            d.names[i] = name.toString().toStdString();
+        if (const auto name = ini.value("WsNames", "Wsn" + keySuffix(i)))
+            d.names[static_cast<std::size_t>(i)] = name->toStdString();
         bool ok = false;
-        const QVariant colour = ini.value("WsColours/Wsc" + keySuffix(i));
-        const qlonglong value = colour.toString().trimmed().toLongLong(&ok);
-        if (colour.isValid() && ok)
-            d.colours[i] = static_cast<std::uint32_t>(value);
+        if (const auto colour = ini.value("WsColours", "Wsc" + keySuffix(i))) {
+            const qlonglong value = colour->toLongLong(&ok);
+            if (ok)
+                d.colours[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(value);
+        }
     }
-    bool ok = false;
-    int port = ini.value("MIDIports/MidiInPort").toString().trimmed().toInt(&ok);
-    if (ok)
-        d.midiInPort = port;
-    port = ini.value("MIDIports/MidiOutPort").toString().trimmed().toInt(&ok);
-    if (ok)
-        d.midiOutPort = port;
+    auto port = [&](const char* key, int& out) {
+        bool ok = false;
+        if (const auto v = ini.value("MIDIports", key)) {
+            const int n = v->toInt(&ok);
+            if (ok)
+                out = n;
+        }
+    };
+    port("MidiInPort", d.midiInPort);
+    port("MidiOutPort", d.midiOutPort);
     return d;
 }
 
 bool writeSettings(const QString& path, const SettingsData& data)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    const QString temp = path + ".tmp";
-    QFile::remove(temp);
-    {
-        QSettings ini(temp, QSettings::IniFormat);
-        for (int i = 0; i < 16; ++i)
-            ini.setValue("WsNames/Wsn" + keySuffix(i), QString::fromStdString(data.names[i]));
-        for (int i = 0; i < 16; ++i)
-            ini.setValue("WsColours/Wsc" + keySuffix(i), QString::number(data.colours[i]));
-        ini.setValue("MIDIports/MidiInPort", QString::number(data.midiInPort));
-        ini.setValue("MIDIports/MidiOutPort", QString::number(data.midiOutPort));
-        ini.sync();
-        if (ini.status() != QSettings::NoError) {
-            QFile::remove(temp);
-            return false;
-        }
-    }
-    // std::rename replaces the old file in one step on POSIX; Windows needs
-    // the old one out of the way first.
-    const QByteArray from = QFile::encodeName(temp);
-    const QByteArray to = QFile::encodeName(path);
-    if (std::rename(from.constData(), to.constData()) != 0) {
-        if (!(QFile::exists(path) && QFile::remove(path) && QFile::rename(temp, path))) {
-            QFile::remove(temp);
-            return false;
-        }
-    }
-    return true;
+    // Keys are updated in place; whatever else the file holds is kept.
+    IniFile ini = IniFile::load(path);
+    for (int i = 0; i < 16; ++i)
+        ini.setValue("WsNames", "Wsn" + keySuffix(i), QString::fromStdString(data.names[static_cast<std::size_t>(i)]));
+    for (int i = 0; i < 16; ++i)
+        ini.setValue("WsColours", "Wsc" + keySuffix(i), QString::number(data.colours[static_cast<std::size_t>(i)]));
+    ini.setValue("MIDIports", "MidiInPort", QString::number(data.midiInPort));
+    ini.setValue("MIDIports", "MidiOutPort", QString::number(data.midiOutPort));
+    return ini.save(path);
 }
 
 } // namespace corvane

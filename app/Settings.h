@@ -29,8 +29,9 @@ QString presetsFilePath();
 // an integer gives its default.
 SettingsData readSettings(const QString& path);
 
-// Writes every key, defaults included, to a temporary file and renames it
-// over the old one; on failure the old file stays whole and false returns.
+// Writes every key, defaults included (names, then colours, then ports),
+// to a temporary file and renames it over the old one; on failure the old
+// file stays whole and false returns.
 bool writeSettings(const QString& path, const SettingsData& data);
 
 } // namespace corvane

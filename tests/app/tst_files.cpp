@@ -69,14 +69,52 @@ TEST(SettingsFile, WriteRoundTripsAndAFailedWriteKeepsTheOldFile)
     EXPECT_EQ(back.midiInPort, -1);
     EXPECT_FALSE(QFile::exists(path + ".tmp"));
 
-    const QByteArray before = readAll(path);
-    // The temporary file cannot be written: the old file must stay whole.
-    ASSERT_TRUE(QDir(dir.path()).mkdir("Corvane.ini.tmp"));
-    d.names[1] = "Lost";
-    EXPECT_FALSE(writeSettings(path, d));
-    EXPECT_EQ(readAll(path), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"Corvane.ini"}) << "no temporary file left";
+
+    // A file that cannot be created: reported, nothing else touched.
+    writeText(dir.filePath("blocker"), "x");
+    EXPECT_FALSE(writeSettings(dir.filePath("blocker/Corvane.ini"), d));
+    EXPECT_EQ(readAll(dir.filePath("blocker")), QByteArray("x"));
 }
 
+TEST(SettingsFile, AFreshFileListsNamesThenColoursThenPorts)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Corvane.ini");
+    ASSERT_TRUE(writeSettings(path, defaultSettings()));
+    QByteArray expected = "[WsNames]\n";
+    for (const char* h : {"L", "U"})
+        for (int i = 1; i <= 8; ++i)
+            expected += QByteArray("Wsn") + h + QByteArray::number(i) + "=Un Named\n";
+    expected += "\n[WsColours]\n";
+    const char* colours[16] = {"255", "65535", "16711680", "8421376", "128", "32768", "8388736", "32896",
+                               "255", "16711680", "65535", "32768", "128", "8388608", "32896", "8421376"};
+    for (int i = 0; i < 16; ++i)
+        expected += QByteArray("Wsc") + (i < 8 ? "L" : "U") + QByteArray::number(i % 8 + 1) + "=" + colours[i] + "\n";
+    expected += "\n[MIDIports]\nMidiInPort=0\nMidiOutPort=0\n";
+    EXPECT_EQ(readAll(path), expected);
+}
+
+TEST(SettingsFile, AFileWrittenElsewhereIsReadAsTheProfileFunctionsRead)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Corvane.ini");
+    // Raw values with commas and quotes, other letter case, a comment, a
+    // section of someone else's, a single-byte code page name.
+    writeText(path, "; kept\r\n[wsnames]\r\nwsnL1 = Strings, soft\r\nWsnL2=\"Bass\"\r\nWsnL3=Caf\xe9\r\n"
+                    "[Other]\r\nKey=1\r\n");
+    const SettingsData d = readSettings(path);
+    EXPECT_EQ(d.names[0], "Strings, soft");
+    EXPECT_EQ(d.names[1], "Bass");
+    EXPECT_EQ(QString::fromStdString(d.names[2]), QString::fromUtf8("Caf\xc3\xa9"));
+    EXPECT_EQ(d.names[3], "Un Named");
+
+    ASSERT_TRUE(writeSettings(path, d));
+    const QByteArray text = readAll(path);
+    EXPECT_TRUE(text.startsWith("; kept\n[wsnames]\nWsnL1=Strings, soft\n")) << text.constData();
+    EXPECT_TRUE(text.contains("[Other]\nKey=1\n")) << "what the program does not know is kept";
+    EXPECT_EQ(readSettings(path).names, d.names);
+}
 TEST(PresetsFile, DefaultsWhenTheFileCannotBeOpened)
 {
     QTemporaryDir dir;
