@@ -59,6 +59,10 @@ using Listener = std::function<void(const std::uint8_t*, std::size_t)>;
 bool addListener(VirtualMidiDevice* device, const void* owner, Listener post);
 void removeListener(const void* owner);
 
+// Opens the system port called `name` on `api` (under our own port name
+// `ourName`). Returns the open result; never throws.
+unsigned openSystemPort(RtMidi* api, const std::string& name, const char* ourName);
+
 // The rules both port components share for `Using` and `Port`, on their
 // private parts (members usingPort, port, table; open() and close()).
 template <typename Impl>

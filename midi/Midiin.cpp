@@ -95,22 +95,8 @@ struct TMidiIn::Impl {
             openResult = deviceOpen ? midisys::ResultOk : midisys::ResultBadDevice;
             return;
         }
-        if (!rt) {
-            openResult = midisys::ResultError;
-            return;
-        }
-        const int index = midisys::findPort(rt.get(), e.name);
-        if (index < 0) {
-            openResult = midisys::ResultBadDevice;
-            return;
-        }
-        try {
-            rt->openPort(static_cast<unsigned>(index), "Corvane In");
-            systemOpen = rt->isPortOpen();
-        } catch (const RtMidiError&) {
-            systemOpen = false;
-        }
-        openResult = systemOpen ? midisys::ResultOk : midisys::ResultError;
+        openResult = midisys::openSystemPort(rt.get(), e.name, "Corvane In");
+        systemOpen = openResult == midisys::ResultOk;
     }
 
     void close()

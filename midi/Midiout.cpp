@@ -60,22 +60,8 @@ struct TMidiOut::Impl {
             openResult = midisys::ResultOk;
             return;
         }
-        if (!rt) {
-            openResult = midisys::ResultError;
-            return;
-        }
-        const int index = midisys::findPort(rt.get(), e.name);
-        if (index < 0) {
-            openResult = midisys::ResultBadDevice;
-            return;
-        }
-        try {
-            rt->openPort(static_cast<unsigned>(index), "Corvane Out");
-            systemOpen = rt->isPortOpen();
-        } catch (const RtMidiError&) {
-            systemOpen = false;
-        }
-        openResult = systemOpen ? midisys::ResultOk : midisys::ResultError;
+        openResult = midisys::openSystemPort(rt.get(), e.name, "Corvane Out");
+        systemOpen = openResult == midisys::ResultOk;
     }
 
     void close()

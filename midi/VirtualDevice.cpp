@@ -205,6 +205,21 @@ int findPort(RtMidi* api, const std::string& name)
     return -1;
 }
 
+unsigned openSystemPort(RtMidi* api, const std::string& name, const char* ourName)
+{
+    if (!api)
+        return ResultError;
+    const int index = findPort(api, name);
+    if (index < 0)
+        return ResultBadDevice;
+    try {
+        api->openPort(static_cast<unsigned>(index), ourName);
+        return api->isPortOpen() ? ResultOk : ResultError;
+    } catch (const RtMidiError&) {
+        return ResultError;
+    }
+}
+
 bool isRegistered(VirtualMidiDevice* device)
 {
     Registry& r = registry();
