@@ -85,20 +85,8 @@ TEST_F(ConfigTableTest, NothingIsSentOrStoredAtTheEndsOfEveryRange)
         {win->UpDownULbalance, cfg::Balance, 0, 126},
         {win->UpDownMidiChannel, cfg::MidiChannel, 0, 15},
     };
-    for (const End& e : ends) {
-        const std::string name = e.ud->objectName().toStdString();
-        form().SetConfigParam(e.pos, e.storedAtMax);
-        open();
-        clickUp(e.ud);
-        EXPECT_TRUE(seams().sent().empty()) << name;
-        EXPECT_EQ(stored(e.pos), e.storedAtMax) << name;
-
-        form().SetConfigParam(e.pos, e.storedAtMin);
-        open();
-        clickDown(e.ud);
-        EXPECT_TRUE(seams().sent().empty()) << name;
-        EXPECT_EQ(stored(e.pos), e.storedAtMin) << name;
-    }
+    for (const End& e : ends)
+        expectRangeEnds(win, e.ud, configField(e.pos), e.storedAtMin, e.storedAtMax);
 }
 
 TEST_F(ConfigTableTest, EachUpDownSendsItsParameterAndStepsTheStoredValue)

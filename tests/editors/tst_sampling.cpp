@@ -157,19 +157,8 @@ TEST_F(SamplingTest, NothingIsSentOrStoredAtTheEndsOfEveryRange)
         {win->udInputFilterFreq, cfg::InputFilter, 100, 198},
         {win->udSamplingThresh, cfg::Threshold, 0, 126},
     };
-    for (const End& e : ends) {
-        const std::string name = e.ud->objectName().toStdString();
-        form().SetConfigParam(e.pos, e.storedAtMax);
-        open();
-        clickUp(e.ud);
-        EXPECT_TRUE(seams().sent().empty()) << name;
-        EXPECT_EQ(stored(e.pos), e.storedAtMax) << name;
-        form().SetConfigParam(e.pos, e.storedAtMin);
-        open();
-        clickDown(e.ud);
-        EXPECT_TRUE(seams().sent().empty()) << name;
-        EXPECT_EQ(stored(e.pos), e.storedAtMin) << name;
-    }
+    for (const End& e : ends)
+        expectRangeEnds(win, e.ud, configField(e.pos), e.storedAtMin, e.storedAtMax);
 }
 
 TEST_F(SamplingTest, FrequencyAndDurationOfTheSampleTime)

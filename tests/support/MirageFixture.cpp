@@ -3,10 +3,13 @@
 #include "FormBase.h"
 #include "Midiout.h"
 #include "Settings.h"
+#include "UpDown.h"
 #include "VirtualDevice.h"
 #include "Windows.h"
 
 #include <QApplication>
+#include <QTest>
+#include <QToolButton>
 
 namespace corvane::test {
 
@@ -54,6 +57,27 @@ void MirageFixture::TearDown()
     mirage_.reset();
     installSeams(nullptr);
     setConfigDirectory(QString());
+}
+
+MirageFixture::FieldAccess MirageFixture::configField(int pos)
+{
+    return {[this, pos] { return form_->GetConfigParam(pos); },
+            [this, pos](int v) { form_->SetConfigParam(pos, v); }};
+}
+
+void MirageFixture::expectRangeEnds(TFormBase* window, TUpDown* upDown, const FieldAccess& field, int storedAtMin,
+                                    int storedAtMax)
+{
+    const std::string name = upDown->objectName().toStdString();
+    for (const bool up : {true, false}) {
+        const int at = up ? storedAtMax : storedAtMin;
+        field.set(at);
+        activate(window);
+        seams_.clear();
+        QTest::mouseClick(up ? upDown->upButton() : upDown->downButton(), Qt::LeftButton);
+        EXPECT_TRUE(seams_.sent().empty()) << name << (up ? " up at the top" : " down at the bottom");
+        EXPECT_EQ(field.get(), at) << name << (up ? " up at the top" : " down at the bottom");
+    }
 }
 
 void MirageFixture::detachEmulator() { unregisterVirtualDevice(mirage_.get()); }

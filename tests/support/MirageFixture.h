@@ -11,9 +11,15 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 class QWidget;
+
+namespace corvane {
+class TFormBase;
+class TUpDown;
+} // namespace corvane
 
 namespace corvane::test {
 
@@ -52,6 +58,17 @@ protected:
     // Shows a window and activates it, so its activation handler runs once,
     // as when the user switches to it. The trace keeps what activation sent.
     void activate(QWidget* window);
+
+    // Opens `window` on a stored value at each end of an up-down's range and
+    // clicks past that end: nothing may be sent and nothing stored. `field`
+    // reads and writes the dump field the up-down edits.
+    struct FieldAccess {
+        std::function<int()> get;
+        std::function<void(int)> set;
+    };
+    void expectRangeEnds(TFormBase* window, TUpDown* upDown, const FieldAccess& field, int storedAtMin,
+                         int storedAtMax);
+    FieldAccess configField(int pos);
 
     bool autoStart = true;
     bool virtualMirageRun = false; // as `corvane --virtual-mirage`
