@@ -292,14 +292,7 @@ void MirageEmulator::reset()
         return d;
     }();
     disk_ = factoryDisk;
-    halves_[0] = factoryDisk[0].lower;
-    halves_[1] = factoryDisk[0].upper;
-    currentHalf_ = 0;
-    currentProgram_ = {0, 0};
-    currentWavesample_ = 0;
-    selectedParameter_ = 0;
-    rotateDirection_ = 0;
-    rotateAmount_ = 0;
+    startFromDisk();
     counters_ = {};
 }
 
@@ -784,11 +777,10 @@ void MirageEmulator::saveSound(int slot, bool lower, bool upper)
     counters_.lastSavedSlot = slot;
 }
 
-// Booting from the system disk brings back the saved configuration and the
-// first sound of the disk in both halves.
-void MirageEmulator::reboot()
+// What starting up does: the first sound of the disk in both halves, the
+// front panel at its first program and wavesample.
+void MirageEmulator::startFromDisk()
 {
-    config_ = savedConfig_;
     halves_[0] = disk_[0].lower;
     halves_[1] = disk_[0].upper;
     currentHalf_ = 0;
@@ -797,6 +789,14 @@ void MirageEmulator::reboot()
     selectedParameter_ = 0;
     rotateDirection_ = 0;
     rotateAmount_ = 0;
+}
+
+// Booting from the system disk brings back the saved configuration and the
+// first sound of the disk in both halves.
+void MirageEmulator::reboot()
+{
+    config_ = savedConfig_;
+    startFromDisk();
     ++counters_.rebooted;
     counters_.lastLoadedSlot = 0;
 }

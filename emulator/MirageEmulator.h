@@ -190,6 +190,7 @@ private:
     void loadSound(int slot, bool lower, bool upper);
     void saveSound(int slot, bool lower, bool upper);
     void reboot();
+    void startFromDisk();
     void copyProgram(int toHalf, int toProgram);
     void copyWavesample(int toHalf, int toWavesample);
     void doRotate();
