@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace corvane {
 
@@ -59,6 +60,11 @@ void QtSeams::cancelTimer(int id)
 
 BoxAnswer QtSeams::messageBox(const std::string& text, const std::string& caption, BoxButtons buttons)
 {
+    if (unattended_) {
+        std::fprintf(stderr, "corvane: %s: %s%s\n", caption.c_str(), text.c_str(),
+                     buttons == BoxButtons::YesNo ? " (answered No)" : "");
+        return buttons == BoxButtons::YesNo ? BoxAnswer::No : BoxAnswer::Ok;
+    }
     QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text),
                     buttons == BoxButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
                     QApplication::activeWindow());

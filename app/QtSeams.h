@@ -18,6 +18,11 @@ public:
     QtSeams();
     ~QtSeams() override;
 
+    // Unattended runs (the screenshot run) show no modal box: each report
+    // goes to the standard error stream and is answered OK, or No where it
+    // asks, so nothing waits for a user who is not there.
+    void setUnattended(bool on) { unattended_ = on; }
+
     void wait(int ms) override;
     int startTimer(int ms, std::function<void()> fn) override;
     void cancelTimer(int id) override;
@@ -33,6 +38,7 @@ private:
     std::unique_ptr<QMediaPlayer> player_;
     std::unique_ptr<QAudioOutput> audio_;
     std::map<int, QTimer*> timers_;
+    bool unattended_ = false;
     int nextTimer_ = 1;
 };
 

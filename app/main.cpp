@@ -36,6 +36,7 @@ int main(int argc, char** argv)
     parser.process(app);
 
     corvane::QtSeams seams;
+    seams.setUnattended(parser.isSet(shotsOption));
     corvane::installSeams(&seams);
 
     std::unique_ptr<corvane::VirtualMirage> mirage;
