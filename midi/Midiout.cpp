@@ -130,8 +130,10 @@ void TMidiOut::Impl::sendSysEx(const std::uint8_t* data, std::size_t size)
 
     // System port: pieces of ChunkSize bytes, the first opening with F0 and
     // the last closing with F7, each followed by the time it takes on the
-    // wire. The fraction of a millisecond is carried so that the waits add
-    // up to the message's wire time.
+    // wire, the last one too, so that a long message is out when the call
+    // returns. The fraction of a millisecond is carried so that the waits
+    // add up to the message's wire time. A message of one piece goes out
+    // without a wait.
     const int rate = q->EffectiveRate();
     const unsigned mySession = session;
     double owedMs = 0.0;
@@ -145,7 +147,7 @@ void TMidiOut::Impl::sendSysEx(const std::uint8_t* data, std::size_t size)
         send(chunk.data(), n);
         sent += n;
         midSysEx = sent < total;
-        if (rate > 0 && sent < total) {
+        if (rate > 0 && total > ChunkSize) {
             owedMs += static_cast<double>(n) * 1000.0 / rate;
             const int ms = static_cast<int>(owedMs);
             if (ms > 0) {

@@ -18,8 +18,10 @@ export JACK_NO_AUDIO_RESERVATION=1
 export JACK_NO_START_SERVER=1
 
 log="${TMPDIR:-/tmp}/$server.log"
-# -r: no realtime scheduling (not granted inside most containers).
-jackd -r -n "$server" -d dummy -r 48000 -p 1024 >"$log" 2>&1 &
+# -r: no realtime scheduling (not granted inside most containers); -t: a
+# generous client time-out, so a client slowed down by a busy machine is not
+# thrown out by the server.
+jackd -r -t 10000 -n "$server" -d dummy -r 48000 -p 1024 >"$log" 2>&1 &
 jack_pid=$!
 
 stop_server() {

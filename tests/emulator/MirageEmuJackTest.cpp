@@ -147,7 +147,7 @@ protected:
         server = "corvane-emu-test-" + std::to_string(getpid());
         setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
         setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-        jackd = Child::start({"jackd", "-n", server, "-d", "dummy", "-r", "48000", "-p", "1024"});
+        jackd = Child::start({"jackd", "-r", "-t", "10000", "-n", server, "-d", "dummy", "-r", "48000", "-p", "1024"});
         ASSERT_GT(jackd.pid, 0);
         std::this_thread::sleep_for(1500ms);
 
