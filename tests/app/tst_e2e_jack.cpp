@@ -89,11 +89,16 @@ TEST_F(EndToEndJack, DumpsComeFromTheEmulatorAndALoadChangesIt)
     dialog->ComboBox2->setCurrentIndex(out);
     QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
     seams.clear();
-    QTest::qWait(300); // JACK connects the ports on its next cycles
 
     emu::MirageEmulator reference; // the same factory state as the process
-    QTest::mouseClick(form->ToolButton("SpeedButton1"), Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return form->ConfigDump[0] == 0xF0; }, 10000)) << "no configuration dump";
+    // JACK connects the chosen ports on one of its next cycles: ask again,
+    // as a user would, until the first answer comes.
+    bool answered = false;
+    for (int attempt = 0; attempt < 20 && !answered; ++attempt) {
+        QTest::mouseClick(form->ToolButton("SpeedButton1"), Qt::LeftButton);
+        answered = waitUntil([&] { return form->ConfigDump[0] == 0xF0; }, 500);
+    }
+    ASSERT_TRUE(answered) << "no configuration dump";
     EXPECT_TRUE(equalsDump(reference.configDump(), form->ConfigDump));
 
     QTest::mouseClick(form->ToolButton("sbRefreshUL"), Qt::LeftButton);
