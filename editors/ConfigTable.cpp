@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <cstdint>
+
 namespace corvane {
 
 namespace {
@@ -151,10 +153,11 @@ void TConfigTableForm::FormActivate() { DisplayRefresh(); }
 void TConfigTableForm::DisplayRefresh()
 {
     fields_->showAll();
-    // The version is two single bytes: the major number at 59, the minor at 58.
-    edSoftwareVersion->setText(QString("%1.%2")
-                                   .arg(static_cast<int>(Form1->ConfigDump[59]))
-                                   .arg(static_cast<int>(Form1->ConfigDump[58])));
+    // The version is two single bytes, each read as a signed number: the
+    // major number at 59, the minor at 58.
+    const int high = static_cast<std::int8_t>(Form1->ConfigDump[cfg::VersionMajor]);
+    const int low = static_cast<std::int8_t>(Form1->ConfigDump[cfg::VersionMinor]);
+    edSoftwareVersion->setText(QString("%1.%2").arg(high).arg(low));
 }
 
 void TConfigTableForm::ebULbalanceChange()

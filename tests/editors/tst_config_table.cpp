@@ -43,6 +43,7 @@ TEST_F(ConfigTableTest, IsRegisteredWithItsMenuItemAndNamedControls)
 {
     EXPECT_TRUE(form().Action("ConfigurationTable1")->isEnabled());
     EXPECT_EQ(win->windowTitle(), "Keyboard Setup");
+    EXPECT_EQ(win->size(), QSize(379, 236));
     for (const char* name : {"UpDownMasterTune", "ebMasterTune", "UpDownPitchBender", "ebPitchBenderRange",
                              "UpDownVelsSens", "ebVelocitySensitivity", "UpDownULbalance", "ebULbalance",
                              "Shape1", "Shape2", "ckProgramLink", "edMidiChannel", "UpDownMidiChannel",
@@ -219,6 +220,11 @@ TEST_F(ConfigTableTest, VersionIsByte59PointByte58)
     form().ConfigDump[58] = 0;
     open();
     EXPECT_EQ(win->edSoftwareVersion->text(), "0.0");
+    // Each byte is a signed number.
+    form().ConfigDump[59] = 0xFF;
+    form().ConfigDump[58] = 0x80;
+    open();
+    EXPECT_EQ(win->edSoftwareVersion->text(), "-1.-128");
 }
 
 TEST_F(ConfigTableTest, BalanceBarsFollowTheBalanceText)
