@@ -39,25 +39,32 @@ TfmMasosCopy::TfmMasosCopy(QWidget* parent) : TFormBase(parent)
     GroupBox2->setObjectName("GroupBox2");
     GroupBox2->setGeometry(16, 152, 172, 96);
 
+    using Member = QPushButton* TfmMasosCopy::*;
     using Handler = void (TfmMasosCopy::*)();
-    static constexpr Handler upper[8] = {
-        &TfmMasosCopy::bnU1Click, &TfmMasosCopy::bnU2Click, &TfmMasosCopy::bnU3Click,
-        &TfmMasosCopy::bnU4Click, &TfmMasosCopy::bnU5Click, &TfmMasosCopy::bnU6Click,
-        &TfmMasosCopy::bnU7Click, &TfmMasosCopy::bnU8Click};
-    static constexpr Handler lower[8] = {
-        &TfmMasosCopy::bnL1Click, &TfmMasosCopy::bnL2Click, &TfmMasosCopy::bnL3Click,
-        &TfmMasosCopy::bnL4Click, &TfmMasosCopy::bnL5Click, &TfmMasosCopy::bnL6Click,
-        &TfmMasosCopy::bnL7Click, &TfmMasosCopy::bnL8Click};
-    auto make = [this](QGroupBox* box, const char* prefix, int i, Handler h) {
+    struct Slot {
+        Member member;
+        Handler handler;
+    };
+    static constexpr Slot upper[8] = {
+        {&TfmMasosCopy::bnU1, &TfmMasosCopy::bnU1Click}, {&TfmMasosCopy::bnU2, &TfmMasosCopy::bnU2Click},
+        {&TfmMasosCopy::bnU3, &TfmMasosCopy::bnU3Click}, {&TfmMasosCopy::bnU4, &TfmMasosCopy::bnU4Click},
+        {&TfmMasosCopy::bnU5, &TfmMasosCopy::bnU5Click}, {&TfmMasosCopy::bnU6, &TfmMasosCopy::bnU6Click},
+        {&TfmMasosCopy::bnU7, &TfmMasosCopy::bnU7Click}, {&TfmMasosCopy::bnU8, &TfmMasosCopy::bnU8Click}};
+    static constexpr Slot lower[8] = {
+        {&TfmMasosCopy::bnL1, &TfmMasosCopy::bnL1Click}, {&TfmMasosCopy::bnL2, &TfmMasosCopy::bnL2Click},
+        {&TfmMasosCopy::bnL3, &TfmMasosCopy::bnL3Click}, {&TfmMasosCopy::bnL4, &TfmMasosCopy::bnL4Click},
+        {&TfmMasosCopy::bnL5, &TfmMasosCopy::bnL5Click}, {&TfmMasosCopy::bnL6, &TfmMasosCopy::bnL6Click},
+        {&TfmMasosCopy::bnL7, &TfmMasosCopy::bnL7Click}, {&TfmMasosCopy::bnL8, &TfmMasosCopy::bnL8Click}};
+    auto make = [this](QGroupBox* box, const char* prefix, int i, const Slot& slot) {
         auto* b = new QPushButton(QString::number(i + 1), box);
         b->setObjectName(QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(i + 1));
         b->setGeometry(12 + (i % 4) * 38, 24 + (i / 4) * 33, 32, 25);
-        connect(b, &QPushButton::clicked, this, h);
-        return b;
+        connect(b, &QPushButton::clicked, this, slot.handler);
+        this->*slot.member = b;
     };
     for (int i = 0; i < 8; ++i) {
-        bnU[static_cast<std::size_t>(i)] = make(GroupBox1, "bnU", i, upper[i]);
-        bnL[static_cast<std::size_t>(i)] = make(GroupBox2, "bnL", i, lower[i]);
+        make(GroupBox1, "bnU", i, upper[i]);
+        make(GroupBox2, "bnL", i, lower[i]);
     }
 
     bnOK = new QPushButton("OK", this);

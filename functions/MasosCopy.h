@@ -5,8 +5,6 @@
 
 #include "FormBase.h"
 
-#include <array>
-
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -22,8 +20,22 @@ public:
     QLabel* Label2;
     QGroupBox* GroupBox1;
     QGroupBox* GroupBox2;
-    std::array<QPushButton*, 8> bnU{}; // bnU1 .. bnU8
-    std::array<QPushButton*, 8> bnL{}; // bnL1 .. bnL8
+    QPushButton* bnU1 = nullptr;
+    QPushButton* bnU2 = nullptr;
+    QPushButton* bnU3 = nullptr;
+    QPushButton* bnU4 = nullptr;
+    QPushButton* bnU5 = nullptr;
+    QPushButton* bnU6 = nullptr;
+    QPushButton* bnU7 = nullptr;
+    QPushButton* bnU8 = nullptr;
+    QPushButton* bnL1 = nullptr;
+    QPushButton* bnL2 = nullptr;
+    QPushButton* bnL3 = nullptr;
+    QPushButton* bnL4 = nullptr;
+    QPushButton* bnL5 = nullptr;
+    QPushButton* bnL6 = nullptr;
+    QPushButton* bnL7 = nullptr;
+    QPushButton* bnL8 = nullptr;
     QPushButton* bnOK;
 
     void bnU1Click() { copyTo(1, 1); }

@@ -68,6 +68,30 @@ TEST_F(MasosCopyTest, EveryDestinationSendsItsOwnTenByteMessage)
     EXPECT_TRUE(win->isVisible());
 }
 
+TEST_F(MasosCopyTest, NamedButtonMembersAreTheDestinationButtonsOfTheirGroup)
+{
+    const std::vector<QPushButton*> upper = {win->bnU1, win->bnU2, win->bnU3, win->bnU4,
+                                             win->bnU5, win->bnU6, win->bnU7, win->bnU8};
+    const std::vector<QPushButton*> lower = {win->bnL1, win->bnL2, win->bnL3, win->bnL4,
+                                             win->bnL5, win->bnL6, win->bnL7, win->bnL8};
+    for (int k = 1; k <= 8; ++k) {
+        QPushButton* u = upper[static_cast<std::size_t>(k - 1)];
+        QPushButton* l = lower[static_cast<std::size_t>(k - 1)];
+        ASSERT_NE(u, nullptr);
+        ASSERT_NE(l, nullptr);
+        EXPECT_EQ(u->objectName(), QStringLiteral("bnU%1").arg(k));
+        EXPECT_EQ(l->objectName(), QStringLiteral("bnL%1").arg(k));
+        EXPECT_EQ(u->parent(), win->GroupBox1);
+        EXPECT_EQ(l->parent(), win->GroupBox2);
+    }
+    activate(win);
+    seams().clear();
+    QTest::mouseClick(win->bnU3, Qt::LeftButton);
+    QTest::mouseClick(win->bnL7, Qt::LeftButton);
+    EXPECT_EQ(seams().lines(), (std::vector<std::string>{"sent F0 0F 01 01 0C 01 08 03 0A 7F",
+                                                         "sent F0 0F 01 01 0C 01 07 07 0A 7F"}));
+}
+
 TEST_F(MasosCopyTest, ActivationAsksTheMirageAndShowsItsWavesample)
 {
     EXPECT_EQ(win->windowTitle(), "Copy Wavesample To...");
