@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <deque>
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -28,9 +30,16 @@ struct TMidiIn::Impl {
     unsigned openResult = midisys::ResultOk;
     unsigned closeResult = midisys::ResultOk;
 
-    // Raised at every close: a hand-over posted under an older generation
-    // is dropped when it arrives, so nothing is delivered once closed.
+    // Raised at every close, once the driver can no longer call back: a
+    // hand-over posted under an older generation is dropped when it arrives,
+    // so nothing is delivered once closed, not even after a quick reopen.
     std::atomic<unsigned> generation{0};
+
+    // A handler may run an event loop (a modal report): deliveries arriving
+    // meanwhile wait here until it returns, so the buffer it is reading is
+    // never overwritten under it.
+    bool delivering = false;
+    std::deque<std::pair<unsigned, std::vector<std::uint8_t>>> held;
 
     // The two receive buffers, back to back, used alternately.
     std::unique_ptr<std::uint8_t[]> area;
@@ -43,7 +52,8 @@ struct TMidiIn::Impl {
         const unsigned gen = generation.load();
         std::vector<std::uint8_t> copy(data, data + n);
         QMetaObject::invokeMethod(
-            q, [this, gen, bytes = std::move(copy)]() { deliver(gen, bytes); }, Qt::QueuedConnection);
+            q, [this, gen, bytes = std::move(copy)]() mutable { deliver(gen, std::move(bytes)); },
+            Qt::QueuedConnection);
     }
 
     static void rtCallback(double, std::vector<unsigned char>* message, void* user)
@@ -54,7 +64,23 @@ struct TMidiIn::Impl {
 
     bool current(unsigned gen) const { return usingPort && gen == generation.load(); }
 
-    void deliver(unsigned gen, const std::vector<std::uint8_t>& bytes)
+    void deliver(unsigned gen, std::vector<std::uint8_t>&& bytes)
+    {
+        if (delivering) {
+            held.emplace_back(gen, std::move(bytes));
+            return;
+        }
+        delivering = true;
+        deliverOne(gen, bytes);
+        while (!held.empty()) {
+            const auto next = std::move(held.front());
+            held.pop_front();
+            deliverOne(next.first, next.second);
+        }
+        delivering = false;
+    }
+
+    void deliverOne(unsigned gen, const std::vector<std::uint8_t>& bytes)
     {
         if (!current(gen) || bytes.empty())
             return;
@@ -101,7 +127,6 @@ struct TMidiIn::Impl {
 
     void close()
     {
-        ++generation;
         closeResult = midisys::ResultOk;
         if (deviceOpen)
             midisys::removeListener(this);
@@ -114,6 +139,10 @@ struct TMidiIn::Impl {
         }
         deviceOpen = false;
         systemOpen = false;
+        // Only now: a callback still running while the driver was being
+        // stopped has posted under the old generation.
+        ++generation;
+        held.clear();
     }
 };
 

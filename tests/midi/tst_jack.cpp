@@ -10,6 +10,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+#include <thread>
+
 using namespace corvane;
 using namespace corvane::test;
 
@@ -224,6 +228,44 @@ TEST_F(JackTest, InputDeliversThroughItsTwoBuffers)
     peer.send(mirageMessage(100, 0x06, 0xF7));
     waitFor([] { return false; }, 200);
     EXPECT_TRUE(events.empty());
+}
+
+TEST_F(JackTest, InputClosedOrDestroyedWhileMessagesStreamInRaisesNothingMore)
+{
+    // The peer keeps sending from its own thread while inputs are closed,
+    // switched and destroyed under it: the driver may be calling back at
+    // that very moment.
+    std::atomic<bool> stop{false};
+    std::thread sender([&] {
+        const auto m = mirageMessage(40, 0x08, 0xF7);
+        while (!stop.load())
+            peer.send(m, 256, 20000);
+    });
+    int raised = 0;
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        auto in = std::make_unique<TMidiIn>();
+        const int port = findDevice(*in, JackPeer::OutClient);
+        ASSERT_GE(port, 0);
+        in->SetPort(port);
+        in->SetUsing(true);
+        ASSERT_EQ(in->OpenResult(), 0u);
+        in->OnSysEx = [&](TMidiIn*, const std::uint8_t*, int) { ++raised; };
+        ASSERT_TRUE(waitFor([&] { return raised > 0; }));
+        if (round % 2 == 0) {
+            in->SetUsing(false);
+            const int atClose = raised;
+            waitFor([] { return false; }, 100);
+            EXPECT_EQ(raised, atClose) << "raised after closing";
+        }
+        in.reset();
+        const int atDestruction = raised;
+        waitFor([] { return false; }, 100);
+        EXPECT_EQ(raised, atDestruction) << "raised after destruction";
+        raised = 0;
+    }
+    stop = true;
+    sender.join();
 }
 
 int main(int argc, char** argv)

@@ -10,6 +10,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -341,6 +342,64 @@ TEST_F(PortsTest, NothingIsDeliveredAfterClosingEvenWhenAlreadyPosted)
     deliverPending();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].bytes.size(), 23u);
+}
+
+TEST_F(PortsTest, MessagesArrivingWhileAHandlerRunsAnEventLoopWaitForIt)
+{
+    // The dispatcher's reports are modal: while one is open, the event loop
+    // runs and further messages arrive. The buffer the open handler is
+    // reading must not be refilled under it.
+    RecordingDevice* dev = addDevice("dev");
+    TMidiIn in;
+    in.SetUsing(true);
+    std::vector<std::vector<std::uint8_t>> seen;
+    bool intact = true;
+    in.OnSysEx = [&](TMidiIn*, const std::uint8_t* data, int size) {
+        const std::vector<std::uint8_t> copy(data, data + size);
+        seen.push_back(copy);
+        if (seen.size() == 1) {
+            dev->transmit(sysexOf(31));
+            dev->transmit(sysexOf(32));
+            dev->transmit(sysexOf(33));
+            deliverPending(); // as a modal box would
+            intact = std::equal(copy.begin(), copy.end(), data);
+            EXPECT_EQ(seen.size(), 1u) << "delivered inside the running handler";
+        }
+    };
+    dev->transmit(sysexOf(30));
+    deliverPending();
+    EXPECT_TRUE(intact) << "the handler's buffer was overwritten while it ran";
+    ASSERT_EQ(seen.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(seen[i], sysexOf(30 + i)) << "in order of arrival";
+}
+
+TEST_F(PortsTest, SwitchingPortsNeverDeliversFromTheOldDevice)
+{
+    // A device keeps transmitting from another thread while the input is
+    // switched away from it and back, many times. Whatever it sent up to
+    // the switch must be dropped, also a message caught in the switch.
+    RecordingDevice* chatty = addDevice("chatty");
+    addDevice("quiet");
+    TMidiIn in;
+    record(in);
+    in.SetUsing(true);
+    std::atomic<bool> stop{false};
+    std::thread sender([&] {
+        const std::vector<std::uint8_t> m = sysexOf(16);
+        while (!stop.load())
+            chatty->transmit(m);
+    });
+    std::size_t wrong = 0;
+    for (int i = 0; i < 50000 && wrong == 0; ++i) {
+        in.SetPort(0);
+        in.SetPort(1);
+        QCoreApplication::processEvents();
+        wrong += events.size();
+    }
+    stop = true;
+    sender.join();
+    EXPECT_EQ(wrong, 0u);
 }
 
 TEST_F(PortsTest, DestroyingTheInputDropsItsPendingDeliveries)
