@@ -4,6 +4,8 @@ namespace corvane {
 
 VirtualMirage::VirtualMirage() : VirtualMidiDevice("Mirage (built-in emulator)") {}
 
+VirtualMirage::~VirtualMirage() { unregisterVirtualDevice(this); }
+
 void VirtualMirage::receive(const std::uint8_t* data, std::size_t len)
 {
     std::vector<Message> replies;

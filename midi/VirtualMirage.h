@@ -13,6 +13,8 @@ namespace corvane {
 class VirtualMirage : public VirtualMidiDevice {
 public:
     VirtualMirage();
+    // Leaves the device tables before the emulator goes.
+    ~VirtualMirage() override;
 
     void receive(const std::uint8_t* data, std::size_t len) override;
 
