@@ -34,9 +34,6 @@ protected:
         activate(win);
         seams().clear();
     }
-    void clickUp(TUpDown* ud) { QTest::mouseClick(ud->upButton(), Qt::LeftButton); }
-    void clickDown(TUpDown* ud) { QTest::mouseClick(ud->downButton(), Qt::LeftButton); }
-    void clickBox(TSwitchBox* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2)); }
     int stored(int pos) { return form().GetConfigParam(pos); }
     // Chooses a destination as the user does.
     void choose(int index)

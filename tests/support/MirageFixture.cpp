@@ -3,6 +3,7 @@
 #include "FormBase.h"
 #include "Midiout.h"
 #include "Settings.h"
+#include "SwitchBox.h"
 #include "UpDown.h"
 #include "VirtualDevice.h"
 #include "Windows.h"
@@ -59,6 +60,13 @@ void MirageFixture::TearDown()
     setConfigDirectory(QString());
 }
 
+void MirageFixture::clickUp(TUpDown* upDown) { QTest::mouseClick(upDown->upButton(), Qt::LeftButton); }
+void MirageFixture::clickDown(TUpDown* upDown) { QTest::mouseClick(upDown->downButton(), Qt::LeftButton); }
+void MirageFixture::clickBox(TSwitchBox* box)
+{
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
 MirageFixture::FieldAccess MirageFixture::configField(int pos)
 {
     return {[this, pos] { return form_->GetConfigParam(pos); },
@@ -74,7 +82,10 @@ void MirageFixture::expectRangeEnds(TFormBase* window, TUpDown* upDown, const Fi
         field.set(at);
         activate(window);
         seams_.clear();
-        QTest::mouseClick(up ? upDown->upButton() : upDown->downButton(), Qt::LeftButton);
+        if (up)
+            clickUp(upDown);
+        else
+            clickDown(upDown);
         EXPECT_TRUE(seams_.sent().empty()) << name << (up ? " up at the top" : " down at the bottom");
         EXPECT_EQ(field.get(), at) << name << (up ? " up at the top" : " down at the bottom");
     }

@@ -18,6 +18,7 @@ class QWidget;
 
 namespace corvane {
 class TFormBase;
+class TSwitchBox;
 class TUpDown;
 } // namespace corvane
 
@@ -58,6 +59,11 @@ protected:
     // Shows a window and activates it, so its activation handler runs once,
     // as when the user switches to it. The trace keeps what activation sent.
     void activate(QWidget* window);
+
+    // Clicks as the user does: an up-down's arrows, a switch box's square.
+    static void clickUp(TUpDown* upDown);
+    static void clickDown(TUpDown* upDown);
+    static void clickBox(TSwitchBox* box);
 
     // Opens `window` on a stored value at each end of an up-down's range and
     // clicks past that end: nothing may be sent and nothing stored. `field`
