@@ -1,7 +1,7 @@
 #include "ColoursDialog.h"
 
 #include "Colours.h"
-#include "Form1.h"
+#include "MirageProtocol.h"
 #include "Shape.h"
 
 #include <QGroupBox>
@@ -10,7 +10,7 @@
 
 namespace corvane {
 
-TfmSetColours::TfmSetColours(QWidget* parent) : TFormBase(parent)
+TfmSetColours::TfmSetColours(const WindowContext& context, QWidget* parent) : TFormBase(context, parent)
 {
     setObjectName("fmSetColours");
     setWindowTitle("Set Colours");
@@ -50,8 +50,8 @@ void TfmSetColours::FormActivate() { paintSwatches(); }
 void TfmSetColours::paintSwatches()
 {
     for (int i = 0; i < 8; ++i) {
-        shL[static_cast<std::size_t>(i)]->setBrushColor(fromWindowsColour(Form1->WavesampleColours[static_cast<std::size_t>(i)]));
-        shU[static_cast<std::size_t>(i)]->setBrushColor(fromWindowsColour(Form1->WavesampleColours[static_cast<std::size_t>(i + 8)]));
+        shL[static_cast<std::size_t>(i)]->setBrushColor(fromWindowsColour(Ctx().wavesampleColours[static_cast<std::size_t>(i)]));
+        shU[static_cast<std::size_t>(i)]->setBrushColor(fromWindowsColour(Ctx().wavesampleColours[static_cast<std::size_t>(i + 8)]));
     }
 }
 
@@ -61,9 +61,9 @@ void TfmSetColours::SwatchMouseUp(int entry)
         return;
     TShape* swatch = entry < 8 ? shL[static_cast<std::size_t>(entry)] : shU[static_cast<std::size_t>(entry - 8)];
     std::uint32_t chosen = 0;
-    if (!Form1->seamsRef().chooseColour(toWindowsColour(swatch->brushColor()), chosen))
+    if (!Ctx().seams.chooseColour(toWindowsColour(swatch->brushColor()), chosen))
         return;
-    Form1->WavesampleColours[static_cast<std::size_t>(entry)] = chosen;
+    Ctx().wavesampleColours[static_cast<std::size_t>(entry)] = chosen;
     swatch->setBrushColor(fromWindowsColour(chosen));
 }
 

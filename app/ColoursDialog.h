@@ -14,7 +14,7 @@ class TShape;
 class TfmSetColours : public TFormBase {
     Q_OBJECT
 public:
-    explicit TfmSetColours(QWidget* parent = nullptr);
+    explicit TfmSetColours(const WindowContext& context, QWidget* parent = nullptr);
 
     std::array<TShape*, 8> shL{};
     std::array<TShape*, 8> shU{};

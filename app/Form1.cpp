@@ -81,6 +81,10 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, QWidget* parent)
 
 TForm1::~TForm1()
 {
+    // The windows go before the instrument state they were given.
+    for (auto& [name, window] : windowOrder_)
+        delete window;
+    windowOrder_.clear();
     if (Form1 == this)
         Form1 = nullptr;
 }
@@ -124,6 +128,7 @@ void TForm1::openPortsAtStart()
 
 void TForm1::ReopenMidiPorts()
 {
+    ForgetReceived();
     MidiIn1->SetUsing(false);
     MidiOut1->SetUsing(false);
     MidiIn1->SetPort(MidiInPort);
@@ -383,6 +388,13 @@ TFormBase* TForm1::Window(const std::string& className) const
     return nullptr;
 }
 
+WindowContext TForm1::Context()
+{
+    return WindowContext{*this,           seamsRef(),       WavesampleNames,
+                         WavesampleColours, NameSampleIndex, EnvPresets,
+                         [this](const std::string& className) { ShowWindow(className); }};
+}
+
 void TForm1::ShowWindow(const std::string& className)
 {
     if (TFormBase* w = Window(className))
@@ -426,9 +438,11 @@ void TForm1::SpeedButton1Click() { SendSysEx(requestMessage(cmd::ConfigRequest))
 
 void TForm1::sbRefreshULClick()
 {
-    SendSysEx(requestMessage(cmd::LowerRequest));
-    seamsRef().wait(WaitBetweenProgramRequests);
-    SendSysEx(requestMessage(cmd::UpperRequest));
+    Converse([this] {
+        SendSysEx(requestMessage(cmd::LowerRequest));
+        Wait(WaitBetweenProgramRequests);
+        SendSysEx(requestMessage(cmd::UpperRequest));
+    });
 }
 
 // --- disk and system commands ----------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "MirageProtocol.h"
 #include "Presets.h"
 #include "Settings.h"
+#include "WindowContext.h"
 
 #include <QMainWindow>
 
@@ -62,6 +63,8 @@ public:
     TFormBase* Window(const std::string& className) const;
     const std::vector<std::pair<std::string, TFormBase*>>& Windows() const { return windowOrder_; }
     void ShowWindow(const std::string& className);
+    // What every other window is given at creation.
+    WindowContext Context();
     void UpdateMenus();
 
     // Text of status bar panel i, as shown.

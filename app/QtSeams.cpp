@@ -18,7 +18,14 @@
 namespace corvane {
 
 QtSeams::QtSeams() = default;
-QtSeams::~QtSeams() = default;
+QtSeams::~QtSeams()
+{
+    // Timers still pending would otherwise outlive the seams and call into
+    // whatever their functions captured.
+    for (auto& [id, timer] : timers_)
+        delete timer;
+    timers_.clear();
+}
 
 // A local event loop for the time of the wait that excludes user input:
 // windows repaint and received messages are dispatched, clicks queue until

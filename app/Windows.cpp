@@ -17,13 +17,14 @@ void CreateWindows(TForm1* main)
     // The order in which the windows come into being; windows not listed
     // here are not built yet and their menu items stay disabled.
     main->RegisterWindow("TMidiSetupDialogBox", new TMidiSetupDialogBox(main));
-    main->RegisterWindow("TConfigTableForm", new TConfigTableForm(main));
-    main->RegisterWindow("TfmProgCopy", new TfmProgCopy(main));
-    main->RegisterWindow("TfmMasosCopy", new TfmMasosCopy(main));
-    main->RegisterWindow("TfmSetColours", new TfmSetColours(main));
-    main->RegisterWindow("TfmSample", new TfmSample(main));
+    const WindowContext context = main->Context();
+    main->RegisterWindow("TConfigTableForm", new TConfigTableForm(context, main));
+    main->RegisterWindow("TfmProgCopy", new TfmProgCopy(context, main));
+    main->RegisterWindow("TfmMasosCopy", new TfmMasosCopy(context, main));
+    main->RegisterWindow("TfmSetColours", new TfmSetColours(context, main));
+    main->RegisterWindow("TfmSample", new TfmSample(context, main));
     main->RegisterWindow("TAboutBox", new TAboutBox(main));
-    main->RegisterWindow("TfmSampleRotate", new TfmSampleRotate(main));
+    main->RegisterWindow("TfmSampleRotate", new TfmSampleRotate(context, main));
 }
 
 } // namespace corvane

@@ -1,6 +1,6 @@
 #include "ConfigTable.h"
 
-#include "Form1.h"
+#include "MirageProtocol.h"
 #include "Shape.h"
 #include "SwitchBox.h"
 #include "UpDown.h"
@@ -16,16 +16,16 @@ namespace corvane {
 
 namespace {
 
-// The configuration fields this window steps.
-const StepField MasterTune{cfg::MasterTune, 21, 1, {}, 0, 99};
-const StepField BendRange{cfg::BendRange, 22, 1, {}, 0, 12};
-const StepField VelocitySensitivity{cfg::VelocitySensitivity, 23, 1, {}, 0, 63};
-const StepField Balance{cfg::Balance, 24, 2, {2, 0}, 0, 63}; // kept doubled
-const StepField MidiChannel{cfg::MidiChannel, 82, 1, {1, 1}, 1, 16}; // shown 1-16
-const SwitchField ProgramLink{cfg::ProgramLink, 25};
-const SwitchField Omni{cfg::Omni, 81};
-const SwitchField MidiThru{cfg::MidiThru, 83};
-const SwitchField MidiModulation{cfg::MidiModulation, 84};
+// The configuration fields this window steps, by parameter number.
+const StepField MasterTune = StepField::of(21);
+const StepField BendRange = StepField::of(22);
+const StepField VelocitySensitivity = StepField::of(23);
+const StepField Balance = StepField::of(24);     // kept doubled
+const StepField MidiChannel = StepField::of(82); // shown 1-16
+const SwitchField ProgramLink = SwitchField::of(25);
+const SwitchField Omni = SwitchField::of(81);
+const SwitchField MidiThru = SwitchField::of(83);
+const SwitchField MidiModulation = SwitchField::of(84);
 
 template <typename W>
 W* named(W* w, const char* name)
@@ -36,7 +36,7 @@ W* named(W* w, const char* name)
 
 } // namespace
 
-TConfigTableForm::TConfigTableForm(QWidget* parent) : TFormBase(parent)
+TConfigTableForm::TConfigTableForm(const WindowContext& context, QWidget* parent) : TFormBase(context, parent)
 {
     setObjectName("ConfigTableForm");
     setWindowTitle("Keyboard Setup");
@@ -119,7 +119,7 @@ TConfigTableForm::TConfigTableForm(QWidget* parent) : TFormBase(parent)
     UpDownMidiChannel->setRange(MidiChannel.min, MidiChannel.max);
     UpDownMidiChannel->setPosition(1);
 
-    fields_ = std::make_unique<FieldStepper>(*Form1);
+    fields_ = std::make_unique<FieldStepper>(Mirage());
     fields_->add(MasterTune, UpDownMasterTune, ebMasterTune);
     fields_->add(BendRange, UpDownPitchBender, ebPitchBenderRange);
     fields_->add(VelocitySensitivity, UpDownVelsSens, ebVelocitySensitivity);
@@ -148,35 +148,49 @@ TConfigTableForm::TConfigTableForm(QWidget* parent) : TFormBase(parent)
 
 TConfigTableForm::~TConfigTableForm() = default;
 
-void TConfigTableForm::FormActivate() { DisplayRefresh(); }
+void TConfigTableForm::FormActivate()
+{
+    // Never step a copy that was not read from the instrument.
+    Mirage().EnsureConfig();
+    DisplayRefresh();
+}
+
+void TConfigTableForm::DumpArrived(MirageProtocol::Arrival a)
+{
+    if (a == MirageProtocol::Arrival::Config)
+        DisplayRefresh();
+}
 
 void TConfigTableForm::DisplayRefresh()
 {
     fields_->showAll();
     // The version is two single bytes, each read as a signed number: the
     // major number at 59, the minor at 58.
-    const int high = static_cast<std::int8_t>(Form1->ConfigDump[cfg::VersionMajor]);
-    const int low = static_cast<std::int8_t>(Form1->ConfigDump[cfg::VersionMinor]);
+    const int high = static_cast<std::int8_t>(Mirage().ConfigDump[cfg::VersionMajor]);
+    const int low = static_cast<std::int8_t>(Mirage().ConfigDump[cfg::VersionMinor]);
     edSoftwareVersion->setText(QString("%1.%2").arg(high).arg(low));
 }
 
 void TConfigTableForm::ebULbalanceChange()
 {
     const int a = ebULbalance->text().toInt();
-    if (a >= 32)
+    // One bar shrinks; the other stands at its full height, also when the
+    // value has jumped across the middle.
+    if (a >= 32) {
         Shape1->setGeometry(Shape1->x(), lowerTop_ + (a - 32), Shape1->width(), lowerHeight_ - (a - 32));
-    else
+        Shape2->setGeometry(Shape2->x(), upperTop_, Shape2->width(), upperHeight_);
+    } else {
         Shape2->setGeometry(Shape2->x(), upperTop_ + (31 - a), Shape2->width(), upperHeight_ - (31 - a));
+        Shape1->setGeometry(Shape1->x(), lowerTop_, Shape1->width(), lowerHeight_);
+    }
 }
 
 void TConfigTableForm::bnConfigRefreshClick()
 {
-    if (HandlerRunning())
-        return;
-    HandlerGuard guard(*this);
-    Form1->SendSysEx(requestMessage(cmd::ConfigRequest));
-    Form1->seamsRef().wait(60);
-    DisplayRefresh();
+    Converse([this] {
+        Mirage().RequestConfig();
+        DisplayRefresh();
+    });
 }
 
 void TConfigTableForm::bnOKClick() { close(); }

@@ -21,7 +21,7 @@ class TValueBox;
 class TConfigTableForm : public TFormBase {
     Q_OBJECT
 public:
-    explicit TConfigTableForm(QWidget* parent = nullptr);
+    explicit TConfigTableForm(const WindowContext& context, QWidget* parent = nullptr);
     ~TConfigTableForm() override;
 
     TUpDown* UpDownMasterTune;
@@ -63,6 +63,7 @@ public:
 
 protected:
     void FormActivate() override;
+    void DumpArrived(MirageProtocol::Arrival a) override;
 
 private:
     std::unique_ptr<FieldStepper> fields_;

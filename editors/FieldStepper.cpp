@@ -1,10 +1,15 @@
 #include "FieldStepper.h"
 
 #include "MirageProtocol.h"
+#include "Parameters.h"
 #include "SwitchBox.h"
 #include "UpDown.h"
 
 #include <QLineEdit>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
 
 namespace corvane {
 
@@ -24,13 +29,10 @@ int DumpTarget::get(const MirageProtocol& m, int offset) const
     return kind == Kind::Config ? m.GetConfigParam(pos) : m.GetParam(half, pos);
 }
 
-void DumpTarget::set(MirageProtocol& m, int offset, int value) const
+bool DumpTarget::set(MirageProtocol& m, int offset, int value) const
 {
     const int pos = position(offset);
-    if (kind == Kind::Config)
-        m.SetConfigParam(pos, value);
-    else
-        m.SetParam(half, pos, value);
+    return kind == Kind::Config ? m.SetConfigParam(pos, value) : m.SetParam(half, pos, value);
 }
 
 int DumpTarget::byte(const MirageProtocol& m, int offset) const
@@ -45,14 +47,37 @@ int DumpTarget::byte(const MirageProtocol& m, int offset) const
     return p < ProgramBufferSize ? dump[p] : -1;
 }
 
+StepField StepField::of(int parameter)
+{
+    const ParameterInfo* p = findParameter(parameter);
+    if (!p)
+        return {0, parameter, 0, {}, 0, 0}; // a field that never steps
+    return {p->position, p->number, p->step, {p->divisor, p->addend}, p->shownMin, p->shownMax};
+}
+
+SwitchField SwitchField::of(int parameter)
+{
+    const ParameterInfo* p = findParameter(parameter);
+    return {p ? p->position : 0, parameter};
+}
+
 FieldStepper::FieldStepper(MirageProtocol& protocol, TargetFn target) : m_(protocol), target_(std::move(target)) {}
 
-void FieldStepper::add(const StepField& f, TUpDown* upDown, QLineEdit* box, AfterFn after,
-                       std::function<QString(int)> text)
+void FieldStepper::add(const StepField& f, TUpDown* upDown, QLineEdit* box, Options options)
 {
-    if (upDown)
-        upDown->setRange(f.min, f.max);
-    steps_.push_back({f, upDown, box, std::move(after), std::move(text)});
+    steps_.push_back({f, upDown, box, std::move(options)});
+    if (upDown) {
+        const auto [min, max] = rangeOf(steps_.back());
+        upDown->setRange(min, max);
+    }
+}
+
+void FieldStepper::add(const StepField& f, TUpDown* upDown, QLineEdit* box, AfterFn after, TextFn text)
+{
+    Options o;
+    o.after = std::move(after);
+    o.text = std::move(text);
+    add(f, upDown, box, std::move(o));
 }
 
 void FieldStepper::addSwitch(const SwitchField& f, TSwitchBox* box, std::function<void()> after)
@@ -76,17 +101,85 @@ const FieldStepper::SwitchBinding* FieldStepper::find(const TSwitchBox* box) con
     return nullptr;
 }
 
-void FieldStepper::step(const TUpDown* upDown, bool up)
+DumpTarget FieldStepper::targetOf(const StepBinding& b) const
+{
+    return b.options.target ? b.options.target() : target_();
+}
+
+DumpTarget FieldStepper::target(const TUpDown* upDown) const
+{
+    const StepBinding* b = find(upDown);
+    return b ? targetOf(*b) : target_();
+}
+
+std::pair<int, int> FieldStepper::rangeOf(const StepBinding& b) const
+{
+    if (!b.options.limits)
+        return {b.field.min, b.field.max};
+    // A neighbour's limit never widens the field's own range.
+    const auto [lo, hi] = b.options.limits();
+    return {std::max(lo, b.field.min), std::min(hi, b.field.max)};
+}
+
+int FieldStepper::next(const StepBinding& b, int stored, bool up) const
+{
+    const auto [min, max] = rangeOf(b);
+    const int shown = b.field.shown(stored);
+    const int n = up ? stored + b.field.step : stored - b.field.step;
+    const bool inRange = up ? shown < max : shown > min;
+    return inRange && n >= 0 && n <= 255 ? n : -1;
+}
+
+bool FieldStepper::stepOnce(const StepBinding& b, bool up)
+{
+    const DumpTarget t = targetOf(b);
+    const int v = t.get(m_, b.field.offset);
+    const int n = next(b, v, up);
+    if (n < 0) {
+        // Refused as the instrument would refuse it: the up-down goes back
+        // to what is stored.
+        display(b, true);
+        return false;
+    }
+    m_.SendParameterStep(b.field.parameter, up);
+    t.set(m_, b.field.offset, n);
+    displayAfterStep(b);
+    return true;
+}
+
+bool FieldStepper::step(const TUpDown* upDown, bool up)
 {
     const StepBinding* b = find(upDown);
     if (!b)
-        return;
-    const DumpTarget t = target_();
-    // The new value comes from the stored field, not from the up-down.
-    const int v = t.get(m_, b->field.offset);
-    m_.SendParameterStep(b->field.parameter, up);
-    t.set(m_, b->field.offset, up ? v + b->field.step : v - b->field.step);
-    display(*b, false);
+        return false;
+    auto sent = std::make_shared<bool>(false);
+    m_.Converse([this, b, upDown, up, sent] {
+        *sent = stepOnce(*b, up);
+        if (*sent && afterStep_)
+            afterStep_(upDown, up);
+    });
+    return *sent;
+}
+
+int FieldStepper::stepTo(const TUpDown* upDown, int stored, int waitMs, const std::function<bool()>& stop)
+{
+    const StepBinding* b = find(upDown);
+    if (!b)
+        return 0;
+    auto count = std::make_shared<int>(0);
+    m_.Converse([this, b, stored, waitMs, stop, count] {
+        const int now = targetOf(*b).get(m_, b->field.offset);
+        const int steps = b->field.step > 0 ? (stored - now) / b->field.step : 0; // toward zero
+        for (int i = 0; i < std::abs(steps); ++i) {
+            if (stop && stop())
+                return;
+            if (!stepOnce(*b, steps > 0))
+                return;
+            ++*count;
+            m_.Wait(waitMs);
+        }
+    });
+    return *count;
 }
 
 void FieldStepper::toggle(const TSwitchBox* box, bool before)
@@ -94,21 +187,52 @@ void FieldStepper::toggle(const TSwitchBox* box, bool before)
     const SwitchBinding* b = find(box);
     if (!b)
         return;
-    m_.SendParameterStep(b->field.parameter, !before);
-    target_().set(m_, b->field.offset, before ? 0 : 1);
-    if (b->after)
-        b->after();
+    m_.Converse([this, b, before] {
+        m_.SendParameterStep(b->field.parameter, !before);
+        target_().set(m_, b->field.offset, before ? 0 : 1);
+        if (b->after)
+            b->after();
+    });
 }
 
 void FieldStepper::display(const StepBinding& b, bool setPosition) const
 {
-    const int v = target_().get(m_, b.field.offset);
-    if (b.box)
-        b.box->setText(b.text ? b.text(v) : QString::number(b.field.shown(v)));
-    if (setPosition && b.upDown)
+    const int v = targetOf(b).get(m_, b.field.offset);
+    if (setPosition && b.upDown) {
+        const auto [min, max] = rangeOf(b);
+        b.upDown->setRange(min, max);
         b.upDown->setPosition(b.field.shown(v));
-    if (b.after)
-        b.after(v);
+    }
+    if (b.box)
+        b.box->setText(b.options.text ? b.options.text(v) : QString::number(b.field.shown(v)));
+    if (b.options.after)
+        b.options.after(v);
+}
+
+void FieldStepper::displayAfterStep(const StepBinding& b)
+{
+    bool limited = false;
+    for (const auto& other : steps_)
+        limited = limited || static_cast<bool>(other.options.limits);
+    if (b.options.group < 0) {
+        display(b, true);
+    } else {
+        for (const auto& other : steps_)
+            if (other.options.group == b.options.group)
+                display(other, true);
+    }
+    if (limited)
+        applyLimits();
+}
+
+void FieldStepper::applyLimits()
+{
+    for (const auto& b : steps_)
+        if (b.options.limits && b.upDown) {
+            const auto [min, max] = rangeOf(b);
+            b.upDown->setRange(min, max);
+            b.upDown->setPosition(b.field.shown(targetOf(b).get(m_, b.field.offset)));
+        }
 }
 
 void FieldStepper::show(const TUpDown* upDown, bool setPosition)
@@ -140,7 +264,7 @@ void FieldStepper::showAll()
 int FieldStepper::stored(const TUpDown* upDown) const
 {
     const StepBinding* b = find(upDown);
-    return b ? target_().get(m_, b->field.offset) : 0;
+    return b ? targetOf(*b).get(m_, b->field.offset) : 0;
 }
 
 } // namespace corvane

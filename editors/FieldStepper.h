@@ -2,24 +2,31 @@
 //
 // An editor describes its fields once, as a table: where the field lives in
 // a dump, the Mirage parameter number, the step on the stored value, how the
-// stored value is shown, and the up-down's range. One FieldStepper binds the
-// table to the window's controls and serves every up-down and switch box of
-// the window:
+// stored value is shown, and the range. The fields come from the parameter
+// table the emulator steps by (StepField::of), so an editor and the
+// instrument agree on every step and range. One FieldStepper binds the table
+// to the window's controls and serves every up-down and switch box of the
+// window:
 //
-//   step(control, up)   sends the parameter-step message, applies the same
-//                       step to the stored dump, redisplays the field;
+//   step(control, up)   checks the step against the stored value's range,
+//                       sends the parameter-step message, applies the same
+//                       step to the stored dump, redisplays;
+//   stepTo(control, v)  steps a field towards a stored value, one message
+//                       and one redisplay per step (preset recall);
 //   toggle(box, before) sends the switch message, stores 0 or 1;
 //   showAll()           loads the controls from the dumps and sends nothing.
 //
 // Field positions are resolved through a DumpTarget each time they are
 // used, so one table serves the configuration dump, a program of either half
 // (the current program) and a wavesample of either half (the current
-// wavesample) alike.
+// wavesample) alike; a field may also have a target of its own (one row of
+// sixteen wavesamples).
 #pragma once
 
 #include <QString>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 class QLineEdit;
@@ -45,7 +52,7 @@ struct DumpTarget {
     // Program adds 966 + 72 * program, Wavesample 22 + 48 * wavesample.
     int position(int offset) const;
     int get(const MirageProtocol& m, int offset) const;
-    void set(MirageProtocol& m, int offset, int value) const;
+    bool set(MirageProtocol& m, int offset, int value) const;
     // The single byte at the field's position (switch fields).
     int byte(const MirageProtocol& m, int offset) const;
 };
@@ -63,8 +70,11 @@ struct StepField {
     int parameter; // Mirage parameter number
     int step;      // change of the stored value per click
     Shown shown;   // display transform
-    int min;       // up-down range, in shown values
+    int min;       // range, in shown values
     int max;
+
+    // The field of a parameter as the instrument steps it.
+    static StepField of(int parameter);
 };
 
 // One switch field: judged by the single byte at its position (0 off, 1 on,
@@ -72,6 +82,8 @@ struct StepField {
 struct SwitchField {
     int offset;
     int parameter;
+
+    static SwitchField of(int parameter);
 };
 
 class FieldStepper {
@@ -80,20 +92,45 @@ public:
     // Runs after a field has been shown (for labels and graphs that follow
     // the value); gets the stored value.
     using AfterFn = std::function<void(int stored)>;
+    using TextFn = std::function<QString(int stored)>;
+    // The range (shown values) a field may now take, when it depends on
+    // other fields (page pointers bounded by their neighbours).
+    using LimitsFn = std::function<std::pair<int, int>()>;
 
-    // `protocol`: where the dumps and SendParameterStep live (the main
-    // window); `target`: where the table's fields are now.
+    // Everything a binding may add to its field.
+    struct Options {
+        AfterFn after;     // after the field is shown
+        TextFn text;       // the box's text for a stored value
+        TargetFn target;   // a target of the field's own, else the stepper's
+        LimitsFn limits;   // a range that depends on other fields
+        int group = -1;    // after a step, every field of the group is shown
+    };
+
+    // `protocol`: where the dumps and SendParameterStep live; `target`:
+    // where the table's fields are now.
     FieldStepper(MirageProtocol& protocol, TargetFn target);
     explicit FieldStepper(MirageProtocol& protocol) : FieldStepper(protocol, [] { return DumpTarget::Config(); }) {}
 
     // Binds a field to its up-down (given the field's range) and value box
-    // (either may be null). `text` overrides the box's text for a stored value.
-    void add(const StepField& f, TUpDown* upDown, QLineEdit* box, AfterFn after = {},
-             std::function<QString(int stored)> text = {});
+    // (either may be null).
+    void add(const StepField& f, TUpDown* upDown, QLineEdit* box, Options options);
+    void add(const StepField& f, TUpDown* upDown, QLineEdit* box, AfterFn after = {}, TextFn text = {});
     void addSwitch(const SwitchField& f, TSwitchBox* box, std::function<void()> after = {});
 
-    // The step routine: one click of `upDown`.
-    void step(const TUpDown* upDown, bool up);
+    // Runs after every step that was sent, inside the same conversation
+    // (a window's wait after a step, a graph).
+    void setAfterStep(std::function<void(const TUpDown*, bool up)> fn) { afterStep_ = std::move(fn); }
+
+    // The step routine: one click of `upDown`. The step is judged on the
+    // stored value, as the instrument judges it: at an end of the range
+    // nothing is sent or stored and the up-down goes back to the stored
+    // value. Returns whether the step was sent.
+    bool step(const TUpDown* upDown, bool up);
+    // Steps `upDown`'s field towards `stored`: (stored - now) / step steps,
+    // rounded toward zero, each sent, stored and shown, each followed by a
+    // wait of `waitMs`. Stops at a refused step or when `stop` says so.
+    // Returns the number of steps sent.
+    int stepTo(const TUpDown* upDown, int stored, int waitMs, const std::function<bool()>& stop = {});
     // One user toggle of `box`; `before` is its state before the toggle.
     void toggle(const TSwitchBox* box, bool before);
 
@@ -102,17 +139,20 @@ public:
     void showSwitch(const TSwitchBox* box);
     // Loads every bound control from the dump. Sends nothing.
     void showAll();
+    // Re-applies every field's range (after a change of the fields its
+    // limits depend on).
+    void applyLimits();
 
     int stored(const TUpDown* upDown) const;
     DumpTarget target() const { return target_(); }
+    DumpTarget target(const TUpDown* upDown) const;
 
 private:
     struct StepBinding {
         StepField field;
         TUpDown* upDown;
         QLineEdit* box;
-        AfterFn after;
-        std::function<QString(int)> text;
+        Options options;
     };
     struct SwitchBinding {
         SwitchField field;
@@ -121,12 +161,19 @@ private:
     };
     const StepBinding* find(const TUpDown* upDown) const;
     const SwitchBinding* find(const TSwitchBox* box) const;
+    DumpTarget targetOf(const StepBinding& b) const;
+    std::pair<int, int> rangeOf(const StepBinding& b) const;
+    // The stored value one step leads to, or -1 when the step is refused.
+    int next(const StepBinding& b, int stored, bool up) const;
+    bool stepOnce(const StepBinding& b, bool up);
     void display(const StepBinding& b, bool setPosition) const;
+    void displayAfterStep(const StepBinding& b);
 
     MirageProtocol& m_;
     TargetFn target_;
     std::vector<StepBinding> steps_;
     std::vector<SwitchBinding> switches_;
+    std::function<void(const TUpDown*, bool)> afterStep_;
 };
 
 } // namespace corvane

@@ -1,6 +1,6 @@
 #include "SampleRotate.h"
 
-#include "Form1.h"
+#include "MirageProtocol.h"
 #include "Frames.h"
 #include "Image.h"
 
@@ -68,7 +68,7 @@ QGroupBox* group(QWidget* parent, const char* name, const char* title, const QRe
 
 } // namespace
 
-TfmSampleRotate::TfmSampleRotate(QWidget* parent) : TFormBase(parent)
+TfmSampleRotate::TfmSampleRotate(const WindowContext& context, QWidget* parent) : TFormBase(context, parent)
 {
     setObjectName("fmSampleRotate");
     setWindowTitle("Wavesample Rotate");
@@ -156,13 +156,13 @@ void TfmSampleRotate::startTimer1()
     armTimer1();
 }
 
-// Timer1 fires every interval until the window is activated again; a later
-// firing finds the adjust state and leaves it as it is.
+// Timer1 gives the Mirage its time to take the direction, then brings up
+// the adjust state. Once there, further firings would change nothing, so it
+// fires once rather than every interval for as long as the program runs.
 void TfmSampleRotate::armTimer1()
 {
-    timerId_ = seams().startTimer(TimerInterval, [this] {
+    timerId_ = Ctx().seams.startTimer(TimerInterval, [this] {
         timerId_ = 0;
-        armTimer1();
         Timer1Timer();
     });
 }
@@ -170,7 +170,7 @@ void TfmSampleRotate::armTimer1()
 void TfmSampleRotate::stopTimer1()
 {
     if (timerId_ != 0)
-        seams().cancelTimer(timerId_);
+        Ctx().seams.cancelTimer(timerId_);
     timerId_ = 0;
 }
 
@@ -181,9 +181,16 @@ void TfmSampleRotate::FormActivate()
     setStepButtons(false);
 }
 
+void TfmSampleRotate::hideEvent(QHideEvent* e)
+{
+    // A hidden window has no adjust state to bring up.
+    stopTimer1();
+    TFormBase::hideEvent(e);
+}
+
 void TfmSampleRotate::chooseDirection(std::uint8_t key1, std::uint8_t key2)
 {
-    Form1->SendSysEx(keyCodeMessage({key1, key2}));
+    Mirage().SendSysEx(keyCodeMessage({key1, key2}));
     setStepButtons(false);
     Label2->show();
     startTimer1();
@@ -199,10 +206,10 @@ void TfmSampleRotate::Timer1Timer()
     setStepButtons(true);
 }
 
-void TfmSampleRotate::bnIncSampleShiftClick() { Form1->SendSysEx(keyCodeMessage({key::Inc})); }
-void TfmSampleRotate::bnDecSampleShiftClick() { Form1->SendSysEx(keyCodeMessage({key::Dec})); }
-void TfmSampleRotate::bnEnterKeyClick() { Form1->SendSysEx(keyCodeMessage({key::Enter})); }
-void TfmSampleRotate::bnAbortClick() { Form1->SendSysEx(keyCodeMessage({key::Abort})); }
+void TfmSampleRotate::bnIncSampleShiftClick() { Mirage().SendSysEx(keyCodeMessage({key::Inc})); }
+void TfmSampleRotate::bnDecSampleShiftClick() { Mirage().SendSysEx(keyCodeMessage({key::Dec})); }
+void TfmSampleRotate::bnEnterKeyClick() { Mirage().SendSysEx(keyCodeMessage({key::Enter})); }
+void TfmSampleRotate::bnAbortClick() { Mirage().SendSysEx(keyCodeMessage({key::Abort})); }
 void TfmSampleRotate::bnCancelClick() { close(); }
 
 } // namespace corvane

@@ -19,7 +19,7 @@ class TImage;
 class TfmSampleRotate : public TFormBase {
     Q_OBJECT
 public:
-    explicit TfmSampleRotate(QWidget* parent = nullptr);
+    explicit TfmSampleRotate(const WindowContext& context, QWidget* parent = nullptr);
     ~TfmSampleRotate() override;
 
     // The Mirage needs this long to enter the rotate function before the
@@ -56,6 +56,7 @@ public:
 
 protected:
     void FormActivate() override;
+    void hideEvent(QHideEvent* e) override;
 
 private:
     void chooseDirection(std::uint8_t key1, std::uint8_t key2);

@@ -1,6 +1,6 @@
 #include "Sampling.h"
 
-#include "Form1.h"
+#include "MirageProtocol.h"
 #include "Image.h"
 #include "SamplingArt.h"
 #include "SwitchBox.h"
@@ -27,11 +27,11 @@ constexpr std::array<int, 50> CutoffTable = {
     7071,  7492,  7937,  8409,  8909,  9439,  10000, 10595, 11225, 11892, //
     12599, 13348, 14142, 14983, 15874, 16818, 17818, 18878, 20000, 21189};
 
-const StepField SampleTime{cfg::SampleTime, 73, 1, {}, 30, 99}; // sample period in microseconds
-const StepField InputFilter{cfg::InputFilter, 74, 2, {2, 0}, 50, 99};
-const StepField Threshold{cfg::Threshold, 76, 2, {2, 0}, 0, 63};
-const SwitchField LineInput{cfg::LineInput, 75};
-const SwitchField Multisampling{cfg::Multisampling, 77};
+const StepField SampleTime = StepField::of(73); // sample period in microseconds
+const StepField InputFilter = StepField::of(74);
+const StepField Threshold = StepField::of(76);
+const SwitchField LineInput = SwitchField::of(75);
+const SwitchField Multisampling = SwitchField::of(77);
 
 const char* const SingleSampleText =
     "Takes a single sample over half the keyboard using all 65536 bytes. Unity playback is on E for lower, A "
@@ -54,7 +54,7 @@ int InputFilterCutoffHz(int shown)
     return CutoffTable[static_cast<std::size_t>(shown - 50)];
 }
 
-TfmSample::TfmSample(QWidget* parent) : TFormBase(parent)
+TfmSample::TfmSample(const WindowContext& context, QWidget* parent) : TFormBase(context, parent)
 {
     setObjectName("fmSample");
     setWindowTitle("Sampling");
@@ -136,7 +136,7 @@ TfmSample::TfmSample(QWidget* parent) : TFormBase(parent)
 
     buildGuide();
 
-    fields_ = std::make_unique<FieldStepper>(*Form1);
+    fields_ = std::make_unique<FieldStepper>(Mirage());
     fields_->add(SampleTime, udSampleTime, edSampleTimeAdjust, [this](int v) { showSampleTime(v); },
                  [](int v) { return QString::number(v); });
     fields_->add(InputFilter, udInputFilterFreq, edInputFilterFreq, [this](int v) { showFilter(v); });
@@ -221,12 +221,21 @@ void TfmSample::buildGuide()
 
 void TfmSample::FormActivate()
 {
-    const int w = Form1->QueryCurrentWavesample();
-    const int index = Form1->GetCurrentHalf() * 8 + w;
+    Mirage().EnsureConfig();
+    const int w = Mirage().QueryCurrentWavesample();
+    const int index = Mirage().GetCurrentHalf() * 8 + w;
     // A status reply outside the sixteen wavesamples leaves the selector.
     if (index >= 0 && index < cbSelectWs->count())
         cbSelectWs->setCurrentIndex(index);
     FullDisplay();
+}
+
+void TfmSample::DumpArrived(MirageProtocol::Arrival a)
+{
+    if (a == MirageProtocol::Arrival::Config)
+        FullDisplay();
+    else if (a == MirageProtocol::Arrival::LowerProgram || a == MirageProtocol::Arrival::UpperProgram)
+        MemoryDisplay(); // the page pointers of the chosen wavesample
 }
 
 void TfmSample::FullDisplay()
@@ -253,7 +262,7 @@ void TfmSample::showFilter(int stored)
 
 void TfmSample::MemoryDisplay()
 {
-    const int multi = Form1->ConfigDump[cfg::Multisampling];
+    const int multi = Mirage().ConfigDump[cfg::Multisampling];
     if (multi == 0) {
         lbMultiInstruction->setText(SingleSampleText);
         cbSelectWs->setEnabled(false);
@@ -265,8 +274,8 @@ void TfmSample::MemoryDisplay()
         if (index >= 0 && index < 16) {
             const int half = index < 8 ? 0 : 1;
             const int w = index % 8;
-            pages_ = Form1->GetParam(half, wavesampleFieldPos(w, wsf::EndPage)) -
-                     Form1->GetParam(half, wavesampleFieldPos(w, wsf::StartPage)) + 1;
+            pages_ = Mirage().GetParam(half, wavesampleFieldPos(w, wsf::EndPage)) -
+                     Mirage().GetParam(half, wavesampleFieldPos(w, wsf::StartPage)) + 1;
         }
     }
     lbMemPages->setText(QString::number(pages_));
@@ -276,28 +285,25 @@ void TfmSample::MemoryDisplay()
 
 void TfmSample::showDuration()
 {
-    const int t = Form1->GetConfigParam(cfg::SampleTime);
+    const int t = Mirage().GetConfigParam(cfg::SampleTime);
     const int d = t * pages_ * 256 / 10000;
     lbSamplingTime->setText(QString::number(d * 0.01, 'g', 15));
 }
 
 void TfmSample::cbSelectWsChange(int index)
 {
-    if (HandlerRunning())
-        return;
-    HandlerGuard guard(*this);
-    Form1->SelectWavesample(index);
-    MemoryDisplay();
+    Converse([this, index] {
+        Mirage().SelectWavesample(index);
+        MemoryDisplay();
+    });
 }
 
 void TfmSample::bnRefreshClick()
 {
-    if (HandlerRunning())
-        return;
-    HandlerGuard guard(*this);
-    Form1->SendSysEx(requestMessage(cmd::ConfigRequest));
-    Form1->seamsRef().wait(60);
-    FullDisplay();
+    Converse([this] {
+        Mirage().RequestConfig();
+        FullDisplay();
+    });
 }
 
 void TfmSample::bnOKClick() { close(); }

@@ -26,7 +26,7 @@ int InputFilterCutoffHz(int shown);
 class TfmSample : public TFormBase {
     Q_OBJECT
 public:
-    explicit TfmSample(QWidget* parent = nullptr);
+    explicit TfmSample(const WindowContext& context, QWidget* parent = nullptr);
     ~TfmSample() override;
 
     QLabel* Label9;
@@ -81,6 +81,7 @@ public:
 
 protected:
     void FormActivate() override;
+    void DumpArrived(MirageProtocol::Arrival a) override;
 
 private:
     void buildGuide();

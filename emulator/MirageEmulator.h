@@ -11,6 +11,7 @@
 #pragma once
 
 #include "Frames.h"
+#include "Parameters.h"
 
 #include <array>
 #include <cstddef>
@@ -88,31 +89,12 @@ struct DiskSound {
     Half upper;
 };
 
-// How a Mirage parameter number maps onto a stored field.
-enum class Area { Config, Program, Wavesample };
-enum class StepKind {
-    Plain,      // stepped by `step`, bounded by the shown range
-    Switch,     // increment = on (1), decrement = off (0)
-    StartPage,  // wavesample start page (loop reset follows)
-    EndPage,    // wavesample end page (loop reset follows)
-    LoopStart,  // loop start page, between start and loop end
-    LoopEnd,    // loop end page, between loop start and end
-};
-struct ParameterInfo {
-    int number;     // Mirage parameter number
-    Area area;
-    int position;   // dump position (Config) or offset within the stride
-    StepKind kind;
-    int step;       // change of the stored value per key press
-    int divisor;    // shown = stored / divisor + addend
-    int addend;
-    int shownMin;   // shown range; a press never moves the shown value out of it
-    int shownMax;
-};
-
-// The table of every parameter the emulator steps, in parameter order.
-const std::vector<ParameterInfo>& parameterTable();
-const ParameterInfo* findParameter(int number);
+// The parameter table is shared with the editors.
+using corvane::Area;
+using corvane::findParameter;
+using corvane::ParameterInfo;
+using corvane::parameterTable;
+using corvane::StepKind;
 
 class MirageEmulator {
 public:

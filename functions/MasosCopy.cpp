@@ -1,6 +1,6 @@
 #include "MasosCopy.h"
 
-#include "Form1.h"
+#include "MirageProtocol.h"
 #include "Frames.h"
 
 #include <QGroupBox>
@@ -17,7 +17,7 @@ constexpr std::uint8_t CopyToUpper = 0x08; // function 18
 
 } // namespace
 
-TfmMasosCopy::TfmMasosCopy(QWidget* parent) : TFormBase(parent)
+TfmMasosCopy::TfmMasosCopy(const WindowContext& context, QWidget* parent) : TFormBase(context, parent)
 {
     setObjectName("fmMasosCopy");
     setWindowTitle("Copy Wavesample To...");
@@ -76,13 +76,13 @@ TfmMasosCopy::TfmMasosCopy(QWidget* parent) : TFormBase(parent)
 // Ask the Mirage which wavesample it has selected; the half is not shown.
 void TfmMasosCopy::FormActivate()
 {
-    const int wavesample = Form1->QueryCurrentWavesample();
+    const int wavesample = Mirage().QueryCurrentWavesample();
     Label2->setText(QString::number(wavesample + 1));
 }
 
 void TfmMasosCopy::copyTo(int half, int wavesample)
 {
-    Form1->SendSysEx(keyCodeMessage({key::Param, 0x01, half == 0 ? CopyToLower : CopyToUpper,
+    Mirage().SendSysEx(keyCodeMessage({key::Param, 0x01, half == 0 ? CopyToLower : CopyToUpper,
                                      static_cast<std::uint8_t>(wavesample), key::Enter}));
 }
 

@@ -14,7 +14,7 @@ namespace corvane {
 class TfmMasosCopy : public TFormBase {
     Q_OBJECT
 public:
-    explicit TfmMasosCopy(QWidget* parent = nullptr);
+    explicit TfmMasosCopy(const WindowContext& context, QWidget* parent = nullptr);
 
     QLabel* Label1;
     QLabel* Label2;

@@ -1,6 +1,6 @@
 #include "ProgCopy.h"
 
-#include "Form1.h"
+#include "MirageProtocol.h"
 #include "Frames.h"
 
 #include <QGroupBox>
@@ -26,7 +26,7 @@ QPushButton* slotButton(QGroupBox* box, const QString& name, int n)
 
 } // namespace
 
-TfmProgCopy::TfmProgCopy(QWidget* parent) : TFormBase(parent)
+TfmProgCopy::TfmProgCopy(const WindowContext& context, QWidget* parent) : TFormBase(context, parent)
 {
     setObjectName("fmProgCopy");
     setWindowTitle("Program Copy");
@@ -82,15 +82,15 @@ TfmProgCopy::TfmProgCopy(QWidget* parent) : TFormBase(parent)
 // The source is the program the main window last recorded as current.
 void TfmProgCopy::FormActivate()
 {
-    if (Form1->GetCurrentHalf() == 0)
-        Label1->setText(QStringLiteral("Lower %1").arg(Form1->GetCurrentProgram(0) + 1));
+    if (Mirage().GetCurrentHalf() == 0)
+        Label1->setText(QStringLiteral("Lower %1").arg(Mirage().GetCurrentProgram(0) + 1));
     else
-        Label1->setText(QStringLiteral("Upper %1").arg(Form1->GetCurrentProgram(1) + 1));
+        Label1->setText(QStringLiteral("Upper %1").arg(Mirage().GetCurrentProgram(1) + 1));
 }
 
 void TfmProgCopy::copyTo(int half, int program)
 {
-    Form1->SendSysEx(keyCodeMessage({0x01, half == 0 ? CopyToLower : CopyToUpper,
+    Mirage().SendSysEx(keyCodeMessage({0x01, half == 0 ? CopyToLower : CopyToUpper,
                                      static_cast<std::uint8_t>(program), key::Enter}));
 }
 

@@ -16,7 +16,7 @@ namespace corvane {
 class TfmProgCopy : public TFormBase {
     Q_OBJECT
 public:
-    explicit TfmProgCopy(QWidget* parent = nullptr);
+    explicit TfmProgCopy(const WindowContext& context, QWidget* parent = nullptr);
 
     QLabel* Label2;
     QLabel* Label1;

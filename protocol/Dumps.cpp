@@ -16,13 +16,16 @@ int getNibblePair(const std::uint8_t* buffer, std::size_t bufferSize, int pos)
     return buffer[pos] + 16 * buffer[pos + 1];
 }
 
-void setNibblePair(std::uint8_t* buffer, std::size_t bufferSize, int pos, int value)
+bool setNibblePair(std::uint8_t* buffer, std::size_t bufferSize, int pos, int value)
 {
-    if (!inside(bufferSize, pos))
-        return;
+    // Two nibbles hold 0..255; anything else would leave a byte above 0x0F
+    // in the dump, which the instrument never sends.
+    if (!inside(bufferSize, pos) || value < 0 || value > 255)
+        return false;
     const int high = value / 16;
     buffer[pos + 1] = static_cast<std::uint8_t>(high);
     buffer[pos] = static_cast<std::uint8_t>(value - 16 * high);
+    return true;
 }
 
 } // namespace corvane

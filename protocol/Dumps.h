@@ -78,8 +78,9 @@ constexpr int AmpModulation = 54;     // 54..62
 // read as 0; callers pass only the positions of their fields.
 int getNibblePair(const std::uint8_t* buffer, std::size_t bufferSize, int pos);
 
-// Stores value div 16 at pos + 1 and the low nibble at pos. Positions
-// outside the buffer are ignored.
-void setNibblePair(std::uint8_t* buffer, std::size_t bufferSize, int pos, int value);
+// Stores value div 16 at pos + 1 and the low nibble at pos. A position
+// outside the buffer or a value outside 0..255 is refused: nothing is
+// written and the result is false.
+bool setNibblePair(std::uint8_t* buffer, std::size_t bufferSize, int pos, int value);
 
 } // namespace corvane

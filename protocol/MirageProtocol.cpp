@@ -9,6 +9,8 @@ namespace {
 constexpr int WaitSelectWavesample = 30;
 constexpr int WaitSelectProgram = 50;
 constexpr int WaitQueryWavesample = 100;
+constexpr int WaitConfigDump = 60;
+constexpr int WaitProgramDump = 500;
 } // namespace
 
 MirageProtocol::MirageProtocol(Seams& seams)
@@ -32,9 +34,132 @@ void MirageProtocol::SendSysEx(const std::uint8_t* bytes, int count)
 {
     if (count <= 0 || count > SendSysExMax || !bytes)
         return;
+    if (conversing_ && waitDepth_ > 0) {
+        // Sent by an event handled inside a sequence's wait (a timer, say):
+        // it leaves after the sequence, never between two of its messages.
+        std::vector<std::uint8_t> kept(bytes, bytes + count);
+        Converse([this, kept] { SendSysEx(kept.data(), static_cast<int>(kept.size())); });
+        return;
+    }
     std::memcpy(sendBuffer_, bytes, static_cast<std::size_t>(count));
     if (sysExOut_)
         sysExOut_(sendBuffer_, count);
+}
+
+void MirageProtocol::SendLongSysEx(const std::uint8_t* bytes, int count)
+{
+    if (count <= 0 || !bytes || !sysExOut_)
+        return;
+    // The port paces a long message through the wait primitive.
+    ++waitDepth_;
+    sysExOut_(bytes, count);
+    --waitDepth_;
+}
+
+void MirageProtocol::Wait(int ms)
+{
+    ++waitDepth_;
+    seams_.wait(ms);
+    --waitDepth_;
+}
+
+bool MirageProtocol::Converse(std::function<void()> sequence, int* ticket)
+{
+    if (conversing_ && waitDepth_ > 0) {
+        const int id = nextTicket_++;
+        kept_.push_back({id, std::move(sequence)});
+        if (ticket)
+            *ticket = id;
+        return false;
+    }
+    if (conversing_) {
+        // Part of the running sequence.
+        sequence();
+        return true;
+    }
+    conversing_ = true;
+    struct Release {
+        MirageProtocol& m;
+        ~Release() { m.conversing_ = false; }
+    } release{*this};
+    sequence();
+    conversing_ = false;
+    runKept();
+    return true;
+}
+
+void MirageProtocol::runKept()
+{
+    while (!conversing_ && !kept_.empty()) {
+        Kept next = std::move(kept_.front());
+        kept_.pop_front();
+        Converse(std::move(next.sequence));
+    }
+}
+
+void MirageProtocol::CancelKept(int ticket)
+{
+    for (auto it = kept_.begin(); it != kept_.end(); ++it)
+        if (it->ticket == ticket) {
+            kept_.erase(it);
+            return;
+        }
+}
+
+int MirageProtocol::AddArrivalListener(ArrivalFn fn)
+{
+    const int id = nextListener_++;
+    listeners_.emplace_back(id, std::move(fn));
+    return id;
+}
+
+void MirageProtocol::RemoveArrivalListener(int id)
+{
+    for (auto it = listeners_.begin(); it != listeners_.end(); ++it)
+        if (it->first == id) {
+            listeners_.erase(it);
+            return;
+        }
+}
+
+void MirageProtocol::arrived(Arrival a)
+{
+    received_[static_cast<std::size_t>(a)] = true;
+    // A listener may remove itself or others: call by id.
+    std::vector<int> ids;
+    for (const auto& l : listeners_)
+        ids.push_back(l.first);
+    for (int id : ids)
+        for (const auto& l : listeners_)
+            if (l.first == id) {
+                const ArrivalFn fn = l.second;
+                fn(a);
+                break;
+            }
+}
+
+void MirageProtocol::RequestConfig()
+{
+    SendSysEx(requestMessage(cmd::ConfigRequest));
+    Wait(WaitConfigDump);
+}
+
+void MirageProtocol::RequestProgram(int half)
+{
+    SendSysEx(requestMessage(half == 0 ? cmd::LowerRequest : cmd::UpperRequest));
+    Wait(WaitProgramDump);
+}
+
+void MirageProtocol::EnsureConfig()
+{
+    if (!Received(Arrival::Config))
+        RequestConfig();
+}
+
+void MirageProtocol::EnsureProgram(int half)
+{
+    if (!Received(ProgramArrival(half)))
+        RequestProgram(half);
 }
 
 void MirageProtocol::report(const char* text, const char* caption)
@@ -72,25 +197,35 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
         return; // no command byte
     const std::uint8_t command = data[3];
 
-    if (size == ConfigDumpSize && command == cmd::ConfigDump)
+    if (size == ConfigDumpSize && command == cmd::ConfigDump) {
         std::memcpy(ConfigDump, data, ConfigDumpSize);
-    if (size == ProgramDumpSize && command == cmd::LowerDump)
+        arrived(Arrival::Config);
+    }
+    if (size == ProgramDumpSize && command == cmd::LowerDump) {
         std::memcpy(LowerProgramDump, data, ProgramDumpSize);
-    if (size == ProgramDumpSize && command == cmd::UpperDump)
+        arrived(Arrival::LowerProgram);
+    }
+    if (size == ProgramDumpSize && command == cmd::UpperDump) {
         std::memcpy(UpperProgramDump, data, ProgramDumpSize);
+        arrived(Arrival::UpperProgram);
+    }
     if (command == cmd::LowerDump && size != ProgramDumpSize)
         report(text::NotReceivedProgram, text::NotReceivedProgramCaption);
     if (size <= 9 && size >= 5) {
         const int status = data[4];
         if (command == cmd::StatusHalf || command == cmd::StatusHalfAlt) {
             CurrentHalf = status / 16;
+            arrived(Arrival::Status);
         } else if (command == cmd::StatusHalfWavesample || command == cmd::StatusHalfWavesampleAlt) {
             CurrentHalf = status / 16;
             CurrentWavesample = status % 16;
+            arrived(Arrival::Status);
         }
     }
-    if (command == cmd::WavesampleDump)
+    if (command == cmd::WavesampleDump) {
         decodeWavesample(data, size);
+        arrived(Arrival::Wavesample);
+    }
     if (command == cmd::WavesampleAck)
         report(text::AckGood, text::AckGoodCaption);
     if (command == cmd::WavesampleNak)
@@ -122,13 +257,18 @@ void MirageProtocol::decodeWavesample(const std::uint8_t* data, std::size_t size
 
 void MirageProtocol::SelectProgram(int half, int program)
 {
+    Converse([this, half, program] { selectProgram(half, program); });
+}
+
+void MirageProtocol::selectProgram(int half, int program)
+{
     SendSysEx(keyCodeMessage({0x00, 0x00}));
-    seams_.wait(WaitSelectProgram);
+    Wait(WaitSelectProgram);
     // CurrentHalf holds whatever a status reply set during the wait.
     const int otherHalf = half == 0 ? 1 : 0;
     if (CurrentHalf == otherHalf) {
         SendSysEx(keyCodeMessage({0x00}));
-        seams_.wait(WaitSelectProgram);
+        Wait(WaitSelectProgram);
     }
     if (program >= 0 && program <= 3)
         SendSysEx(keyCodeMessage({static_cast<std::uint8_t>(program + 1)}));
@@ -142,6 +282,11 @@ void MirageProtocol::SelectProgram(int half, int program)
 
 void MirageProtocol::SelectWavesample(int index)
 {
+    Converse([this, index] { selectWavesample(index); });
+}
+
+void MirageProtocol::selectWavesample(int index)
+{
     if (index >= 0 && index <= 7) {
         SendSysEx(keyCodeMessage({key::LowerWavesample, static_cast<std::uint8_t>(index + 1)}));
         CurrentWavesample = index;
@@ -151,13 +296,15 @@ void MirageProtocol::SelectWavesample(int index)
         CurrentWavesample = index - 8;
         CurrentHalf = 1;
     }
-    seams_.wait(WaitSelectWavesample);
+    Wait(WaitSelectWavesample);
 }
 
 int MirageProtocol::QueryCurrentWavesample()
 {
-    SendSysEx(keyCodeMessage({key::Param, 0x02, 0x06, key::Value}));
-    seams_.wait(WaitQueryWavesample);
+    Converse([this] {
+        SendSysEx(keyCodeMessage({key::Param, 0x02, 0x06, key::Value}));
+        Wait(WaitQueryWavesample);
+    });
     return CurrentWavesample;
 }
 

@@ -55,20 +55,18 @@ public:
     std::uint8_t LowerProgramDump[ProgramBufferSize] = {};
     std::uint8_t* UpperProgramDump; // allocated before the rest of the state
 
+    // The setters refuse (return false, write nothing) a value outside 0..255.
     int GetConfigParam(int pos) const { return getNibblePair(ConfigDump, ConfigDumpSize, pos); }
-    void SetConfigParam(int pos, int value) { setNibblePair(ConfigDump, ConfigDumpSize, pos, value); }
+    bool SetConfigParam(int pos, int value) { return setNibblePair(ConfigDump, ConfigDumpSize, pos, value); }
     int GetLowerParam(int pos) const { return getNibblePair(LowerProgramDump, ProgramBufferSize, pos); }
-    void SetLowerParam(int pos, int value) { setNibblePair(LowerProgramDump, ProgramBufferSize, pos, value); }
+    bool SetLowerParam(int pos, int value) { return setNibblePair(LowerProgramDump, ProgramBufferSize, pos, value); }
     int GetUpperParam(int pos) const { return getNibblePair(UpperProgramDump, ProgramBufferSize, pos); }
-    void SetUpperParam(int pos, int value) { setNibblePair(UpperProgramDump, ProgramBufferSize, pos, value); }
+    bool SetUpperParam(int pos, int value) { return setNibblePair(UpperProgramDump, ProgramBufferSize, pos, value); }
     // The accessors of one half: 0 lower, otherwise upper.
     int GetParam(int half, int pos) const { return half == 0 ? GetLowerParam(pos) : GetUpperParam(pos); }
-    void SetParam(int half, int pos, int value)
+    bool SetParam(int half, int pos, int value)
     {
-        if (half == 0)
-            SetLowerParam(pos, value);
-        else
-            SetUpperParam(pos, value);
+        return half == 0 ? SetLowerParam(pos, value) : SetUpperParam(pos, value);
     }
 
     // --- received wavesample ----------------------------------------------
@@ -90,6 +88,53 @@ public:
 
     // Sends one parameter-step message (0x0E up, 0x0F down).
     void SendParameterStep(int parameter, bool up) { SendSysEx(parameterStepMessage(parameter, up)); }
+
+    // Sends a message of any length (a wavesample dump) through the output
+    // port, which paces it at wire speed; returns when it has left.
+    void SendLongSysEx(const std::uint8_t* bytes, int count);
+
+    // --- the one conversation with the instrument ------------------------------
+    // Every fixed wait of a sequence goes through here. A wait lets window
+    // events through (paint, activation, timers), so whatever they start must
+    // not cut into the running sequence: see Converse.
+    void Wait(int ms);
+
+    // Runs `sequence` (sends with waits: a selection, a step, a refresh, a
+    // recall, a transfer) as the one conversation with the instrument. When
+    // another sequence holds it and is waiting, `sequence` is kept and runs,
+    // in order of arrival, as soon as that one has ended; called from within
+    // the running sequence itself, it runs at once as part of it. Returns
+    // true when `sequence` ran now, false when it was kept (`ticket`, when
+    // given, then receives the id that CancelKept takes).
+    bool Converse(std::function<void()> sequence, int* ticket = nullptr);
+    void CancelKept(int ticket);
+    // A sequence holds the conversation.
+    bool Conversing() const { return conversing_; }
+    // The running sequence is inside one of its waits or long sends.
+    bool Waiting() const { return waitDepth_ > 0; }
+
+    // --- what has arrived ------------------------------------------------------------
+    enum class Arrival { Config, LowerProgram, UpperProgram, Wavesample, Status };
+    using ArrivalFn = std::function<void(Arrival)>;
+    // `fn` runs on the user-interface thread each time a message of that
+    // kind has been taken into the buffers. Returns an id for RemoveArrivalListener.
+    int AddArrivalListener(ArrivalFn fn);
+    void RemoveArrivalListener(int id);
+    // A dump of this kind has arrived since the ports were (re)opened.
+    bool Received(Arrival a) const { return received_[static_cast<std::size_t>(a)]; }
+    // The ports were (re)opened: what arrived before may not be what the
+    // instrument now holds.
+    void ForgetReceived() { received_.fill(false); }
+    static Arrival ProgramArrival(int half) { return half == 0 ? Arrival::LowerProgram : Arrival::UpperProgram; }
+
+    // The refresh requests of the editors: the request, then its fixed wait
+    // (60 ms for the configuration, 500 ms for a program dump).
+    void RequestConfig();
+    void RequestProgram(int half);
+    // Before an editor shows or steps a dump that has not arrived since the
+    // ports were opened, it asks for it first, with the same request and wait.
+    void EnsureConfig();
+    void EnsureProgram(int half);
 
     // --- receiving ------------------------------------------------------------
     // The handler of the input port's OnSysEx: runs on the user-interface
@@ -123,6 +168,10 @@ protected:
 
 private:
     void dispatch(const std::uint8_t* data, std::size_t size);
+    void arrived(Arrival a);
+    void selectProgram(int half, int program);
+    void selectWavesample(int index);
+    void runKept();
     void decodeWavesample(const std::uint8_t* data, std::size_t size);
     void report(const char* text, const char* caption);
 
@@ -134,6 +183,19 @@ private:
     // A report is modal; messages arriving while it is open wait their turn.
     bool dispatching_ = false;
     std::deque<std::vector<std::uint8_t>> pending_;
+
+    bool conversing_ = false;
+    int waitDepth_ = 0;
+    struct Kept {
+        int ticket;
+        std::function<void()> sequence;
+    };
+    std::deque<Kept> kept_;
+    int nextTicket_ = 1;
+
+    std::array<bool, 5> received_{};
+    std::vector<std::pair<int, ArrivalFn>> listeners_;
+    int nextListener_ = 1;
 };
 
 } // namespace corvane

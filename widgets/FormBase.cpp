@@ -6,13 +6,51 @@ namespace corvane {
 
 TFormBase::TFormBase(QWidget* parent) : QWidget(parent, Qt::Window) {}
 
+TFormBase::TFormBase(const WindowContext& context, QWidget* parent) : QWidget(parent, Qt::Window), context_(context)
+{
+    listener_ = context_->mirage.AddArrivalListener([this](MirageProtocol::Arrival a) {
+        if (isVisible())
+            DumpArrived(a);
+    });
+}
+
+TFormBase::~TFormBase()
+{
+    if (!context_)
+        return;
+    if (keptActivation_)
+        context_->mirage.CancelKept(keptActivation_);
+    context_->mirage.RemoveArrivalListener(listener_);
+}
+
+bool TFormBase::HandlerRunning() const { return context_ ? context_->mirage.Conversing() : activating_; }
+
+void TFormBase::Converse(std::function<void()> sequence)
+{
+    if (context_)
+        context_->mirage.Converse(std::move(sequence));
+    else
+        sequence();
+}
+
 void TFormBase::Activate()
 {
-    if (handlerDepth_ > 0)
+    if (keptActivation_ || activating_)
+        return; // already waiting its turn, or running
+    auto run = [this] {
+        keptActivation_ = 0;
+        activating_ = true;
+        ++activations_;
+        FormActivate();
+        activating_ = false;
+    };
+    if (!context_) {
+        run();
         return;
-    HandlerGuard guard(*this);
-    ++activations_;
-    FormActivate();
+    }
+    int ticket = 0;
+    if (!context_->mirage.Converse(run, &ticket))
+        keptActivation_ = ticket;
 }
 
 void TFormBase::ShowAndActivate()
@@ -27,7 +65,9 @@ bool TFormBase::event(QEvent* e)
     if (e->type() == QEvent::WindowActivate) {
         Activate();
     } else if (e->type() == QEvent::WindowDeactivate) {
-        if (handlerDepth_ == 0) {
+        // Not while a sequence runs: its waits let the window system's
+        // events through, and the window must stay for the rest of it.
+        if (!HandlerRunning()) {
             FormDeactivate();
             if (hideOnDeactivate_)
                 hide();

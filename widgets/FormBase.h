@@ -1,19 +1,29 @@
 // Base of every window other than the main one: a top-level window that is
 // created once and only shown and hidden afterwards, with an activation hook.
+// A window given a WindowContext runs its activation as part of the one
+// conversation with the instrument and hears what arrives from it.
 #pragma once
 
+#include "MirageProtocol.h"
+#include "WindowContext.h"
+
 #include <QWidget>
+
+#include <optional>
 
 namespace corvane {
 
 class TFormBase : public QWidget {
     Q_OBJECT
 public:
+    // A window that never talks to the instrument (about box, dialogs).
     explicit TFormBase(QWidget* parent = nullptr);
+    TFormBase(const WindowContext& context, QWidget* parent = nullptr);
+    ~TFormBase() override;
 
     // Runs the activation handler, as when the window system activates the
-    // window. Ignored while a handler of this window is still running (its
-    // waits let window-system events through).
+    // window. While another sequence is talking to the instrument, the
+    // activation waits for it to end and then runs once.
     void Activate();
 
     // Shows the window modeless, brings it to the front and activates it.
@@ -22,7 +32,9 @@ public:
     // Most editor windows hide themselves when they lose activation.
     void setHideOnDeactivate(bool on) { hideOnDeactivate_ = on; }
 
-    bool HandlerRunning() const { return handlerDepth_ > 0; }
+    // A sequence with waits is talking to the instrument (this window's or
+    // another's).
+    bool HandlerRunning() const;
 
     // How often the activation handler has run.
     int ActivationCount() const { return activations_; }
@@ -30,24 +42,26 @@ public:
 protected:
     virtual void FormActivate() {}
     virtual void FormDeactivate() {}
+    // A dump or reply has arrived while the window is shown: a window that
+    // shows it redisplays, sending nothing.
+    virtual void DumpArrived(MirageProtocol::Arrival) {}
     bool event(QEvent* e) override;
 
-    // Marks a handler as running for the lifetime of the guard, so activation
-    // events arriving during its waits do not start a second sequence.
-    class HandlerGuard {
-    public:
-        explicit HandlerGuard(TFormBase& f) : f_(f) { ++f_.handlerDepth_; }
-        ~HandlerGuard() { --f_.handlerDepth_; }
-        HandlerGuard(const HandlerGuard&) = delete;
-        HandlerGuard& operator=(const HandlerGuard&) = delete;
-    private:
-        TFormBase& f_;
-    };
+    // Runs a handler's sequence (sends and waits) as the one conversation
+    // with the instrument: at once, or after the sequence that holds it.
+    void Converse(std::function<void()> sequence);
+
+    bool HasContext() const { return context_.has_value(); }
+    const WindowContext& Ctx() const { return *context_; }
+    MirageProtocol& Mirage() const { return context_->mirage; }
 
 private:
-    int handlerDepth_ = 0;
+    std::optional<WindowContext> context_;
+    int listener_ = 0;
+    int keptActivation_ = 0; // ticket of an activation waiting its turn
     int activations_ = 0;
     bool hideOnDeactivate_ = false;
+    bool activating_ = false;
 };
 
 } // namespace corvane

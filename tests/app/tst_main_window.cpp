@@ -56,11 +56,16 @@ TEST_F(MainWindowTest, GetConfigurationAndParametersFillTheDumpsFromTheInstrumen
     seams().clear();
     QTest::mouseClick(form().ToolButton("sbRefreshUL"), Qt::LeftButton);
     EXPECT_EQ(seams().lines(), (std::vector<std::string>{"sent F0 0F 01 03 7F", "wait 100", "sent F0 0F 01 13 7F"}));
-    seams().wait(500);
+    // On the wire the two 1255-byte dumps follow each other: the lower one
+    // is in 400 ms after its request, the upper one 400 ms later.
     const Message lower = mirage().programDump(0);
     const Message upper = mirage().programDump(1);
     ASSERT_EQ(lower.size(), 1255u);
+    seams().wait(500);
     EXPECT_TRUE(std::equal(lower.begin(), lower.end(), form().LowerProgramDump));
+    EXPECT_TRUE(form().Received(MirageProtocol::Arrival::LowerProgram));
+    EXPECT_FALSE(form().Received(MirageProtocol::Arrival::UpperProgram));
+    seams().wait(300);
     EXPECT_TRUE(std::equal(upper.begin(), upper.end(), form().UpperProgramDump));
     EXPECT_TRUE(seams().boxes().empty());
 }

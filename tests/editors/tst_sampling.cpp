@@ -26,6 +26,9 @@ protected:
     void SetUp() override
     {
         MirageFixture::SetUp();
+        // The window edits what the instrument holds: its dumps are read.
+        fetchDumps();
+        seams().clear();
         win = qobject_cast<TfmSample*>(form().Window("TfmSample"));
         ASSERT_NE(win, nullptr);
     }

@@ -171,11 +171,21 @@ TEST_F(SampleRotateTest, ChoosingADirectionAgainWaitsTheFullTimeAgain)
     expectAdjust();
 }
 
-TEST_F(SampleRotateTest, ClosingHidesAndAWindowDestroyedWithAPendingTimerIsNotCalled)
+TEST_F(SampleRotateTest, TheTimerStopsOnceInAdjustAndWhenTheWindowCloses)
 {
+    click("bnRotateSampleLeft");
+    seams().advance(2000);
+    expectAdjust();
+    EXPECT_FALSE(win->TimerRunning()) << "no firing every 2 s for the rest of the run";
     click("bnRotateSampleLeft");
     click("bnCancel");
     EXPECT_FALSE(win->isVisible());
+    EXPECT_FALSE(win->TimerRunning());
+}
+
+TEST_F(SampleRotateTest, AWindowDestroyedWithAPendingTimerIsNotCalled)
+{
+    click("bnRotateSampleLeft");
     ASSERT_TRUE(win->TimerRunning());
     stop(); // destroys every window while Timer1 is pending
     seams().advance(5000);

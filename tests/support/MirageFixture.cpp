@@ -12,7 +12,15 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace corvane::test {
+
+TappedMirage::~TappedMirage()
+{
+    for (int id : timers_)
+        seams_.cancelTimer(id);
+}
 
 void TappedMirage::receive(const std::uint8_t* data, std::size_t len)
 {
@@ -20,7 +28,21 @@ void TappedMirage::receive(const std::uint8_t* data, std::size_t len)
     if (n > 0 && data[n - 1] == sysex::End)
         --n;
     seams_.recordSent(data, n);
-    VirtualMirage::receive(data, len);
+    if (!wireTime) {
+        VirtualMirage::receive(data, len);
+        return;
+    }
+    std::vector<Message> replies;
+    {
+        auto guard = lock();
+        replies = emulator().receive(data, len);
+    }
+    inFree_ = std::max(inFree_, seams_.now) + wireMs(len);
+    for (auto& reply : replies) {
+        outFree_ = std::max(outFree_, inFree_) + wireMs(reply.size());
+        timers_.push_back(seams_.startTimer(static_cast<int>(outFree_ - seams_.now),
+                                            [this, reply] { transmit(reply); }));
+    }
 }
 
 void MirageFixture::SetUp()
@@ -29,6 +51,7 @@ void MirageFixture::SetUp()
     setConfigDirectory(dir_.path());
     installSeams(&seams_);
     mirage_ = std::make_unique<TappedMirage>(seams_);
+    mirage_->wireTime = wireTimeReplies;
     registerVirtualDevice(mirage_.get());
     if (autoStart)
         start();
@@ -95,10 +118,11 @@ void MirageFixture::detachEmulator() { unregisterVirtualDevice(mirage_.get()); }
 
 void MirageFixture::fetchDumps()
 {
+    // Long enough for both program dumps, one after the other on the wire.
     form_->SpeedButton1Click();
     seams_.wait(60);
     form_->sbRefreshULClick();
-    seams_.wait(500);
+    seams_.wait(1000);
 }
 
 void MirageFixture::activate(QWidget* window)

@@ -26,13 +26,27 @@ namespace corvane::test {
 
 // The emulator, with every message it receives put on the trace as the
 // program built it (the End of Exclusive the port adds is left off).
+//
+// With `wireTime` its replies come back when they would over MIDI: after the
+// request has crossed the wire and the reply has crossed it back, one byte
+// every 0.32 ms on the virtual clock, each direction one message at a time.
+// A 1255-byte program dump then takes 402 ms, a 63-byte configuration dump
+// 21 ms.
 class TappedMirage : public VirtualMirage {
 public:
     explicit TappedMirage(RecordingSeams& seams) : seams_(seams) {}
+    ~TappedMirage() override;
     void receive(const std::uint8_t* data, std::size_t len) override;
+
+    bool wireTime = false;
+    // Milliseconds `bytes` take on the wire, rounded up.
+    static long long wireMs(std::size_t bytes) { return (static_cast<long long>(bytes) * 320 + 999) / 1000; }
 
 private:
     RecordingSeams& seams_;
+    long long inFree_ = 0;  // when the wire to the instrument is free
+    long long outFree_ = 0; // when the wire back is free
+    std::vector<int> timers_;
 };
 
 class MirageFixture : public ::testing::Test {
@@ -78,6 +92,7 @@ protected:
 
     bool autoStart = true;
     bool virtualMirageRun = false; // as `corvane --virtual-mirage`
+    bool wireTimeReplies = true;   // replies after their time on the wire
 
 private:
     RecordingSeams seams_;

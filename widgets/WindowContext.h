@@ -1,0 +1,36 @@
+// What a window is given at creation to reach the instrument and the
+// program's shared settings: the protocol object (the instrument as the
+// program knows it: dumps, selection, sends, waits, the one conversation),
+// the seams, the wavesample names and colours, the envelope presets, and a
+// way to bring up another window. Nothing else of the main window.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace corvane {
+
+class MirageProtocol;
+class Seams;
+struct EnvPresetTable;
+
+struct WindowContext {
+    MirageProtocol& mirage;
+    Seams& seams;
+    // Index 0-15: L1-L8 then U1-U8.
+    std::array<std::string, 16>& wavesampleNames;
+    std::array<std::uint32_t, 16>& wavesampleColours; // Windows colour values 0x00BBGGRR
+    // The wavesample the naming dialog names, set before it is shown.
+    int& nameSampleIndex;
+    EnvPresetTable& envPresets;
+    // Shows another window by its class name ("TfmNameSample"); does nothing
+    // for a window that is not built.
+    std::function<void(const std::string& className)> showWindow;
+
+    const std::string& wavesampleName(int index) const;
+    std::uint32_t wavesampleColour(int index) const;
+};
+
+} // namespace corvane
