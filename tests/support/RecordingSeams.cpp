@@ -44,6 +44,11 @@ void RecordingSeams::wait(int ms)
     TraceEvent e{TraceEvent::Kind::Wait, {}};
     e.ms = ms;
     trace.push_back(e);
+    if (duringNextWait) {
+        const auto fn = std::move(duringNextWait);
+        duringNextWait = nullptr;
+        fn();
+    }
     if (realTime_ && ms > 0) {
         QEventLoop loop;
         QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);

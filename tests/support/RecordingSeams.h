@@ -8,6 +8,7 @@
 #include "Seams.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -48,6 +49,9 @@ public:
     std::vector<std::string> filters;
     std::vector<std::string> played;
     int stops = 0;
+    // Runs once inside the next wait, before the clock moves: what the
+    // window system might do while a sequence waits.
+    std::function<void()> duringNextWait;
 
     void wait(int ms) override;
     int startTimer(int ms, std::function<void()> fn) override;
