@@ -1,6 +1,7 @@
 #include "FormBase.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 
 namespace corvane {
 
@@ -74,6 +75,15 @@ bool TFormBase::event(QEvent* e)
         }
     }
     return QWidget::event(e);
+}
+
+void TFormBase::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 } // namespace corvane

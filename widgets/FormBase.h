@@ -2,6 +2,8 @@
 // created once and only shown and hidden afterwards, with an activation hook.
 // A window given a WindowContext runs its activation as part of the one
 // conversation with the instrument and hears what arrives from it.
+// Escape closes (hides) it, as its close box does; dialogs that have a
+// Cancel button take Escape as Cancel in their own keyPressEvent.
 #pragma once
 
 #include "MirageProtocol.h"
@@ -46,6 +48,7 @@ protected:
     // shows it redisplays, sending nothing.
     virtual void DumpArrived(MirageProtocol::Arrival) {}
     bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
     // Runs a handler's sequence (sends and waits) as the one conversation
     // with the instrument: at once, or after the sequence that holds it.

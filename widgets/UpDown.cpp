@@ -1,10 +1,14 @@
 #include "UpDown.h"
 
+#include "ValueBox.h"
+
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace corvane {
 
@@ -20,6 +24,12 @@ TUpDown::TUpDown(QWidget* parent) : QWidget(parent)
         b->setAutoRepeat(true);
         b->setFocusPolicy(Qt::NoFocus);
         b->setIconSize(QSize(7, 7));
+        // As with the native control, a click on the arrows puts the focus
+        // in the box, so the keys go on from there.
+        connect(b, &QToolButton::pressed, this, [this] {
+            if (box_ && (box_->focusPolicy() & Qt::ClickFocus))
+                box_->setFocus(Qt::MouseFocusReason);
+        });
     }
     connect(up_, &QToolButton::clicked, this, [this] { press(true); });
     connect(down_, &QToolButton::clicked, this, [this] { press(false); });
@@ -34,6 +44,12 @@ void TUpDown::setRange(int min, int max)
 }
 
 void TUpDown::setPosition(int position) { position_ = std::clamp(position, min_, max_); }
+
+void TUpDown::setAssociate(QLineEdit* edit)
+{
+    associate_ = edit;
+    pairWith(edit);
+}
 
 bool TUpDown::press(bool up)
 {
@@ -60,9 +76,96 @@ void TUpDown::resizeEvent(QResizeEvent*)
 
 void TUpDown::changeEvent(QEvent* e)
 {
-    if (e->type() == QEvent::EnabledChange)
+    if (e->type() == QEvent::EnabledChange) {
         updateArrows();
+        updateBoxFocus();
+    }
     QWidget::changeEvent(e);
+}
+
+// Windows place their controls before showing them, so the box beside the
+// up-down is looked for when it is first shown.
+void TUpDown::showEvent(QShowEvent* e)
+{
+    if (!box_)
+        pairWith(adjacentValueBox());
+    QWidget::showEvent(e);
+}
+
+bool TUpDown::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == box_ && e->type() == QEvent::KeyPress) {
+        const auto* k = static_cast<QKeyEvent*>(e);
+        const auto held = k->modifiers() & ~Qt::KeypadModifier;
+        if (held == Qt::NoModifier && stepByKey(k->key()))
+            return true;
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+bool TUpDown::stepByKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        press(key == Qt::Key_Up);
+        return true;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        if (max_ - min_ + 1 <= WidePositions)
+            return false;
+        // One press at a time, as many clicks would: the handler sends one
+        // step per press, and the end of the range stops the run.
+        for (int i = 0; i < PageSteps; ++i)
+            if (!press(key == Qt::Key_PageUp))
+                break;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TUpDown::pairWith(QLineEdit* box)
+{
+    if (box_ == box)
+        return;
+    if (box_) {
+        box_->removeEventFilter(this);
+        if (qobject_cast<TValueBox*>(box_.data()))
+            box_->setFocusPolicy(Qt::NoFocus);
+    }
+    box_ = box;
+    setFocusProxy(box);
+    if (box)
+        box->installEventFilter(this);
+    updateBoxFocus();
+}
+
+QLineEdit* TUpDown::adjacentValueBox() const
+{
+    if (!parentWidget())
+        return nullptr;
+    constexpr int Slack = 2; // pixels between the box's right side and the arrows
+    TValueBox* best = nullptr;
+    int bestGap = Slack + 1;
+    for (TValueBox* b : parentWidget()->findChildren<TValueBox*>(Qt::FindDirectChildrenOnly)) {
+        const QRect r = b->geometry();
+        const int gap = std::abs(x() - (r.x() + r.width()));
+        const int middle = r.y() + r.height() / 2;
+        if (gap < bestGap && middle >= y() && middle < y() + height()) {
+            best = b;
+            bestGap = gap;
+        }
+    }
+    return best;
+}
+
+// A value box is written only by the program; it takes the focus only while
+// it has an up-down to pass the keys to.
+void TUpDown::updateBoxFocus()
+{
+    if (qobject_cast<TValueBox*>(box_.data()))
+        box_->setFocusPolicy(isEnabled() ? Qt::StrongFocus : Qt::NoFocus);
 }
 
 void TUpDown::updateArrows()

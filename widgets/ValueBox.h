@@ -1,5 +1,7 @@
 // The value box of the editor windows: a read-only edit with a green
-// background and bold lime text, written only by the program.
+// background and bold lime text, written only by the program. It takes the
+// focus only when an up-down steps it (see TUpDown); then a frame shows
+// where the keys go, and the text is never shown selected.
 #pragma once
 
 #include <QLineEdit>
@@ -10,6 +12,9 @@ class TValueBox : public QLineEdit {
     Q_OBJECT
 public:
     explicit TValueBox(QWidget* parent = nullptr, const QString& text = QString());
+
+protected:
+    void focusInEvent(QFocusEvent* e) override;
 };
 
 } // namespace corvane
