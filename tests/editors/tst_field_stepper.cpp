@@ -82,6 +82,57 @@ TEST_F(FieldStepperTest, WavesampleFieldsOfTheChosenWavesample)
     EXPECT_EQ(form().GetLowerParam(22 + 48 * 5 + 6), 62);
 }
 
+TEST_F(FieldStepperTest, StepToSendsWholeStepsTowardTheValueAndStopsWhenAsked)
+{
+    QWidget host;
+    auto* ud = new TUpDown(&host);
+    auto* box = new TValueBox(&host);
+    FieldStepper fields(form(), [] { return DumpTarget::Program(0, 0); });
+    fields.add(StepField::of(37), ud, box); // resonance, kept times four
+    const int pos = programFieldPos(0, pgf::Resonance);
+    struct Case {
+        int from, to, steps;
+    };
+    // (to - from) / 4 rounded toward zero; the shown range ends at 40.
+    for (const Case c : {Case{40, 52, 3}, Case{40, 43, 0}, Case{52, 37, -3}, Case{156, 200, 1}}) {
+        form().SetLowerParam(pos, c.from);
+        seams().clear();
+        EXPECT_EQ(fields.stepTo(ud, c.to, 30), std::abs(c.steps)) << c.from << " -> " << c.to;
+        EXPECT_EQ(form().GetLowerParam(pos), c.from + 4 * c.steps);
+        EXPECT_EQ(seams().waits(), std::vector<int>(static_cast<std::size_t>(std::abs(c.steps)), 30));
+        if (c.steps != 0)
+            EXPECT_EQ(box->text(), QString::number(form().GetLowerParam(pos) / 4));
+    }
+    form().SetLowerParam(pos, 0);
+    int asked = 0;
+    EXPECT_EQ(fields.stepTo(ud, 40, 30, [&] { return ++asked > 2; }), 2);
+    EXPECT_EQ(form().GetLowerParam(pos), 8);
+}
+
+TEST_F(FieldStepperTest, LimitsFromNeighbouringFieldsBoundEveryStep)
+{
+    QWidget host;
+    auto* start = new TUpDown(&host);
+    auto* end = new TUpDown(&host);
+    FieldStepper fields(form(), [] { return DumpTarget::Wavesample(0, 0); });
+    const int s = wavesampleFieldPos(0, wsf::StartPage);
+    const int e = wavesampleFieldPos(0, wsf::EndPage);
+    FieldStepper::Options startOptions;
+    startOptions.limits = [&] { return std::pair{0, form().GetLowerParam(e)}; };
+    fields.add(StepField::of(60), start, nullptr, startOptions);
+    FieldStepper::Options endOptions;
+    endOptions.limits = [&] { return std::pair{form().GetLowerParam(s), 255}; };
+    fields.add(StepField::of(61), end, nullptr, endOptions);
+    form().SetLowerParam(s, 0x10);
+    form().SetLowerParam(e, 0x11);
+    fields.showAll();
+    EXPECT_TRUE(fields.step(start, true));
+    EXPECT_FALSE(fields.step(start, true)) << "start may not pass the end";
+    EXPECT_EQ(end->Min(), 0x11) << "the end's range follows the start";
+    EXPECT_FALSE(fields.step(end, false));
+    EXPECT_EQ(seams().sent(), std::vector<Message>{parameterStepMessage(60, true)});
+}
+
 TEST_F(FieldStepperTest, WindowsComeInTheProgramsOrder)
 {
     std::vector<std::string> order;
