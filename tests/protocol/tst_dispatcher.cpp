@@ -161,18 +161,18 @@ TEST_F(ProtocolTest, LongWavesampleDumpsAreJoinedFromTheirPieces)
     EXPECT_TRUE(seams.boxes().empty());
 }
 
-TEST_F(ProtocolTest, IncompleteWavesampleDumpsTellWhatArrived)
+// A dump that ends short, one whose rest gives way to another message, and
+// one longer than the buffer: each says what arrived and stays in bounds.
+TEST_F(ProtocolTest, IncompleteAndOverlongWavesampleDumpsTellWhatArrived)
 {
-    // Four pages announced, two sent.
     Message shortDump = wavesampleDump(2);
-    shortDump[4] = 4;
+    shortDump[4] = 4; // four pages announced, two sent
     receive(shortDump);
     EXPECT_TRUE(proto.WavesampleReady);
     EXPECT_EQ(proto.LastWavesample().pages, 4);
     EXPECT_EQ(proto.LastWavesample().sampleBytes, 512u);
     EXPECT_FALSE(proto.LastWavesample().complete);
 
-    // The first piece of a long dump, then another message instead of the rest.
     receiveInPieces(wavesampleDump(200), 1);
     EXPECT_FALSE(proto.WavesampleReady);
     receive({0xF0, 0x0F, 0x01, 0x08, 0x13, 0xF7});
@@ -180,28 +180,21 @@ TEST_F(ProtocolTest, IncompleteWavesampleDumpsTellWhatArrived)
     EXPECT_EQ(proto.LastWavesample().sampleBytes, 32768u) << "the last pair counts as checksum and closing byte";
     EXPECT_FALSE(proto.LastWavesample().complete);
     EXPECT_EQ(proto.CurrentWavesample, 3) << "the interrupting message is dispatched";
+    EXPECT_TRUE(seams.boxes().empty());
+
+    Message overlong = dump(cmd::WavesampleDump, 2 * ReceiveBufferSize + 100, 0x0F); // 255 pages
+    receiveInPieces(overlong);
+    const auto boxes = seams.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Error - Buffer currently set for 131080 bytes");
+    EXPECT_EQ(boxes[0].caption, "MIDI Receive Buffer Overflow");
+    EXPECT_EQ(proto.LastWavesample().sampleBytes, 256u * 255);
+    EXPECT_EQ(proto.WavesampleBuffer[1 + 256 * 255], overlong[overlong.size() - 2]);
 
     // A piece without F0 and no dump to continue is ignored.
     proto.WavesampleReady = false;
     receive(Message(100, 0x05));
     EXPECT_FALSE(proto.WavesampleReady);
-    EXPECT_TRUE(seams.boxes().empty());
-}
-
-TEST_F(ProtocolTest, DumpLongerThanTheBufferIsReportedAndDecodedInBounds)
-{
-    Message m = dump(cmd::WavesampleDump, 2 * ReceiveBufferSize + 100, 0x0F);
-    m[4] = 0x0F; // 255 pages
-    m[5] = 0x0F;
-    receiveInPieces(m);
-    const auto boxes = seams.boxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Error - Buffer currently set for 131080 bytes");
-    EXPECT_EQ(boxes[0].caption, "MIDI Receive Buffer Overflow");
-    EXPECT_TRUE(proto.WavesampleReady);
-    EXPECT_EQ(proto.LastWavesample().sampleBytes, 256u * 255);
-    EXPECT_FALSE(proto.LastWavesample().complete);
-    EXPECT_EQ(proto.WavesampleBuffer[1 + 256 * 255], m[m.size() - 2]);
 }
 
 TEST_F(ProtocolTest, AcknowledgementsAreReportedWithTheirTexts)
