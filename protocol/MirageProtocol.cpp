@@ -191,6 +191,15 @@ void MirageProtocol::MidiIn1SysEx(const std::uint8_t* data, int size)
 // exclusive branches.
 void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
 {
+    if (wsJoining_) {
+        // A long wavesample dump arrives in pieces, each after the first
+        // without its F0; anything else means the rest will not come.
+        if (data[0] != sysex::Start) {
+            decodeWavesample(data, size);
+            return;
+        }
+        finishWavesample();
+    }
     if (!isMirageMessage(data, size))
         return;
     if (size < 4)
@@ -223,8 +232,9 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
         }
     }
     if (command == cmd::WavesampleDump) {
+        WavesampleReady = false;
+        wsArrived_ = 0;
         decodeWavesample(data, size);
-        arrived(Arrival::Wavesample);
     }
     if (command == cmd::WavesampleAck)
         report(text::AckGood, text::AckGoodCaption);
@@ -232,27 +242,61 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
         report(text::NakBad, text::NakBadCaption);
 }
 
+// One piece of a wavesample dump, at message position wsArrived_. Nibble
+// pairs, low nibble first, from byte 4: buffer byte 0 is the page count, each
+// further pair one sample byte. A piece that fills a whole receive buffer
+// without the closing F7 is followed by the rest of the message.
 void MirageProtocol::decodeWavesample(const std::uint8_t* data, std::size_t size)
 {
-    if (size > MaxWavesampleDumpSize)
-        report(text::BufferOverflow, text::BufferOverflowCaption);
-    WavesampleReady = false;
-    // Nibble pairs, low nibble first, from byte 4: buffer byte 0 is the page
-    // count, each further pair one sample byte.
-    for (std::size_t i = 4; i + 1 < size; i += 2) {
-        const std::size_t index = i / 2 - 2;
-        if (index >= WavesampleBuffer.size())
-            break;
-        WavesampleBuffer[index] = static_cast<std::uint8_t>(data[i] + 16 * data[i + 1]);
+    for (std::size_t k = 0; k < size; ++k) {
+        const std::size_t pos = wsArrived_ + k;
+        const std::uint8_t b = data[k];
+        if (pos == 4 || pos == 5)
+            wsPageNibbles_[pos - 4] = b;
+        if (pos >= 4 && pos % 2 == 0) {
+            wsLowNibble_ = b;
+        } else if (pos >= 4) {
+            const std::size_t index = pos / 2 - 2;
+            if (index < WavesampleBuffer.size())
+                WavesampleBuffer[index] = static_cast<std::uint8_t>(wsLowNibble_ + 16 * b);
+        }
+        wsTail_[0] = wsTail_[1];
+        wsTail_[1] = b;
     }
+    wsArrived_ += size;
+    wsJoining_ = size == ReceiveBufferSize && data[size - 1] != sysex::End;
+    if (wsJoining_)
+        noteArrival(false); // what a time-out finds
+    else
+        finishWavesample();
+}
+
+void MirageProtocol::finishWavesample()
+{
+    wsJoining_ = false;
+    if (wsArrived_ > MaxWavesampleDumpSize)
+        report(text::BufferOverflow, text::BufferOverflowCaption);
+    const int pages = wsArrived_ >= 6 ? wsPageNibbles_[0] + 16 * wsPageNibbles_[1] : 0;
     // The checksum byte precedes the closing byte and is stored raw, after
     // the last page.
-    if (size >= 6) {
-        const std::size_t checksumIndex = 1 + 256 * static_cast<std::size_t>(WavesampleBuffer[0]);
-        if (checksumIndex < WavesampleBuffer.size())
-            WavesampleBuffer[checksumIndex] = data[size - 2];
-    }
+    const std::size_t checksumIndex = 1 + 256 * static_cast<std::size_t>(pages);
+    if (wsArrived_ >= 6 && checksumIndex < WavesampleBuffer.size())
+        WavesampleBuffer[checksumIndex] = wsTail_[0];
+    noteArrival(true);
     WavesampleReady = true;
+    arrived(Arrival::Wavesample);
+}
+
+// Sample pairs lie between the page count and, once the dump has ended, its
+// checksum and closing byte.
+void MirageProtocol::noteArrival(bool ended)
+{
+    const int pages = wsArrived_ >= 6 ? wsPageNibbles_[0] + 16 * wsPageNibbles_[1] : 0;
+    const std::size_t header = ended ? 8 : 6;
+    const std::size_t pairs = wsArrived_ >= header ? (wsArrived_ - header) / 2 : 0;
+    wsArrival_.pages = pages;
+    wsArrival_.sampleBytes = std::min({pairs, 256 * static_cast<std::size_t>(pages), WavesampleBuffer.size() - 2});
+    wsArrival_.complete = ended && pages <= 256 && wsArrived_ == 8 + 512 * static_cast<std::size_t>(pages);
 }
 
 void MirageProtocol::SelectProgram(int half, int program)

@@ -18,18 +18,21 @@
 
 namespace corvane {
 
-// Large enough for every index the decode rules can produce: sample bytes up
-// to a full 65545-byte receive buffer, and the checksum slot 1 + 256 * N for
-// any page count N of 0..255.
+// A wavesample dump of N pages is 8 + 512 * N bytes; the instrument sends at
+// most 256 pages. The buffer holds the page count, 256 * 256 sample bytes and
+// the checksum slot 1 + 256 * N of any N up to 256.
 constexpr std::size_t WavesampleBufferSize = 2 + 256 * 256;
-constexpr std::size_t MaxWavesampleDumpSize = 65544; // 128 pages
+constexpr std::size_t MaxWavesampleDumpSize = 8 + 512 * 256; // 131080
+// The input port's receive buffers: a longer message arrives as pieces of
+// this size, each after the first without its F0.
+constexpr std::size_t ReceiveBufferSize = 65545;
 constexpr int SendSysExMax = 20;
 
 namespace text {
 inline const char* const NotReceivedProgram =
     "Error - Not received Program Parameter dump correctly - please try again.";
 inline const char* const NotReceivedProgramCaption = "MIDI Program Data Request";
-inline const char* const BufferOverflow = "Error - Buffer currently set for 65544 bytes";
+inline const char* const BufferOverflow = "Error - Buffer currently set for 131080 bytes";
 inline const char* const BufferOverflowCaption = "MIDI Receive Buffer Overflow";
 inline const char* const AckGood = "Wavesample Receive - Ack = good";
 inline const char* const AckGoodCaption = "MIDI Wavesample Receive";
@@ -72,6 +75,18 @@ public:
     // --- received wavesample ----------------------------------------------
     std::array<std::uint8_t, WavesampleBufferSize> WavesampleBuffer{};
     bool WavesampleReady = false;
+
+    // What the last wavesample dump brought: the page count it announced
+    // (256 too, which buffer byte 0 cannot hold), the sample bytes that
+    // arrived (buffer bytes 1 to sampleBytes) and whether all its pages and
+    // its checksum arrived. Final once WavesampleReady is set; before that,
+    // what has arrived of a dump still coming in pieces.
+    struct WavesampleArrival {
+        int pages = 0;
+        std::size_t sampleBytes = 0;
+        bool complete = false;
+    };
+    const WavesampleArrival& LastWavesample() const { return wsArrival_; }
 
     // --- selection state ----------------------------------------------------
     int CurrentHalf = 0;
@@ -173,12 +188,22 @@ private:
     void selectWavesample(int index);
     void runKept();
     void decodeWavesample(const std::uint8_t* data, std::size_t size);
+    void finishWavesample();
+    void noteArrival(bool ended);
     void report(const char* text, const char* caption);
 
     Seams& seams_;
     SysExOut sysExOut_;
     std::unique_ptr<std::uint8_t[]> upperStorage_;
     std::uint8_t sendBuffer_[SendSysExMax] = {};
+
+    // The wavesample dump being received, piece by piece.
+    bool wsJoining_ = false;          // its last piece filled a receive buffer: more follows
+    std::size_t wsArrived_ = 0;       // message bytes so far, F0 included
+    std::uint8_t wsLowNibble_ = 0;    // a pair's low nibble, when a piece ends between the two
+    std::uint8_t wsPageNibbles_[2] = {};
+    std::uint8_t wsTail_[2] = {};     // the last two bytes: checksum and closing byte
+    WavesampleArrival wsArrival_;
 
     // A report is modal; messages arriving while it is open wait their turn.
     bool dispatching_ = false;

@@ -1,6 +1,7 @@
 // Wavesample data: the dump out (answer to F0 0F 01 04), the dump in (from the
 // editor's WAV send) with its acknowledgement, and the sample rotate.
 #include "EmulatorFixture.h"
+#include "SendDump.h"
 
 #include <numeric>
 
@@ -26,28 +27,8 @@ Decoded decode(const Message& m)
     return d;
 }
 
-// Builds a wavesample dump the way the editor's WAV send does: page count
-// N div 256 + 1, zero bytes raised to 1, checksum of the nibbles modulo 128,
-// closing 7F.
-Message editorDump(std::vector<std::uint8_t> samples)
-{
-    for (auto& b : samples)
-        if (b == 0)
-            b = 1;
-    const std::size_t pages = samples.size() / 256 + 1;
-    Message m = {0xF0, 0x0F, 0x01, 0x06, static_cast<std::uint8_t>(pages % 16),
-                 static_cast<std::uint8_t>(pages / 16)};
-    for (auto b : samples) {
-        m.push_back(b % 16);
-        m.push_back(b / 16);
-    }
-    unsigned sum = 0;
-    for (std::size_t i = 4; i < m.size(); ++i)
-        sum += m[i];
-    m.push_back(static_cast<std::uint8_t>(sum % 128));
-    m.push_back(0x7F);
-    return m;
-}
+// The dump the editor sends from WAV data.
+Message editorDump(const std::vector<std::uint8_t>& samples) { return wav::buildSendDump(samples)->message; }
 
 std::vector<std::uint8_t> pagesOf(const MirageEmulator& e, int half, int from, int to)
 {
@@ -136,14 +117,14 @@ TEST_F(Wavesamples, ReceivedDumpLargerThanThePagePointersIsRefused)
     selectWavesample(1);
     setPages(0, 1, 0x20, 0x21); // two pages
     const auto before = mirage.half(0).memory;
-    // 512 bytes announce three pages
-    const auto replies = send(editorDump(std::vector<std::uint8_t>(512, 0x55)));
+    // 513 bytes announce three pages
+    const auto replies = send(editorDump(std::vector<std::uint8_t>(513, 0x55)));
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0], (Message{0xF0, 0x0F, 0x01, 0x0A, 0xF7}));
     EXPECT_EQ(mirage.half(0).memory, before);
-    // 511 bytes fit in two pages
-    EXPECT_EQ(single(send(editorDump(std::vector<std::uint8_t>(511, 0x55))))[3], 0x09);
-    EXPECT_EQ(mirage.half(0).memory[0x20 * 256 + 510], 0x55);
+    // 512 bytes fill two pages exactly
+    EXPECT_EQ(single(send(editorDump(std::vector<std::uint8_t>(512, 0x55))))[3], 0x09);
+    EXPECT_EQ(mirage.half(0).memory[0x20 * 256 + 511], 0x55);
 }
 
 TEST_F(Wavesamples, CorruptDumpIsRefusedAndNotStored)

@@ -5,6 +5,7 @@
 #include "Midiout.h"
 #include "MirageProtocol.h"
 #include "RecordingSeams.h"
+#include "SendDump.h"
 #include "VirtualMirage.h"
 
 #include <QCoreApplication>
@@ -124,6 +125,61 @@ TEST_F(LinkTest, DumpRequestsAreAnsweredIntoTheirBuffers)
     seams.wait(100);
     EXPECT_TRUE(proto.WavesampleReady);
     EXPECT_GT(proto.WavesampleBuffer[0], 0);
+}
+
+// Wavesamples of up to 256 pages both ways: the instrument's 131,080-byte
+// dump reaches the dispatcher in the input's two pieces and is joined; a
+// dump sent from WAV data is stored when its pages fit the pointers.
+TEST_F(LinkTest, WavesamplesOfUpTo256PagesGoBothWays)
+{
+    out->SetPacing(0);
+    proto.SelectWavesample(0);
+    auto& mirror = mirage.emulator().half(0);
+    auto setPages = [&](int start, int end) {
+        mirror.wavesamples[0].setField(wsf::StartPage, start);
+        mirror.wavesamples[0].setField(wsf::EndPage, end);
+    };
+    auto request = [&] {
+        proto.WavesampleReady = false;
+        proto.SendSysEx(wavesampleRequestMessage());
+        seams.wait(100);
+        return proto.WavesampleReady;
+    };
+
+    setPages(0x00, 0xFF);
+    ASSERT_TRUE(request());
+    EXPECT_EQ(proto.LastWavesample().pages, 256);
+    EXPECT_TRUE(proto.LastWavesample().complete);
+    EXPECT_TRUE(std::equal(mirror.memory.begin(), mirror.memory.end(), proto.WavesampleBuffer.begin() + 1));
+
+    struct Send {
+        int start, end;
+        std::size_t size;
+        bool accepted;
+    };
+    for (const Send& c : {Send{0x00, 0xFF, 65535, true}, Send{0x00, 0xFE, 65535, false},
+                          Send{0x40, 0x41, 512, true}, Send{0x40, 0x41, 513, false}}) {
+        setPages(c.start, c.end);
+        std::vector<std::uint8_t> samples(c.size);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<std::uint8_t>(i * 5 + c.size);
+        const auto before = mirror.memory;
+        seams.clear();
+        const auto dump = wav::buildSendDump(samples);
+        out->SysEx(dump->message.data(), static_cast<int>(dump->message.size()));
+        seams.wait(100);
+        const auto boxes = seams.boxes();
+        ASSERT_EQ(boxes.size(), 1u) << c.size;
+        EXPECT_EQ(boxes[0].text, c.accepted ? "Wavesample Receive - Ack = good" : "Wavesample Receive - Nck = bad");
+        if (!c.accepted) {
+            EXPECT_EQ(mirror.memory, before) << c.size;
+            continue;
+        }
+        ASSERT_TRUE(request());
+        ASSERT_EQ(proto.LastWavesample().sampleBytes, (c.size + 255) / 256 * 256);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            ASSERT_EQ(proto.WavesampleBuffer[1 + i], samples[i] == 0 ? 1 : samples[i]) << c.size << " " << i;
+    }
 }
 
 } // namespace

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace corvane::test {
 
 class ProtocolTest : public ::testing::Test {
@@ -16,6 +19,15 @@ protected:
     }
 
     void receive(const Message& m) { proto.MidiIn1SysEx(m.data(), static_cast<int>(m.size())); }
+    // Delivers a message as the input port does: in pieces of its receive
+    // buffer, each after the first without F0; at most `pieces` of them.
+    void receiveInPieces(const Message& m, std::size_t pieces = SIZE_MAX)
+    {
+        for (std::size_t at = 0; at < m.size() && pieces > 0; at += ReceiveBufferSize, --pieces) {
+            const std::size_t n = std::min(m.size() - at, ReceiveBufferSize);
+            proto.MidiIn1SysEx(m.data() + at, static_cast<int>(n));
+        }
+    }
 
     // A dump of `size` bytes: F0 0F 01 cmd, nibble data, closing byte.
     static Message dump(std::uint8_t command, std::size_t size, std::uint8_t fill = 0x05)

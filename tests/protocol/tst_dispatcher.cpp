@@ -121,27 +121,80 @@ TEST_F(ProtocolTest, OnePageWavesampleDumpDecodesWithItsChecksum)
     for (int s = 0; s < 256; ++s)
         ASSERT_EQ(proto.WavesampleBuffer[1 + s], (s & 0x0F) + 16 * ((255 - s) >> 4)) << "sample " << s;
     EXPECT_EQ(proto.WavesampleBuffer[257], 0x5A);
+    EXPECT_EQ(proto.LastWavesample().sampleBytes, 256u);
+    EXPECT_TRUE(proto.LastWavesample().complete);
     EXPECT_TRUE(seams.boxes().empty());
 }
 
-TEST_F(ProtocolTest, OversizedWavesampleDumpIsReportedAndStillDecodedInBounds)
+// F0 0F 01 06, page count, `pages` pages of sample bytes as nibble pairs,
+// checksum, F7: 8 + 512 * pages bytes.
+Message wavesampleDump(int pages)
 {
-    Message m = dump(cmd::WavesampleDump, 65545, 0x0F);
-    m[4] = 0x0F; // page count 255: the checksum slot lies far past the samples
-    m[5] = 0x0F;
-    receive(m);
+    Message m{0xF0, 0x0F, 0x01, 0x06, static_cast<std::uint8_t>(pages % 16), static_cast<std::uint8_t>(pages / 16)};
+    for (int i = 0; i < 256 * pages; ++i) {
+        const auto sample = static_cast<std::uint8_t>(i * 13 + i / 256);
+        m.push_back(sample & 0x0F);
+        m.push_back(sample >> 4);
+    }
+    m.push_back(0x3C);
+    m.push_back(0xF7);
+    return m;
+}
+
+TEST_F(ProtocolTest, LongWavesampleDumpsAreJoinedFromTheirPieces)
+{
+    for (const int pages : {129, 256}) {
+        const Message m = wavesampleDump(pages);
+        receiveInPieces(m, 1);
+        EXPECT_FALSE(proto.WavesampleReady) << pages << " pages: the rest is still to come";
+        EXPECT_EQ(proto.LastWavesample().sampleBytes, 32769u);
+        receive(Message(m.begin() + ReceiveBufferSize, m.end()));
+        ASSERT_TRUE(proto.WavesampleReady) << pages;
+        const auto& arrival = proto.LastWavesample();
+        EXPECT_EQ(arrival.pages, pages);
+        EXPECT_EQ(arrival.sampleBytes, 256u * pages);
+        EXPECT_TRUE(arrival.complete);
+        for (int i = 0; i < 256 * pages; ++i)
+            ASSERT_EQ(proto.WavesampleBuffer[1 + i], static_cast<std::uint8_t>(i * 13 + i / 256)) << pages << " " << i;
+        EXPECT_EQ(proto.WavesampleBuffer[1 + 256 * pages], 0x3C) << "the checksum behind the last page";
+    }
+    EXPECT_TRUE(seams.boxes().empty());
+}
+
+// A dump that ends short, one whose rest gives way to another message, and
+// one longer than the buffer: each says what arrived and stays in bounds.
+TEST_F(ProtocolTest, IncompleteAndOverlongWavesampleDumpsTellWhatArrived)
+{
+    Message shortDump = wavesampleDump(2);
+    shortDump[4] = 4; // four pages announced, two sent
+    receive(shortDump);
+    EXPECT_TRUE(proto.WavesampleReady);
+    EXPECT_EQ(proto.LastWavesample().pages, 4);
+    EXPECT_EQ(proto.LastWavesample().sampleBytes, 512u);
+    EXPECT_FALSE(proto.LastWavesample().complete);
+
+    receiveInPieces(wavesampleDump(200), 1);
+    EXPECT_FALSE(proto.WavesampleReady);
+    receive({0xF0, 0x0F, 0x01, 0x08, 0x13, 0xF7});
+    EXPECT_TRUE(proto.WavesampleReady);
+    EXPECT_EQ(proto.LastWavesample().sampleBytes, 32768u) << "the last pair counts as checksum and closing byte";
+    EXPECT_FALSE(proto.LastWavesample().complete);
+    EXPECT_EQ(proto.CurrentWavesample, 3) << "the interrupting message is dispatched";
+    EXPECT_TRUE(seams.boxes().empty());
+
+    Message overlong = dump(cmd::WavesampleDump, 2 * ReceiveBufferSize + 100, 0x0F); // 255 pages
+    receiveInPieces(overlong);
     const auto boxes = seams.boxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Error - Buffer currently set for 65544 bytes");
+    EXPECT_EQ(boxes[0].text, "Error - Buffer currently set for 131080 bytes");
     EXPECT_EQ(boxes[0].caption, "MIDI Receive Buffer Overflow");
-    EXPECT_TRUE(proto.WavesampleReady);
-    EXPECT_EQ(proto.WavesampleBuffer[0], 255);
-    EXPECT_EQ(proto.WavesampleBuffer[1 + 256 * 255], m[m.size() - 2]);
+    EXPECT_EQ(proto.LastWavesample().sampleBytes, 256u * 255);
+    EXPECT_EQ(proto.WavesampleBuffer[1 + 256 * 255], overlong[overlong.size() - 2]);
 
-    // A full 128-page dump is not an overflow.
-    seams.clear();
-    receive(dump(cmd::WavesampleDump, 65544));
-    EXPECT_TRUE(seams.boxes().empty());
+    // A piece without F0 and no dump to continue is ignored.
+    proto.WavesampleReady = false;
+    receive(Message(100, 0x05));
+    EXPECT_FALSE(proto.WavesampleReady);
 }
 
 TEST_F(ProtocolTest, AcknowledgementsAreReportedWithTheirTexts)
