@@ -6,9 +6,11 @@
 #include "Form1.h"
 #include "MasosCopy.h"
 #include "MidiSetupDialog.h"
+#include "NameSample.h"
 #include "ProgCopy.h"
 #include "Sampling.h"
 #include "SampleRotate.h"
+#include "WsInfo.h"
 
 namespace corvane {
 
@@ -19,8 +21,10 @@ void CreateWindows(TForm1* main)
     main->RegisterWindow("TMidiSetupDialogBox", new TMidiSetupDialogBox(main));
     const WindowContext context = main->Context();
     main->RegisterWindow("TConfigTableForm", new TConfigTableForm(context, main));
+    main->RegisterWindow("TfmWsInfo", new TfmWsInfo(context, main));
     main->RegisterWindow("TfmProgCopy", new TfmProgCopy(context, main));
     main->RegisterWindow("TfmMasosCopy", new TfmMasosCopy(context, main));
+    main->RegisterWindow("TfmNameSample", new TfmNameSample(context, main));
     main->RegisterWindow("TfmSetColours", new TfmSetColours(context, main));
     main->RegisterWindow("TfmSample", new TfmSample(context, main));
     main->RegisterWindow("TAboutBox", new TAboutBox(main));
