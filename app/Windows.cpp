@@ -4,6 +4,7 @@
 #include "ColoursDialog.h"
 #include "ConfigTable.h"
 #include "Form1.h"
+#include "KeyboardAssig.h"
 #include "MasosCopy.h"
 #include "MidiSetupDialog.h"
 #include "NameSample.h"
@@ -21,6 +22,7 @@ void CreateWindows(TForm1* main)
     main->RegisterWindow("TMidiSetupDialogBox", new TMidiSetupDialogBox(main));
     const WindowContext context = main->Context();
     main->RegisterWindow("TConfigTableForm", new TConfigTableForm(context, main));
+    main->RegisterWindow("TKeyboardAssig", new TKeyboardAssig(context, main));
     main->RegisterWindow("TfmWsInfo", new TfmWsInfo(context, main));
     main->RegisterWindow("TfmProgCopy", new TfmProgCopy(context, main));
     main->RegisterWindow("TfmMasosCopy", new TfmMasosCopy(context, main));

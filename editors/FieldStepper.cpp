@@ -141,7 +141,12 @@ bool FieldStepper::stepOnce(const StepBinding& b, bool up)
         display(b, true);
         return false;
     }
-    m_.SendParameterStep(b.field.parameter, up);
+    if (b.options.before)
+        b.options.before();
+    if (b.options.typedDigits)
+        m_.SendSysEx(typedStepMessage(b.field.parameter, up));
+    else
+        m_.SendParameterStep(b.field.parameter, up);
     t.set(m_, b.field.offset, n);
     displayAfterStep(b);
     return true;

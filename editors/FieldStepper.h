@@ -104,6 +104,12 @@ public:
         TargetFn target;   // a target of the field's own, else the stepper's
         LimitsFn limits;   // a range that depends on other fields
         int group = -1;    // after a step, every field of the group is shown
+        // The step message types the parameter's digits without the
+        // parameter key first (both forms step the same parameter).
+        bool typedDigits = false;
+        // Runs before a step that will be sent, inside the conversation
+        // (a selection the instrument must have before the step reaches it).
+        std::function<void()> before;
     };
 
     // `protocol`: where the dumps and SendParameterStep live; `target`:

@@ -27,6 +27,13 @@ Message parameterStepMessage(int parameter, bool up)
     return keyCodeMessage({key::Param, tens, units, key::Value, up ? key::Inc : key::Dec});
 }
 
+Message typedStepMessage(int parameter, bool up)
+{
+    const auto tens = static_cast<std::uint8_t>((parameter / 10) % 10);
+    const auto units = static_cast<std::uint8_t>(parameter % 10);
+    return keyCodeMessage({tens, units, key::Value, up ? key::Inc : key::Dec});
+}
+
 Message wavesampleRequestMessage()
 {
     return {sysex::Start, sysex::Ensoniq, sysex::Mirage, cmd::WavesampleRequest};

@@ -60,6 +60,10 @@ Message keyCodeMessage(const std::vector<std::uint8_t>& keys);
 // (two decimal digits) and step it up or down once.
 Message parameterStepMessage(int parameter, bool up);
 
+// F0 0F 01 01 d1 d2 0D 0E/0F 7F: the same step with the parameter's digits
+// typed straight before the value key, without the parameter key.
+Message typedStepMessage(int parameter, bool up);
+
 // F0 0F 01 04: exactly four bytes, no closing byte.
 Message wavesampleRequestMessage();
 

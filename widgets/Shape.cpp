@@ -1,5 +1,6 @@
 #include "Shape.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -25,6 +26,18 @@ void TShape::setPenColor(const QColor& c)
     update();
 }
 
+void TShape::setText(const QString& text)
+{
+    text_ = text;
+    update();
+}
+
+bool TShape::textFits(const QString& text) const
+{
+    const QFontMetrics m(font());
+    return m.horizontalAdvance(text) + 4 <= width() && m.capHeight() + 2 <= height();
+}
+
 void TShape::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -36,6 +49,10 @@ void TShape::paintEvent(QPaintEvent*)
         p.drawEllipse(r);
     else
         p.drawRect(r);
+    if (!text_.isEmpty() && textFits(text_)) {
+        p.setPen(qGray(brush_.rgb()) > 128 ? Qt::black : Qt::white);
+        p.drawText(rect(), Qt::AlignCenter, text_);
+    }
 }
 
 void TShape::mouseReleaseEvent(QMouseEvent* e)

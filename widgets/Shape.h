@@ -1,8 +1,11 @@
 // A shape: a rectangle or circle filled with a brush colour, with settable
-// geometry. Reports a mouse button released over it.
+// geometry and an optional caption, drawn centred in black or white
+// (whichever reads on the brush) when it fits. Reports a mouse button
+// released over it.
 #pragma once
 
 #include <QColor>
+#include <QString>
 #include <QWidget>
 
 namespace corvane {
@@ -19,6 +22,10 @@ public:
     void setBrushColor(const QColor& c);
     QColor brushColor() const { return brush_; }
     void setPenColor(const QColor& c);
+    void setText(const QString& text);
+    QString text() const { return text_; }
+    // The caption fits the shape as it now is.
+    bool textFits(const QString& text) const;
 
 signals:
     void mouseUp(Qt::MouseButton button);
@@ -31,6 +38,7 @@ private:
     Kind kind_;
     QColor brush_ = Qt::white;
     QColor pen_ = Qt::black;
+    QString text_;
 };
 
 } // namespace corvane
