@@ -262,9 +262,15 @@ void TKeyboardAssig::buildRow(int half, int y)
 
 void TKeyboardAssig::buildDrawing()
 {
+    // The bars and spans lie on a light ground of their own: the window's
+    // teal is also a wavesample colour.
     Bevel1 = named(new QFrame(this), "Bevel1");
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Bevel1->setGeometry(84, 110, 440, 134);
+    Bevel1->setGeometry(84, 110, 436, 146);
+    Bevel1->setAutoFillBackground(true);
+    QPalette ground = Bevel1->palette();
+    ground.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+    Bevel1->setPalette(ground);
     Bevel2 = named(new QFrame(this), "Bevel2");
     Bevel2->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Bevel2->setGeometry(12, 110, 58, 134);

@@ -14,6 +14,9 @@ TfmNameSample::TfmNameSample(const WindowContext& context, QWidget* parent) : TF
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     setFixedSize(173, 147);
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    setFont(font);
 
     Label1 = new QLabel("Enter sample name: ", this);
     Label1->setObjectName("Label1");

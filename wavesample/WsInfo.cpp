@@ -36,6 +36,9 @@ TfmWsInfo::TfmWsInfo(const WindowContext& context, QWidget* parent) : TFormBase(
                    Qt::WindowCloseButtonHint);
     setWindowModality(Qt::ApplicationModal);
     setFixedSize(297, 187);
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    setFont(font);
 
     auto label = [](QWidget* parent, const char* name, const QString& text, int x, int y, int w,
                     Qt::Alignment align = Qt::AlignLeft) {
@@ -54,18 +57,18 @@ TfmWsInfo::TfmWsInfo(const WindowContext& context, QWidget* parent) : TFormBase(
 
     GroupBox2 = new QGroupBox("Wavesample Size", this);
     GroupBox2->setObjectName("GroupBox2");
-    GroupBox2->setGeometry(8, 32, 168, 108);
+    GroupBox2->setGeometry(8, 32, 176, 108);
     const char* sizeCaptions[] = {"Pages (Hex):", "Pages (Dec):", "Bytes:", "% of mem useage:"};
     for (int i = 0; i < 4; ++i)
-        label(GroupBox2, nullptr, sizeCaptions[i], 4, 20 + 20 * i, 100, Qt::AlignRight);
-    lbWsSizeHex = label(GroupBox2, "lbWsSizeHex", NoData, 110, 20, 54);
-    lbWsSizeDec = label(GroupBox2, "lbWsSizeDec", NoData, 110, 40, 54);
-    lbWsSizeBytes = label(GroupBox2, "lbWsSizeBytes", NoData, 110, 60, 54);
-    lbMemUse = label(GroupBox2, "lbMemUse", NoData, 110, 80, 54);
+        label(GroupBox2, nullptr, sizeCaptions[i], 4, 20 + 20 * i, 106, Qt::AlignRight);
+    lbWsSizeHex = label(GroupBox2, "lbWsSizeHex", NoData, 116, 20, 54);
+    lbWsSizeDec = label(GroupBox2, "lbWsSizeDec", NoData, 116, 40, 54);
+    lbWsSizeBytes = label(GroupBox2, "lbWsSizeBytes", NoData, 116, 60, 54);
+    lbMemUse = label(GroupBox2, "lbMemUse", NoData, 116, 80, 54);
 
     GroupBox1 = new QGroupBox("Loop Size", this);
     GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setGeometry(184, 32, 105, 108);
+    GroupBox1->setGeometry(190, 32, 99, 108);
     label(GroupBox1, nullptr, "Bytes (Hex):", 6, 20, 90);
     lbLoopSizeHex = label(GroupBox1, "lbLoopSizeHex", NoData, 6, 38, 90);
     label(GroupBox1, nullptr, "Bytes (Dec):", 6, 60, 90);

@@ -31,14 +31,9 @@ TEST_P(KeyboardMirrorTest, RandomClicksKeepTheCopiesEqualToTheInstrument)
     const std::array<QToolButton*, 8> programs = {win->SpeedButton1, win->SpeedButton2, win->SpeedButton3,
                                                   win->SpeedButton4, win->SpeedButton5, win->SpeedButton6,
                                                   win->SpeedButton7, win->SpeedButton8};
-    struct Row {
-        TUpDown* select;
-        TUpDown* top;
-        TUpDown* initial;
-        TSwitchBox* mix;
-    };
-    const Row rows[2] = {{win->udWsSelect, win->udTopKey, win->udInitWavesampleL, win->cbMixModeSwitch},
-                         {win->udWsSelectU, win->udTopKeyU, win->udInitWavesampleU, win->cbMixModeSwU}};
+    const std::array<TUpDown*, 3> rows[2] = {{win->udWsSelect, win->udTopKey, win->udInitWavesampleL},
+                                             {win->udWsSelectU, win->udTopKeyU, win->udInitWavesampleU}};
+    TSwitchBox* const mix[2] = {win->cbMixModeSwitch, win->cbMixModeSwU};
 
     // A refresh fetches the instrument's dump over the window's copy: first
     // the copy must equal it, field by field.
@@ -72,7 +67,7 @@ TEST_P(KeyboardMirrorTest, RandomClicksKeepTheCopiesEqualToTheInstrument)
     int atEnd = 0;
     for (int i = 0; i < 2500; ++i) {
         const unsigned pick = rng() % 100;
-        const Row& r = rows[win->CurrentHalf()];
+        const int h = win->CurrentHalf();
         // Long runs in one direction drive the values into the range ends.
         const bool up = (i / 60) % 2 == 0 ? rng() % 5 != 0 : rng() % 5 == 0;
         if (pick < 6) {
@@ -82,20 +77,17 @@ TEST_P(KeyboardMirrorTest, RandomClicksKeepTheCopiesEqualToTheInstrument)
         } else if (pick < 9) {
             activate(win);
         } else if (pick < 11) {
-            // Other windows select programs and wavesamples, then the user
-            // comes back.
+            // Other windows select programs and wavesamples; the user comes back.
             for (unsigned n = 1 + rng() % 3; n > 0; --n)
                 if (rng() % 2)
                     form().SelectProgram(static_cast<int>(rng() % 2), static_cast<int>(rng() % 4));
                 else
                     form().SelectWavesample(static_cast<int>(rng() % 16));
             activate(win);
-        } else if (pick < 20) {
-            (up ? clickUp : clickDown)(r.select);
-        } else if (pick < 25) {
-            clickBox(r.mix);
+        } else if (pick < 16) {
+            clickBox(mix[h]);
         } else {
-            TUpDown* ud = pick < 70 ? r.top : r.initial;
+            TUpDown* ud = rows[h][pick < 26 ? 0 : pick < 70 ? 1 : 2];
             const int before = ud->Position();
             (up ? clickUp : clickDown)(ud);
             ++(ud->Position() == before ? atEnd : steps);
