@@ -6,11 +6,15 @@
 #include "Form1.h"
 #include "KeyboardAssig.h"
 #include "MasosCopy.h"
+#include "MemoryMap.h"
 #include "MidiSetupDialog.h"
 #include "NameSample.h"
 #include "ProgCopy.h"
+#include "RelAmplitude.h"
+#include "RelFilter.h"
 #include "Sampling.h"
 #include "SampleRotate.h"
+#include "Tuning.h"
 #include "WsInfo.h"
 
 namespace corvane {
@@ -23,10 +27,15 @@ void CreateWindows(TForm1* main)
     const WindowContext context = main->Context();
     main->RegisterWindow("TConfigTableForm", new TConfigTableForm(context, main));
     main->RegisterWindow("TKeyboardAssig", new TKeyboardAssig(context, main));
+    main->RegisterWindow("TMemoryMap", new TMemoryMap(context, main));
     main->RegisterWindow("TfmWsInfo", new TfmWsInfo(context, main));
     main->RegisterWindow("TfmProgCopy", new TfmProgCopy(context, main));
     main->RegisterWindow("TfmMasosCopy", new TfmMasosCopy(context, main));
+    main->RegisterWindow("TfmTuning", new TfmTuning(context, main));
+    main->RegisterWindow("TfmRelAmplitude", new TfmRelAmplitude(context, main));
+    main->RegisterWindow("TfmRelFilter", new TfmRelFilter(context, main));
     main->RegisterWindow("TfmNameSample", new TfmNameSample(context, main));
+    main->RegisterWindow("TfmMemMapU", new TfmMemMapU(context, main));
     main->RegisterWindow("TfmSetColours", new TfmSetColours(context, main));
     main->RegisterWindow("TfmSample", new TfmSample(context, main));
     main->RegisterWindow("TAboutBox", new TAboutBox(main));

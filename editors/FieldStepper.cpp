@@ -47,6 +47,8 @@ int DumpTarget::byte(const MirageProtocol& m, int offset) const
     return p < ProgramBufferSize ? dump[p] : -1;
 }
 
+QString hexText(int stored) { return QString("%1").arg(stored, 2, 16, QChar('0')).toUpper(); }
+
 StepField StepField::of(int parameter)
 {
     const ParameterInfo* p = findParameter(parameter);
@@ -82,7 +84,24 @@ void FieldStepper::add(const StepField& f, TUpDown* upDown, QLineEdit* box, Afte
 
 void FieldStepper::addSwitch(const SwitchField& f, TSwitchBox* box, std::function<void()> after)
 {
-    switches_.push_back({f, box, std::move(after)});
+    SwitchOptions o;
+    o.after = std::move(after);
+    addSwitch(f, box, std::move(o));
+}
+
+void FieldStepper::addSwitch(const SwitchField& f, TSwitchBox* box, SwitchOptions options)
+{
+    switches_.push_back({f, box, std::move(options)});
+}
+
+void FieldStepper::enableRow(int row)
+{
+    for (const auto& b : steps_)
+        if (b.options.row >= 0 && b.upDown)
+            b.upDown->setEnabled(b.options.row == row);
+    for (const auto& b : switches_)
+        if (b.options.row >= 0 && b.box)
+            b.box->setEnabled(b.options.row == row);
 }
 
 const FieldStepper::StepBinding* FieldStepper::find(const TUpDown* upDown) const
@@ -102,6 +121,11 @@ const FieldStepper::SwitchBinding* FieldStepper::find(const TSwitchBox* box) con
 }
 
 DumpTarget FieldStepper::targetOf(const StepBinding& b) const
+{
+    return b.options.target ? b.options.target() : target_();
+}
+
+DumpTarget FieldStepper::targetOf(const SwitchBinding& b) const
 {
     return b.options.target ? b.options.target() : target_();
 }
@@ -194,9 +218,9 @@ void FieldStepper::toggle(const TSwitchBox* box, bool before)
         return;
     m_.Converse([this, b, before] {
         m_.SendParameterStep(b->field.parameter, !before);
-        target_().set(m_, b->field.offset, before ? 0 : 1);
-        if (b->after)
-            b->after();
+        targetOf(*b).set(m_, b->field.offset, before ? 0 : 1);
+        if (b->options.after)
+            b->options.after();
     });
 }
 
@@ -251,7 +275,12 @@ void FieldStepper::showSwitch(const TSwitchBox* box)
     const SwitchBinding* b = find(box);
     if (!b)
         return;
-    const int v = target_().byte(m_, b->field.offset);
+    const DumpTarget t = targetOf(*b);
+    if (b->options.nonZeroOn) {
+        b->box->setChecked(t.get(m_, b->field.offset) != 0);
+        return;
+    }
+    const int v = t.byte(m_, b->field.offset);
     if (v == 0)
         b->box->setChecked(false);
     else if (v == 1)

@@ -20,7 +20,8 @@
 // used, so one table serves the configuration dump, a program of either half
 // (the current program) and a wavesample of either half (the current
 // wavesample) alike; a field may also have a target of its own (one row of
-// sixteen wavesamples).
+// sixteen wavesamples). Controls may belong to a row of such a table, of
+// which only the current row is enabled (enableRow).
 #pragma once
 
 #include <QString>
@@ -63,6 +64,9 @@ struct Shown {
     int addend = 0;
     int operator()(int stored) const { return stored / divisor + addend; }
 };
+
+// Two upper-case hex digits: the text of fields shown in hex.
+QString hexText(int stored);
 
 // One up-down field of an editor table.
 struct StepField {
@@ -110,6 +114,17 @@ public:
         // Runs before a step that will be sent, inside the conversation
         // (a selection the instrument must have before the step reaches it).
         std::function<void()> before;
+        int row = -1;      // the table row the control belongs to (enableRow)
+    };
+
+    // Everything a binding may add to its switch.
+    struct SwitchOptions {
+        std::function<void()> after; // after a toggle was sent and stored
+        TargetFn target;             // a target of the switch's own
+        int row = -1;                // the table row the box belongs to
+        // Read from the whole nibble pair, 0 off and anything else on,
+        // rather than from the single byte (0 off, 1 on, else unchanged).
+        bool nonZeroOn = false;
     };
 
     // `protocol`: where the dumps and SendParameterStep live; `target`:
@@ -122,6 +137,12 @@ public:
     void add(const StepField& f, TUpDown* upDown, QLineEdit* box, Options options);
     void add(const StepField& f, TUpDown* upDown, QLineEdit* box, AfterFn after = {}, TextFn text = {});
     void addSwitch(const SwitchField& f, TSwitchBox* box, std::function<void()> after = {});
+    void addSwitch(const SwitchField& f, TSwitchBox* box, SwitchOptions options);
+
+    // Enables the up-downs and switch boxes of `row` and disables those of
+    // every other row; -1 (or a row no control has) leaves every row
+    // disabled. Controls outside the rows are left alone.
+    void enableRow(int row);
 
     // Runs after every step that was sent, inside the same conversation
     // (a window's wait after a step, a graph).
@@ -163,11 +184,12 @@ private:
     struct SwitchBinding {
         SwitchField field;
         TSwitchBox* box;
-        std::function<void()> after;
+        SwitchOptions options;
     };
     const StepBinding* find(const TUpDown* upDown) const;
     const SwitchBinding* find(const TSwitchBox* box) const;
     DumpTarget targetOf(const StepBinding& b) const;
+    DumpTarget targetOf(const SwitchBinding& b) const;
     std::pair<int, int> rangeOf(const StepBinding& b) const;
     // The stored value one step leads to, or -1 when the step is refused.
     int next(const StepBinding& b, int stored, bool up) const;

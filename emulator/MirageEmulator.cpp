@@ -581,11 +581,12 @@ void MirageEmulator::stepSelected(bool up)
     };
     auto refused = [&] { ++counters_.refusedSteps; };
     // A start or end page move puts the loop back to its default: the last
-    // page, played to its end.
+    // page, played to its end; never before the start page (start and end
+    // on one page).
     auto resetLoop = [&] {
-        const int e = ws.field(wsf::EndPage);
-        ws.setField(wsf::LoopStart, std::max(0, e - 1));
-        ws.setField(wsf::LoopEnd, std::max(0, e - 1));
+        const int page = std::max(ws.field(wsf::StartPage), ws.field(wsf::EndPage) - 1);
+        ws.setField(wsf::LoopStart, page);
+        ws.setField(wsf::LoopEnd, page);
         ws.setField(wsf::LoopEndFine, 0xFF);
     };
 
