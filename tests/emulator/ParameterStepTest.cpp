@@ -254,6 +254,9 @@ TEST_F(MemoryMap, StartStepMovesStartUpToEndAndResetsTheLoop)
     set(0x20, 0x20, 0x20, 0x20, 0x40);
     step(60, true);
     EXPECT_EQ(pointers()[0], 0x20) << "start never passes end";
+    set(0x1F, 0x20, 0x1F, 0x1F, 0x40);
+    step(60, true);
+    EXPECT_EQ(pointers(), (std::array<int, 5>{0x20, 0x20, 0x20, 0x20, 0xFF})) << "loop not before the start";
     set(0x00, 0x20, 0x12, 0x18, 0x40);
     step(60, false);
     EXPECT_EQ(pointers(), (std::array<int, 5>{0x00, 0x20, 0x12, 0x18, 0x40}));
