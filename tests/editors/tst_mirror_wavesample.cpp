@@ -91,9 +91,9 @@ TEST_P(WavesampleMirrorTest, RandomClicksKeepTheCopyEqualToTheInstrument)
             break;
         }
     }
-    EXPECT_GT(moves, 1500);
-    EXPECT_GT(unsent, 100) << "the run never reached the bounds";
-    EXPECT_GT(selections, 50);
+    EXPECT_GT(moves, 2000);
+    EXPECT_GT(unsent, 500) << "the run never reached the bounds";
+    EXPECT_GT(selections, 40);
     EXPECT_EQ(mirage().counters().refusedSteps, 0) << "a window sent a step the instrument refused";
 
     std::vector<std::uint8_t> lower(form().LowerProgramDump, form().LowerProgramDump + ProgramDumpSize);
