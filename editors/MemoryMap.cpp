@@ -1,7 +1,7 @@
 #include "MemoryMap.h"
 
 #include "Colours.h"
-#include "Label.h"
+#include "NameLabel.h"
 #include "MirageProtocol.h"
 #include "Shape.h"
 #include "SwitchBox.h"
@@ -126,7 +126,7 @@ TMemMap::TMemMap(const WindowContext& context, int half, QWidget* parent)
     for (int n = 0; n < 8; ++n) {
         const auto r = static_cast<std::size_t>(n);
         const int y = RowTop + RowPitch * n;
-        lbName[r] = named(new TLabel(QString(), this), QString(upper ? "lbU%1" : "lbL%1").arg(n + 1));
+        lbName[r] = named(new TNameLabel(8 * half_ + n, this), QString(upper ? "lbU%1" : "lbL%1").arg(n + 1));
         // A stripe of the bar's colour ties each name to its bar.
         swatch_[r] = new TShape(this);
         swatch_[r]->setGeometry(8, y + 3, 5, 15);
@@ -180,7 +180,7 @@ TMemMap::TMemMap(const WindowContext& context, int half, QWidget* parent)
             connect(ud[static_cast<std::size_t>(c)][r], &TUpDown::Click, this,
                     [this, c, n](bool up) { udClick(static_cast<Column>(c), n, up); });
         connect(cbLoopSw[r], &TSwitchBox::Toggle, this, [this, n](bool before, bool) { cbLoopSwToggle(n, before); });
-        connect(lbName[r], &TLabel::DblClick, this, [this, n] { lbNameDblClick(n); });
+        connect(lbName[r], &TNameLabel::DblClick, this, &TMemMap::lbNameDblClick);
     }
     fields_->setAfterStep([this](const TUpDown* upDown, bool) { afterStep(upDown); });
     enableRow(-1);
@@ -322,9 +322,9 @@ void TMemMap::cbCurrentWsChange(int index)
     });
 }
 
-void TMemMap::lbNameDblClick(int row)
+void TMemMap::lbNameDblClick(int wavesample)
 {
-    Ctx().nameSampleIndex = 8 * half_ + row;
+    Ctx().nameSampleIndex = wavesample;
     Ctx().showWindow("TfmNameSample");
 }
 

@@ -16,7 +16,7 @@ class QPushButton;
 
 namespace corvane {
 
-class TLabel;
+class TNameLabel;
 class TShape;
 class TSwitchBox;
 class TUpDown;
@@ -42,7 +42,7 @@ public:
     std::array<TSwitchBox*, 8> cbLoopSw{};
     std::array<TShape*, 8> shWs{};      // the page bars
     std::array<TShape*, 8> shidentWs{}; // marks the current row
-    std::array<TLabel*, 8> lbName{};    // lbL1.. / lbU1..
+    std::array<TNameLabel*, 8> lbName{};    // lbL1.. / lbU1..
     std::array<QLabel*, 8> lbNumber{};
     TShape* Shape1;                     // the 256 pages
     QComboBox* cbCurrentWs;             // cbCurrentLWs / cbCurrentUWs
@@ -54,7 +54,7 @@ public:
     void udClick(Column c, int row, bool up) { fields_->step(ud[c][static_cast<std::size_t>(row)], up); }
     void cbLoopSwToggle(int row, bool before);
     void cbCurrentWsChange(int index);
-    void lbNameDblClick(int row);
+    void lbNameDblClick(int wavesample); // 0-15
     void bnShowWsInfoClick();
     void Button1Click();
     void bnOKClick();

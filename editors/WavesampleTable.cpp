@@ -1,6 +1,6 @@
 #include "WavesampleTable.h"
 
-#include "Label.h"
+#include "NameLabel.h"
 #include "MirageProtocol.h"
 #include "UpDown.h"
 #include "ValueBox.h"
@@ -101,11 +101,11 @@ TWavesampleTable::TWavesampleTable(const WindowContext& context, const Layout& l
             const auto i = static_cast<std::size_t>(index);
             const int y = rowTop + RowPitch * n;
             const QString number = QString("%1%2").arg(half ? "U" : "").arg(n + 1);
-            lbName[i] = named(new TLabel(QString(), group), QString("lb%1").arg(itemText(index)));
+            lbName[i] = named(new TNameLabel(index, group), QString("lb%1").arg(itemText(index)));
             lbName[i]->setGeometry(8, y, layout.nameWidth, 21);
             lbNumber[i] = new QLabel(QString::number(n + 1), group);
             lbNumber[i]->setGeometry(8 + layout.nameWidth + 2, y, 10, 21);
-            connect(lbName[i], &TLabel::DblClick, this, [this, index] { lbNameDblClick(index); });
+            connect(lbName[i], &TNameLabel::DblClick, this, &TWavesampleTable::lbNameDblClick);
             for (int c = 0; c < ColumnCount(); ++c) {
                 const Column& col = columns_[static_cast<std::size_t>(c)];
                 const int x = firstColumnX + ColumnPitch * c + 2;

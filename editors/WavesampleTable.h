@@ -20,7 +20,7 @@ class QPushButton;
 
 namespace corvane {
 
-class TLabel;
+class TNameLabel;
 class TUpDown;
 class TValueBox;
 
@@ -58,7 +58,7 @@ public:
     TUpDown* upDown(int column, int index) const;
 
     QComboBox* cbSelect;               // cbCurrentWs / cbSelectWs
-    std::array<TLabel*, 16> lbName{};  // lbL1..lbL8, lbU1..lbU8
+    std::array<TNameLabel*, 16> lbName{};  // lbL1..lbL8, lbU1..lbU8
     std::array<QLabel*, 16> lbNumber{};
     QPushButton* bnRefreshU;
     QPushButton* bnRefresh;            // "Refresh L"

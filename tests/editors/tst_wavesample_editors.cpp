@@ -4,7 +4,7 @@
 // naming no wavesample of the sixteen.
 #include "MirageFixture.h"
 
-#include "Label.h"
+#include "NameLabel.h"
 #include "MemoryMap.h"
 #include "Shape.h"
 #include "SwitchBox.h"
@@ -122,6 +122,8 @@ TEST_F(WavesampleEditorsTest, BarsTakeTheirHalfsNamesAndColours)
     EXPECT_TRUE(lower->cbLoopSw[2]->isChecked()) << "any value but 0 is on";
     open(upper, 1, 2);
     EXPECT_EQ(upper->shWs[2]->brushColor(), QColor(0, 0, 255));
+    QTest::mouseDClick(upper->lbName[4], Qt::LeftButton);
+    EXPECT_EQ(form().NameSampleIndex, 8 + 4);
 }
 
 // Each step is judged on the stored pointers, as the instrument judges it.
