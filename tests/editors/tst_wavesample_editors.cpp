@@ -124,6 +124,9 @@ TEST_F(WavesampleEditorsTest, BarsTakeTheirHalfsNamesAndColours)
     EXPECT_EQ(upper->shWs[2]->brushColor(), QColor(0, 0, 255));
     QTest::mouseDClick(upper->lbName[4], Qt::LeftButton);
     EXPECT_EQ(form().NameSampleIndex, 8 + 4);
+    EXPECT_TRUE(form().Window("TfmNameSample")->isVisible());
+    QTest::mouseClick(upper->bnShowWsInfo, Qt::LeftButton);
+    EXPECT_TRUE(form().Window("TfmWsInfo")->isVisible());
 }
 
 // Each step is judged on the stored pointers, as the instrument judges it.
