@@ -3,11 +3,13 @@
 #include "AboutBox.h"
 #include "ColoursDialog.h"
 #include "ConfigTable.h"
+#include "EnvFilter.h"
 #include "Form1.h"
 #include "KeyboardAssig.h"
 #include "MasosCopy.h"
 #include "MidiSetupDialog.h"
 #include "NameSample.h"
+#include "OscLfo.h"
 #include "ProgCopy.h"
 #include "Sampling.h"
 #include "SampleRotate.h"
@@ -22,11 +24,15 @@ void CreateWindows(TForm1* main)
     main->RegisterWindow("TMidiSetupDialogBox", new TMidiSetupDialogBox(main));
     const WindowContext context = main->Context();
     main->RegisterWindow("TConfigTableForm", new TConfigTableForm(context, main));
+    main->RegisterWindow("TEnvelopeForm", new TEnvelopeForm(context, main));
+    main->RegisterWindow("TOscillator", new TOscillator(context, main));
     main->RegisterWindow("TKeyboardAssig", new TKeyboardAssig(context, main));
     main->RegisterWindow("TfmWsInfo", new TfmWsInfo(context, main));
     main->RegisterWindow("TfmProgCopy", new TfmProgCopy(context, main));
     main->RegisterWindow("TfmMasosCopy", new TfmMasosCopy(context, main));
     main->RegisterWindow("TfmNameSample", new TfmNameSample(context, main));
+    main->RegisterWindow("TfmOscLFOU", new TfmOscLFOU(context, main));
+    main->RegisterWindow("TfmEnvFilterU", new TfmEnvFilterU(context, main));
     main->RegisterWindow("TfmSetColours", new TfmSetColours(context, main));
     main->RegisterWindow("TfmSample", new TfmSample(context, main));
     main->RegisterWindow("TAboutBox", new TAboutBox(main));

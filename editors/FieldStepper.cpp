@@ -181,6 +181,8 @@ int FieldStepper::stepTo(const TUpDown* upDown, int stored, int waitMs, const st
             if (!stepOnce(*b, steps > 0))
                 return;
             ++*count;
+            if (afterStep_)
+                afterStep_(b->upDown, steps > 0);
             m_.Wait(waitMs);
         }
     });
@@ -246,16 +248,22 @@ void FieldStepper::show(const TUpDown* upDown, bool setPosition)
         display(*b, setPosition);
 }
 
-void FieldStepper::showSwitch(const TSwitchBox* box)
+bool FieldStepper::showSwitch(const TSwitchBox* box, bool asClick)
 {
     const SwitchBinding* b = find(box);
     if (!b)
-        return;
-    const int v = target_().byte(m_, b->field.offset);
-    if (v == 0)
-        b->box->setChecked(false);
-    else if (v == 1)
-        b->box->setChecked(true);
+        return false;
+    const DumpTarget t = target_();
+    const int v = b->field.wholeValue ? t.get(m_, b->field.offset) : t.byte(m_, b->field.offset);
+    if (v != 0 && v != 1)
+        return false;
+    const bool before = b->box->isChecked();
+    if (before == (v == 1))
+        return false;
+    b->box->setChecked(v == 1);
+    if (asClick)
+        toggle(box, before);
+    return true;
 }
 
 void FieldStepper::showAll()
