@@ -161,6 +161,7 @@ void TEnvFilterEditor::build()
     cbEnvPresetNames = named(new QComboBox(gbEnvPresets), "cbEnvPresetNames");
     cbEnvPresetNames->setEditable(true);
     cbEnvPresetNames->setInsertPolicy(QComboBox::NoInsert);
+    cbEnvPresetNames->setCompleter(nullptr); // a typed name stays as typed
     cbEnvPresetNames->lineEdit()->setMaxLength(PresetNameMax);
     cbEnvPresetNames->setToolTip("Select or enter your own name");
     cbEnvPresetNames->setGeometry(78, 31, 144, 22);
