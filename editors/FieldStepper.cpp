@@ -210,8 +210,13 @@ void FieldStepper::display(const StepBinding& b, bool setPosition) const
         b.upDown->setRange(min, max);
         b.upDown->setPosition(b.field.shown(v));
     }
-    if (b.box)
-        b.box->setText(b.options.text ? b.options.text(v) : QString::number(b.field.shown(v)));
+    if (b.box) {
+        // Unchanged text is not set again: a redisplay after each step of a
+        // long recall then repaints only the boxes that moved.
+        const QString text = b.options.text ? b.options.text(v) : QString::number(b.field.shown(v));
+        if (b.box->text() != text)
+            b.box->setText(text);
+    }
     if (b.options.after)
         b.options.after(v);
 }
