@@ -207,7 +207,7 @@ void TEnvFilterEditor::buildPairs(QGroupBox* filter, QGroupBox* amplitude)
     for (std::size_t slot = 0; slot < rows.size(); ++slot) {
         const PairRow& r = rows[slot];
         QWidget* parent = filter;
-        int x = 258;
+        int x = 256;
         int y = 34 + 48 * r.column; // the filter column: Cutoff, Resonance, Kbd Tracking
         const char* caption = nullptr;
         switch (r.group) {
@@ -225,7 +225,7 @@ void TEnvFilterEditor::buildPairs(QGroupBox* filter, QGroupBox* amplitude)
         }
         auto* label = new QLabel(caption, parent);
         if (r.group == Group::Filter) {
-            label->setGeometry(x, y - 16, 68, 14);
+            label->setGeometry(x, y - 16, 72, 14);
         } else {
             label->setGeometry(x - 4, y - 16, 50, 14);
             label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
