@@ -17,6 +17,7 @@ class QButtonGroup;
 class QComboBox;
 class QFrame;
 class QGroupBox;
+class QPainter;
 class QLabel;
 class QPushButton;
 class QToolButton;
@@ -99,7 +100,7 @@ private:
     void showSection(std::span<const int> order, EnvelopeGraph& graph, int envelopeSlot);
     // Draws one graph at once.
     void drawGraph(const EnvelopeGraph& graph);
-    void paintGraph(class QPainter& p, const EnvelopeGraph& graph) const;
+    void paintGraph(QPainter& p, const EnvelopeGraph& graph) const;
 
     const int half_;
     int n_ = 0;
