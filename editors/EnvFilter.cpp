@@ -161,7 +161,12 @@ void TEnvFilterEditor::build()
     cbEnvPresetNames = named(new QComboBox(gbEnvPresets), "cbEnvPresetNames");
     cbEnvPresetNames->setEditable(true);
     cbEnvPresetNames->setInsertPolicy(QComboBox::NoInsert);
-    cbEnvPresetNames->setCompleter(nullptr); // a typed name stays as typed
+    // A typed name stays as typed and renames the kept item, also when
+    // another item has that name: the combo box's own habit of choosing the
+    // item whose text was typed is taken away.
+    cbEnvPresetNames->setCompleter(nullptr);
+    cbEnvPresetNames->setDuplicatesEnabled(true);
+    QObject::disconnect(cbEnvPresetNames->lineEdit(), &QLineEdit::editingFinished, cbEnvPresetNames, nullptr);
     cbEnvPresetNames->lineEdit()->setMaxLength(PresetNameMax);
     cbEnvPresetNames->setToolTip("Select or enter your own name");
     cbEnvPresetNames->setGeometry(78, 31, 144, 22);

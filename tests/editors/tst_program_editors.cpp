@@ -310,8 +310,9 @@ TEST_F(ProgramEditorsTest, StoreTakesTheTypedNameAndTheProgramsValues)
         QTest::keyClick(edit, Qt::Key_Return);
     };
     open(w, 1);
-    typeOverItem2("Bass");
-    EXPECT_EQ(w->cbEnvPresetNames->itemText(2), "Bass");
+    typeOverItem2("Organ");
+    EXPECT_EQ(w->cbEnvPresetNames->itemText(2), "Organ") << "the kept item, though another has that name";
+    EXPECT_EQ(w->PresetIndex(), 2);
     open(w, 1);
     EXPECT_EQ(w->cbEnvPresetNames->itemText(2), "Mouse") << "a name not stored is gone at the next activation";
 
