@@ -3,12 +3,14 @@
 #include "AboutBox.h"
 #include "ColoursDialog.h"
 #include "ConfigTable.h"
+#include "EnvFilter.h"
 #include "Form1.h"
 #include "KeyboardAssig.h"
 #include "MasosCopy.h"
 #include "MemoryMap.h"
 #include "MidiSetupDialog.h"
 #include "NameSample.h"
+#include "OscLfo.h"
 #include "ProgCopy.h"
 #include "RelAmplitude.h"
 #include "RelFilter.h"
@@ -26,6 +28,8 @@ void CreateWindows(TForm1* main)
     main->RegisterWindow("TMidiSetupDialogBox", new TMidiSetupDialogBox(main));
     const WindowContext context = main->Context();
     main->RegisterWindow("TConfigTableForm", new TConfigTableForm(context, main));
+    main->RegisterWindow("TEnvelopeForm", new TEnvelopeForm(context, main));
+    main->RegisterWindow("TOscillator", new TOscillator(context, main));
     main->RegisterWindow("TKeyboardAssig", new TKeyboardAssig(context, main));
     main->RegisterWindow("TMemoryMap", new TMemoryMap(context, main));
     main->RegisterWindow("TfmWsInfo", new TfmWsInfo(context, main));
@@ -35,6 +39,8 @@ void CreateWindows(TForm1* main)
     main->RegisterWindow("TfmRelAmplitude", new TfmRelAmplitude(context, main));
     main->RegisterWindow("TfmRelFilter", new TfmRelFilter(context, main));
     main->RegisterWindow("TfmNameSample", new TfmNameSample(context, main));
+    main->RegisterWindow("TfmOscLFOU", new TfmOscLFOU(context, main));
+    main->RegisterWindow("TfmEnvFilterU", new TfmEnvFilterU(context, main));
     main->RegisterWindow("TfmMemMapU", new TfmMemMapU(context, main));
     main->RegisterWindow("TfmSetColours", new TfmSetColours(context, main));
     main->RegisterWindow("TfmSample", new TfmSample(context, main));

@@ -205,6 +205,8 @@ int FieldStepper::stepTo(const TUpDown* upDown, int stored, int waitMs, const st
             if (!stepOnce(*b, steps > 0))
                 return;
             ++*count;
+            if (afterStep_)
+                afterStep_(b->upDown, steps > 0);
             m_.Wait(waitMs);
         }
     });
@@ -232,8 +234,13 @@ void FieldStepper::display(const StepBinding& b, bool setPosition) const
         b.upDown->setRange(min, max);
         b.upDown->setPosition(b.field.shown(v));
     }
-    if (b.box)
-        b.box->setText(b.options.text ? b.options.text(v) : QString::number(b.field.shown(v)));
+    if (b.box) {
+        // Unchanged text is not set again: a redisplay after each step of a
+        // long recall then repaints only the boxes that moved.
+        const QString text = b.options.text ? b.options.text(v) : QString::number(b.field.shown(v));
+        if (b.box->text() != text)
+            b.box->setText(text);
+    }
     if (b.options.after)
         b.options.after(v);
 }
@@ -270,21 +277,27 @@ void FieldStepper::show(const TUpDown* upDown, bool setPosition)
         display(*b, setPosition);
 }
 
-void FieldStepper::showSwitch(const TSwitchBox* box)
+bool FieldStepper::showSwitch(const TSwitchBox* box, bool asClick)
 {
     const SwitchBinding* b = find(box);
     if (!b)
-        return;
+        return false;
     const DumpTarget t = targetOf(*b);
-    if (b->options.nonZeroOn) {
-        b->box->setChecked(t.get(m_, b->field.offset) != 0);
-        return;
-    }
-    const int v = t.byte(m_, b->field.offset);
-    if (v == 0)
-        b->box->setChecked(false);
-    else if (v == 1)
-        b->box->setChecked(true);
+    // nonZeroOn: the whole value, 0 off and anything else on. wholeValue:
+    // the whole value, 0 off, 1 on, anything else leaves the box. Else the
+    // single byte at the position, judged the same way.
+    int v = b->field.wholeValue || b->options.nonZeroOn ? t.get(m_, b->field.offset) : t.byte(m_, b->field.offset);
+    if (b->options.nonZeroOn)
+        v = v != 0 ? 1 : 0;
+    if (v != 0 && v != 1)
+        return false;
+    const bool before = b->box->isChecked();
+    if (before == (v == 1))
+        return false;
+    b->box->setChecked(v == 1);
+    if (asClick)
+        toggle(box, before);
+    return true;
 }
 
 void FieldStepper::showAll()

@@ -11,10 +11,12 @@
 //   step(control, up)   checks the step against the stored value's range,
 //                       sends the parameter-step message, applies the same
 //                       step to the stored dump, redisplays;
-//   stepTo(control, v)  steps a field towards a stored value, one message
-//                       and one redisplay per step (preset recall);
+//   stepTo(control, v)  steps a field towards a stored value, each step as
+//                       one click (preset recall);
 //   toggle(box, before) sends the switch message, stores 0 or 1;
-//   showAll()           loads the controls from the dumps and sends nothing.
+//   showAll()           loads the controls from the dumps and sends nothing;
+//   showSwitch(box, asClick)  a switch from the dump; where a window counts
+//                       a changed tick as a click, it also sends.
 //
 // Field positions are resolved through a DumpTarget each time they are
 // used, so one table serves the configuration dump, a program of either half
@@ -82,10 +84,12 @@ struct StepField {
 };
 
 // One switch field: judged by the single byte at its position (0 off, 1 on,
-// anything else leaves the box as it is), written back as 0 or 1.
+// anything else leaves the box as it is), written back as 0 or 1. Some
+// windows judge the whole nibble-pair value instead.
 struct SwitchField {
     int offset;
     int parameter;
+    bool wholeValue = false;
 
     static SwitchField of(int parameter);
 };
@@ -145,7 +149,8 @@ public:
     void enableRow(int row);
 
     // Runs after every step that was sent, inside the same conversation
-    // (a window's wait after a step, a graph).
+    // (a window's wait after a step, a graph), for clicks and for each step
+    // of stepTo alike.
     void setAfterStep(std::function<void(const TUpDown*, bool up)> fn) { afterStep_ = std::move(fn); }
 
     // The step routine: one click of `upDown`. The step is judged on the
@@ -154,16 +159,19 @@ public:
     // value. Returns whether the step was sent.
     bool step(const TUpDown* upDown, bool up);
     // Steps `upDown`'s field towards `stored`: (stored - now) / step steps,
-    // rounded toward zero, each sent, stored and shown, each followed by a
-    // wait of `waitMs`. Stops at a refused step or when `stop` says so.
-    // Returns the number of steps sent.
+    // rounded toward zero, each one click (sent, stored, shown, the
+    // after-step hook), each followed by a wait of `waitMs`. Stops at a
+    // refused step or when `stop` says so. Returns the number of steps sent.
     int stepTo(const TUpDown* upDown, int stored, int waitMs, const std::function<bool()>& stop = {});
     // One user toggle of `box`; `before` is its state before the toggle.
     void toggle(const TSwitchBox* box, bool before);
 
     // Shows one field from the dump; with `setPosition` the up-down follows.
     void show(const TUpDown* upDown, bool setPosition = true);
-    void showSwitch(const TSwitchBox* box);
+    // Sets a switch box from the dump. With `asClick`, a tick that changes
+    // counts as the user's toggle: the value is stored again and the switch
+    // message sent. Returns whether the tick changed.
+    bool showSwitch(const TSwitchBox* box, bool asClick = false);
     // Loads every bound control from the dump. Sends nothing.
     void showAll();
     // Re-applies every field's range (after a change of the fields its

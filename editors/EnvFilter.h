@@ -1,0 +1,139 @@
+// "Envelope/Filter Settings" of one keyboard half: the filter, the filter
+// envelope and the amplitude envelope of the half's current program, drawn
+// as two graphs, stepped one key press at a time, and the envelope presets.
+// One implementation serves both halves; TEnvelopeForm (lower) and
+// TfmEnvFilterU (upper) only name it.
+#pragma once
+
+#include "EnvelopeGraph.h"
+#include "FieldStepper.h"
+#include "FormBase.h"
+
+#include <array>
+#include <memory>
+#include <span>
+
+class QButtonGroup;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QPainter;
+class QLabel;
+class QPushButton;
+class QToolButton;
+
+namespace corvane {
+
+class TUpDown;
+class TValueBox;
+
+class TEnvFilterEditor : public TFormBase {
+    Q_OBJECT
+public:
+    // The 23 pairs, in preset slot order.
+    static constexpr int PairCount = 23;
+
+    TEnvFilterEditor(const WindowContext& context, int half, QWidget* parent);
+    ~TEnvFilterEditor() override;
+
+    int Half() const { return half_; }
+    int Program() const { return n_; }
+    int PresetIndex() const { return presetIndex_; }
+    bool Recalling() const { return recallRequested_; }
+    const EnvelopeGraph& FilterGraph() const { return filterGraph_; }
+    const EnvelopeGraph& AmplitudeGraph() const { return ampGraph_; }
+    // The up-down of preset slot `slot` (0-22).
+    TUpDown* SlotUpDown(int slot) const { return upDowns_[static_cast<std::size_t>(slot)]; }
+
+    TValueBox *edFilterCutoff, *edResonance, *edFTracking;
+    TValueBox *edFilterEnvAttack, *edFilterEnvPeak, *edFilterEnvDecay, *edFilterEnvSustain, *edFilterEnvRelease;
+    TValueBox *edFilterAv, *edFilterPv, *edFilterDk, *edFilterSv, *edFilterRv;
+    TValueBox *edAmpEnvAttack, *edAmpEnvPeak, *edAmpEnvDecay, *edAmpEnvSustain, *edAmpEnvRelease;
+    TValueBox *edAmpModAv, *edAmpModPv, *edAmpModDk, *edAmpModSv, *edAmpModRv;
+    TUpDown *udFilterCutoff, *udResonance, *udFtracking;
+    TUpDown *udFilterEnvAttack, *udFilterEnvPeak, *udFilterEnvDecay, *udFilterEnvSustain, *udFilterEnvRelease;
+    TUpDown *udFilterAv, *udFilterPv, *udFilterDk, *udFilterSv, *udFilterRv;
+    TUpDown *udAmpEnvAttack, *udAmpEnvPeak, *udAmpEnvDecay, *udAmpEnvSustain, *udAmpEnvRelease;
+    TUpDown *udAmpModAv, *udAmpModPv, *udAmpModDk, *udAmpModSv, *udAmpModRv;
+    QToolButton *SpeedButton1, *SpeedButton2, *SpeedButton3, *SpeedButton4;
+    QLabel* lbProgram;
+    QGroupBox* gbEnvPresets;
+    QPushButton* bnEnvStore;
+    QComboBox* cbEnvPresetNames;
+    QPushButton* bnEnvSet;
+    QFrame* Panel1;
+    QPushButton* bnRefresh;
+    QPushButton* bnOK;
+
+    // One click of any of the 23 up-downs.
+    void UpDownClick(TUpDown* upDown, bool up) { fields_->step(upDown, up); }
+    // Program button k (0-3).
+    void SpeedButtonClick(int k);
+    void bnRefreshClick();
+    void bnOKClick();
+    void bnEnvStoreClick();
+    void bnEnvSetClick();
+    void cbEnvPresetNamesClick(int index);
+    void cbEnvPresetNamesExit();
+
+    // The two section redisplays: points, boxes and up-downs from the dump,
+    // then the graph.
+    void FilterRedisplay();
+    void AmplitudeRedisplay();
+
+protected:
+    void FormActivate() override;
+    void DumpArrived(MirageProtocol::Arrival a) override;
+    // FormPaint: both graphs from the kept points.
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    enum class Group { Filter, FilterModulation, FilterEnvelope, AmpEnvelope, AmpModulation };
+    struct PairRow;
+    static const std::array<PairRow, PairCount>& pairRows();
+
+    void build();
+    void buildPairs(QGroupBox* filter, QGroupBox* amplitude);
+    void reloadPresetNames();
+    void afterStep(const TUpDown* upDown, bool up);
+    int slotOf(const TUpDown* upDown) const;
+    void showSection(std::span<const int> order, EnvelopeGraph& graph, int envelopeSlot);
+    // Draws one graph at once.
+    void drawGraph(const EnvelopeGraph& graph);
+    void paintGraph(QPainter& p, const EnvelopeGraph& graph) const;
+
+    const int half_;
+    int n_ = 0;
+    int presetIndex_ = 0;
+    bool recallRequested_ = false; // from the click until the recall has ended
+    bool recalling_ = false;        // the recall's steps are running
+    EnvelopeGraph filterGraph_;
+    EnvelopeGraph ampGraph_;
+    std::array<TUpDown*, PairCount> upDowns_{};
+    std::array<TValueBox*, PairCount> boxes_{};
+    std::array<QToolButton*, 4> programButtons_{};
+    QButtonGroup* programGroup_ = nullptr;
+    std::unique_ptr<FieldStepper> fields_;
+};
+
+// "Lower - Envelope/Filter Settings".
+class TEnvelopeForm : public TEnvFilterEditor {
+    Q_OBJECT
+public:
+    explicit TEnvelopeForm(const WindowContext& context, QWidget* parent = nullptr)
+        : TEnvFilterEditor(context, 0, parent)
+    {
+    }
+};
+
+// "Upper - Envelope/Filter Settings".
+class TfmEnvFilterU : public TEnvFilterEditor {
+    Q_OBJECT
+public:
+    explicit TfmEnvFilterU(const WindowContext& context, QWidget* parent = nullptr)
+        : TEnvFilterEditor(context, 1, parent)
+    {
+    }
+};
+
+} // namespace corvane

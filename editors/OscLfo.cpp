@@ -1,0 +1,205 @@
+#include "OscLfo.h"
+
+#include "MirageProtocol.h"
+#include "SwitchBox.h"
+#include "UpDown.h"
+#include "ValueBox.h"
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+
+// These windows judge a switch by its whole stored value.
+SwitchField wholeSwitch(int parameter)
+{
+    SwitchField f = SwitchField::of(parameter);
+    f.wholeValue = true;
+    return f;
+}
+
+template <typename W>
+W* named(W* w, const char* name)
+{
+    w->setObjectName(name);
+    return w;
+}
+
+} // namespace
+
+TOscLfoEditor::TOscLfoEditor(const WindowContext& context, int half, QWidget* parent)
+    : TFormBase(context, parent), half_(half)
+{
+    setObjectName(half_ == 0 ? "Oscillator" : "fmOscLFOU");
+    setWindowTitle(half_ == 0 ? "Lower - Oscillator & LFO Settings" : "Upper - Oscillator & LFO Settings");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(half_ == 0 ? QSize(474, 209) : QSize(472, 213));
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    setFont(font);
+    build();
+}
+
+TOscLfoEditor::~TOscLfoEditor() = default;
+
+void TOscLfoEditor::build()
+{
+    auto pair = [](QWidget* parent, const char* caption, int x, TValueBox*& box, const char* boxName,
+                   TUpDown*& ud, const char* udName) {
+        auto* l = new QLabel(caption, parent);
+        l->setGeometry(x - 6, 20, 60, 14);
+        l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+        box = named(new TValueBox(parent, "0"), boxName);
+        box->setGeometry(x, 36, 34, 21);
+        ud = named(new TUpDown(parent), udName);
+        ud->setGeometry(x + 34, 36, 15, 21);
+    };
+
+    gbOscillator = named(new QGroupBox(half_ == 0 ? "Lower Oscillator Setup" : "Upper Oscillator Setup", this),
+                         "gbOscillator");
+    gbOscillator->setGeometry(8, 4, 300, 198);
+    pair(gbOscillator, "Detune", 16, edOscDetuneVm, "edOscDetuneVm", udOscDetuneVm, "udOscDetuneVm");
+    pair(gbOscillator, "Mix", 80, edOscMixVm, "edOscMixVm", udOscMixVm, "udOscMixVm");
+    pair(gbOscillator, "Mix Vel", 144, edOscVmVm, "edOscVmVm", udVmVm, "udVmVm");
+    auto* mark = named(new QFrame(gbOscillator), "Bevel1");
+    mark->setFrameShape(QFrame::VLine);
+    mark->setFrameShadow(QFrame::Sunken);
+    mark->setGeometry(158, 58, 3, 10);
+    lbMixVelNote = named(new QLabel("When zero, oscillator mix is by mod wheel only.", gbOscillator), "lbMixVelNote");
+    lbMixVelNote->setWordWrap(true);
+    lbMixVelNote->setGeometry(128, 68, 166, 28);
+    cbMonoMode = named(new TSwitchBox("Mono Mode", gbOscillator), "cbMonoMode");
+    cbMonoMode->setGeometry(16, 70, 100, 20);
+
+    pnMixMode = named(new QFrame(gbOscillator), "pnMixMode");
+    pnMixMode->setFrameShape(QFrame::StyledPanel);
+    pnMixMode->setStyleSheet("QFrame#pnMixMode { background-color: #AAAAAA; border: 1px solid #606060; }");
+    pnMixMode->setGeometry(10, 96, 282, 94);
+    cbMixModeSwitch = named(new TSwitchBox("Mix Mode", pnMixMode), "cbMixModeSwitch");
+    cbMixModeSwitch->setToolTip("unck = 1 osc, ck= 2 osc");
+    cbMixModeSwitch->setGeometry(8, 6, 120, 20);
+    lbMixModeNote = named(new QLabel("Note: with Mix Mode on, the second wavesample parameters: Relative Tuning, "
+                                     "Relative Amplitude, Relative Filter Freq. and Top Key are ignored.",
+                                     pnMixMode),
+                          "lbMixModeNote");
+    lbMixModeNote->setWordWrap(true);
+    lbMixModeNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lbMixModeNote->setGeometry(8, 30, 266, 58);
+
+    gbLFO = named(new QGroupBox("LFO", this), "gbLFO");
+    gbLFO->setGeometry(316, 4, 150, 80);
+    pair(gbLFO, "Speed", 16, edLFOspeed, "edLFOspeed", udLFOspeed, "udLFOspeed");
+    pair(gbLFO, "Depth", 84, edLFOdepth, "edLFOdepth", udLFOdepth, "udLFOdepth");
+    edLFOdepth->setToolTip("zero = mod wheel; >0 no mod wheel");
+
+    lbProgram = named(new QLabel(half_ == 0 ? "Lower Program" : "Upper Program", this), "lbProgram");
+    lbProgram->setGeometry(316, 92, 150, 14);
+    programGroup_ = new QButtonGroup(this);
+    programGroup_->setExclusive(true);
+    const QString prefix = half_ == 0 ? "L" : "U";
+    for (int k = 0; k < 4; ++k) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(QString("SpeedButton%1").arg(k + 1));
+        b->setText(prefix + QString::number(k + 1));
+        b->setCheckable(true);
+        b->setGeometry(316 + 30 * k, 108, 28, 25);
+        programGroup_->addButton(b, k);
+        programButtons_[static_cast<std::size_t>(k)] = b;
+        connect(b, &QToolButton::clicked, this, [this, k] { SpeedButtonClick(k); });
+    }
+    SpeedButton1 = programButtons_[0];
+    SpeedButton2 = programButtons_[1];
+    SpeedButton3 = programButtons_[2];
+    SpeedButton4 = programButtons_[3];
+    SpeedButton1->setChecked(true);
+
+    Panel1 = named(new QFrame(this), "Panel1");
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    Panel1->setStyleSheet("QFrame#Panel1 { background-color: #C0C0C0; border: 1px solid #808080; }");
+    Panel1->setGeometry(316, 144, 150, 58);
+    bnRefresh = named(new QPushButton("Refresh", Panel1), "bnRefresh");
+    bnRefresh->setGeometry(6, 16, 66, 25);
+    bnOK = named(new QPushButton("OK", Panel1), "bnOK");
+    bnOK->setDefault(true);
+    bnOK->setGeometry(78, 16, 66, 25);
+
+    fields_ = std::make_unique<FieldStepper>(Mirage(), [this] { return DumpTarget::Program(half_, n_); });
+    fields_->add(StepField::of(33), udOscDetuneVm, edOscDetuneVm);
+    fields_->add(StepField::of(34), udOscMixVm, edOscMixVm);
+    fields_->add(StepField::of(35), udVmVm, edOscVmVm);
+    fields_->add(StepField::of(31), udLFOspeed, edLFOspeed);
+    fields_->add(StepField::of(32), udLFOdepth, edLFOdepth);
+    fields_->addSwitch(wholeSwitch(28), cbMixModeSwitch);
+    fields_->addSwitch(wholeSwitch(29), cbMonoMode);
+    // Every step redisplays the window.
+    fields_->setAfterStep([this](const TUpDown*, bool) { Redisplay(); });
+
+    for (TUpDown* ud : {udOscDetuneVm, udOscMixVm, udVmVm, udLFOspeed, udLFOdepth})
+        connect(ud, &TUpDown::Click, this, [this, ud](bool up) { UpDownClick(ud, up); });
+    connect(cbMonoMode, &TSwitchBox::Toggle, this, &TOscLfoEditor::cbMonoModeClick);
+    connect(cbMixModeSwitch, &TSwitchBox::Toggle, this, &TOscLfoEditor::cbMixModeSwitchClick);
+    connect(bnRefresh, &QPushButton::clicked, this, &TOscLfoEditor::bnRefreshClick);
+    connect(bnOK, &QPushButton::clicked, this, &TOscLfoEditor::bnOKClick);
+}
+
+void TOscLfoEditor::FormActivate()
+{
+    // Never step a copy that was not read from the instrument.
+    Mirage().EnsureProgram(half_);
+    n_ = std::clamp(Mirage().GetCurrentProgram(half_), 0, 3);
+    Mirage().SetCurrentHalf(half_);
+    programButtons_[static_cast<std::size_t>(n_)]->setChecked(true);
+    Mirage().SelectProgram(half_, n_);
+    Redisplay();
+}
+
+// A dump that has just arrived is what the instrument holds: showing it
+// sends nothing, whatever the ticks did before.
+void TOscLfoEditor::DumpArrived(MirageProtocol::Arrival a)
+{
+    if (a == MirageProtocol::ProgramArrival(half_))
+        Redisplay(false);
+}
+
+void TOscLfoEditor::Redisplay(bool ticksAreClicks)
+{
+    fields_->show(udOscDetuneVm);
+    fields_->show(udOscMixVm);
+    fields_->show(udVmVm);
+    fields_->showSwitch(cbMixModeSwitch, ticksAreClicks);
+    fields_->showSwitch(cbMonoMode, ticksAreClicks);
+    fields_->show(udLFOspeed);
+    fields_->show(udLFOdepth);
+}
+
+void TOscLfoEditor::SpeedButtonClick(int k)
+{
+    Converse([this, k] {
+        Mirage().SelectProgram(half_, k);
+        n_ = k;
+        Redisplay();
+        Mirage().SetCurrentProgram(half_, k);
+    });
+}
+
+void TOscLfoEditor::bnRefreshClick()
+{
+    Converse([this] {
+        Mirage().RequestProgram(half_);
+        Redisplay();
+        Ctx().seams.beep();
+    });
+}
+
+void TOscLfoEditor::bnOKClick() { close(); }
+
+} // namespace corvane

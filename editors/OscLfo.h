@@ -1,0 +1,104 @@
+// "Oscillator & LFO Settings" of one keyboard half: detune, mix, mix
+// velocity, LFO speed and depth, mix mode and mono mode of the half's
+// current program. One implementation serves both halves; TOscillator
+// (lower) and TfmOscLFOU (upper) only name it.
+#pragma once
+
+#include "FieldStepper.h"
+#include "FormBase.h"
+
+#include <array>
+#include <memory>
+
+class QButtonGroup;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QToolButton;
+
+namespace corvane {
+
+class TSwitchBox;
+class TUpDown;
+class TValueBox;
+
+class TOscLfoEditor : public TFormBase {
+    Q_OBJECT
+public:
+    TOscLfoEditor(const WindowContext& context, int half, QWidget* parent);
+    ~TOscLfoEditor() override;
+
+    int Half() const { return half_; }
+    int Program() const { return n_; }
+
+    QGroupBox* gbOscillator;
+    TValueBox* edOscDetuneVm;
+    TUpDown* udOscDetuneVm;
+    TValueBox* edOscMixVm;
+    TUpDown* udOscMixVm;
+    TValueBox* edOscVmVm;
+    TUpDown* udVmVm;
+    QLabel* lbMixVelNote;
+    TSwitchBox* cbMonoMode;
+    QFrame* pnMixMode;
+    TSwitchBox* cbMixModeSwitch;
+    QLabel* lbMixModeNote;
+    QGroupBox* gbLFO;
+    TValueBox* edLFOspeed;
+    TUpDown* udLFOspeed;
+    TValueBox* edLFOdepth;
+    TUpDown* udLFOdepth;
+    QToolButton *SpeedButton1, *SpeedButton2, *SpeedButton3, *SpeedButton4;
+    QLabel* lbProgram;
+    QFrame* Panel1;
+    QPushButton* bnRefresh;
+    QPushButton* bnOK;
+
+    // One click of any of the five up-downs.
+    void UpDownClick(TUpDown* upDown, bool up) { fields_->step(upDown, up); }
+    // The check boxes act once the user has toggled them.
+    void cbMonoModeClick(bool before, bool) { fields_->toggle(cbMonoMode, before); }
+    void cbMixModeSwitchClick(bool before, bool) { fields_->toggle(cbMixModeSwitch, before); }
+    // Program button k (0-3).
+    void SpeedButtonClick(int k);
+    void bnRefreshClick();
+    void bnOKClick();
+
+    // Every control from the dump. With `ticksAreClicks`, a check box whose
+    // tick changes sends its switch message as a click would.
+    void Redisplay(bool ticksAreClicks = true);
+
+protected:
+    void FormActivate() override;
+    void DumpArrived(MirageProtocol::Arrival a) override;
+
+private:
+    void build();
+
+    const int half_;
+    int n_ = 0;
+    std::array<QToolButton*, 4> programButtons_{};
+    QButtonGroup* programGroup_ = nullptr;
+    std::unique_ptr<FieldStepper> fields_;
+};
+
+// "Lower - Oscillator & LFO Settings".
+class TOscillator : public TOscLfoEditor {
+    Q_OBJECT
+public:
+    explicit TOscillator(const WindowContext& context, QWidget* parent = nullptr) : TOscLfoEditor(context, 0, parent)
+    {
+    }
+};
+
+// "Upper - Oscillator & LFO Settings".
+class TfmOscLFOU : public TOscLfoEditor {
+    Q_OBJECT
+public:
+    explicit TfmOscLFOU(const WindowContext& context, QWidget* parent = nullptr) : TOscLfoEditor(context, 1, parent)
+    {
+    }
+};
+
+} // namespace corvane
