@@ -50,6 +50,9 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, QWidget* parent)
     setObjectName("Form1");
     setWindowTitle("Corvane");
     setSysExOut([this](const std::uint8_t* data, int len) { MidiOut1->SysEx(data, len); });
+    setLongSysExOut([this](const std::uint8_t* data, int len, const SendProgress& progress) {
+        MidiOut1->SysEx(data, len, progress);
+    });
 
     auto* client = new QWidget(this);
     client->setObjectName("ClientArea");

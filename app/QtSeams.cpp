@@ -7,6 +7,7 @@
 #include <QColorDialog>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMediaPlayer>
 #include <QMessageBox>
 #include <QTimer>
@@ -93,14 +94,28 @@ bool QtSeams::chooseColour(std::uint32_t initial, std::uint32_t& chosen)
     return true;
 }
 
+namespace {
+// "Wave files|*.wav" becomes Qt's "Wave files (*.wav)".
+QString qtFilter(const std::string& filter)
+{
+    QString f = QString::fromStdString(filter);
+    const auto bar = f.indexOf('|');
+    if (bar >= 0)
+        f = f.left(bar) + " (" + f.mid(bar + 1) + ")";
+    return f;
+}
+} // namespace
+
 std::string QtSeams::openFileName(const std::string& filter)
 {
-    // "Wave files|*.wav" becomes Qt's "Wave files (*.wav)".
-    QString qtFilter = QString::fromStdString(filter);
-    const auto bar = qtFilter.indexOf('|');
-    if (bar >= 0)
-        qtFilter = qtFilter.left(bar) + " (" + qtFilter.mid(bar + 1) + ")";
-    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(), qtFilter)
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(), qtFilter(filter))
+        .toStdString();
+}
+
+std::string QtSeams::saveFileName(const std::string& filter, const std::string& suggested)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), QString::fromStdString(suggested),
+                                        qtFilter(filter))
         .toStdString();
 }
 
@@ -114,9 +129,22 @@ QMediaPlayer* QtSeams::player()
     return player_.get();
 }
 
+bool QtSeams::mediaOpen(const std::string& path)
+{
+    const QFileInfo file(QString::fromStdString(path));
+    if (!file.isFile() || !file.isReadable() || !player()->isAvailable())
+        return false;
+    player()->stop();
+    player()->setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
+    return player()->error() == QMediaPlayer::NoError;
+}
+
 void QtSeams::mediaPlay(const std::string& path)
 {
-    player()->setSource(QUrl::fromLocalFile(QString::fromStdString(path)));
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(QString::fromStdString(path)).absoluteFilePath());
+    if (player()->source() != url)
+        player()->setSource(url);
+    player()->setPosition(0);
     player()->play();
 }
 

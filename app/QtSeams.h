@@ -30,6 +30,8 @@ public:
     void beep() override;
     bool chooseColour(std::uint32_t initial, std::uint32_t& chosen) override;
     std::string openFileName(const std::string& filter) override;
+    std::string saveFileName(const std::string& filter, const std::string& suggested) override;
+    bool mediaOpen(const std::string& path) override;
     void mediaPlay(const std::string& path) override;
     void mediaStop() override;
 

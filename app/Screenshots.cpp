@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QPushButton>
 
 #include <cstdio>
 
@@ -42,6 +43,14 @@ int TakeScreenshots(TForm1* main, const QString& dir)
         if (window->ActivationCount() == before)
             window->Activate();
         s.wait(200);
+        // The receive window shows a wavesample asked of the instrument, as
+        // the user would by pressing its request button.
+        if (className == "TfmWsGet") {
+            if (auto* request = window->findChild<QPushButton*>("bnReqWs")) {
+                request->click();
+                s.wait(200);
+            }
+        }
         if (save(window, QDir(dir).filePath(QString::fromStdString(className) + ".png")))
             ++written;
         window->hide();

@@ -18,6 +18,9 @@
 #include "SampleRotate.h"
 #include "Tuning.h"
 #include "WsInfo.h"
+#include "WsCalc.h"
+#include "WsGet.h"
+#include "WsSend.h"
 
 namespace corvane {
 
@@ -33,6 +36,9 @@ void CreateWindows(TForm1* main)
     main->RegisterWindow("TKeyboardAssig", new TKeyboardAssig(context, main));
     main->RegisterWindow("TMemoryMap", new TMemoryMap(context, main));
     main->RegisterWindow("TfmWsInfo", new TfmWsInfo(context, main));
+    main->RegisterWindow("TfmWsGet", new TfmWsGet(context, main));
+    main->RegisterWindow("TfmWsSend", new TfmWsSend(context, main));
+    main->RegisterWindow("TfmWsCalc", new TfmWsCalc(context, main));
     main->RegisterWindow("TfmProgCopy", new TfmProgCopy(context, main));
     main->RegisterWindow("TfmMasosCopy", new TfmMasosCopy(context, main));
     main->RegisterWindow("TfmTuning", new TfmTuning(context, main));

@@ -87,7 +87,7 @@ struct TMidiOut::Impl {
         openDevice = nullptr;
     }
 
-    void sendSysEx(const std::uint8_t* data, std::size_t size);
+    void sendSysEx(const std::uint8_t* data, std::size_t size, const TMidiOut::Progress& progress = {});
 
     // A short message sent during a paced SysEx would end it on the wire:
     // it waits for the SysEx to finish.
@@ -113,7 +113,7 @@ struct TMidiOut::Impl {
     }
 };
 
-void TMidiOut::Impl::sendSysEx(const std::uint8_t* data, std::size_t size)
+void TMidiOut::Impl::sendSysEx(const std::uint8_t* data, std::size_t size, const TMidiOut::Progress& progress)
 {
     const bool addEnd = data[size - 1] != 0xF7;
     const std::size_t total = size + (addEnd ? 1 : 0);
@@ -123,6 +123,8 @@ void TMidiOut::Impl::sendSysEx(const std::uint8_t* data, std::size_t size)
         if (addEnd)
             whole.push_back(0xF7);
         send(whole.data(), whole.size());
+        if (progress)
+            progress(total, total);
         return;
     }
     if (!systemOpen)
@@ -147,6 +149,8 @@ void TMidiOut::Impl::sendSysEx(const std::uint8_t* data, std::size_t size)
         send(chunk.data(), n);
         sent += n;
         midSysEx = sent < total;
+        if (progress)
+            progress(sent, total);
         if (rate > 0 && total > ChunkSize) {
             owedMs += static_cast<double>(n) * 1000.0 / rate;
             const int ms = static_cast<int>(owedMs);
@@ -200,7 +204,7 @@ int TMidiOut::EffectiveRate() const
     return d->pacing == 0 ? JackMaxRate : std::min(d->pacing, JackMaxRate);
 }
 
-void TMidiOut::SysEx(const std::uint8_t* data, int len)
+void TMidiOut::SysEx(const std::uint8_t* data, int len, const Progress& progress)
 {
     if (!d->usingPort || !data || len < 3)
         return;
@@ -214,7 +218,7 @@ void TMidiOut::SysEx(const std::uint8_t* data, int len)
     }
     d->sending = true;
     const unsigned session = d->session;
-    d->sendSysEx(data, static_cast<std::size_t>(len));
+    d->sendSysEx(data, static_cast<std::size_t>(len), progress);
     while (!d->pending.empty() && d->session == session) {
         const Impl::Pending next = std::move(d->pending.front());
         d->pending.pop_front();

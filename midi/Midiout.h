@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,8 +45,10 @@ public:
     // Sends one SysEx message, synchronously; only when open and len >= 3.
     // Bytes go out as built, followed by End of Exclusive (F7) when they do
     // not already end with it. Long messages go out in chunks paced at wire
-    // speed through the wait primitive.
-    void SysEx(const std::uint8_t* data, int len);
+    // speed through the wait primitive. `progress`, when given, hears after
+    // each piece how many bytes of the whole (F7 included) are out.
+    using Progress = std::function<void(std::size_t sent, std::size_t total)>;
+    void SysEx(const std::uint8_t* data, int len, const Progress& progress = {});
     void Put(std::uint8_t status, std::uint8_t first, std::uint8_t second);
     void Reset();
 

@@ -46,13 +46,19 @@ void MirageProtocol::SendSysEx(const std::uint8_t* bytes, int count)
         sysExOut_(sendBuffer_, count);
 }
 
-void MirageProtocol::SendLongSysEx(const std::uint8_t* bytes, int count)
+void MirageProtocol::SendLongSysEx(const std::uint8_t* bytes, int count, const SendProgress& progress)
 {
-    if (count <= 0 || !bytes || !sysExOut_)
+    if (count <= 0 || !bytes || (!sysExOut_ && !longSysExOut_))
         return;
     // The port paces a long message through the wait primitive.
     ++waitDepth_;
-    sysExOut_(bytes, count);
+    if (longSysExOut_) {
+        longSysExOut_(bytes, count, progress);
+    } else {
+        sysExOut_(bytes, count);
+        if (progress)
+            progress(static_cast<std::size_t>(count), static_cast<std::size_t>(count));
+    }
     --waitDepth_;
 }
 

@@ -44,6 +44,9 @@ inline const char* const NakBadCaption =
 class MirageProtocol {
 public:
     using SysExOut = std::function<void(const std::uint8_t* data, int len)>;
+    // How far a long send has got: bytes out of the whole message.
+    using SendProgress = std::function<void(std::size_t sent, std::size_t total)>;
+    using LongSysExOut = std::function<void(const std::uint8_t* data, int len, const SendProgress& progress)>;
 
     explicit MirageProtocol(Seams& seams);
     virtual ~MirageProtocol();
@@ -52,6 +55,9 @@ public:
 
     // Where SendSysEx hands its bytes (the output port's SysEx operation).
     void setSysExOut(SysExOut out) { sysExOut_ = std::move(out); }
+    // Where SendLongSysEx hands its bytes when the port reports progress;
+    // without it long sends go to the SysExOut too.
+    void setLongSysExOut(LongSysExOut out) { longSysExOut_ = std::move(out); }
 
     // --- dump buffers -----------------------------------------------------
     std::uint8_t ConfigDump[ConfigDumpSize] = {};
@@ -106,7 +112,8 @@ public:
 
     // Sends a message of any length (a wavesample dump) through the output
     // port, which paces it at wire speed; returns when it has left.
-    void SendLongSysEx(const std::uint8_t* bytes, int count);
+    // `progress`, when given, hears after each piece how far it has got.
+    void SendLongSysEx(const std::uint8_t* bytes, int count, const SendProgress& progress = {});
 
     // --- the one conversation with the instrument ------------------------------
     // Every fixed wait of a sequence goes through here. A wait lets window
@@ -194,6 +201,7 @@ private:
 
     Seams& seams_;
     SysExOut sysExOut_;
+    LongSysExOut longSysExOut_;
     std::unique_ptr<std::uint8_t[]> upperStorage_;
     std::uint8_t sendBuffer_[SendSysExMax] = {};
 

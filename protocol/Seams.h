@@ -43,7 +43,13 @@ public:
     // Returns an empty string when cancelled.
     virtual std::string openFileName(const std::string& filter) = 0;
 
-    // Media player for an exported WAV file: Play and Stop only.
+    // File-save dialog with the same kind of filter, offering `suggested`;
+    // asks before replacing a file. Returns an empty string when cancelled.
+    virtual std::string saveFileName(const std::string& filter, const std::string& suggested) = 0;
+
+    // Media player for an exported WAV file: Play and Stop only. mediaOpen
+    // loads the file and tells whether the player could take it.
+    virtual bool mediaOpen(const std::string& path) = 0;
     virtual void mediaPlay(const std::string& path) = 0;
     virtual void mediaStop() = 0;
 };

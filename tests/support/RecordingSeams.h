@@ -47,6 +47,10 @@ public:
     std::vector<std::uint32_t> colourPresets; // what the chooser was preset with
     std::deque<std::string> fileAnswers;
     std::vector<std::string> filters;
+    std::deque<std::string> saveAnswers; // "" cancels
+    std::vector<std::string> saveSuggestions;
+    std::vector<std::string> opened;     // files the media player was opened on
+    bool mediaOpens = true;              // whether the player can take them
     std::vector<std::string> played;
     int stops = 0;
     // Runs once inside the next wait, before the clock moves: what the
@@ -60,6 +64,8 @@ public:
     void beep() override;
     bool chooseColour(std::uint32_t initial, std::uint32_t& chosen) override;
     std::string openFileName(const std::string& filter) override;
+    std::string saveFileName(const std::string& filter, const std::string& suggested) override;
+    bool mediaOpen(const std::string& path) override;
     void mediaPlay(const std::string& path) override;
     void mediaStop() override;
 

@@ -1,0 +1,294 @@
+#include "WsGet.h"
+
+#include "Dumps.h"
+#include "Frames.h"
+#include "MirageProtocol.h"
+#include "WavFile.h"
+#include "WaveView.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+
+#include <fstream>
+
+namespace corvane {
+
+namespace {
+
+template <typename W>
+W* named(W* w, const char* name)
+{
+    w->setObjectName(name);
+    return w;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int y, int w)
+{
+    auto* l = named(new QLabel(text, parent), name);
+    l->setGeometry(x, y, w, 17);
+    return l;
+}
+
+constexpr int WireBytesPerSecond = 3125;
+constexpr const char* const TimeOut = "Error - receive time out - all data not valid.";
+constexpr const char* const ReceiveCaption = "MIDI Receive Problem";
+constexpr const char* const PlayerCaption = "Media Player";
+constexpr const char* const WaveFilter = "Wave files|*.wav";
+
+} // namespace
+
+int TfmWsGet::PollsFor(int pages)
+{
+    const long long bytes = 8 + 512LL * std::clamp(pages, 0, 256);
+    const long long ms = (bytes * 1000 + WireBytesPerSecond - 1) / WireBytesPerSecond + 1000;
+    return std::max<int>(LeastPolls, static_cast<int>((ms + PollMs - 1) / PollMs));
+}
+
+TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(context, parent)
+{
+    setObjectName("fmWsGet");
+    setWindowTitle("Get Wavesample");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(346, 318);
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    setFont(font);
+
+    Bevel1 = named(new QFrame(this), "Bevel1");
+    Bevel1->setFrameShape(QFrame::Box);
+    Bevel1->setFrameShadow(QFrame::Sunken);
+    Bevel1->setGeometry(4, 4, 168, 178);
+    Label4 = label(this, "Label4", "Select Wavesample", 12, 14, 96);
+    cbSelectWs = named(new QComboBox(this), "cbSelectWs");
+    for (int i = 0; i < 16; ++i)
+        cbSelectWs->addItem(QString("%1%2").arg(i < 8 ? 'L' : 'U').arg(i % 8 + 1));
+    cbSelectWs->setGeometry(108, 10, 57, 22);
+    bnReqWs = named(new QPushButton("Request Ws", this), "bnReqWs");
+    bnReqWs->setGeometry(12, 42, 152, 25);
+    bnMakeIntoWav = named(new QPushButton("Make Into Wav", this), "bnMakeIntoWav");
+    bnMakeIntoWav->setGeometry(12, 74, 152, 25);
+    bnMakeIntoWav->setEnabled(false);
+    bnSaveAs = named(new QPushButton("Save As...", this), "bnSaveAs");
+    bnSaveAs->setGeometry(12, 106, 152, 25);
+    bnSaveAs->setEnabled(false);
+
+    // The player of "test.wav": Play and Stop only.
+    MediaPlayer1 = named(new QFrame(this), "MediaPlayer1");
+    MediaPlayer1->setFrameShape(QFrame::Panel);
+    MediaPlayer1->setFrameShadow(QFrame::Raised);
+    MediaPlayer1->setGeometry(12, 140, 60, 32);
+    bnPlay = named(new QToolButton(MediaPlayer1), "bnPlay");
+    bnPlay->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    bnPlay->setToolTip("Play");
+    bnPlay->setGeometry(3, 3, 26, 26);
+    bnStop = named(new QToolButton(MediaPlayer1), "bnStop");
+    bnStop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    bnStop->setToolTip("Stop");
+    bnStop->setGeometry(31, 3, 26, 26);
+    setPlayer(false);
+
+    GroupBox1 = named(new QGroupBox("Wavesample Info", this), "GroupBox1");
+    GroupBox1->setStyleSheet("QGroupBox { font-weight: bold; color: black; }");
+    GroupBox1->setGeometry(180, 4, 158, 96);
+    Label1 = label(GroupBox1, "Label1", "Page Count:", 8, 22, 64);
+    lbPageCount = label(GroupBox1, "lbPageCount", "no data", 76, 22, 78);
+    Label2 = label(GroupBox1, "Label2", "Ws Size:", 8, 44, 64);
+    lbWsSize = label(GroupBox1, "lbWsSize", "no data", 76, 44, 78);
+    Label3 = label(GroupBox1, "Label3", "Checksum:", 8, 66, 64);
+    lbChecksum = label(GroupBox1, "lbChecksum", "no data", 76, 66, 78);
+    for (QLabel* l : {Label1, lbPageCount, Label2, lbWsSize, Label3, lbChecksum})
+        l->setStyleSheet("font-weight: normal;");
+
+    ProgressBar1 = named(new QProgressBar(this), "ProgressBar1");
+    ProgressBar1->setGeometry(180, 110, 158, 17);
+    ProgressBar1->setRange(0, LeastPolls);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->hide();
+
+    bnOK = named(new QPushButton("OK", this), "bnOK");
+    bnOK->setDefault(true);
+    bnOK->setGeometry(222, 150, 75, 25);
+
+    pbWaveform = named(new TWaveView(this), "pbWaveform");
+    pbWaveform->setGeometry(4, 188, 338, 124);
+
+    connect(cbSelectWs, &QComboBox::activated, this, &TfmWsGet::cbSelectWsChange);
+    connect(bnReqWs, &QPushButton::pressed, this, &TfmWsGet::bnReqWsMouseDown);
+    connect(bnReqWs, &QPushButton::clicked, this, &TfmWsGet::bnReqWsClick);
+    connect(bnMakeIntoWav, &QPushButton::clicked, this, &TfmWsGet::bnMakeIntoWavClick);
+    connect(bnSaveAs, &QPushButton::clicked, this, &TfmWsGet::bnSaveAsClick);
+    connect(bnPlay, &QToolButton::clicked, this, &TfmWsGet::bnPlayClick);
+    connect(bnStop, &QToolButton::clicked, this, &TfmWsGet::bnStopClick);
+    connect(bnOK, &QPushButton::clicked, this, &TfmWsGet::bnOKClick);
+}
+
+TfmWsGet::~TfmWsGet() = default;
+
+void TfmWsGet::FormActivate()
+{
+    const int w = Mirage().QueryCurrentWavesample();
+    const int index = Mirage().GetCurrentHalf() * 8 + w;
+    if (index >= 0 && index < cbSelectWs->count())
+        cbSelectWs->setCurrentIndex(index);
+}
+
+void TfmWsGet::cbSelectWsChange(int index)
+{
+    if (index >= 0 && index < 16)
+        Mirage().SelectWavesample(index);
+}
+
+void TfmWsGet::setPlayer(bool open)
+{
+    bnPlay->setEnabled(open);
+    bnStop->setEnabled(open);
+}
+
+void TfmWsGet::bnReqWsMouseDown()
+{
+    // Closing the player lets go of "test.wav".
+    Ctx().seams.mediaStop();
+    setPlayer(false);
+    for (QLabel* l : {lbPageCount, lbWsSize, lbChecksum})
+        l->setText("receiving data");
+    ProgressBar1->show();
+}
+
+void TfmWsGet::bnReqWsClick()
+{
+    Converse([this] { requestWavesample(); });
+}
+
+// The instrument answers with the pages of its selected wavesample, start
+// page to end page; before anything has arrived those pointers, when known,
+// say how long the answer takes. Otherwise allow for the largest dump.
+int TfmWsGet::expectedPages() const
+{
+    const int half = Mirage().GetCurrentHalf();
+    if (!Mirage().Received(MirageProtocol::ProgramArrival(half)))
+        return 256;
+    const int w = Mirage().CurrentWavesample;
+    const int start = Mirage().GetParam(half, wavesampleFieldPos(w, wsf::StartPage));
+    const int end = Mirage().GetParam(half, wavesampleFieldPos(w, wsf::EndPage));
+    return std::max(0, end - start + 1);
+}
+
+void TfmWsGet::requestWavesample()
+{
+    Mirage().SendSysEx(wavesampleRequestMessage());
+    pollLimit_ = PollsFor(expectedPages());
+    ProgressBar1->setRange(0, pollLimit_ - 1);
+    bool ready = false;
+    waiting_ = true;
+    for (int poll = 0; poll < pollLimit_; ++poll) {
+        ProgressBar1->setValue(poll);
+        if (Mirage().WavesampleReady) {
+            ready = true;
+            break;
+        }
+        Mirage().Wait(PollMs);
+        // A dump coming in pieces has announced its page count: wait as
+        // long as that many pages need.
+        const auto& arriving = Mirage().LastWavesample();
+        if (!Mirage().WavesampleReady && !arriving.complete && PollsFor(arriving.pages) > pollLimit_) {
+            pollLimit_ = PollsFor(arriving.pages);
+            ProgressBar1->setRange(0, pollLimit_ - 1);
+        }
+    }
+    waiting_ = false;
+    if (!ready)
+        Ctx().seams.messageBox(TimeOut, ReceiveCaption, BoxButtons::Ok);
+    ProgressBar1->hide();
+    ProgressBar1->setValue(0);
+    Mirage().WavesampleReady = false;
+    takeReceived();
+    const Received& r = received_;
+    if (!r.complete && r.pages > 0)
+        Ctx().seams.messageBox("Error - wavesample incomplete - " + std::to_string(r.samples.size()) + " of " +
+                                   std::to_string(256 * r.pages) + " sample bytes arrived.",
+                               ReceiveCaption, BoxButtons::Ok);
+}
+
+// Takes what the last dump brought: only the bytes that arrived, and the
+// checksum only when the dump ended with it.
+void TfmWsGet::takeReceived()
+{
+    const auto& a = Mirage().LastWavesample();
+    const auto& buffer = Mirage().WavesampleBuffer;
+    received_.pages = a.pages;
+    received_.complete = a.complete;
+    const std::size_t n = std::min(a.sampleBytes, buffer.size() - 2);
+    received_.samples.assign(buffer.begin() + 1, buffer.begin() + 1 + static_cast<std::ptrdiff_t>(n));
+    received_.checksum.reset();
+    if (a.complete)
+        received_.checksum = buffer[1 + n];
+
+    lbPageCount->setText(QString::number(received_.pages));
+    lbWsSize->setText(QString::number(received_.samples.size()));
+    lbChecksum->setText(received_.checksum ? QString::number(*received_.checksum) : QString("not received"));
+    pbWaveform->setSamples(received_.samples);
+    bnMakeIntoWav->setEnabled(true);
+    bnSaveAs->setEnabled(true);
+}
+
+void TfmWsGet::DumpArrived(MirageProtocol::Arrival a)
+{
+    // A dump that arrives unasked replaces what is shown; one that a
+    // request waits for is shown when the wait ends.
+    if (a == MirageProtocol::Arrival::Wavesample && !waiting_)
+        takeReceived();
+}
+
+// The WAV image of what arrived: header, samples, then the dump's checksum
+// byte when it came.
+bool TfmWsGet::writeWav(const std::string& path)
+{
+    std::vector<std::uint8_t> image = wav::exportImage(received_.samples, received_.checksum.value_or(0));
+    if (!received_.checksum)
+        image.pop_back();
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (file)
+        file.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    if (file)
+        file.close();
+    if (!file) {
+        Ctx().seams.messageBox("Error - File write fail - cannot create " + path + ".", wav::ExportResult::Caption,
+                               BoxButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+void TfmWsGet::bnMakeIntoWavClick()
+{
+    Ctx().seams.mediaStop();
+    setPlayer(false);
+    if (!writeWav(ExportName))
+        return;
+    if (!Ctx().seams.mediaOpen(ExportName)) {
+        Ctx().seams.messageBox(std::string("Error - Media player open fail - cannot play ") + ExportName + ".",
+                               PlayerCaption, BoxButtons::Ok);
+        return;
+    }
+    setPlayer(true);
+}
+
+void TfmWsGet::bnSaveAsClick()
+{
+    const std::string path = Ctx().seams.saveFileName(WaveFilter, ExportName);
+    if (!path.empty())
+        writeWav(path);
+}
+
+void TfmWsGet::bnPlayClick() { Ctx().seams.mediaPlay(ExportName); }
+void TfmWsGet::bnStopClick() { Ctx().seams.mediaStop(); }
+void TfmWsGet::bnOKClick() { close(); }
+
+} // namespace corvane

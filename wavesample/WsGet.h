@@ -1,0 +1,98 @@
+// "Get Wavesample": asks the Mirage for the sample data of its selected
+// wavesample, shows what arrived (page count, size, checksum and a picture
+// of the wave), writes it as "test.wav" for the Play/Stop player, or as a
+// WAV file of the user's choosing.
+#pragma once
+
+#include "FormBase.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+
+namespace corvane {
+
+class TWaveView;
+
+class TfmWsGet : public TFormBase {
+    Q_OBJECT
+public:
+    explicit TfmWsGet(const WindowContext& context, QWidget* parent = nullptr);
+    ~TfmWsGet() override;
+
+    static constexpr const char* ExportName = "test.wav";
+    static constexpr int PollMs = 100;
+    static constexpr int LeastPolls = 340; // the least wait, 34 s
+
+    // Polls a request waits for a dump of `pages`: its time on the wire at
+    // 3,125 bytes a second and a second for the request and the answer to
+    // start, never fewer than LeastPolls.
+    static int PollsFor(int pages);
+
+    QLabel* Label4;
+    QComboBox* cbSelectWs;
+    QPushButton* bnReqWs;
+    QPushButton* bnMakeIntoWav;
+    QPushButton* bnSaveAs;
+    QFrame* MediaPlayer1;
+    QToolButton* bnPlay;
+    QToolButton* bnStop;
+    QGroupBox* GroupBox1;
+    QLabel* Label1;
+    QLabel* lbPageCount;
+    QLabel* Label2;
+    QLabel* lbWsSize;
+    QLabel* Label3;
+    QLabel* lbChecksum;
+    QProgressBar* ProgressBar1;
+    QPushButton* bnOK;
+    QFrame* Bevel1;
+    TWaveView* pbWaveform;
+
+    void cbSelectWsChange(int index);
+    void bnReqWsMouseDown();
+    void bnReqWsClick();
+    void bnMakeIntoWavClick();
+    void bnSaveAsClick();
+    void bnPlayClick();
+    void bnStopClick();
+    void bnOKClick();
+
+    // What the window shows and writes: the sample bytes of the last dump
+    // that arrived, and its checksum when the whole dump came.
+    struct Received {
+        int pages = 0;
+        std::vector<std::uint8_t> samples;
+        std::optional<std::uint8_t> checksum;
+        bool complete = false;
+    };
+    const Received& Data() const { return received_; }
+    // Polls the last request waited at most.
+    int PollLimit() const { return pollLimit_; }
+
+protected:
+    void FormActivate() override;
+    void DumpArrived(MirageProtocol::Arrival a) override;
+
+private:
+    void requestWavesample();
+    int expectedPages() const;
+    void takeReceived();
+    bool writeWav(const std::string& path);
+    void setPlayer(bool open);
+
+    Received received_;
+    bool waiting_ = false;
+    int pollLimit_ = 0;
+};
+
+} // namespace corvane

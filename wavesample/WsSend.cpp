@@ -1,0 +1,262 @@
+#include "WsSend.h"
+
+#include "Dumps.h"
+#include "MirageProtocol.h"
+#include "ValueBox.h"
+#include "WavFile.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace corvane {
+
+namespace {
+
+template <typename W>
+W* named(W* w, const char* name)
+{
+    w->setObjectName(name);
+    return w;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int y, int w)
+{
+    auto* l = named(new QLabel(text, parent), name);
+    l->setGeometry(x, y, w, 17);
+    return l;
+}
+
+QFrame* bevel(QWidget* parent, const char* name, const QRect& r)
+{
+    auto* f = named(new QFrame(parent), name);
+    f->setFrameShape(QFrame::Box);
+    f->setFrameShadow(QFrame::Sunken);
+    f->setGeometry(r);
+    f->lower();
+    return f;
+}
+
+QString hex(int v) { return QString::fromStdString(wav::hexText(v)); }
+
+const char* const Error = "ERROR";
+
+} // namespace
+
+TfmWsSend::TfmWsSend(const WindowContext& context, QWidget* parent) : TFormBase(context, parent)
+{
+    setObjectName("fmWsSend");
+    setWindowTitle("Send Wavesample to Mirage");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(389, 328);
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    setFont(font);
+
+    // The file.
+    Bevel1 = bevel(this, "Bevel1", QRect(4, 4, 381, 44));
+    bnOpenFile = named(new QPushButton("Open File", this), "bnOpenFile");
+    bnOpenFile->setGeometry(10, 13, 84, 25);
+    Label8 = label(this, "Label8", "Currently Selected File", 104, 7, 200);
+    edFilename = named(new QLineEdit("No file selected", this), "edFilename");
+    edFilename->setReadOnly(true);
+    edFilename->setGeometry(104, 23, 274, 20);
+
+    // Its figures.
+    Bevel2 = bevel(this, "Bevel2", QRect(4, 52, 381, 92));
+    Label2 = label(this, "Label2", "Wav Data Size:", 12, 58, 124);
+    Label1 = label(this, "Label1", "no data", 140, 58, 60);
+    Label9 = label(this, "Label9", "bytes.", 206, 58, 170);
+    Label3 = label(this, "Label3", "This Wavesample uses:", 12, 78, 124);
+    Label4 = label(this, "Label4", "XX", 140, 78, 60);
+    Label16 = label(this, "Label16", "(Hex) pages of memory.", 206, 78, 170);
+    Label17 = label(this, "Label17", "This corresponds to:", 12, 98, 124);
+    lbWavPercent = label(this, "lbWavPercent", "XX", 140, 98, 60);
+    Label10 = label(this, "Label10", "% of Mirage Memory", 206, 98, 170);
+    Label6 = label(this, "Label6", "XX", 140, 118, 60);
+    Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label5 = label(this, "Label5", "bytes of padding used to fill last page. ", 206, 118, 176);
+
+    // Sending.
+    Bevel3 = bevel(this, "Bevel3", QRect(4, 148, 381, 36));
+    bnSendWav = named(new QPushButton("Send Wav", this), "bnSendWav");
+    bnSendWav->setGeometry(10, 153, 84, 25);
+    bnSendWav->setEnabled(false);
+    ProgressBar1 = named(new QProgressBar(this), "ProgressBar1");
+    ProgressBar1->setGeometry(104, 157, 274, 17);
+    ProgressBar1->setRange(0, 1000);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->hide();
+
+    // Where it goes.
+    GroupBox2 = named(new QGroupBox("Destination Information", this), "GroupBox2");
+    GroupBox2->setGeometry(4, 188, 381, 100);
+    Label11 = label(GroupBox2, "Label11", "Wavesample", 10, 24, 66);
+    cbSelectWs = named(new QComboBox(GroupBox2), "cbSelectWs");
+    for (int i = 0; i < 16; ++i)
+        cbSelectWs->addItem(QString("%1%2").arg(i < 8 ? 'L' : 'U').arg(i % 8 + 1));
+    cbSelectWs->setGeometry(80, 20, 57, 22);
+    Label15 = label(GroupBox2, "Label15", "Refresh", 250, 24, 50);
+    bnRefreshParameters = named(new QPushButton("L", GroupBox2), "bnRefreshParameters");
+    bnRefreshParameters->setGeometry(300, 20, 28, 23);
+    bnRefreshU = named(new QPushButton("U", GroupBox2), "bnRefreshU");
+    bnRefreshU->setGeometry(334, 20, 28, 23);
+    Label12 = label(GroupBox2, "Label12", "Start Page", 10, 54, 66);
+    edStartPage = named(new TValueBox(GroupBox2, "XX"), "edStartPage");
+    edStartPage->setGeometry(80, 52, 40, 21);
+    Label13 = label(GroupBox2, "Label13", "End Page", 134, 54, 56);
+    edEndPage = named(new TValueBox(GroupBox2, "XX"), "edEndPage");
+    edEndPage->setGeometry(190, 52, 40, 21);
+    Label14 = label(GroupBox2, "Label14", "Page Count", 250, 54, 60);
+    edPageCount = named(new QLineEdit("XX", GroupBox2), "edPageCount");
+    edPageCount->setReadOnly(true);
+    edPageCount->setToolTip("Hex");
+    edPageCount->setGeometry(314, 52, 48, 21);
+    lbDoesNotFit = label(GroupBox2, "lbDoesNotFit", QString(), 10, 78, 362);
+    lbDoesNotFit->setStyleSheet("color: #c00000; font-weight: bold;");
+    Bevel4 = bevel(GroupBox2, "Bevel4", QRect(4, 46, 373, 30));
+    Bevel5 = bevel(GroupBox2, "Bevel5", QRect(244, 16, 124, 30));
+
+    bnOK = named(new QPushButton("OK", this), "bnOK");
+    bnOK->setDefault(true);
+    bnOK->setGeometry(152, 296, 84, 25);
+
+    connect(bnOpenFile, &QPushButton::clicked, this, &TfmWsSend::bnOpenFileClick);
+    connect(bnSendWav, &QPushButton::clicked, this, &TfmWsSend::bnSendWavClick);
+    // `activated` comes only from the user's choice.
+    connect(cbSelectWs, &QComboBox::activated, this, &TfmWsSend::cbSelectWsChange);
+    connect(bnRefreshParameters, &QPushButton::clicked, this, &TfmWsSend::bnRefreshParametersClick);
+    connect(bnRefreshU, &QPushButton::clicked, this, &TfmWsSend::bnRefreshUClick);
+    connect(bnOK, &QPushButton::clicked, this, &TfmWsSend::bnOKClick);
+}
+
+TfmWsSend::~TfmWsSend() = default;
+
+void TfmWsSend::FormActivate()
+{
+    destNumber_ = Mirage().QueryCurrentWavesample();
+    destHalf_ = Mirage().GetCurrentHalf();
+    const int index = destHalf_ * 8 + destNumber_;
+    if (index >= 0 && index < cbSelectWs->count())
+        cbSelectWs->setCurrentIndex(index);
+    Mirage().EnsureProgram(destHalf_);
+    DestinationDisplay();
+}
+
+void TfmWsSend::DumpArrived(MirageProtocol::Arrival a)
+{
+    if (a == MirageProtocol::ProgramArrival(destHalf_))
+        DestinationDisplay();
+}
+
+void TfmWsSend::bnOpenFileClick()
+{
+    const std::string path = Ctx().seams.openFileName(Filter);
+    if (path.empty()) {
+        refuse();
+        return;
+    }
+    edFilename->setText(QString::fromStdString(path));
+    const wav::ImportResult file = wav::readImport(path);
+    if (!file.ok()) {
+        Ctx().seams.messageBox(file.text(), wav::ImportResult::Caption, BoxButtons::Ok);
+        refuse();
+        return;
+    }
+    dump_ = wav::buildSendDump(file.samples);
+    if (!dump_) {
+        Ctx().seams.messageBox(wav::importMessage(wav::ImportError::DataTooBig), wav::ImportResult::Caption,
+                               BoxButtons::Ok);
+        refuse();
+        return;
+    }
+    Label1->setText(QString::number(dump_->dataSize));
+    Label4->setText(hex(dump_->pages));
+    lbWavPercent->setText(QString::number(dump_->percent));
+    Label6->setText(QString::number(dump_->padding));
+    bnSendWav->setEnabled(true);
+    showFit();
+}
+
+// A cancelled or refused file leaves nothing to send.
+void TfmWsSend::refuse()
+{
+    dump_.reset();
+    for (QLabel* l : {Label1, Label4, Label6})
+        l->setText(Error);
+    bnSendWav->setEnabled(false);
+    showFit();
+}
+
+void TfmWsSend::bnSendWavClick()
+{
+    Converse([this] {
+        if (!dump_)
+            return;
+        const std::vector<std::uint8_t> message = dump_->message;
+        ProgressBar1->setValue(0);
+        ProgressBar1->show();
+        Mirage().SendLongSysEx(message.data(), static_cast<int>(message.size()),
+                               [this](std::size_t sent, std::size_t total) {
+                                   ProgressBar1->setValue(total ? static_cast<int>(sent * 1000 / total) : 0);
+                               });
+        ProgressBar1->hide();
+        ProgressBar1->setValue(0);
+    });
+}
+
+void TfmWsSend::DestinationDisplay()
+{
+    const int start = Mirage().GetParam(destHalf_, wavesampleFieldPos(destNumber_, wsf::StartPage));
+    const int end = Mirage().GetParam(destHalf_, wavesampleFieldPos(destNumber_, wsf::EndPage));
+    // An end page before the start page leaves the wavesample no room.
+    destinationPages_ = std::max(0, end - start + 1);
+    edStartPage->setText(hex(start));
+    edEndPage->setText(hex(end));
+    edPageCount->setText(hex(destinationPages_));
+    showFit();
+}
+
+// Said before the user sends: the Mirage refuses a dump that announces more
+// pages than the destination's pointers give.
+void TfmWsSend::showFit()
+{
+    if (dump_ && dump_->pages > destinationPages_)
+        lbDoesNotFit->setText(QString("Too big: the file needs %1 (Hex) pages, this wavesample has %2.")
+                                  .arg(hex(dump_->pages), hex(destinationPages_)));
+    else
+        lbDoesNotFit->clear();
+}
+
+void TfmWsSend::cbSelectWsChange(int index)
+{
+    if (index < 0 || index >= 16)
+        return;
+    Converse([this, index] {
+        destHalf_ = index / 8;
+        destNumber_ = index - 8 * destHalf_;
+        Mirage().SelectWavesample(index);
+        Mirage().EnsureProgram(destHalf_);
+        DestinationDisplay();
+    });
+}
+
+void TfmWsSend::refresh(int half)
+{
+    Converse([this, half] {
+        Mirage().RequestProgram(half);
+        DestinationDisplay();
+        Ctx().seams.beep();
+    });
+}
+
+void TfmWsSend::bnRefreshParametersClick() { refresh(0); }
+void TfmWsSend::bnRefreshUClick() { refresh(1); }
+void TfmWsSend::bnOKClick() { close(); }
+
+} // namespace corvane
