@@ -74,16 +74,16 @@ TfmWsCalc::TfmWsCalc(const WindowContext& context, QWidget* parent) : TFormBase(
     lbLoopStartChoose = named(new QListWidget(GroupBox2), "lbLoopStartChoose");
     lbLoopStartChoose->setToolTip("Use one of these as your loop start byte.");
     lbLoopStartChoose->setGeometry(10, 78, 110, 122);
-    Label2 = label(GroupBox2, "Label2", "Choose Loop Size.", QRect(134, 18, 170, 16));
+    Label2 = label(GroupBox2, "Label2", "Choose Loop Size.", QRect(134, 18, 176, 16));
     cbChosenLoopSize = named(new QComboBox(GroupBox2), "cbChosenLoopSize");
     cbChosenLoopSize->addItems({"1 Page = 256 Bytes", "2 Pages = 512 Bytes", "4 Pages = 1024 Bytes"});
-    cbChosenLoopSize->setGeometry(134, 36, 170, 22);
-    Label3 = label(GroupBox2, "Label3", "The Loop marker will start here:-", QRect(134, 70, 170, 16));
+    cbChosenLoopSize->setGeometry(134, 36, 176, 22);
+    Label3 = label(GroupBox2, "Label3", "The Loop marker will start here:-", QRect(134, 70, 178, 16));
     edEOSstartByte = readOnly(GroupBox2, "edEOSstartByte", QRect(134, 88, 80, 21));
     edEOSstartByte->setToolTip("This is the first byte AFTER the loop.");
     Label4 = label(GroupBox2, "Label4", "Allowing 1 Page for EOS/Loop marker, the WAV size should be:-",
-                   QRect(134, 122, 170, 30), true);
-    edWsSize = readOnly(GroupBox2, "edWsSize", QRect(134, 156, 80, 21));
+                   QRect(134, 120, 176, 44), true);
+    edWsSize = readOnly(GroupBox2, "edWsSize", QRect(134, 166, 80, 21));
 
     // The pointers to enter in the memory map.
     GroupBox3 = named(new QGroupBox("Wavesample Pointers", this), "GroupBox3");

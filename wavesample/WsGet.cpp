@@ -56,7 +56,7 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
     setWindowTitle("Get Wavesample");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(346, 318);
+    setFixedSize(380, 318);
     QFont font("MS Sans Serif");
     font.setPixelSize(11);
     setFont(font);
@@ -64,19 +64,19 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
     Bevel1 = named(new QFrame(this), "Bevel1");
     Bevel1->setFrameShape(QFrame::Box);
     Bevel1->setFrameShadow(QFrame::Sunken);
-    Bevel1->setGeometry(4, 4, 168, 178);
-    Label4 = label(this, "Label4", "Select Wavesample", 12, 14, 96);
+    Bevel1->setGeometry(4, 4, 180, 178);
+    Label4 = label(this, "Label4", "Select Wavesample", 12, 14, 108);
     cbSelectWs = named(new QComboBox(this), "cbSelectWs");
     for (int i = 0; i < 16; ++i)
         cbSelectWs->addItem(QString("%1%2").arg(i < 8 ? 'L' : 'U').arg(i % 8 + 1));
-    cbSelectWs->setGeometry(108, 10, 57, 22);
+    cbSelectWs->setGeometry(120, 10, 57, 22);
     bnReqWs = named(new QPushButton("Request Ws", this), "bnReqWs");
-    bnReqWs->setGeometry(12, 42, 152, 25);
+    bnReqWs->setGeometry(12, 42, 164, 25);
     bnMakeIntoWav = named(new QPushButton("Make Into Wav", this), "bnMakeIntoWav");
-    bnMakeIntoWav->setGeometry(12, 74, 152, 25);
+    bnMakeIntoWav->setGeometry(12, 74, 164, 25);
     bnMakeIntoWav->setEnabled(false);
     bnSaveAs = named(new QPushButton("Save As...", this), "bnSaveAs");
-    bnSaveAs->setGeometry(12, 106, 152, 25);
+    bnSaveAs->setGeometry(12, 106, 164, 25);
     bnSaveAs->setEnabled(false);
 
     // The player of "test.wav": Play and Stop only.
@@ -96,28 +96,28 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
 
     GroupBox1 = named(new QGroupBox("Wavesample Info", this), "GroupBox1");
     GroupBox1->setStyleSheet("QGroupBox { font-weight: bold; color: black; }");
-    GroupBox1->setGeometry(180, 4, 158, 96);
-    Label1 = label(GroupBox1, "Label1", "Page Count:", 8, 22, 64);
-    lbPageCount = label(GroupBox1, "lbPageCount", "no data", 76, 22, 78);
-    Label2 = label(GroupBox1, "Label2", "Ws Size:", 8, 44, 64);
-    lbWsSize = label(GroupBox1, "lbWsSize", "no data", 76, 44, 78);
-    Label3 = label(GroupBox1, "Label3", "Checksum:", 8, 66, 64);
-    lbChecksum = label(GroupBox1, "lbChecksum", "no data", 76, 66, 78);
+    GroupBox1->setGeometry(192, 4, 182, 96);
+    Label1 = label(GroupBox1, "Label1", "Page Count:", 8, 22, 76);
+    lbPageCount = label(GroupBox1, "lbPageCount", "no data", 88, 22, 90);
+    Label2 = label(GroupBox1, "Label2", "Ws Size:", 8, 44, 76);
+    lbWsSize = label(GroupBox1, "lbWsSize", "no data", 88, 44, 90);
+    Label3 = label(GroupBox1, "Label3", "Checksum:", 8, 66, 76);
+    lbChecksum = label(GroupBox1, "lbChecksum", "no data", 88, 66, 90);
     for (QLabel* l : {Label1, lbPageCount, Label2, lbWsSize, Label3, lbChecksum})
         l->setStyleSheet("font-weight: normal;");
 
     ProgressBar1 = named(new QProgressBar(this), "ProgressBar1");
-    ProgressBar1->setGeometry(180, 110, 158, 17);
+    ProgressBar1->setGeometry(192, 110, 182, 17);
     ProgressBar1->setRange(0, LeastPolls);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->hide();
 
     bnOK = named(new QPushButton("OK", this), "bnOK");
     bnOK->setDefault(true);
-    bnOK->setGeometry(222, 150, 75, 25);
+    bnOK->setGeometry(246, 150, 75, 25);
 
     pbWaveform = named(new TWaveView(this), "pbWaveform");
-    pbWaveform->setGeometry(4, 188, 338, 124);
+    pbWaveform->setGeometry(4, 188, 372, 124);
 
     connect(cbSelectWs, &QComboBox::activated, this, &TfmWsGet::cbSelectWsChange);
     connect(bnReqWs, &QPushButton::pressed, this, &TfmWsGet::bnReqWsMouseDown);

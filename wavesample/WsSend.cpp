@@ -69,18 +69,18 @@ TfmWsSend::TfmWsSend(const WindowContext& context, QWidget* parent) : TFormBase(
 
     // Its figures.
     Bevel2 = bevel(this, "Bevel2", QRect(4, 52, 381, 92));
-    Label2 = label(this, "Label2", "Wav Data Size:", 12, 58, 124);
-    Label1 = label(this, "Label1", "no data", 140, 58, 60);
+    Label2 = label(this, "Label2", "Wav Data Size:", 12, 58, 140);
+    Label1 = label(this, "Label1", "no data", 156, 58, 48);
     Label9 = label(this, "Label9", "bytes.", 206, 58, 170);
-    Label3 = label(this, "Label3", "This Wavesample uses:", 12, 78, 124);
-    Label4 = label(this, "Label4", "XX", 140, 78, 60);
+    Label3 = label(this, "Label3", "This Wavesample uses:", 12, 78, 140);
+    Label4 = label(this, "Label4", "XX", 156, 78, 48);
     Label16 = label(this, "Label16", "(Hex) pages of memory.", 206, 78, 170);
-    Label17 = label(this, "Label17", "This corresponds to:", 12, 98, 124);
-    lbWavPercent = label(this, "lbWavPercent", "XX", 140, 98, 60);
+    Label17 = label(this, "Label17", "This corresponds to:", 12, 98, 140);
+    lbWavPercent = label(this, "lbWavPercent", "XX", 156, 98, 48);
     Label10 = label(this, "Label10", "% of Mirage Memory", 206, 98, 170);
-    Label6 = label(this, "Label6", "XX", 140, 118, 60);
+    Label6 = label(this, "Label6", "XX", 12, 118, 40);
     Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label5 = label(this, "Label5", "bytes of padding used to fill last page. ", 206, 118, 176);
+    Label5 = label(this, "Label5", "bytes of padding used to fill last page. ", 58, 118, 320);
 
     // Sending.
     Bevel3 = bevel(this, "Bevel3", QRect(4, 148, 381, 36));
@@ -96,27 +96,27 @@ TfmWsSend::TfmWsSend(const WindowContext& context, QWidget* parent) : TFormBase(
     // Where it goes.
     GroupBox2 = named(new QGroupBox("Destination Information", this), "GroupBox2");
     GroupBox2->setGeometry(4, 188, 381, 100);
-    Label11 = label(GroupBox2, "Label11", "Wavesample", 10, 24, 66);
+    Label11 = label(GroupBox2, "Label11", "Wavesample", 10, 24, 72);
     cbSelectWs = named(new QComboBox(GroupBox2), "cbSelectWs");
     for (int i = 0; i < 16; ++i)
         cbSelectWs->addItem(QString("%1%2").arg(i < 8 ? 'L' : 'U').arg(i % 8 + 1));
-    cbSelectWs->setGeometry(80, 20, 57, 22);
+    cbSelectWs->setGeometry(86, 20, 57, 22);
     Label15 = label(GroupBox2, "Label15", "Refresh", 250, 24, 50);
     bnRefreshParameters = named(new QPushButton("L", GroupBox2), "bnRefreshParameters");
     bnRefreshParameters->setGeometry(300, 20, 28, 23);
     bnRefreshU = named(new QPushButton("U", GroupBox2), "bnRefreshU");
     bnRefreshU->setGeometry(334, 20, 28, 23);
-    Label12 = label(GroupBox2, "Label12", "Start Page", 10, 54, 66);
+    Label12 = label(GroupBox2, "Label12", "Start Page", 10, 54, 62);
     edStartPage = named(new TValueBox(GroupBox2, "XX"), "edStartPage");
-    edStartPage->setGeometry(80, 52, 40, 21);
-    Label13 = label(GroupBox2, "Label13", "End Page", 134, 54, 56);
+    edStartPage->setGeometry(76, 52, 40, 21);
+    Label13 = label(GroupBox2, "Label13", "End Page", 126, 54, 54);
     edEndPage = named(new TValueBox(GroupBox2, "XX"), "edEndPage");
-    edEndPage->setGeometry(190, 52, 40, 21);
-    Label14 = label(GroupBox2, "Label14", "Page Count", 250, 54, 60);
+    edEndPage->setGeometry(182, 52, 40, 21);
+    Label14 = label(GroupBox2, "Label14", "Page Count", 234, 54, 70);
     edPageCount = named(new QLineEdit("XX", GroupBox2), "edPageCount");
     edPageCount->setReadOnly(true);
     edPageCount->setToolTip("Hex");
-    edPageCount->setGeometry(314, 52, 48, 21);
+    edPageCount->setGeometry(306, 52, 56, 21);
     lbDoesNotFit = label(GroupBox2, "lbDoesNotFit", QString(), 10, 78, 362);
     lbDoesNotFit->setStyleSheet("color: #c00000; font-weight: bold;");
     Bevel4 = bevel(GroupBox2, "Bevel4", QRect(4, 46, 373, 30));
