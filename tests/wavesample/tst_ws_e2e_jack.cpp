@@ -1,0 +1,94 @@
+// WAV files sent into a wavesample of mirage-emu over real MIDI and asked
+// back through the receive window: the same sample bytes, zeros as ones, for
+// a small wavesample and for one of all 256 pages; and the instrument's
+// refusal of a file larger than its page pointers. Runs under
+// scripts/with-jack.sh.
+#include "JackMirage.h"
+
+#include "Midiout.h"
+#include "WavFile.h"
+#include "WsGet.h"
+#include "WsSend.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace corvane::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes samplesOf(std::size_t n)
+{
+    Bytes s(n);
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = static_cast<std::uint8_t>(i % 5 == 0 ? 0 : (i * 53 + 7) & 0xFF);
+    return s;
+}
+
+class WsOverJack : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(files.isValid());
+        const std::string why = jack.start({});
+        ASSERT_EQ(why, "");
+        jack.form->MidiOut1->SetPacing(0); // as fast as a JACK port takes it
+        send = qobject_cast<TfmWsSend*>(jack.form->Window("TfmWsSend"));
+        get = qobject_cast<TfmWsGet*>(jack.form->Window("TfmWsGet"));
+        ASSERT_TRUE(send && get);
+    }
+
+    // Sends a WAV file of `samples` and returns the acknowledgement's box.
+    std::string sendWav(const Bytes& samples)
+    {
+        const std::string path = files.filePath("in.wav").toStdString();
+        const Bytes image = wav::exportImage(samples, 0);
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
+                                                    static_cast<std::streamsize>(image.size()));
+        jack.seams.fileAnswers.push_back(path);
+        send->bnOpenFileClick();
+        jack.seams.clear();
+        send->bnSendWavClick();
+        if (!waitUntil([&] { return !jack.seams.boxes().empty(); }, 10000))
+            return "no answer";
+        return jack.seams.boxes().front().text;
+    }
+
+    QTemporaryDir files;
+    JackMirage jack;
+    TfmWsSend* send = nullptr;
+    TfmWsGet* get = nullptr;
+};
+
+TEST_F(WsOverJack, WavSentAndAskedBackGivesTheSameSampleBytes)
+{
+    const struct {
+        std::size_t n;
+        int endPage; // L1 from page 0
+    } table[] = {{1000, 31}, {65535, 255}};
+    for (const auto& row : table) {
+        ASSERT_TRUE(jack.stretchL1(row.endPage)) << row.endPage;
+        const Bytes samples = samplesOf(row.n);
+        EXPECT_EQ(sendWav(samples), "Wavesample Receive - Ack = good") << row.n;
+
+        jack.seams.clear();
+        get->bnReqWsClick();
+        EXPECT_TRUE(jack.seams.boxes().empty()) << row.n;
+        const auto& got = get->Data();
+        EXPECT_TRUE(got.complete);
+        ASSERT_EQ(got.samples.size(), 256 * static_cast<std::size_t>(row.endPage + 1));
+        for (std::size_t i = 0; i < row.n; ++i)
+            ASSERT_EQ(got.samples[i], samples[i] == 0 ? 1 : samples[i]) << "sample " << i << " of " << row.n;
+    }
+}
+
+TEST_F(WsOverJack, TheInstrumentRefusesMorePagesThanItsPointersGive)
+{
+    ASSERT_TRUE(jack.stretchL1(31));
+    EXPECT_EQ(sendWav(samplesOf(32 * 256 + 1)), "Wavesample Receive - Nck = bad");
+}
+
+} // namespace
+} // namespace corvane::test
