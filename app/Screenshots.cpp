@@ -44,8 +44,9 @@ int TakeScreenshots(TForm1* main, const QString& dir)
             window->Activate();
         s.wait(200);
         // The receive window shows a wavesample asked of the instrument, as
-        // the user would by pressing its request button.
-        if (className == "TfmWsGet") {
+        // the user would by pressing its request button; without an
+        // instrument that answers there is nothing to wait for.
+        if (className == "TfmWsGet" && main->Received(MirageProtocol::Arrival::Config)) {
             if (auto* request = window->findChild<QPushButton*>("bnReqWs")) {
                 request->click();
                 s.wait(200);
