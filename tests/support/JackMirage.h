@@ -1,6 +1,7 @@
 // mirage-emu as a process of its own behind JACK ports, and the program's
 // main window with every window, its ports chosen through "MIDI Setup" as a
-// user chooses them. For runs under scripts/with-jack.sh.
+// user chooses them. For runs under scripts/with-jack.sh; the target defines
+// MIRAGE_EMU_PATH.
 #pragma once
 
 #include "Dumps.h"
@@ -41,8 +42,9 @@ public:
     RecordingSeams seams{true}; // every wait lasts its time
     std::unique_ptr<TForm1> form;
 
-    // Returns "" when the program and the emulator talk, else why not.
-    std::string start(const QStringList& emuOptions)
+    // Returns "" when the program and the emulator talk (the configuration
+    // dump has come), else why not.
+    std::string start(const QStringList& emuOptions = {})
     {
         if (qgetenv("JACK_DEFAULT_SERVER").isEmpty())
             return "run under scripts/with-jack.sh";
@@ -51,7 +53,7 @@ public:
         setConfigDirectory(dir_.path());
         installSeams(&seams);
         emu_.setProgram(MIRAGE_EMU_PATH);
-        emu_.setArguments(QStringList{"--api", "jack", "--client-name", "mirage-ws"} + emuOptions);
+        emu_.setArguments(QStringList{"--api", "jack", "--client-name", "mirage-e2e"} + emuOptions);
         emu_.setProcessChannelMode(QProcess::MergedChannels);
         emu_.start();
         if (!emu_.waitForStarted(5000))
