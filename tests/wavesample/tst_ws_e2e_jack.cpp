@@ -62,16 +62,23 @@ protected:
     TfmWsGet* get = nullptr;
 };
 
-TEST_F(WsOverJack, WavSentAndAskedBackGivesTheSameSampleBytes)
+TEST_F(WsOverJack, WavSentAndAskedBackGivesTheSameSampleBytesOrIsRefused)
 {
     const struct {
         std::size_t n;
         int endPage; // L1 from page 0
-    } table[] = {{1000, 31}, {65535, 255}};
+        const char* answer;
+    } table[] = {
+        {32 * 256 + 1, 31, "Wavesample Receive - Nck = bad"},
+        {1000, 31, "Wavesample Receive - Ack = good"},
+        {65535, 255, "Wavesample Receive - Ack = good"},
+    };
     for (const auto& row : table) {
         ASSERT_TRUE(jack.stretchL1(row.endPage)) << row.endPage;
         const Bytes samples = samplesOf(row.n);
-        EXPECT_EQ(sendWav(samples), "Wavesample Receive - Ack = good") << row.n;
+        EXPECT_EQ(sendWav(samples), row.answer) << row.n;
+        if (std::string(row.answer).ends_with("bad"))
+            continue;
 
         jack.seams.clear();
         get->bnReqWsClick();
@@ -82,12 +89,6 @@ TEST_F(WsOverJack, WavSentAndAskedBackGivesTheSameSampleBytes)
         for (std::size_t i = 0; i < row.n; ++i)
             ASSERT_EQ(got.samples[i], samples[i] == 0 ? 1 : samples[i]) << "sample " << i << " of " << row.n;
     }
-}
-
-TEST_F(WsOverJack, TheInstrumentRefusesMorePagesThanItsPointersGive)
-{
-    ASSERT_TRUE(jack.stretchL1(31));
-    EXPECT_EQ(sendWav(samplesOf(32 * 256 + 1)), "Wavesample Receive - Nck = bad");
 }
 
 } // namespace

@@ -404,7 +404,6 @@ TEST_F(WsWindows, CalculatorGivesTheFiguresOfItsExamplesAndSendsNothing)
     } table[] = {
         {0, 16, 2, 252, "64256", {"4352", "4608", "02", "12", "12", "13"}},
         {2, 0, 0, 63, "63488", {"1024", "1280", "00", "00", "03", "04"}},
-        {1, 3, 5, 126, "64000", {"2048", "2304", "05", "0B", "0C", "0D"}},
     };
     for (const auto& row : table) {
         calc->cbChosenLoopSize->setCurrentIndex(row.sizeIndex);
