@@ -227,7 +227,7 @@ void TfmWsSend::DestinationDisplay()
 void TfmWsSend::showFit()
 {
     if (dump_ && dump_->pages > destinationPages_)
-        lbDoesNotFit->setText(QString("Too big: the file needs %1 (Hex) pages, this wavesample has %2.")
+        lbDoesNotFit->setText(QString("Too big: needs %1 (Hex) pages, this wavesample has %2.")
                                   .arg(hex(dump_->pages), hex(destinationPages_)));
     else
         lbDoesNotFit->clear();

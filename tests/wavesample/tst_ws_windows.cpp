@@ -196,7 +196,7 @@ TEST_F(WsWindows, DestinationShowsThePointersAndSaysWhenTheFileDoesNotFit)
     open(file("fits.wav", wavOf(samplesOf(32 * 256))));
     EXPECT_EQ(send->lbDoesNotFit->text(), "");
     open(file("big.wav", wavOf(samplesOf(32 * 256 + 1))));
-    EXPECT_EQ(send->lbDoesNotFit->text(), "Too big: the file needs 21 (Hex) pages, this wavesample has 20.");
+    EXPECT_EQ(send->lbDoesNotFit->text(), "Too big: needs 21 (Hex) pages, this wavesample has 20.");
 
     // Another destination: selected on the instrument, its figures shown.
     seams().clear();
