@@ -24,12 +24,15 @@ public:
     void setUnattended(bool on) { unattended_ = on; }
 
     void wait(int ms) override;
+    void waitAcceptingInput(int ms) override;
     int startTimer(int ms, std::function<void()> fn) override;
     void cancelTimer(int id) override;
     BoxAnswer messageBox(const std::string& text, const std::string& caption, BoxButtons buttons) override;
     void beep() override;
     bool chooseColour(std::uint32_t initial, std::uint32_t& chosen) override;
     std::string openFileName(const std::string& filter) override;
+    std::string chooseFolder(const std::string& caption) override;
+    std::string saveFileName(const std::string& filter, const std::string& suggested) override;
     void mediaPlay(const std::string& path) override;
     void mediaStop() override;
 

@@ -130,6 +130,26 @@ std::string RecordingSeams::openFileName(const std::string& filter)
     return f;
 }
 
+std::string RecordingSeams::saveFileName(const std::string& filter, const std::string& suggested)
+{
+    filters.push_back(filter);
+    saveSuggestions.push_back(suggested);
+    if (saveAnswers.empty())
+        return {};
+    std::string f = saveAnswers.front();
+    saveAnswers.pop_front();
+    return f;
+}
+
+std::string RecordingSeams::chooseFolder(const std::string&)
+{
+    if (folderAnswers.empty())
+        return {};
+    std::string f = folderAnswers.front();
+    folderAnswers.pop_front();
+    return f;
+}
+
 void RecordingSeams::mediaPlay(const std::string& path) { played.push_back(path); }
 void RecordingSeams::mediaStop() { ++stops; }
 

@@ -47,6 +47,9 @@ public:
     std::vector<std::uint32_t> colourPresets; // what the chooser was preset with
     std::deque<std::string> fileAnswers;
     std::vector<std::string> filters;
+    std::deque<std::string> saveAnswers;   // "" cancels
+    std::vector<std::string> saveSuggestions;
+    std::deque<std::string> folderAnswers; // "" cancels
     std::vector<std::string> played;
     int stops = 0;
     // Runs once inside the next wait, before the clock moves: what the
@@ -60,6 +63,8 @@ public:
     void beep() override;
     bool chooseColour(std::uint32_t initial, std::uint32_t& chosen) override;
     std::string openFileName(const std::string& filter) override;
+    std::string saveFileName(const std::string& filter, const std::string& suggested) override;
+    std::string chooseFolder(const std::string& caption) override;
     void mediaPlay(const std::string& path) override;
     void mediaStop() override;
 
