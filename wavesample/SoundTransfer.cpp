@@ -80,6 +80,7 @@ FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, c
                                   else if (a == MirageProtocol::Arrival::UpperProgram)
                                       ++programArrivals[1];
                               })};
+    const int selected = 8 * mirage.GetCurrentHalf() + mirage.CurrentWavesample;
     long long done = 0;
     long long total = 0;
     for (int h : halves)
@@ -143,14 +144,19 @@ FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, c
             mirage.SelectWavesample(index);
             mirage.WavesampleReady = false;
             mirage.SendSysEx(wavesampleRequestMessage());
+            // After Cancel the dump under way is still let in whole: the
+            // instrument is sending it, and it must not be taken later for
+            // the answer to another request.
             for (long long waited = 0; !mirage.WavesampleReady; waited += Poll) {
-                if (hooks.cancelled())
-                    return fail(JobEnd::Cancelled, "Cancelled.");
                 if (waited >= 2 * expected + ProgramTimeoutMs)
                     return fail(JobEnd::Failed, "Error - Wavesample " + wsName(index) + " did not arrive.");
                 hooks.wait(Poll);
-                hooks.progress(status, done + std::min(waited + Poll, expected), total);
+                hooks.progress(hooks.cancelled() ? "Cancelling: wavesample " + wsName(index) + " is still arriving"
+                                                 : status,
+                               done + std::min(waited + Poll, expected), total);
             }
+            if (hooks.cancelled())
+                return fail(JobEnd::Cancelled, "Cancelled.");
             const MirageProtocol::WavesampleArrival& a = mirage.LastWavesample();
             if (!a.complete || a.pages != pages)
                 return fail(JobEnd::Failed, "Error - Wavesample " + wsName(index) + " arrived with " +
@@ -163,6 +169,8 @@ FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, c
             done += expected;
         }
     }
+    // The instrument's wavesample selection as it was before.
+    mirage.SelectWavesample(selected);
     hooks.progress("Received", total, total);
     return r;
 }

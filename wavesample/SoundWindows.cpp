@@ -118,8 +118,7 @@ sound::JobHooks TSoundJobForm::hooks(double from, double to)
     h.progress = [this, from, to](const std::string& status, long long done, long long total) {
         const double fraction = total > 0 ? std::min(1.0, static_cast<double>(done) / static_cast<double>(total)) : 0.0;
         ProgressBar1->setValue(static_cast<int>((from + (to - from) * fraction) * BarSteps));
-        if (!cancelled_)
-            lbStatus->setText(QString::fromStdString(status));
+        lbStatus->setText(QString::fromStdString(status));
         lbTime->setText(QString("%1 of about %2").arg(timeText(done), timeText(total)));
     };
     return h;

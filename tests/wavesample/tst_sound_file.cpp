@@ -1,5 +1,5 @@
-// Sound files: a whole half out of the emulator and back into another one,
-// files other programs read, and damaged files refused with what is wrong.
+// Sound files: both halves out of the emulator into a file and back, files
+// other programs read, and damaged files refused with what is wrong.
 #include "MirageEmulator.h"
 #include "SoundFile.h"
 
@@ -41,36 +41,6 @@ Sound saveFrom(emu::MirageEmulator& mirage, std::initializer_list<int> halves)
     return s;
 }
 
-// What a load sends: program dumps first, then each wavesample's data after
-// selecting it. Returns the replies to the wavesample dumps.
-std::vector<std::uint8_t> loadInto(emu::MirageEmulator& mirage, const Sound& s)
-{
-    for (const Half& h : s.halves)
-        mirage.receive(h.programDump);
-    std::vector<std::uint8_t> replies;
-    for (const Half& h : s.halves)
-        for (int w = 0; w < 8; ++w) {
-            const WavesampleEntry e = wavesampleEntries(h.programDump)[static_cast<std::size_t>(w)];
-            if (!e.first)
-                continue;
-            mirage.receive(keyCodeMessage({h.half ? key::UpperWavesample : key::LowerWavesample, static_cast<std::uint8_t>(w + 1)}));
-            for (const auto& r : mirage.receive(wavesampleSendMessage(h.wavesampleDumps[static_cast<std::size_t>(e.dump)])))
-                replies.push_back(r[3]);
-        }
-    return replies;
-}
-
-// Both program dumps and the data of all sixteen wavesamples.
-std::vector<Message> allDumps(emu::MirageEmulator& mirage)
-{
-    std::vector<Message> d{mirage.programDump(0), mirage.programDump(1)};
-    for (int i = 0; i < 16; ++i) {
-        mirage.receive(keyCodeMessage({i < 8 ? key::LowerWavesample : key::UpperWavesample, static_cast<std::uint8_t>(i % 8 + 1)}));
-        d.push_back(mirage.wavesampleDump());
-    }
-    return d;
-}
-
 class SoundFileTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -91,7 +61,7 @@ protected:
     fs::path dir;
 };
 
-TEST_F(SoundFileTest, RoundTripThroughTheInstrumentRestoresBothHalvesByteForByte)
+TEST_F(SoundFileTest, BothHalvesComeBackFromTheFileAsTheInstrumentSentThem)
 {
     const Sound saved = saveFrom(mirage, {0, 1});
     EXPECT_EQ(saved.halves[0].wavesampleDumps.size(), 8u);
@@ -109,18 +79,14 @@ TEST_F(SoundFileTest, RoundTripThroughTheInstrumentRestoresBothHalvesByteForByte
         EXPECT_EQ(r.sound.halves[h].colours, saved.halves[h].colours);
     }
 
-    // Another instrument with other sounds, other parameters and other
-    // sample memory takes the file and ends up with the same halves.
+    // The instrument takes a program dump back into its state exactly as it
+    // sends it (the rest of a load is tried on the windows' fixture).
     emu::MirageEmulator other;
     other.receive(keyCodeMessage({key::UpperLoad, key::LowerLoad, 0x02, key::Enter}));
-    other.half(0).wavesamples[0].setField(wsf::EndPage, 200);
-    std::fill(other.half(1).memory.begin(), other.half(1).memory.end(), 0x33);
-    ASSERT_NE(allDumps(other), allDumps(mirage));
-    EXPECT_EQ(loadInto(other, r.sound), Bytes(15, cmd::WavesampleAck));
-    EXPECT_EQ(allDumps(other), allDumps(mirage));
-    EXPECT_EQ(other.counters().programsAccepted, 2);
-    // A program dump is taken back exactly as the instrument sends it.
+    ASSERT_NE(other.programDump(1), saved.halves[1].programDump);
+    other.receive(saved.halves[1].programDump);
     EXPECT_EQ(other.programDump(1), saved.halves[1].programDump);
+    EXPECT_EQ(other.counters().programsAccepted, 1);
 }
 
 TEST_F(SoundFileTest, DamagedFilesAreRefusedNamingWhatIsWrong)
