@@ -332,6 +332,10 @@ void TForm1::buildMenus()
     addItem(saveLower, "SaveToMdiskL3", "&3", [this] { SaveToMdiskL3Click(); });
     addItem(disk, "SaveConfiguration1", "Save &Configuration", [this] { SaveConfiguration1Click(); });
     disk->addSeparator();
+    addWindowItem(disk, "SaveSoundToFile1", "Save Sound to &File...", "TfmSaveSound")->setShortcut(QKeySequence("Ctrl+S"));
+    addWindowItem(disk, "LoadSoundFromFile1", "Load Sound fr&om File...", "TfmLoadSound")->setShortcut(QKeySequence("Ctrl+O"));
+    addWindowItem(disk, "ArchiveDisk1", "&Archive Disk...", "TfmArchiveDisk")->setShortcut(QKeySequence("Ctrl+Shift+A"));
+    disk->addSeparator();
     addItem(disk, "Exit1", "&Exit", [this] { Exit1Click(); });
 
     QMenu* ws = bar->addMenu("&Wavesample");

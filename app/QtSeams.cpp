@@ -40,6 +40,15 @@ void QtSeams::wait(int ms)
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
+void QtSeams::waitAcceptingInput(int ms)
+{
+    if (ms <= 0)
+        return;
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::AllEvents);
+}
+
 int QtSeams::startTimer(int ms, std::function<void()> fn)
 {
     const int id = nextTimer_++;
@@ -152,6 +161,25 @@ void QtSeams::mediaStop()
 {
     if (player_)
         player_->stop();
+}
+
+std::string QtSeams::chooseFolder(const std::string& caption)
+{
+    if (unattended_)
+        return {};
+    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), QString::fromStdString(caption)).toStdString();
+}
+
+std::string QtSeams::saveFileName(const std::string& filter, const std::string& suggested)
+{
+    if (unattended_)
+        return {};
+    QString f = QString::fromStdString(filter);
+    const auto bar = f.indexOf('|');
+    if (bar >= 0)
+        f = f.left(bar) + " (" + f.mid(bar + 1) + ")";
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), QString::fromStdString(suggested), f)
+        .toStdString();
 }
 
 } // namespace corvane

@@ -24,6 +24,7 @@ public:
     void setUnattended(bool on) { unattended_ = on; }
 
     void wait(int ms) override;
+    void waitAcceptingInput(int ms) override;
     int startTimer(int ms, std::function<void()> fn) override;
     void cancelTimer(int id) override;
     BoxAnswer messageBox(const std::string& text, const std::string& caption, BoxButtons buttons) override;
@@ -32,6 +33,7 @@ public:
     std::string openFileName(const std::string& filter) override;
     std::string saveFileName(const std::string& filter, const std::string& suggested) override;
     bool mediaOpen(const std::string& path) override;
+    std::string chooseFolder(const std::string& caption) override;
     void mediaPlay(const std::string& path) override;
     void mediaStop() override;
 

@@ -16,6 +16,7 @@
 #include "RelFilter.h"
 #include "Sampling.h"
 #include "SampleRotate.h"
+#include "SoundWindows.h"
 #include "Tuning.h"
 #include "WsInfo.h"
 #include "WsCalc.h"
@@ -52,6 +53,9 @@ void CreateWindows(TForm1* main)
     main->RegisterWindow("TfmSample", new TfmSample(context, main));
     main->RegisterWindow("TAboutBox", new TAboutBox(main));
     main->RegisterWindow("TfmSampleRotate", new TfmSampleRotate(context, main));
+    main->RegisterWindow("TfmSaveSound", new TfmSaveSound(context, main));
+    main->RegisterWindow("TfmLoadSound", new TfmLoadSound(context, main));
+    main->RegisterWindow("TfmArchiveDisk", new TfmArchiveDisk(context, main));
 }
 
 } // namespace corvane

@@ -271,6 +271,11 @@ std::vector<Message> MirageEmulator::receive(const std::uint8_t* data, std::size
     case cmd::WavesampleDump:
         out.push_back(receiveWavesampleDump(data, n));
         break;
+    case cmd::LowerDump:
+    case cmd::UpperDump:
+        if (!receiveProgramDump(command == cmd::UpperDump ? 1 : 0, data, n))
+            ++counters_.ignored;
+        break;
     default:
         ++counters_.ignored;
         break;
@@ -382,6 +387,39 @@ Message MirageEmulator::receiveWavesampleDump(const std::uint8_t* data, std::siz
             ? static_cast<std::uint8_t>(data[6 + 2 * i] + 16 * data[7 + 2 * i])
             : std::uint8_t{0x80};
     return reply(true);
+}
+
+// A program dump from the editor, as the instrument sends it: F0 0F 01 05 or
+// 15, 625 data bytes as nibble pairs, closed by F7 (or 7F). It replaces the
+// half's parameters whole; nothing is answered.
+bool MirageEmulator::receiveProgramDump(int h, const std::uint8_t* data, std::size_t n)
+{
+    constexpr std::size_t dataEnd = ProgramDumpSize - 1; // positions 4..1253
+    if (n == ProgramDumpSize && data[n - 1] == sysex::Close)
+        --n;
+    if (n != dataEnd)
+        return false;
+    for (std::size_t i = 4; i < dataEnd; ++i)
+        if (data[i] > 0x0F)
+            return false;
+    std::size_t p = 4;
+    auto take = [&](std::uint8_t& b) {
+        b = static_cast<std::uint8_t>(data[p] + 16 * data[p + 1]);
+        p += 2;
+    };
+    Half& hf = halves_[static_cast<std::size_t>(h & 1)];
+    for (auto& b : hf.leading)
+        take(b);
+    for (auto& ws : hf.wavesamples)
+        for (auto& b : ws.bytes)
+            take(b);
+    for (auto& b : hf.further)
+        take(b);
+    for (auto& pr : hf.programs)
+        for (auto& b : pr.bytes)
+            take(b);
+    ++counters_.programsAccepted;
+    return true;
 }
 
 Message MirageEmulator::statusReply(std::uint8_t command) const

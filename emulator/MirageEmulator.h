@@ -156,6 +156,7 @@ public:
         int refusedSteps = 0;      // presses at a range end or not applicable
         int wavesamplesAccepted = 0;
         int wavesamplesRefused = 0;
+        int programsAccepted = 0;  // program dumps taken into a half
         int ignored = 0;           // messages dropped as not for us or malformed
     };
     const Counters& counters() const { return counters_; }
@@ -177,6 +178,7 @@ private:
     void copyWavesample(int toHalf, int toWavesample);
     void doRotate();
     Message receiveWavesampleDump(const std::uint8_t* data, std::size_t len);
+    bool receiveProgramDump(int half, const std::uint8_t* data, std::size_t len);
     Message statusReply(std::uint8_t command) const;
 
     Config config_;

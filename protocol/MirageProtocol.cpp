@@ -69,6 +69,13 @@ void MirageProtocol::Wait(int ms)
     --waitDepth_;
 }
 
+void MirageProtocol::WaitAcceptingInput(int ms)
+{
+    ++waitDepth_;
+    seams_.waitAcceptingInput(ms);
+    --waitDepth_;
+}
+
 bool MirageProtocol::Converse(std::function<void()> sequence, int* ticket)
 {
     if (conversing_ && waitDepth_ > 0) {
@@ -242,9 +249,13 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
         wsArrived_ = 0;
         decodeWavesample(data, size);
     }
-    if (command == cmd::WavesampleAck)
+    if (command == cmd::WavesampleAck || command == cmd::WavesampleNak) {
+        ++wsAnswers_;
+        wsAccepted_ = command == cmd::WavesampleAck;
+    }
+    if (command == cmd::WavesampleAck && !quietAnswers_)
         report(text::AckGood, text::AckGoodCaption);
-    if (command == cmd::WavesampleNak)
+    if (command == cmd::WavesampleNak && !quietAnswers_)
         report(text::NakBad, text::NakBadCaption);
 }
 

@@ -94,6 +94,13 @@ public:
     };
     const WavesampleArrival& LastWavesample() const { return wsArrival_; }
 
+    // Answers to sent wavesample dumps (0x09 accepted, 0x0A refused): how
+    // many have come since start, and whether the last one accepted.
+    int WavesampleAnswers() const { return wsAnswers_; }
+    bool LastWavesampleAccepted() const { return wsAccepted_; }
+    // While set, an answer raises no message box: the sender reports it.
+    void SetQuietWavesampleAnswers(bool quiet) { quietAnswers_ = quiet; }
+
     // --- selection state ----------------------------------------------------
     int CurrentHalf = 0;
     int CurrentWavesample = 0;
@@ -130,6 +137,10 @@ public:
     // given, then receives the id that CancelKept takes).
     bool Converse(std::function<void()> sequence, int* ticket = nullptr);
     void CancelKept(int ticket);
+    // A wait of a long job in which the user may press its Cancel: input
+    // reaches the windows (the job's window is modal meanwhile), and, as in
+    // Wait, whatever an event starts is kept until the sequence has ended.
+    void WaitAcceptingInput(int ms);
     // A sequence holds the conversation.
     bool Conversing() const { return conversing_; }
     // The running sequence is inside one of its waits or long sends.
@@ -212,6 +223,9 @@ private:
     std::uint8_t wsPageNibbles_[2] = {};
     std::uint8_t wsTail_[2] = {};     // the last two bytes: checksum and closing byte
     WavesampleArrival wsArrival_;
+    int wsAnswers_ = 0;
+    bool wsAccepted_ = false;
+    bool quietAnswers_ = false;
 
     // A report is modal; messages arriving while it is open wait their turn.
     bool dispatching_ = false;

@@ -22,6 +22,11 @@ public:
     // received messages are dispatched while clicks queue.
     virtual void wait(int ms) = 0;
 
+    // The same wait with user input let through: a long job's window, modal
+    // while it runs, takes its Cancel there. Without a window system it is
+    // the plain wait.
+    virtual void waitAcceptingInput(int ms) { wait(ms); }
+
     // A one-shot timer on the same clock as wait(): `fn` runs on the
     // user-interface thread after `ms`. Returns an id for cancelTimer().
     // Seams without a clock of their own refuse timers (abort).
@@ -42,6 +47,9 @@ public:
     // File-open dialog with a filter such as "Wave files|*.wav".
     // Returns an empty string when cancelled.
     virtual std::string openFileName(const std::string& filter) = 0;
+
+    // Folder chooser. Returns an empty string when cancelled.
+    virtual std::string chooseFolder(const std::string& caption) = 0;
 
     // File-save dialog with the same kind of filter, offering `suggested`;
     // asks before replacing a file. Returns an empty string when cancelled.

@@ -12,7 +12,7 @@ packages=(
   librtmidi-dev libasound2-dev libjack-jackd2-dev jackd2
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core
-  sox python3
+  sox python3 python3-mido
 )
 
 missing=()

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
@@ -176,7 +177,12 @@ TEST_F(MainWindowTest, MenuHasItsItemsAccelsAndSeparators)
             items << (a->isSeparator() ? QString("-") : a->text());
         return items;
     };
-    EXPECT_EQ(itemsOf(0), QStringList({"&Load sounds into Mirage", "&Save to Mirage Disk", "Save &Configuration", "-", "&Exit"}));
+    EXPECT_EQ(itemsOf(0), QStringList({"&Load sounds into Mirage", "&Save to Mirage Disk", "Save &Configuration", "-",
+                                       "Save Sound to &File...", "Load Sound fr&om File...", "&Archive Disk...", "-",
+                                       "&Exit"}));
+    for (const auto& [item, keys] : std::vector<std::pair<const char*, const char*>>{
+             {"SaveSoundToFile1", "Ctrl+S"}, {"LoadSoundFromFile1", "Ctrl+O"}, {"ArchiveDisk1", "Ctrl+Shift+A"}})
+        EXPECT_EQ(form().Action(item)->shortcut(), QKeySequence(keys)) << item;
     EXPECT_EQ(itemsOf(1), QStringList({"&Tuning", "Relative &Amplitude", "Relative &Filter", "-", "Sam&pling", "-",
                                        "&Get from Mirage", "&Send to Mirage", "-", "&Calculator"}));
     EXPECT_EQ(itemsOf(2), QStringList({"&Upper", "&Lower", "-", "&Key Allocation"}));

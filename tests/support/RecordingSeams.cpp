@@ -147,6 +147,15 @@ bool RecordingSeams::mediaOpen(const std::string& path)
     return mediaOpens;
 }
 
+std::string RecordingSeams::chooseFolder(const std::string&)
+{
+    if (folderAnswers.empty())
+        return {};
+    std::string f = folderAnswers.front();
+    folderAnswers.pop_front();
+    return f;
+}
+
 void RecordingSeams::mediaPlay(const std::string& path) { played.push_back(path); }
 void RecordingSeams::mediaStop() { ++stops; }
 

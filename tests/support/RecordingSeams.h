@@ -51,6 +51,7 @@ public:
     std::vector<std::string> saveSuggestions;
     std::vector<std::string> opened;     // files the media player was opened on
     bool mediaOpens = true;              // whether the player can take them
+    std::deque<std::string> folderAnswers; // "" cancels
     std::vector<std::string> played;
     int stops = 0;
     // Runs once inside the next wait, before the clock moves: what the
@@ -66,6 +67,7 @@ public:
     std::string openFileName(const std::string& filter) override;
     std::string saveFileName(const std::string& filter, const std::string& suggested) override;
     bool mediaOpen(const std::string& path) override;
+    std::string chooseFolder(const std::string& caption) override;
     void mediaPlay(const std::string& path) override;
     void mediaStop() override;
 

@@ -1,0 +1,217 @@
+// The sound file windows on the fixture: both halves saved and loaded back
+// into a changed instrument, Cancel in the middle of either, refused files,
+// and the disk archive.
+#include "MirageFixture.h"
+#include "SoundWindows.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <filesystem>
+#include <fstream>
+
+namespace corvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SoundWindowsTest : public MirageFixture {
+protected:
+    void SetUp() override
+    {
+        MirageFixture::SetUp();
+        // Upper wavesample 6 plays the pages of upper wavesample 3.
+        auto& ws = mirage().half(1).wavesamples;
+        ws[5] = ws[2];
+        for (std::size_t i = 0; i < 16; ++i) {
+            form().WavesampleNames[i] = "Name " + std::to_string(i);
+            form().WavesampleColours[i] = 0x010203u * static_cast<std::uint32_t>(i + 1);
+        }
+        save = dynamic_cast<TfmSaveSound*>(form().Window("TfmSaveSound"));
+        load = dynamic_cast<TfmLoadSound*>(form().Window("TfmLoadSound"));
+        archive = dynamic_cast<TfmArchiveDisk*>(form().Window("TfmArchiveDisk"));
+        ASSERT_TRUE(save && load && archive);
+    }
+
+    std::string path(const char* name) const { return (fs::path(configDir().toStdString()) / name).string(); }
+
+    // Both program dumps and the data of all sixteen wavesamples, straight
+    // from the instrument.
+    std::vector<Message> instrument()
+    {
+        std::vector<Message> d{mirage().programDump(0), mirage().programDump(1)};
+        for (int i = 0; i < 16; ++i) {
+            mirage().receive(keyCodeMessage({i < 8 ? key::LowerWavesample : key::UpperWavesample,
+                                             static_cast<std::uint8_t>(i % 8 + 1)}));
+            d.push_back(mirage().wavesampleDump());
+        }
+        return d;
+    }
+
+    void saveBoth(const std::string& file)
+    {
+        activate(save);
+        save->rbBoth->setChecked(true);
+        seams().saveAnswers = {file};
+        save->bnSave->click();
+    }
+
+    // Clicks Cancel inside the job's n-th wait from now.
+    void cancelInWait(TSoundJobForm* window, int n)
+    {
+        seams().duringNextWait = [this, window, n] {
+            if (n <= 1)
+                window->bnCancel->click();
+            else
+                cancelInWait(window, n - 1);
+        };
+    }
+
+    int sentWithPrefix(const Message& prefix)
+    {
+        int n = 0;
+        for (const Message& m : seams().sent())
+            n += m.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), m.begin()) ? 1 : 0;
+        return n;
+    }
+
+    TfmSaveSound* save = nullptr;
+    TfmLoadSound* load = nullptr;
+    TfmArchiveDisk* archive = nullptr;
+};
+
+TEST_F(SoundWindowsTest, BothHalvesSavedThenLoadedIntoAChangedInstrumentComeBackByteForByte)
+{
+    const std::vector<Message> original = instrument();
+    const auto names = form().WavesampleNames;
+    const auto colours = form().WavesampleColours;
+    seams().clear();
+    saveBoth(path("both.syx"));
+    ASSERT_TRUE(fs::exists(path("both.syx"))) << save->lbStatus->text().toStdString();
+    EXPECT_EQ(sentWithPrefix(wavesampleRequestMessage()), 15); // upper 6 shares the pages of upper 3
+    EXPECT_TRUE(save->ProgressBar1->value() == 1000 && !save->Running());
+
+    // Another sound, a stepped parameter, overwritten memory and other names.
+    mirage().receive(keyCodeMessage({key::UpperLoad, key::LowerLoad, 0x02, key::Enter}));
+    mirage().receive(parameterStepMessage(36, true));
+    std::fill(mirage().half(0).memory.begin(), mirage().half(0).memory.begin() + 5000, 0x11);
+    form().WavesampleNames.fill("Other");
+    form().WavesampleColours.fill(0);
+    ASSERT_NE(instrument(), original);
+
+    activate(load);
+    seams().clear();
+    ASSERT_TRUE(load->OpenFile(path("both.syx")));
+    EXPECT_TRUE(seams().sent().empty()); // nothing before Send
+    load->bnSend->click();
+    EXPECT_EQ(instrument(), original);
+    EXPECT_EQ(form().WavesampleNames, names);
+    EXPECT_EQ(form().WavesampleColours, colours);
+    // The program holds fresh dumps of what was loaded.
+    EXPECT_TRUE(std::equal(original[0].begin(), original[0].end(), form().LowerProgramDump));
+    EXPECT_TRUE(std::equal(original[1].begin(), original[1].end(), form().UpperProgramDump));
+    const QString shown = load->edContents->toPlainText();
+    EXPECT_EQ(shown.count("- accepted"), 16) << shown.toStdString();
+    EXPECT_TRUE(seams().boxes().empty()); // the answers are shown in the window, not one box each
+}
+
+TEST_F(SoundWindowsTest, CancelInTheMiddleOfASaveLeavesNoFile)
+{
+    activate(save);
+    cancelInWait(save, 60); // while the wavesamples arrive
+    saveBoth(path("cancelled.syx"));
+    EXPECT_LT(sentWithPrefix(wavesampleRequestMessage()), 15);
+    EXPECT_GT(sentWithPrefix(wavesampleRequestMessage()), 0);
+    EXPECT_FALSE(fs::exists(path("cancelled.syx")));
+    for (const auto& e : fs::directory_iterator(configDir().toStdString()))
+        EXPECT_NE(e.path().extension(), ".part") << e.path();
+    EXPECT_EQ(save->lbStatus->text(), "Cancelled: no file written.");
+    EXPECT_TRUE(save->bnSave->isEnabled() && save->bnOK->isEnabled() && !save->bnCancel->isEnabled());
+}
+
+TEST_F(SoundWindowsTest, CancelInTheMiddleOfALoadLeavesTheInstrumentAnsweringAndTheWindowUsable)
+{
+    saveBoth(path("both.syx"));
+    activate(load);
+    ASSERT_TRUE(load->OpenFile(path("both.syx")));
+    seams().clear();
+    cancelInWait(load, 10);
+    load->bnSend->click();
+    const int sentDumps = sentWithPrefix({0xF0, 0x0F, 0x01, cmd::WavesampleDump});
+    EXPECT_GT(sentDumps, 0);
+    EXPECT_LT(sentDumps, 15);
+    EXPECT_TRUE(load->lbStatus->text().startsWith("Cancelled")) << load->lbStatus->text().toStdString();
+    // The current programs are selected again and fresh dumps requested.
+    const auto lines = seams().lines();
+    EXPECT_EQ(lines.back(), "wait 500");
+    EXPECT_EQ(lines[lines.size() - 2], "sent F0 0F 01 13 7F");
+    EXPECT_TRUE(load->bnSend->isEnabled() && load->bnOpen->isEnabled() && !load->Running());
+    // The instrument still answers, and the window sends again.
+    const int before = sentWithPrefix({0xF0, 0x0F, 0x01, cmd::WavesampleDump});
+    load->bnSend->click();
+    EXPECT_EQ(sentWithPrefix({0xF0, 0x0F, 0x01, cmd::WavesampleDump}) - before, 15);
+    EXPECT_EQ(load->edContents->toPlainText().count("- accepted"), 16);
+}
+
+TEST_F(SoundWindowsTest, BadFilesAreRefusedWithTheirMessageAndNothingSent)
+{
+    saveBoth(path("good.syx"));
+    std::vector<std::uint8_t> good;
+    {
+        std::ifstream in(path("good.syx"), std::ios::binary);
+        good.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"empty", {}, "Error - The file is empty."},
+        {"truncated", std::vector<std::uint8_t>(good.begin(), good.begin() + 5000), "ends in the middle of message 2"},
+        {"another's", {0xF0, 0x43, 0x10, 0xF7}, "manufacturer ID 43"},
+    };
+    activate(load);
+    ASSERT_TRUE(load->OpenFile(path("good.syx")));
+    for (const Case& c : cases) {
+        {
+            std::ofstream out(path("bad.syx"), std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<std::streamsize>(c.bytes.size()));
+        }
+        seams().clear();
+        seams().fileAnswers = {path("bad.syx")};
+        load->bnOpen->click();
+        ASSERT_EQ(seams().boxes().size(), 1u) << c.what;
+        EXPECT_NE(seams().boxes()[0].text.find(c.says), std::string::npos) << c.what << ": " << seams().boxes()[0].text;
+        EXPECT_EQ(seams().boxes()[0].caption, "Load Sound from File");
+        EXPECT_FALSE(load->bnSend->isEnabled()) << c.what;
+        load->bnSend->click();
+        EXPECT_TRUE(seams().sent().empty()) << c.what;
+    }
+}
+
+TEST_F(SoundWindowsTest, ArchiveSavesTheThreeDiskSoundsIntoTheChosenFolder)
+{
+    activate(archive);
+    seams().folderAnswers = {configDir().toStdString()};
+    archive->bnArchive->click();
+    for (int n = 1; n <= 3; ++n) {
+        const sound::ReadResult r = sound::readFile(path(("sound" + std::to_string(n) + ".syx").c_str()));
+        ASSERT_TRUE(r.ok()) << n << ": " << r.text;
+        ASSERT_EQ(r.sound.halves.size(), 2u);
+        emu::MirageEmulator fresh;
+        fresh.receive(keyCodeMessage({key::UpperLoad, key::LowerLoad, static_cast<std::uint8_t>(n), key::Enter}));
+        EXPECT_EQ(r.sound.halves[0].programDump, fresh.programDump(0)) << n;
+        EXPECT_EQ(r.sound.halves[1].programDump, fresh.programDump(1)) << n;
+    }
+    EXPECT_EQ(archive->edSummary->toPlainText().count("both halves, 16 wavesample dumps"), 3)
+        << archive->edSummary->toPlainText().toStdString();
+    EXPECT_EQ(archive->lbStatus->text(), "3 of 3 sounds archived.");
+}
+
+} // namespace
+} // namespace corvane::test

@@ -1,0 +1,429 @@
+#include "SoundFile.h"
+
+#include "Dumps.h"
+#include "Frames.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+namespace corvane::sound {
+
+namespace {
+
+// The names message: F0 7D "CVNS" version, a mask of the halves it names
+// (1 lower, 2 upper), then per half and wavesample the colour as six
+// nibbles (low first), the name's length in bytes and its bytes as nibble
+// pairs; F7.
+constexpr std::uint8_t NonCommercial = 0x7D;
+constexpr std::uint8_t Signature[] = {'C', 'V', 'N', 'S'};
+constexpr std::uint8_t NamesVersion = 1;
+constexpr std::size_t MaxNameBytes = 64;
+constexpr std::size_t MaxFileSize = 4 * 1024 * 1024; // two halves of eight full wavesamples are 2.1 MB
+
+constexpr std::size_t wavesampleDumpSize(int pages) { return 8 + 512 * static_cast<std::size_t>(pages); }
+
+const char* halfName(int half) { return half == 0 ? "lower" : "upper"; }
+
+std::string wsName(int half, int w) { return (half == 0 ? "L" : "U") + std::to_string(w + 1); }
+
+void putNibbles(Bytes& m, std::uint32_t value, int count)
+{
+    for (int i = 0; i < count; ++i)
+        m.push_back(static_cast<std::uint8_t>((value >> (4 * i)) & 0x0F));
+}
+
+// A name cut to at most MaxNameBytes without splitting a UTF-8 sequence.
+std::string boundedName(const std::string& name)
+{
+    if (name.size() <= MaxNameBytes)
+        return name;
+    std::size_t n = MaxNameBytes;
+    while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80)
+        --n;
+    return name.substr(0, n);
+}
+
+bool nibblesOnly(std::span<const std::uint8_t> m, std::size_t from, std::size_t to)
+{
+    return std::all_of(m.begin() + static_cast<std::ptrdiff_t>(from), m.begin() + static_cast<std::ptrdiff_t>(to),
+                       [](std::uint8_t b) { return b <= 0x0F; });
+}
+
+// Reads the names message into `names` (one entry per half named); false
+// when it is damaged.
+struct HalfNames {
+    int half = 0;
+    std::array<std::string, 8> names{};
+    std::array<std::uint32_t, 8> colours{};
+};
+
+bool parseNames(std::span<const std::uint8_t> m, std::vector<HalfNames>& out)
+{
+    // m: F0 7D C V N S version mask ... F7
+    std::size_t p = 8;
+    const std::size_t end = m.size() - 1;
+    if (m.size() < 9 || m[6] != NamesVersion || m[7] == 0 || m[7] > 3)
+        return false;
+    auto nibble = [&](std::uint32_t& v, int count) {
+        v = 0;
+        for (int i = 0; i < count; ++i) {
+            if (p >= end || m[p] > 0x0F)
+                return false;
+            v |= static_cast<std::uint32_t>(m[p++]) << (4 * i);
+        }
+        return true;
+    };
+    for (int half = 0; half < 2; ++half) {
+        if (!(m[7] & (1 << half)))
+            continue;
+        HalfNames h;
+        h.half = half;
+        for (int w = 0; w < 8; ++w) {
+            std::uint32_t colour = 0;
+            if (!nibble(colour, 6) || p >= end || m[p] > MaxNameBytes)
+                return false;
+            const std::size_t length = m[p++];
+            std::string name;
+            for (std::size_t i = 0; i < length; ++i) {
+                std::uint32_t c = 0;
+                if (!nibble(c, 2))
+                    return false;
+                name.push_back(static_cast<char>(c));
+            }
+            h.names[static_cast<std::size_t>(w)] = name;
+            h.colours[static_cast<std::size_t>(w)] = colour;
+        }
+        out.push_back(h);
+    }
+    return p == end;
+}
+
+ReadResult refuse(ReadError e, std::string text)
+{
+    ReadResult r;
+    r.error = e;
+    r.text = "Error - " + std::move(text);
+    return r;
+}
+
+std::string messageAt(int n, std::size_t offset)
+{
+    return "message " + std::to_string(n) + " (at byte " + std::to_string(offset) + ")";
+}
+
+std::string hexByte(std::uint8_t b)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    return std::string{digits[b >> 4], digits[b & 0x0F]};
+}
+
+} // namespace
+
+const Half* Sound::find(int half) const
+{
+    for (const Half& h : halves)
+        if (h.half == half)
+            return &h;
+    return nullptr;
+}
+
+std::array<WavesampleEntry, 8> wavesampleEntries(std::span<const std::uint8_t> programDump)
+{
+    std::array<WavesampleEntry, 8> e{};
+    int dumps = 0;
+    for (int w = 0; w < 8; ++w) {
+        auto& entry = e[static_cast<std::size_t>(w)];
+        entry.range.start = getNibblePair(programDump.data(), programDump.size(), wavesampleFieldPos(w, wsf::StartPage));
+        entry.range.end = getNibblePair(programDump.data(), programDump.size(), wavesampleFieldPos(w, wsf::EndPage));
+        if (entry.range.pages() == 0)
+            continue;
+        for (int v = 0; v < w; ++v)
+            if (e[static_cast<std::size_t>(v)].first && e[static_cast<std::size_t>(v)].range == entry.range)
+                entry.dump = e[static_cast<std::size_t>(v)].dump;
+        if (entry.dump < 0) {
+            entry.dump = dumps++;
+            entry.first = true;
+        }
+    }
+    return e;
+}
+
+int dumpsNeeded(std::span<const std::uint8_t> programDump)
+{
+    int n = 0;
+    for (const auto& e : wavesampleEntries(programDump))
+        n += e.first ? 1 : 0;
+    return n;
+}
+
+Bytes wavesampleDumpMessage(int pages, std::span<const std::uint8_t> samples, std::uint8_t checksum)
+{
+    Bytes m{sysex::Start, sysex::Ensoniq, sysex::Mirage, cmd::WavesampleDump,
+            static_cast<std::uint8_t>(pages % 16), static_cast<std::uint8_t>(pages / 16)};
+    m.reserve(8 + 2 * samples.size());
+    for (std::uint8_t b : samples) {
+        m.push_back(b & 0x0F);
+        m.push_back(b >> 4);
+    }
+    m.push_back(checksum & 0x7F);
+    m.push_back(sysex::End);
+    return m;
+}
+
+int wavesamplePages(std::span<const std::uint8_t> dump)
+{
+    return dump.size() >= 6 ? dump[4] + 16 * dump[5] : 0;
+}
+
+Bytes wavesampleSamples(std::span<const std::uint8_t> dump)
+{
+    Bytes s;
+    if (dump.size() < 8)
+        return s;
+    s.reserve((dump.size() - 8) / 2);
+    for (std::size_t i = 6; i + 3 < dump.size(); i += 2)
+        s.push_back(static_cast<std::uint8_t>(dump[i] + 16 * dump[i + 1]));
+    return s;
+}
+
+Bytes wavesampleSendMessage(std::span<const std::uint8_t> dump)
+{
+    if (dump.size() < 8)
+        return {};
+    Bytes m(dump.begin(), dump.end() - 2);
+    unsigned sum = 0;
+    for (std::size_t i = 4; i < m.size(); ++i)
+        sum += m[i];
+    m.push_back(static_cast<std::uint8_t>(sum % 128));
+    m.push_back(sysex::Close);
+    return m;
+}
+
+Bytes namesMessage(const Sound& sound)
+{
+    std::uint8_t mask = 0;
+    for (const Half& h : sound.halves)
+        if (h.hasNames)
+            mask |= static_cast<std::uint8_t>(1 << h.half);
+    if (!mask)
+        return {};
+    Bytes m{sysex::Start, NonCommercial};
+    m.insert(m.end(), std::begin(Signature), std::end(Signature));
+    m.push_back(NamesVersion);
+    m.push_back(mask);
+    for (int half = 0; half < 2; ++half) {
+        const Half* h = sound.find(half);
+        if (!h || !h->hasNames)
+            continue;
+        for (std::size_t w = 0; w < 8; ++w) {
+            putNibbles(m, h->colours[w] & 0xFFFFFF, 6);
+            const std::string name = boundedName(h->names[w]);
+            m.push_back(static_cast<std::uint8_t>(name.size()));
+            for (char c : name)
+                putNibbles(m, static_cast<unsigned char>(c), 2);
+        }
+    }
+    m.push_back(sysex::End);
+    return m;
+}
+
+Bytes fileImage(const Sound& sound)
+{
+    Bytes out;
+    for (int half = 0; half < 2; ++half) {
+        const Half* h = sound.find(half);
+        if (!h)
+            continue;
+        out.insert(out.end(), h->programDump.begin(), h->programDump.end());
+        for (const Bytes& d : h->wavesampleDumps)
+            out.insert(out.end(), d.begin(), d.end());
+    }
+    const Bytes names = namesMessage(sound);
+    out.insert(out.end(), names.begin(), names.end());
+    return out;
+}
+
+// ---- reading ------------------------------------------------------------------
+
+ReadResult parseFile(std::span<const std::uint8_t> image)
+{
+    if (image.empty())
+        return refuse(ReadError::Empty, "The file is empty.");
+    if (image.size() > MaxFileSize)
+        return refuse(ReadError::TooBig, "The file is too big to be a Mirage sound.");
+
+    Sound sound;
+    sound.halves.reserve(2); // `current` points into it
+    std::vector<HalfNames> names;
+    bool namesSeen = false;
+    Half* current = nullptr;
+    std::array<WavesampleEntry, 8> entries{};
+    int n = 0;
+    std::size_t pos = 0;
+
+    while (pos < image.size()) {
+        ++n;
+        if (image[pos] != sysex::Start)
+            return refuse(ReadError::OutsideMessage, "Byte " + std::to_string(pos) + " (" + hexByte(image[pos]) +
+                                                         ") does not begin a SysEx message (F0).");
+        std::size_t end = pos + 1;
+        while (end < image.size() && image[end] < 0x80)
+            ++end;
+        if (end == image.size())
+            return refuse(ReadError::Truncated, "The file ends in the middle of " + messageAt(n, pos) +
+                                                    ": its closing F7 is missing.");
+        if (image[end] != sysex::End)
+            return refuse(ReadError::CutShort, "Message " + std::to_string(n) + " (at byte " + std::to_string(pos) +
+                                                   ") is cut short by " + hexByte(image[end]) + " at byte " +
+                                                   std::to_string(end) + " before its closing F7.");
+        const std::span<const std::uint8_t> m = image.subspan(pos, end - pos + 1);
+        const std::string where = messageAt(n, pos);
+
+        if (m.size() >= 7 && m[1] == NonCommercial && std::equal(std::begin(Signature), std::end(Signature), m.begin() + 2)) {
+            if (namesSeen || !parseNames(m, names))
+                return refuse(ReadError::NamesMismatch, "The wavesample names in " + where + " are damaged.");
+            namesSeen = true;
+        } else if (m.size() >= 2 && m[1] == NonCommercial) {
+            return refuse(ReadError::UnknownNames, "The file holds a message of another program (" + where +
+                                                       ", non-commercial ID 7D).");
+        } else if (m.size() < 5 || m[1] != sysex::Ensoniq || m[2] != sysex::Mirage) {
+            if (m.size() >= 4 && m[1] == sysex::Ensoniq && m[2] == sysex::Mirage)
+                return refuse(ReadError::UnexpectedCommand, "The Mirage message " + where + " is empty.");
+            const std::string id = m.size() >= 3 ? hexByte(m[1]) : "none";
+            return refuse(ReadError::Foreign, "The file holds a message that is not the Mirage's (" + where +
+                                                  ", manufacturer ID " + id + ").");
+        } else if (m[3] == cmd::LowerDump || m[3] == cmd::UpperDump) {
+            const int half = m[3] == cmd::UpperDump ? 1 : 0;
+            if (m.size() != ProgramMessageSize)
+                return refuse(ReadError::ProgramSize, "The " + std::string(halfName(half)) + " program dump (" + where +
+                                                          ") is " + std::to_string(m.size()) +
+                                                          " bytes long; a program dump is 1255 bytes.");
+            if (!nibblesOnly(m, 4, m.size() - 1))
+                return refuse(ReadError::BadNibble, "The " + std::string(halfName(half)) + " program dump (" + where +
+                                                        ") holds bytes that are not nibbles.");
+            if (sound.find(half))
+                return refuse(ReadError::DuplicateHalf, "The file holds two " + std::string(halfName(half)) +
+                                                            " program dumps (the second is " + where + ").");
+            if (current && static_cast<int>(current->wavesampleDumps.size()) != dumpsNeeded(current->programDump))
+                return refuse(ReadError::WavesampleCount,
+                              "The " + std::string(halfName(current->half)) + " half holds " +
+                                  std::to_string(current->wavesampleDumps.size()) + " wavesample dumps; its page pointers need " +
+                                  std::to_string(dumpsNeeded(current->programDump)) + ".");
+            sound.halves.push_back(Half{});
+            current = &sound.halves.back();
+            current->half = half;
+            current->programDump.assign(m.begin(), m.end());
+            entries = wavesampleEntries(current->programDump);
+        } else if (m[3] == cmd::WavesampleDump) {
+            if (!current)
+                return refuse(ReadError::Orphan, "The wavesample dump " + where +
+                                                     " comes before any program dump, so its wavesample is unknown.");
+            if (m.size() < 8 || m[4] > 0x0F || wavesamplePages(m) > MaxPages)
+                return refuse(ReadError::PageMismatch, "The wavesample dump " + where + " has no valid page count.");
+            const int pages = wavesamplePages(m);
+            if (m.size() != wavesampleDumpSize(pages))
+                return refuse(ReadError::PageMismatch,
+                              "The wavesample dump " + where + " announces " + std::to_string(pages) + " pages (" +
+                                  std::to_string(wavesampleDumpSize(pages)) + " bytes) but is " +
+                                  std::to_string(m.size()) + " bytes long.");
+            if (!nibblesOnly(m, 6, m.size() - 2))
+                return refuse(ReadError::BadNibble, "The wavesample dump " + where + " holds bytes that are not nibbles.");
+            const int k = static_cast<int>(current->wavesampleDumps.size());
+            const auto it = std::find_if(entries.begin(), entries.end(),
+                                         [k](const WavesampleEntry& e) { return e.first && e.dump == k; });
+            if (it == entries.end())
+                return refuse(ReadError::WavesampleCount, "The wavesample dump " + where + " is one more than the " +
+                                                              halfName(current->half) + " half's page pointers need (" +
+                                                              std::to_string(k) + ").");
+            const int w = static_cast<int>(it - entries.begin());
+            if (it->range.pages() != pages)
+                return refuse(ReadError::WavesampleMismatch,
+                              "The wavesample dump " + where + " holds " + std::to_string(pages) + " pages, but wavesample " +
+                                  wsName(current->half, w) + " spans " + std::to_string(it->range.pages()) +
+                                  " pages (" + std::to_string(it->range.start) + " to " +
+                                  std::to_string(it->range.end) + ").");
+            current->wavesampleDumps.emplace_back(m.begin(), m.end());
+        } else {
+            return refuse(ReadError::UnexpectedCommand, "The Mirage message " + where + " (command " + hexByte(m[3]) +
+                                                            ") does not belong in a sound file.");
+        }
+        pos = end + 1;
+    }
+
+    if (sound.halves.empty())
+        return refuse(ReadError::NoProgram, "The file holds no program dump.");
+    for (const Half& h : sound.halves)
+        if (static_cast<int>(h.wavesampleDumps.size()) != dumpsNeeded(h.programDump))
+            return refuse(ReadError::WavesampleCount, "The " + std::string(halfName(h.half)) + " half holds " +
+                                                          std::to_string(h.wavesampleDumps.size()) +
+                                                          " wavesample dumps; its page pointers need " +
+                                                          std::to_string(dumpsNeeded(h.programDump)) + ".");
+    for (const HalfNames& hn : names) {
+        auto it = std::find_if(sound.halves.begin(), sound.halves.end(), [&](const Half& h) { return h.half == hn.half; });
+        if (it == sound.halves.end())
+            return refuse(ReadError::NamesMismatch, "The file names the wavesamples of the " +
+                                                        std::string(halfName(hn.half)) + " half but holds no " +
+                                                        halfName(hn.half) + " program dump.");
+        it->names = hn.names;
+        it->colours = hn.colours;
+        it->hasNames = true;
+    }
+    std::sort(sound.halves.begin(), sound.halves.end(), [](const Half& a, const Half& b) { return a.half < b.half; });
+    ReadResult r;
+    r.sound = std::move(sound);
+    return r;
+}
+
+ReadResult readFile(const std::string& path)
+{
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    if (!in)
+        return refuse(ReadError::CannotOpen, "The file \"" + path + "\" cannot be opened.");
+    Bytes image;
+    char buffer[65536];
+    while (in) {
+        in.read(buffer, sizeof buffer);
+        image.insert(image.end(), buffer, buffer + in.gcount());
+        if (image.size() > MaxFileSize)
+            return refuse(ReadError::TooBig, "The file is too big to be a Mirage sound.");
+    }
+    if (in.bad())
+        return refuse(ReadError::CannotOpen, "The file \"" + path + "\" cannot be read.");
+    return parseFile(image);
+}
+
+// ---- writing ------------------------------------------------------------------
+
+std::string writeAtomically(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    std::random_device random;
+    const fs::path temp = target.parent_path() /
+                          ("." + target.filename().string() + "." + std::to_string(random() % 1000000) + ".part");
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return "Error - The file \"" + path + "\" cannot be written.";
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            return "Error - The file \"" + path + "\" could not be written whole (is the disk full?).";
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        return "Error - The file \"" + path + "\" cannot be replaced: " + ec.message() + ".";
+    }
+    return {};
+}
+
+} // namespace corvane::sound

@@ -1,0 +1,70 @@
+// Whole keyboard halves between the instrument and a sound file: fetching a
+// half's program dump and the data of its wavesamples, and sending a checked
+// file back. Plain C++ on the protocol object; the windows run these inside
+// the one conversation and give them a wait in which Cancel can be pressed.
+#pragma once
+
+#include "SoundFile.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+class MirageProtocol;
+}
+
+namespace corvane::sound {
+
+// What a job is given by its window.
+struct JobHooks {
+    // A wait in which the user may press Cancel.
+    std::function<void(int ms)> wait;
+    std::function<bool()> cancelled;
+    // What the job does now, and how far it has got of the time it expects
+    // in all (both in ms of wire and wait time).
+    std::function<void(const std::string& status, long long doneMs, long long totalMs)> progress;
+};
+
+enum class JobEnd { Done, Cancelled, Failed };
+
+// Expected time of one job step at the wire rate.
+long long programFetchMs();
+long long wavesampleFetchMs(int pages);
+long long fetchMs(std::span<const std::uint8_t> programDump); // every wavesample of a half
+long long sendMs(const Sound& sound);
+
+struct FetchResult {
+    JobEnd end = JobEnd::Done;
+    std::string text; // what went wrong
+    Sound sound;
+    long long expectedMs = 0;
+};
+
+// Fetches the halves (0 lower, 1 upper, in the order given): the program
+// dump, then each wavesample with pages of its own, selected in turn and
+// requested; names and colours (16 each, L1-L8, U1-U8) go along.
+FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves,
+                       const std::array<std::string, 16>& names, const std::array<std::uint32_t, 16>& colours,
+                       const JobHooks& hooks);
+
+enum class Answer { NotSent, Accepted, Refused, NoAnswer };
+const char* answerText(Answer a);
+
+struct SendResult {
+    JobEnd end = JobEnd::Done;
+    std::array<Answer, 16> answers{}; // per wavesample, L1-L8, U1-U8
+};
+
+// Sends a checked sound: the program dumps first, then each wavesample's data
+// after selecting it, waiting for its answer before the next; then selects
+// each half's current program again and requests fresh program dumps, also
+// after Cancel, so that the instrument and the program agree.
+SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks& hooks);
+
+// "L1 pages 0-31 (32) Strings" lines of what a file holds.
+std::vector<std::string> describe(const Sound& sound);
+
+} // namespace corvane::sound
