@@ -123,6 +123,8 @@ std::string QtSeams::openFileName(const std::string& filter)
 
 std::string QtSeams::saveFileName(const std::string& filter, const std::string& suggested)
 {
+    if (unattended_)
+        return {};
     return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), QString::fromStdString(suggested),
                                         qtFilter(filter))
         .toStdString();
@@ -168,18 +170,6 @@ std::string QtSeams::chooseFolder(const std::string& caption)
     if (unattended_)
         return {};
     return QFileDialog::getExistingDirectory(QApplication::activeWindow(), QString::fromStdString(caption)).toStdString();
-}
-
-std::string QtSeams::saveFileName(const std::string& filter, const std::string& suggested)
-{
-    if (unattended_)
-        return {};
-    QString f = QString::fromStdString(filter);
-    const auto bar = f.indexOf('|');
-    if (bar >= 0)
-        f = f.left(bar) + " (" + f.mid(bar + 1) + ")";
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), QString::fromStdString(suggested), f)
-        .toStdString();
 }
 
 } // namespace corvane
