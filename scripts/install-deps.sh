@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-qpa-plugins
   libgl-dev libglx-dev
-  librtmidi-dev libasound2-dev libjack-jackd2-dev jackd2
+  librtmidi-dev libasound2-dev libsndfile1-dev libsamplerate0-dev libjack-jackd2-dev jackd2
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core
   sox python3 python3-mido
