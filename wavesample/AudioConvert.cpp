@@ -107,7 +107,9 @@ std::string formatName(int format, int command)
     return info.name;
 }
 
+// Rates a wavesample is made for or written at, and rates of source files.
 bool validRate(int rate) { return rate >= 1000 && rate <= 192000; }
+bool validSourceRate(int rate) { return rate >= 1000 && rate <= 768000; }
 
 Conversion refuse(AudioError error, SourceFormat source = {})
 {
@@ -274,7 +276,7 @@ Conversion importAudio(const std::string& path, const ImportOptions& options, co
     source.channels = info.channels;
     source.rate = info.samplerate;
     source.frames = info.frames;
-    if (source.channels <= 0 || !validRate(source.rate) || !validRate(options.rate))
+    if (source.channels <= 0 || !validSourceRate(source.rate) || !validRate(options.rate))
         return refuse(AudioError::Unsupported, source);
     if (source.frames <= 0)
         return refuse(AudioError::NoAudio, source);
