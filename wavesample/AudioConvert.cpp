@@ -98,11 +98,11 @@ AudioError openError(int sfError)
     }
 }
 
-std::string formatName(int format, int command)
+std::string formatName(int format)
 {
     SF_FORMAT_INFO info{};
     info.format = format;
-    if (sf_command(nullptr, command, &info, sizeof info) != 0 || !info.name)
+    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) != 0 || !info.name)
         return "unknown";
     return info.name;
 }
@@ -271,8 +271,8 @@ Conversion importAudio(const std::string& path, const ImportOptions& options, co
     if (!file)
         return refuse(openError(sf_error(nullptr)));
     SourceFormat source;
-    source.container = formatName(info.format & SF_FORMAT_TYPEMASK, SFC_GET_FORMAT_MAJOR);
-    source.encoding = formatName(info.format & SF_FORMAT_SUBMASK, SFC_GET_FORMAT_SUBTYPE);
+    source.container = formatName(info.format & SF_FORMAT_TYPEMASK);
+    source.encoding = formatName(info.format & SF_FORMAT_SUBMASK);
     source.channels = info.channels;
     source.rate = info.samplerate;
     source.frames = info.frames;

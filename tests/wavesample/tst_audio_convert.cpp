@@ -82,11 +82,11 @@ TEST_F(AudioFiles, SineOfEachFormatBecomesAWavesampleAt29411Hz)
     const struct {
         const char* name;
         const char* format;
-        int channels;
+        const char* source; // as the window shows it
     } rows[] = {
-        {"sine.wav", "-r 44100 -c 2 -b 16", 2},
-        {"sine.aiff", "-r 48000 -c 2 -b 24", 2},
-        {"sine.flac", "-r 96000 -c 1 -b 24", 1},
+        {"sine.wav", "-r 44100 -c 2 -b 16", "WAV (Microsoft), Signed 16 bit PCM, stereo, 44100 Hz, 1.000 s"},
+        {"sine.aiff", "-r 48000 -c 2 -b 24", "AIFF (Apple/SGI), Signed 24 bit PCM, stereo, 48000 Hz, 1.000 s"},
+        {"sine.flac", "-r 96000 -c 1 -b 24", "FLAC (Free Lossless Audio Codec), Signed 24 bit PCM, mono, 96000 Hz, 1.000 s"},
     };
     for (const auto& r : rows) {
         const std::string file = sine(r.name, r.format);
@@ -94,7 +94,7 @@ TEST_F(AudioFiles, SineOfEachFormatBecomesAWavesampleAt29411Hz)
             SCOPED_TRACE(std::string(r.name) + (normalise ? " normalised" : ""));
             const Conversion c = importAudio(file, {.normalise = normalise});
             ASSERT_TRUE(c.ok()) << c.text();
-            EXPECT_EQ(c.source.channels, r.channels);
+            EXPECT_EQ(c.source.text(), r.source);
             EXPECT_EQ(c.rate, Rate);
             EXPECT_NEAR(c.length, Rate, 1);
             EXPECT_EQ(c.samples.size(), 29440u) << "padded to 115 whole pages";
