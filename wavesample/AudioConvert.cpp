@@ -253,8 +253,8 @@ std::string Conversion::cutNotice() const
     if (cutSamples <= 0)
         return "";
     char text[160];
-    std::snprintf(text, sizeof text, "Note - %.3f s of audio (%lld samples) cut - the wavesample ends at byte %zu.",
-                  cutSeconds, static_cast<long long>(cutSamples), samples.size());
+    std::snprintf(text, sizeof text, "Note - %.3f s of audio (%lld samples) cut.", cutSeconds,
+                  static_cast<long long>(cutSamples));
     return text;
 }
 
@@ -271,7 +271,9 @@ Conversion importAudio(const std::string& path, const ImportOptions& options, co
     if (!file)
         return refuse(openError(sf_error(nullptr)));
     SourceFormat source;
+    // "WAV (Microsoft)" is shown as "WAV".
     source.container = formatName(info.format & SF_FORMAT_TYPEMASK);
+    source.container = source.container.substr(0, source.container.find(" ("));
     source.encoding = formatName(info.format & SF_FORMAT_SUBMASK);
     source.channels = info.channels;
     source.rate = info.samplerate;

@@ -65,12 +65,12 @@ struct ImportOptions {
 };
 
 struct SourceFormat {
-    std::string container; // "WAV (Microsoft)", "FLAC (Free Lossless Audio Codec)", ...
+    std::string container; // "WAV", "AIFF", "FLAC", "OGG", ...
     std::string encoding;  // "Signed 16 bit PCM", ...
     int channels = 0;
     int rate = 0;
     std::int64_t frames = 0;
-    // One line for the window: "WAV (Microsoft), Signed 16 bit PCM, stereo, 44100 Hz, 1.000 s".
+    // One line for the window: "WAV, Signed 16 bit PCM, stereo, 44100 Hz, 1.000 s".
     std::string text() const;
 };
 

@@ -84,9 +84,9 @@ TEST_F(AudioFiles, SineOfEachFormatBecomesAWavesampleAt29411Hz)
         const char* format;
         const char* source; // as the window shows it
     } rows[] = {
-        {"sine.wav", "-r 44100 -c 2 -b 16", "WAV (Microsoft), Signed 16 bit PCM, stereo, 44100 Hz, 1.000 s"},
-        {"sine.aiff", "-r 48000 -c 2 -b 24", "AIFF (Apple/SGI), Signed 24 bit PCM, stereo, 48000 Hz, 1.000 s"},
-        {"sine.flac", "-r 96000 -c 1 -b 24", "FLAC (Free Lossless Audio Codec), Signed 24 bit PCM, mono, 96000 Hz, 1.000 s"},
+        {"sine.wav", "-r 44100 -c 2 -b 16", "WAV, Signed 16 bit PCM, stereo, 44100 Hz, 1.000 s"},
+        {"sine.aiff", "-r 48000 -c 2 -b 24", "AIFF, Signed 24 bit PCM, stereo, 48000 Hz, 1.000 s"},
+        {"sine.flac", "-r 96000 -c 1 -b 24", "FLAC, Signed 24 bit PCM, mono, 96000 Hz, 1.000 s"},
     };
     for (const auto& r : rows) {
         const std::string file = sine(r.name, r.format);
@@ -148,7 +148,7 @@ TEST_F(AudioFiles, LongFileIsCutToWhatAWavesampleHoldsWithProgressAndCancel)
     EXPECT_EQ(c.length, 65535);
     EXPECT_EQ(c.samples.size(), 65535u);
     EXPECT_NEAR(c.cutSamples, 3 * Rate - 65535, 2);
-    EXPECT_NE(c.cutNotice().find("samples) cut"), std::string::npos) << c.cutNotice();
+    EXPECT_EQ(c.cutNotice(), "Note - 0.772 s of audio (" + std::to_string(c.cutSamples) + " samples) cut.");
     ASSERT_GT(steps.size(), 2u);
     EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
     EXPECT_EQ(steps.back(), 1.0);
