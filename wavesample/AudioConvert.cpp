@@ -93,8 +93,8 @@ AudioError openError(int sfError)
     switch (sfError) {
     case SF_ERR_UNRECOGNISED_FORMAT:
     case SF_ERR_UNSUPPORTED_ENCODING: return AudioError::Unsupported;
-    case SF_ERR_MALFORMED_FILE: return AudioError::Damaged;
-    default: return AudioError::CannotOpen;
+    case SF_ERR_SYSTEM: return AudioError::CannotOpen;
+    default: return AudioError::Damaged; // a known format with a broken header
     }
 }
 
