@@ -5,6 +5,7 @@
 #include "MirageProtocol.h"
 #include "WavFile.h"
 #include "WaveView.h"
+#include "WsAudio.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -42,6 +43,15 @@ constexpr const char* const PlayerCaption = "Media Player";
 constexpr const char* const WaveFilter = "Wave files|*.wav";
 
 } // namespace
+
+const TfmWsGet::ExportFormat TfmWsGet::ExportFormats[6] = {
+    {"WAV 16-bit", static_cast<int>(audio::Container::Wav), 16},
+    {"WAV 24-bit", static_cast<int>(audio::Container::Wav), 24},
+    {"AIFF 16-bit", static_cast<int>(audio::Container::Aiff), 16},
+    {"AIFF 24-bit", static_cast<int>(audio::Container::Aiff), 24},
+    {"FLAC 16-bit", static_cast<int>(audio::Container::Flac), 16},
+    {"FLAC 24-bit", static_cast<int>(audio::Container::Flac), 24},
+};
 
 int TfmWsGet::PollsFor(int pages)
 {
@@ -119,6 +129,26 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
     pbWaveform = named(new TWaveView(this), "pbWaveform");
     pbWaveform->setGeometry(4, 188, 372, 124);
 
+    // Other audio formats and rates.
+    setFixedSize(380, 318 + 58);
+    gbExport = named(new QGroupBox("Audio Export", this), "gbExport");
+    gbExport->setGeometry(4, 316, 372, 54);
+    bnExportAudio = named(new QPushButton("Export Audio...", gbExport), "bnExportAudio");
+    bnExportAudio->setGeometry(8, 20, 100, 25);
+    bnExportAudio->setEnabled(false);
+    cbExportFormat = named(new QComboBox(gbExport), "cbExportFormat");
+    for (const ExportFormat& f : ExportFormats)
+        cbExportFormat->addItem(f.name);
+    cbExportFormat->setGeometry(114, 21, 104, 22);
+    cbExportRate = named(new QComboBox(gbExport), "cbExportRate");
+    for (const int rate : ExportRates)
+        cbExportRate->addItem(QString("%1 Hz").arg(rate));
+    cbExportRate->setGeometry(224, 21, 140, 22);
+    showExportRate();
+    bnCancelAudio = named(new QPushButton("Cancel", this), "bnCancelAudio");
+    bnCancelAudio->setGeometry(192, 150, 50, 25);
+    bnCancelAudio->hide();
+
     connect(cbSelectWs, &QComboBox::activated, this, &TfmWsGet::cbSelectWsChange);
     connect(bnReqWs, &QPushButton::pressed, this, &TfmWsGet::bnReqWsMouseDown);
     connect(bnReqWs, &QPushButton::clicked, this, &TfmWsGet::bnReqWsClick);
@@ -127,6 +157,7 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
     connect(bnPlay, &QToolButton::clicked, this, &TfmWsGet::bnPlayClick);
     connect(bnStop, &QToolButton::clicked, this, &TfmWsGet::bnStopClick);
     connect(bnOK, &QPushButton::clicked, this, &TfmWsGet::bnOKClick);
+    connect(bnExportAudio, &QPushButton::clicked, this, &TfmWsGet::bnExportAudioClick);
 }
 
 TfmWsGet::~TfmWsGet() = default;
@@ -137,6 +168,13 @@ void TfmWsGet::FormActivate()
     const int index = Mirage().GetCurrentHalf() * 8 + w;
     if (index >= 0 && index < cbSelectWs->count())
         cbSelectWs->setCurrentIndex(index);
+    showExportRate();
+}
+
+// The first rate choice is the one the wavesample plays at.
+void TfmWsGet::showExportRate()
+{
+    cbExportRate->setItemText(0, QString("Wavesample's (%1 Hz)").arg(wavesampleRate(Mirage())));
 }
 
 void TfmWsGet::cbSelectWsChange(int index)
@@ -236,6 +274,7 @@ void TfmWsGet::takeReceived()
     pbWaveform->setSamples(received_.samples);
     bnMakeIntoWav->setEnabled(true);
     bnSaveAs->setEnabled(true);
+    bnExportAudio->setEnabled(true);
 }
 
 void TfmWsGet::DumpArrived(MirageProtocol::Arrival a)
@@ -244,6 +283,8 @@ void TfmWsGet::DumpArrived(MirageProtocol::Arrival a)
     // request waits for is shown when the wait ends.
     if (a == MirageProtocol::Arrival::Wavesample && !waiting_)
         takeReceived();
+    if (a == MirageProtocol::Arrival::Config)
+        showExportRate();
 }
 
 // The WAV image of what arrived: header, samples, then the dump's checksum
@@ -290,5 +331,27 @@ void TfmWsGet::bnSaveAsClick()
 void TfmWsGet::bnPlayClick() { Ctx().seams.mediaPlay(ExportName); }
 void TfmWsGet::bnStopClick() { Ctx().seams.mediaStop(); }
 void TfmWsGet::bnOKClick() { close(); }
+
+void TfmWsGet::bnExportAudioClick()
+{
+    const ExportFormat& f = ExportFormats[std::clamp(cbExportFormat->currentIndex(), 0, 5)];
+    const auto container = static_cast<audio::Container>(f.container);
+    const std::string extension = audio::extensionOf(container);
+    const std::string kind(f.name, std::string_view(f.name).find(' '));
+    const std::string path = Ctx().seams.saveFileName(kind + " files|*." + extension, "test." + extension);
+    if (path.empty())
+        return;
+    const int playRate = wavesampleRate(Mirage());
+    audio::ExportResult r;
+    {
+        AudioProgress progress(ProgressBar1, bnCancelAudio,
+                               {bnReqWs, bnMakeIntoWav, bnSaveAs, bnExportAudio, cbExportFormat, cbExportRate});
+        r = audio::exportAudio(path, received_.samples, playRate,
+                               {container, f.bits, ExportRates[std::clamp(cbExportRate->currentIndex(), 0, 2)]},
+                               progress.work());
+    }
+    if (!r.ok() && r.error != audio::AudioError::Cancelled)
+        Ctx().seams.messageBox(r.text(), audio::ExportResult::Caption, BoxButtons::Ok);
+}
 
 } // namespace corvane

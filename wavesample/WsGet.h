@@ -1,7 +1,8 @@
 // "Get Wavesample": asks the Mirage for the sample data of its selected
 // wavesample, shows what arrived (page count, size, checksum and a picture
 // of the wave), writes it as "test.wav" for the Play/Stop player, or as a
-// WAV file of the user's choosing.
+// WAV file of the user's choosing, or as a 16- or 24-bit WAV, AIFF or FLAC
+// file at the wavesample's rate or at 44.1 or 48 kHz ("Export Audio...").
 #pragma once
 
 #include "FormBase.h"
@@ -57,6 +58,20 @@ public:
     QPushButton* bnOK;
     QFrame* Bevel1;
     TWaveView* pbWaveform;
+    QGroupBox* gbExport;
+    QPushButton* bnExportAudio;
+    QComboBox* cbExportFormat;
+    QComboBox* cbExportRate;
+    QPushButton* bnCancelAudio;
+
+    // The choices of cbExportFormat and cbExportRate, in their order.
+    struct ExportFormat {
+        const char* name;
+        int container; // audio::Container
+        int bits;
+    };
+    static const ExportFormat ExportFormats[6];
+    static constexpr int ExportRates[3] = {0, 44100, 48000}; // 0: the wavesample's own rate
 
     void cbSelectWsChange(int index);
     void bnReqWsMouseDown();
@@ -66,6 +81,7 @@ public:
     void bnPlayClick();
     void bnStopClick();
     void bnOKClick();
+    void bnExportAudioClick();
 
     // What the window shows and writes: the sample bytes of the last dump
     // that arrived, and its checksum when the whole dump came.
@@ -89,6 +105,7 @@ private:
     void takeReceived();
     bool writeWav(const std::string& path);
     void setPlayer(bool open);
+    void showExportRate();
 
     Received received_;
     bool waiting_ = false;

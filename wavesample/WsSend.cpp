@@ -4,14 +4,22 @@
 #include "MirageProtocol.h"
 #include "ValueBox.h"
 #include "WavFile.h"
+#include "WaveView.h"
+#include "WsAudio.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QToolButton>
 
 namespace corvane {
 
@@ -44,6 +52,10 @@ QFrame* bevel(QWidget* parent, const char* name, const QRect& r)
 QString hex(int v) { return QString::fromStdString(wav::hexText(v)); }
 
 const char* const Error = "ERROR";
+const char* const PlayerCaption = "Media Player";
+
+constexpr int ImportRow = 30;    // the row of "Import Audio..." under the file row
+constexpr int AudioHeight = 206; // the audio group under the rest
 
 } // namespace
 
@@ -126,6 +138,8 @@ TfmWsSend::TfmWsSend(const WindowContext& context, QWidget* parent) : TFormBase(
     bnOK->setDefault(true);
     bnOK->setGeometry(152, 296, 84, 25);
 
+    buildAudioControls();
+
     connect(bnOpenFile, &QPushButton::clicked, this, &TfmWsSend::bnOpenFileClick);
     connect(bnSendWav, &QPushButton::clicked, this, &TfmWsSend::bnSendWavClick);
     // `activated` comes only from the user's choice.
@@ -137,6 +151,77 @@ TfmWsSend::TfmWsSend(const WindowContext& context, QWidget* parent) : TFormBase(
 
 TfmWsSend::~TfmWsSend() = default;
 
+// "Import Audio..." and its choices in a row under "Open File"; what the
+// conversion gives in a group under the rest of the window.
+void TfmWsSend::buildAudioControls()
+{
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w->y() >= 48)
+            w->move(w->x(), w->y() + ImportRow);
+    Bevel1->setGeometry(4, 4, 381, 44 + ImportRow);
+    setFixedSize(389, 328 + ImportRow + AudioHeight);
+
+    bnImportAudio = named(new QPushButton("Import Audio...", this), "bnImportAudio");
+    bnImportAudio->setGeometry(10, 44, 84, 25);
+    lbImportRate = label(this, "lbImportRate", "Rate", 104, 48, 30);
+    edImportRate = named(new QSpinBox(this), "edImportRate");
+    edImportRate->setRange(1000, 50000);
+    edImportRate->setValue(shownRate_);
+    edImportRate->setToolTip("The rate the wavesample will play at");
+    edImportRate->setGeometry(136, 46, 70, 21);
+    lbImportHz = label(this, "lbImportHz", "Hz", 210, 48, 20);
+    cbNormalise = named(new QCheckBox("Normalise", this), "cbNormalise");
+    cbNormalise->setGeometry(240, 47, 100, 19);
+
+    const int top = 328 + ImportRow;
+    gbAudio = named(new QGroupBox("Audio Import", this), "gbAudio");
+    gbAudio->setGeometry(4, top, 381, AudioHeight - 6);
+    cbLoop = named(new QCheckBox("Loop from", gbAudio), "cbLoop");
+    cbLoop->setGeometry(10, 22, 78, 19);
+    edLoopStart = named(new QDoubleSpinBox(gbAudio), "edLoopStart");
+    edLoopLength = named(new QDoubleSpinBox(gbAudio), "edLoopLength");
+    for (QDoubleSpinBox* box : {edLoopStart, edLoopLength}) {
+        box->setRange(0, 1e9);
+        box->setDecimals(3);
+    }
+    edLoopStart->setGeometry(90, 20, 80, 21);
+    lbLoopLength = label(gbAudio, "lbLoopLength", "length", 176, 22, 40);
+    edLoopLength->setGeometry(216, 20, 80, 21);
+    cbLoopUnit = named(new QComboBox(gbAudio), "cbLoopUnit");
+    cbLoopUnit->addItems({"seconds", "samples"});
+    cbLoopUnit->setGeometry(300, 20, 74, 22);
+    lbLoopPointers = label(gbAudio, "lbLoopPointers", QString(), 10, 46, 364);
+    lbSourceFormat = label(gbAudio, "lbSourceFormat", QString(), 10, 64, 364);
+    lbResultLength = label(gbAudio, "lbResultLength", QString(), 10, 82, 364);
+    lbCut = label(gbAudio, "lbCut", QString(), 10, 100, 364);
+    lbCut->setStyleSheet("color: #c00000;");
+    pbWaveform = named(new TWaveView(gbAudio), "pbWaveform");
+    pbWaveform->setGeometry(10, 120, 296, 72);
+
+    // The player of the converted sound: Play and Stop only.
+    MediaPlayer1 = named(new QFrame(gbAudio), "MediaPlayer1");
+    MediaPlayer1->setFrameShape(QFrame::Panel);
+    MediaPlayer1->setFrameShadow(QFrame::Raised);
+    MediaPlayer1->setGeometry(314, 120, 60, 32);
+    bnPlay = named(new QToolButton(MediaPlayer1), "bnPlay");
+    bnPlay->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    bnPlay->setToolTip("Play");
+    bnPlay->setGeometry(3, 3, 26, 26);
+    bnStop = named(new QToolButton(MediaPlayer1), "bnStop");
+    bnStop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    bnStop->setToolTip("Stop");
+    bnStop->setGeometry(31, 3, 26, 26);
+    bnPlay->setEnabled(false);
+    bnStop->setEnabled(false);
+    bnCancelAudio = named(new QPushButton("Cancel", gbAudio), "bnCancelAudio");
+    bnCancelAudio->setGeometry(314, 160, 60, 25);
+    bnCancelAudio->hide();
+
+    connect(bnImportAudio, &QPushButton::clicked, this, &TfmWsSend::bnImportAudioClick);
+    connect(bnPlay, &QToolButton::clicked, this, &TfmWsSend::bnPlayClick);
+    connect(bnStop, &QToolButton::clicked, this, &TfmWsSend::bnStopClick);
+}
+
 void TfmWsSend::FormActivate()
 {
     destNumber_ = Mirage().QueryCurrentWavesample();
@@ -146,12 +231,25 @@ void TfmWsSend::FormActivate()
         cbSelectWs->setCurrentIndex(index);
     Mirage().EnsureProgram(destHalf_);
     DestinationDisplay();
+    showImportRate();
 }
 
 void TfmWsSend::DumpArrived(MirageProtocol::Arrival a)
 {
     if (a == MirageProtocol::ProgramArrival(destHalf_))
         DestinationDisplay();
+    if (a == MirageProtocol::Arrival::Config)
+        showImportRate();
+}
+
+// The import rate follows the instrument's sample time while the user keeps
+// the rate last shown.
+void TfmWsSend::showImportRate()
+{
+    if (edImportRate->value() != shownRate_)
+        return;
+    shownRate_ = wavesampleRate(Mirage());
+    edImportRate->setValue(shownRate_);
 }
 
 void TfmWsSend::bnOpenFileClick()
@@ -162,6 +260,7 @@ void TfmWsSend::bnOpenFileClick()
         return;
     }
     edFilename->setText(QString::fromStdString(path));
+    clearAudio();
     const wav::ImportResult file = wav::readImport(path);
     if (!file.ok()) {
         Ctx().seams.messageBox(file.text(), wav::ImportResult::Caption, BoxButtons::Ok);
@@ -175,6 +274,12 @@ void TfmWsSend::bnOpenFileClick()
         refuse();
         return;
     }
+    showDump();
+}
+
+// The figures of the dump to be sent, and "Send Wav" ready.
+void TfmWsSend::showDump()
+{
     Label1->setText(QString::number(dump_->dataSize));
     Label4->setText(hex(dump_->pages));
     lbWavPercent->setText(QString::number(dump_->percent));
@@ -187,6 +292,7 @@ void TfmWsSend::bnOpenFileClick()
 void TfmWsSend::refuse()
 {
     dump_.reset();
+    clearAudio();
     for (QLabel* l : {Label1, Label4, Label6})
         l->setText(Error);
     bnSendWav->setEnabled(false);
@@ -258,5 +364,101 @@ void TfmWsSend::refresh(int half)
 void TfmWsSend::bnRefreshParametersClick() { refresh(0); }
 void TfmWsSend::bnRefreshUClick() { refresh(1); }
 void TfmWsSend::bnOKClick() { close(); }
+
+std::string TfmWsSend::PlayPath() const
+{
+    return playDir_ ? playDir_->filePath(PlayName).toStdString() : std::string();
+}
+
+void TfmWsSend::clearAudio()
+{
+    converted_.reset();
+    for (QLabel* l : {lbLoopPointers, lbSourceFormat, lbResultLength, lbCut})
+        l->clear();
+    pbWaveform->setSamples({});
+    if (bnPlay->isEnabled())
+        Ctx().seams.mediaStop();
+    bnPlay->setEnabled(false);
+    bnStop->setEnabled(false);
+}
+
+audio::ImportOptions TfmWsSend::importOptions() const
+{
+    audio::ImportOptions o;
+    o.rate = edImportRate->value();
+    o.normalise = cbNormalise->isChecked();
+    if (cbLoop->isChecked())
+        o.loop = audio::LoopRequest{edLoopStart->value(), edLoopLength->value(),
+                                    cbLoopUnit->currentIndex() == 1 ? audio::LoopUnit::Samples
+                                                                    : audio::LoopUnit::Seconds};
+    // The pointers count from the destination's first page.
+    o.startPage = Mirage().GetParam(destHalf_, wavesampleFieldPos(destNumber_, wsf::StartPage));
+    return o;
+}
+
+void TfmWsSend::bnImportAudioClick()
+{
+    const std::string path = Ctx().seams.openFileName(AudioFilter);
+    if (path.empty()) {
+        refuse();
+        return;
+    }
+    edFilename->setText(QString::fromStdString(path));
+    audio::Conversion c;
+    {
+        AudioProgress progress(ProgressBar1, bnCancelAudio,
+                               {bnOpenFile, bnImportAudio, bnSendWav, edImportRate, cbNormalise, cbLoop, edLoopStart,
+                                edLoopLength, cbLoopUnit, MediaPlayer1});
+        c = audio::importAudio(path, importOptions(), progress.work());
+    }
+    if (!c.ok()) {
+        if (c.error != audio::AudioError::Cancelled)
+            Ctx().seams.messageBox(c.text(), audio::Conversion::Caption, BoxButtons::Ok);
+        refuse();
+        return;
+    }
+    dump_ = wav::buildSendDump(c.samples);
+    if (!dump_) { // the conversion keeps within a dump's 65,535 bytes
+        refuse();
+        return;
+    }
+    showDump();
+    showConversion(c);
+    converted_ = std::move(c);
+}
+
+void TfmWsSend::showConversion(const audio::Conversion& c)
+{
+    lbSourceFormat->setText("Source: " + QString::fromStdString(c.source.text()));
+    lbResultLength->setText(QString("Converted: %1 samples, %2 s at %3 Hz")
+                                .arg(c.length)
+                                .arg(static_cast<double>(c.length) / c.rate, 0, 'f', 3)
+                                .arg(c.rate));
+    lbCut->setText(QString::fromStdString(c.cutNotice()));
+    if (c.loop) {
+        const wscalc::Pointers& p = c.loop->pointers;
+        lbLoopPointers->setText(QString("Loop bytes %1 to %2. Pointers: %3 %4 %5 %6 (Hex)")
+                                    .arg(c.loop->loopStart)
+                                    .arg(c.loop->markerByte - 1)
+                                    .arg(hex(p.wsStart), hex(p.loopStart), hex(p.loopEnd), hex(p.wsEnd)));
+    }
+    pbWaveform->setSamples(c.samples);
+
+    // The player plays what the instrument will: the 8-bit steps at the
+    // wavesample's rate.
+    if (!playDir_)
+        playDir_ = std::make_unique<QTemporaryDir>();
+    const audio::ExportResult file = audio::exportAudio(PlayPath(), c.samples, c.rate, {});
+    if (!file.ok() || !Ctx().seams.mediaOpen(PlayPath())) {
+        Ctx().seams.messageBox(std::string("Error - Media player open fail - cannot play ") + PlayName + ".",
+                               PlayerCaption, BoxButtons::Ok);
+        return;
+    }
+    bnPlay->setEnabled(true);
+    bnStop->setEnabled(true);
+}
+
+void TfmWsSend::bnPlayClick() { Ctx().seams.mediaPlay(PlayPath()); }
+void TfmWsSend::bnStopClick() { Ctx().seams.mediaStop(); }
 
 } // namespace corvane

@@ -1,15 +1,24 @@
 // "Send Wavesample to Mirage": loads a mono 8-bit PCM WAV file, checks it,
 // builds the wavesample dump and sends it into the wavesample the Mirage has
 // selected, with the destination's page pointers shown beside the file's
-// figures so that the user sees before sending whether it fits.
+// figures so that the user sees before sending whether it fits. "Import
+// Audio..." takes any audio file instead and converts it into a wavesample,
+// shown as a waveform and playable before it is sent.
 #pragma once
 
 #include "FormBase.h"
+#include "AudioConvert.h"
 #include "SendDump.h"
 
+#include <memory>
 #include <optional>
 
+class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
+class QSpinBox;
+class QTemporaryDir;
+class QToolButton;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -20,6 +29,7 @@ class QPushButton;
 namespace corvane {
 
 class TValueBox;
+class TWaveView;
 
 class TfmWsSend : public TFormBase {
     Q_OBJECT
@@ -28,6 +38,9 @@ public:
     ~TfmWsSend() override;
 
     static constexpr const char* Filter = "Wave files|*.wav";
+    static constexpr const char* AudioFilter =
+        "Audio files|*.wav *.aif *.aiff *.aifc *.flac *.ogg *.oga *.opus *.mp3 *.caf *.au *.snd *.w64 *.rf64";
+    static constexpr const char* PlayName = "import.wav";
 
     QPushButton* bnOpenFile;
     QLabel* Label8;
@@ -60,6 +73,28 @@ public:
     QLabel* lbDoesNotFit;
     QPushButton* bnOK;
     QFrame* Bevel1;
+
+    // Audio files of other formats.
+    QPushButton* bnImportAudio;
+    QLabel* lbImportRate;
+    QSpinBox* edImportRate;
+    QLabel* lbImportHz;
+    QCheckBox* cbNormalise;
+    QGroupBox* gbAudio;
+    QCheckBox* cbLoop;
+    QDoubleSpinBox* edLoopStart;
+    QLabel* lbLoopLength;
+    QDoubleSpinBox* edLoopLength;
+    QComboBox* cbLoopUnit;
+    QLabel* lbLoopPointers;
+    QLabel* lbSourceFormat;
+    QLabel* lbResultLength;
+    QLabel* lbCut;
+    TWaveView* pbWaveform;
+    QFrame* MediaPlayer1;
+    QToolButton* bnPlay;
+    QToolButton* bnStop;
+    QPushButton* bnCancelAudio;
     QFrame* Bevel2;
     QFrame* Bevel3;
     QFrame* Bevel4;
@@ -71,11 +106,18 @@ public:
     void bnRefreshParametersClick();
     void bnRefreshUClick();
     void bnOKClick();
+    void bnImportAudioClick();
+    void bnPlayClick();
+    void bnStopClick();
 
     // The dump that "Send Wav" sends (none after a refused or cancelled file).
     const std::optional<wav::SendDump>& Dump() const { return dump_; }
     // Pages between the destination's start and end page.
     int DestinationPages() const { return destinationPages_; }
+    // The last accepted conversion (none after a refused file or a WAV file).
+    const std::optional<audio::Conversion>& Converted() const { return converted_; }
+    // The file the player plays: the converted sound at the wavesample's rate.
+    std::string PlayPath() const;
 
 protected:
     void FormActivate() override;
@@ -86,11 +128,20 @@ private:
     void showFit();
     void refuse();
     void refresh(int half);
+    void buildAudioControls();
+    void showImportRate();
+    void showDump();
+    void clearAudio();
+    audio::ImportOptions importOptions() const;
+    void showConversion(const audio::Conversion& c);
 
     std::optional<wav::SendDump> dump_;
     int destHalf_ = 0;
     int destNumber_ = 0;
     int destinationPages_ = 0;
+    std::optional<audio::Conversion> converted_;
+    std::unique_ptr<QTemporaryDir> playDir_;
+    int shownRate_ = audio::rateOfSampleTime(audio::DefaultSampleTimeUs); // the import rate set from the sample time
 };
 
 } // namespace corvane

@@ -1,0 +1,202 @@
+// Audio files of other formats in the transfer windows: a sine made by sox
+// imported, shown, played, sent into the built-in emulator and asked back;
+// exported as FLAC; refused, cancelled and too-long imports leaving nothing
+// to send; the loop's pointers from the destination's start page.
+#include "MirageFixture.h"
+
+#include "AudioConvert.h"
+#include "Dumps.h"
+#include "SendDump.h"
+#include "WaveView.h"
+#include "WsGet.h"
+#include "WsSend.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace corvane::test {
+namespace {
+
+class WsAudio : public MirageFixture {
+protected:
+    QTemporaryDir files;
+    TfmWsSend* send = nullptr;
+    TfmWsGet* get = nullptr;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(files.isValid());
+        MirageFixture::SetUp();
+        send = qobject_cast<TfmWsSend*>(form().Window("TfmWsSend"));
+        get = qobject_cast<TfmWsGet*>(form().Window("TfmWsGet"));
+        ASSERT_NE(send, nullptr);
+        ASSERT_NE(get, nullptr);
+    }
+    std::string path(const char* name) const { return files.filePath(name).toStdString(); }
+    // A 440 Hz sine at half full scale, made by sox.
+    std::string sine(const char* name, const char* format, int seconds = 1)
+    {
+        const std::string command = std::string(CORVANE_SOX) + " -n " + format + " " + path(name) + " synth " +
+                                    std::to_string(seconds) + " sine 440 gain -6 2>/dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return path(name);
+    }
+    void import(const std::string& file)
+    {
+        seams().fileAnswers.push_back(file);
+        QTest::mouseClick(send->bnImportAudio, Qt::LeftButton);
+    }
+    // Gives L1 pages start..end on the instrument, and lets the program know.
+    void pointers(int start, int end)
+    {
+        auto& ws = mirage().half(0).wavesamples[0];
+        ws.setField(wsf::StartPage, start);
+        ws.setField(wsf::EndPage, end);
+        fetchDumps();
+    }
+    std::vector<std::string> figures() const
+    {
+        return {send->Label1->text().toStdString(), send->Label4->text().toStdString(),
+                send->lbWavPercent->text().toStdString(), send->Label6->text().toStdString()};
+    }
+};
+
+TEST_F(WsAudio, ImportedSineIsShownPlayedSentAndComesBackToExport)
+{
+    const std::string file = sine("sine.wav", "-r 44100 -c 2 -b 16");
+    pointers(0, 114); // 115 pages
+    activate(send);
+    EXPECT_EQ(send->edImportRate->value(), 29411);
+    seams().clear();
+    import(file);
+
+    EXPECT_EQ(seams().filters.back(), TfmWsSend::AudioFilter);
+    EXPECT_TRUE(seams().boxes().empty());
+    EXPECT_EQ(figures(), (std::vector<std::string>{"29440", "73", "44", "0"})); // 115 pages
+    EXPECT_TRUE(send->bnSendWav->isEnabled());
+    EXPECT_TRUE(send->lbSourceFormat->text().contains("stereo, 44100 Hz, 1.000 s")) << send->lbSourceFormat->text().toStdString();
+    EXPECT_TRUE(send->lbResultLength->text().startsWith("Converted: 29411 samples")) << send->lbResultLength->text().toStdString();
+    // The same dump as the converted bytes would give from a WAV file.
+    const audio::Conversion direct = audio::importAudio(file);
+    ASSERT_TRUE(send->Dump());
+    EXPECT_EQ(send->Dump()->message, wav::buildSendDump(direct.samples)->message);
+    EXPECT_EQ(send->pbWaveform->Samples(), direct.samples);
+    ASSERT_EQ(seams().opened, std::vector<std::string>{send->PlayPath()});
+    EXPECT_EQ(audio::importAudio(send->PlayPath()).samples, direct.samples) << "the player plays what is sent";
+    QTest::mouseClick(send->bnPlay, Qt::LeftButton);
+    EXPECT_EQ(seams().played, std::vector<std::string>{send->PlayPath()});
+
+    seams().clear();
+    QTest::mouseClick(send->bnSendWav, Qt::LeftButton);
+    seams().wait(2 * TappedMirage::wireMs(2 * 29440 + 8));
+    ASSERT_EQ(seams().boxes().size(), 1u);
+    EXPECT_EQ(seams().boxes()[0].text, "Wavesample Receive - Ack = good");
+    activate(get);
+    QTest::mouseClick(get->bnReqWs, Qt::LeftButton);
+    EXPECT_EQ(get->Data().samples, direct.samples);
+
+    ASSERT_TRUE(get->bnExportAudio->isEnabled());
+    get->cbExportFormat->setCurrentIndex(5); // FLAC 24-bit
+    get->cbExportRate->setCurrentIndex(2);   // 48000 Hz
+    seams().saveAnswers.push_back(path("back.flac"));
+    QTest::mouseClick(get->bnExportAudio, Qt::LeftButton);
+    EXPECT_EQ(seams().saveSuggestions.back(), "test.flac");
+    EXPECT_EQ(seams().filters.back(), "FLAC files|*.flac");
+    const audio::Conversion back = audio::importAudio(path("back.flac"), {.rate = 48000});
+    ASSERT_TRUE(back.ok()) << back.text();
+    EXPECT_EQ(back.source.rate, 48000);
+    EXPECT_EQ(back.source.encoding, "Signed 24 bit PCM");
+    EXPECT_NEAR(static_cast<double>(back.source.frames), 29440 * 48000.0 / 29411, 2);
+}
+
+TEST_F(WsAudio, RefusedCancelledOrTooLongImportLeavesNothingToSend)
+{
+    const std::string good = sine("good.flac", "-r 48000 -c 1 -b 24");
+    const std::string longer = sine("long.wav", "-r 44100 -c 2 -b 16", 3);
+    const std::string text = path("words.wav");
+    std::ofstream(text) << "These are words, not sound.\n";
+    const struct {
+        std::string file;
+        bool loop;
+        bool cancel; // Cancel clicked while the conversion runs
+        const char* message;
+    } rows[] = {
+        {text, false, false, "Error - Audio format detect fail - unsupported file type."},
+        {longer, true, false, "Error - Loop ends past the wavesample memory - too long."},
+        {"", false, false, nullptr},    // the dialog cancelled
+        {longer, false, true, nullptr}, // the conversion cancelled
+    };
+    activate(send);
+    for (const auto& row : rows) {
+        send->cbLoop->setChecked(false);
+        import(good);
+        ASSERT_TRUE(send->bnSendWav->isEnabled());
+        seams().clear();
+        send->cbLoop->setChecked(row.loop);
+        send->edLoopStart->setValue(2.2);
+        send->edLoopLength->setValue(0.1);
+        if (row.cancel)
+            QTimer::singleShot(0, send->bnCancelAudio, [this] {
+                EXPECT_FALSE(send->bnCancelAudio->isHidden());
+                EXPECT_FALSE(send->bnImportAudio->isEnabled());
+                QTest::mouseClick(send->bnCancelAudio, Qt::LeftButton);
+            });
+        import(row.file);
+        SCOPED_TRACE(row.file + (row.cancel ? " cancelled" : ""));
+        if (row.message)
+            EXPECT_EQ(seams().lines(), std::vector<std::string>{std::string("box \"") + row.message +
+                                                                "\" \"Audio Import\""});
+        else
+            EXPECT_TRUE(seams().lines().empty());
+        for (const QLabel* l : {send->Label1, send->Label4, send->Label6})
+            EXPECT_EQ(l->text(), "ERROR");
+        EXPECT_FALSE(send->bnSendWav->isEnabled());
+        EXPECT_FALSE(send->Dump());
+        EXPECT_FALSE(send->bnPlay->isEnabled());
+        EXPECT_TRUE(send->pbWaveform->Samples().empty());
+        EXPECT_TRUE(send->ProgressBar1->isHidden());
+        EXPECT_TRUE(send->bnCancelAudio->isHidden());
+        EXPECT_TRUE(send->bnImportAudio->isEnabled());
+    }
+}
+
+TEST_F(WsAudio, LoopPointersCountFromTheDestinationAndTheRateFollowsTheSampleTime)
+{
+    const std::string file = sine("sine.aiff", "-r 44100 -c 1 -b 16");
+    pointers(2, 100);
+    activate(send);
+    send->cbLoop->setChecked(true);
+    send->cbLoopUnit->setCurrentIndex(1); // samples
+    send->edLoopStart->setValue(22050);   // 0.5 s
+    send->edLoopLength->setValue(1024);
+    import(file);
+    EXPECT_EQ(send->lbLoopPointers->text(), "Loop bytes 14592 to 15359. Pointers: 02 3B 3D 3E (Hex)");
+    EXPECT_EQ(figures()[0], "15616") << "up to the page for the marker after the loop";
+
+    mirage().config().setField(cfg::SampleTime, 50);
+    fetchDumps();
+    activate(send);
+    EXPECT_EQ(send->edImportRate->value(), 20000);
+    activate(get);
+    EXPECT_EQ(get->cbExportRate->itemText(0).toStdString(), "Wavesample's (20000 Hz)");
+    send->edImportRate->setValue(32000); // the user's choice stays
+    mirage().config().setField(cfg::SampleTime, 34);
+    fetchDumps();
+    activate(send);
+    EXPECT_EQ(send->edImportRate->value(), 32000);
+}
+
+} // namespace
+} // namespace corvane::test
