@@ -134,16 +134,16 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
     gbExport = named(new QGroupBox("Audio Export", this), "gbExport");
     gbExport->setGeometry(4, 316, 372, 54);
     bnExportAudio = named(new QPushButton("Export Audio...", gbExport), "bnExportAudio");
-    bnExportAudio->setGeometry(8, 20, 100, 25);
+    bnExportAudio->setGeometry(8, 20, 92, 25);
     bnExportAudio->setEnabled(false);
     cbExportFormat = named(new QComboBox(gbExport), "cbExportFormat");
     for (const ExportFormat& f : ExportFormats)
         cbExportFormat->addItem(f.name);
-    cbExportFormat->setGeometry(114, 21, 104, 22);
+    cbExportFormat->setGeometry(106, 21, 88, 22);
     cbExportRate = named(new QComboBox(gbExport), "cbExportRate");
     for (const int rate : ExportRates)
         cbExportRate->addItem(QString("%1 Hz").arg(rate));
-    cbExportRate->setGeometry(224, 21, 140, 22);
+    cbExportRate->setGeometry(200, 21, 164, 22);
     showExportRate();
     bnCancelAudio = named(new QPushButton("Cancel", this), "bnCancelAudio");
     bnCancelAudio->setGeometry(192, 150, 50, 25);
@@ -174,7 +174,7 @@ void TfmWsGet::FormActivate()
 // The first rate choice is the one the wavesample plays at.
 void TfmWsGet::showExportRate()
 {
-    cbExportRate->setItemText(0, QString("Wavesample's (%1 Hz)").arg(wavesampleRate(Mirage())));
+    cbExportRate->setItemText(0, QString("Ws rate (%1 Hz)").arg(wavesampleRate(Mirage())));
 }
 
 void TfmWsGet::cbSelectWsChange(int index)

@@ -173,7 +173,9 @@ void TfmWsSend::buildAudioControls()
     cbNormalise = named(new QCheckBox("Normalise", this), "cbNormalise");
     cbNormalise->setGeometry(240, 47, 100, 19);
 
-    const int top = 328 + ImportRow;
+    // The group takes OK's place; OK goes under it.
+    const int top = bnOK->y();
+    bnOK->move(bnOK->x(), top + AudioHeight);
     gbAudio = named(new QGroupBox("Audio Import", this), "gbAudio");
     gbAudio->setGeometry(4, top, 381, AudioHeight - 6);
     cbLoop = named(new QCheckBox("Loop from", gbAudio), "cbLoop");
@@ -190,6 +192,10 @@ void TfmWsSend::buildAudioControls()
     cbLoopUnit = named(new QComboBox(gbAudio), "cbLoopUnit");
     cbLoopUnit->addItems({"seconds", "samples"});
     cbLoopUnit->setGeometry(300, 20, 74, 22);
+    connect(cbLoopUnit, &QComboBox::currentIndexChanged, this, [this](int unit) {
+        for (QDoubleSpinBox* box : {edLoopStart, edLoopLength})
+            box->setDecimals(unit == 1 ? 0 : 3);
+    });
     lbLoopPointers = label(gbAudio, "lbLoopPointers", QString(), 10, 46, 364);
     lbSourceFormat = label(gbAudio, "lbSourceFormat", QString(), 10, 64, 364);
     lbResultLength = label(gbAudio, "lbResultLength", QString(), 10, 82, 364);

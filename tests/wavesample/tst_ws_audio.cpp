@@ -190,7 +190,7 @@ TEST_F(WsAudio, LoopPointersCountFromTheDestinationAndTheRateFollowsTheSampleTim
     activate(send);
     EXPECT_EQ(send->edImportRate->value(), 20000);
     activate(get);
-    EXPECT_EQ(get->cbExportRate->itemText(0).toStdString(), "Wavesample's (20000 Hz)");
+    EXPECT_EQ(get->cbExportRate->itemText(0).toStdString(), "Ws rate (20000 Hz)");
     send->edImportRate->setValue(32000); // the user's choice stays
     mirage().config().setField(cfg::SampleTime, 34);
     fetchDumps();
