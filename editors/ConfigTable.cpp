@@ -1,5 +1,6 @@
 #include "ConfigTable.h"
 
+#include "Named.h"
 #include "MirageProtocol.h"
 #include "Shape.h"
 #include "SwitchBox.h"
@@ -26,13 +27,6 @@ const SwitchField ProgramLink = SwitchField::of(25);
 const SwitchField Omni = SwitchField::of(81);
 const SwitchField MidiThru = SwitchField::of(83);
 const SwitchField MidiModulation = SwitchField::of(84);
-
-template <typename W>
-W* named(W* w, const char* name)
-{
-    w->setObjectName(name);
-    return w;
-}
 
 } // namespace
 

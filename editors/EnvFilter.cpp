@@ -1,5 +1,6 @@
 #include "EnvFilter.h"
 
+#include "Named.h"
 #include "MirageProtocol.h"
 #include "Presets.h"
 #include "UpDown.h"
@@ -42,13 +43,6 @@ constexpr int FilterSectionOrder[] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0, 1, 2};
 constexpr int AmplitudeSectionOrder[] = {13, 14, 15, 16, 17, 18, 19, 20, 21, 22};
 constexpr int FilterEnvelopeSlot = 3;
 constexpr int AmplitudeEnvelopeSlot = 13;
-
-template <typename W>
-W* named(W* w, const char* name)
-{
-    w->setObjectName(name);
-    return w;
-}
 
 } // namespace
 

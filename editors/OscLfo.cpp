@@ -1,5 +1,6 @@
 #include "OscLfo.h"
 
+#include "Named.h"
 #include "MirageProtocol.h"
 #include "SwitchBox.h"
 #include "UpDown.h"
@@ -24,13 +25,6 @@ SwitchField wholeSwitch(int parameter)
     SwitchField f = SwitchField::of(parameter);
     f.wholeValue = true;
     return f;
-}
-
-template <typename W>
-W* named(W* w, const char* name)
-{
-    w->setObjectName(name);
-    return w;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "Sampling.h"
 
+#include "Named.h"
 #include "MirageProtocol.h"
 #include "Image.h"
 #include "SamplingArt.h"
@@ -37,13 +38,6 @@ const char* const SingleSampleText =
     "Takes a single sample over half the keyboard using all 65536 bytes. Unity playback is on E for lower, A "
     "for upper only when sampled at 29.4kHz.";
 const char* const MultiSampleText = "Fills memory of current wavesample according to the memory pointers.";
-
-template <typename W>
-W* named(W* w, const char* name)
-{
-    w->setObjectName(name);
-    return w;
-}
 
 } // namespace
 

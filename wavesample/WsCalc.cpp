@@ -1,5 +1,6 @@
 #include "WsCalc.h"
 
+#include "Named.h"
 #include "SendDump.h"
 #include "UpDown.h"
 #include "ValueBox.h"
@@ -17,13 +18,6 @@
 namespace corvane {
 
 namespace {
-
-template <typename W>
-W* named(W* w, const char* name)
-{
-    w->setObjectName(name);
-    return w;
-}
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& r, bool wrap = false)
 {

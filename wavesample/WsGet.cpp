@@ -1,5 +1,6 @@
 #include "WsGet.h"
 
+#include "Named.h"
 #include "Dumps.h"
 #include "Frames.h"
 #include "MirageProtocol.h"
@@ -22,19 +23,7 @@ namespace corvane {
 
 namespace {
 
-template <typename W>
-W* named(W* w, const char* name)
-{
-    w->setObjectName(name);
-    return w;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int y, int w)
-{
-    auto* l = named(new QLabel(text, parent), name);
-    l->setGeometry(x, y, w, 17);
-    return l;
-}
+constexpr auto label = namedLabel;
 
 constexpr int WireBytesPerSecond = 3125;
 constexpr const char* const TimeOut = "Error - receive time out - all data not valid.";

@@ -1,5 +1,6 @@
 #include "WsSend.h"
 
+#include "Named.h"
 #include "Dumps.h"
 #include "MirageProtocol.h"
 #include "ValueBox.h"
@@ -25,19 +26,7 @@ namespace corvane {
 
 namespace {
 
-template <typename W>
-W* named(W* w, const char* name)
-{
-    w->setObjectName(name);
-    return w;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int y, int w)
-{
-    auto* l = named(new QLabel(text, parent), name);
-    l->setGeometry(x, y, w, 17);
-    return l;
-}
+constexpr auto label = namedLabel;
 
 QFrame* bevel(QWidget* parent, const char* name, const QRect& r)
 {

@@ -1,0 +1,25 @@
+// Every named control carries its member name as its object name, so tests
+// and tools find it by name.
+#pragma once
+
+#include <QLabel>
+#include <QString>
+
+namespace corvane {
+
+template <typename W>
+W* named(W* w, const char* name)
+{
+    w->setObjectName(name);
+    return w;
+}
+
+// A named label of one line at (x, y), `w` wide.
+inline QLabel* namedLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w)
+{
+    auto* l = named(new QLabel(text, parent), name);
+    l->setGeometry(x, y, w, 17);
+    return l;
+}
+
+} // namespace corvane
