@@ -49,7 +49,16 @@ std::vector<DeviceEntry> deviceTable(RtMidi* api, int max);
 // Index of the system port called `name` right now, -1 when it has gone.
 int findPort(RtMidi* api, const std::string& name);
 
+// Index in `table` of the device called `name`, -1 when none: the same name,
+// or else one that differs only in the client and port numbers ALSA appends
+// (a client started again gets new ones).
+int findEntry(const std::vector<DeviceEntry>& table, const std::string& name);
+
 bool isRegistered(VirtualMidiDevice* device);
+
+// Hands a message to a registered device (false, and nothing happens, when
+// it is not). Unregistering the device waits until the hand-over is done.
+bool sendToDevice(VirtualMidiDevice* device, const std::uint8_t* data, std::size_t len);
 
 // Inputs listening to an in-process device. `post` is called with every
 // message the device transmits, on the transmitting thread; it must only
@@ -88,6 +97,33 @@ void setPort(Impl& d, int n)
     d.close();
     d.port = n;
     d.open();
+}
+
+// Reads the device table afresh (private parts as above, and `opened`, the
+// entry the port is open on). An open port stays open on its device, and
+// `Port` follows that device to its number in the new table.
+template <typename Impl>
+void readDevices(Impl& d, RtMidi* api, int max)
+{
+    std::vector<DeviceEntry> fresh = deviceTable(api, max);
+    if (d.usingPort && (d.opened.device || !d.opened.name.empty())) {
+        for (std::size_t i = 0; i < fresh.size(); ++i) {
+            if (fresh[i].device == d.opened.device && fresh[i].name == d.opened.name) {
+                d.port = static_cast<int>(i);
+                break;
+            }
+        }
+    }
+    d.table = std::move(fresh);
+}
+
+// Whether the device the port is open on is still there.
+template <typename Impl>
+bool devicePresent(const Impl& d, RtMidi* api)
+{
+    if (d.opened.device)
+        return isRegistered(d.opened.device);
+    return !d.opened.name.empty() && findPort(api, d.opened.name) >= 0;
 }
 
 inline std::string deviceName(const std::vector<DeviceEntry>& table, int i)

@@ -1,6 +1,7 @@
 #include "Midiin.h"
 
 #include "MidiSystem.h"
+#include "Seams.h"
 #include "VirtualDevice.h"
 
 #include <QMetaObject>
@@ -27,6 +28,7 @@ struct TMidiIn::Impl {
 
     bool systemOpen = false;
     bool deviceOpen = false;
+    midisys::DeviceEntry opened; // the entry the port is open on
     unsigned openResult = midisys::ResultOk;
     unsigned closeResult = midisys::ResultOk;
 
@@ -41,6 +43,14 @@ struct TMidiIn::Impl {
     bool delivering = false;
     std::deque<std::pair<unsigned, std::vector<std::uint8_t>>> held;
 
+    // Messages handed over and not yet raised (posted or held), bounded:
+    // a message beyond the limits is dropped and the loss reported once,
+    // then again only after the queue has emptied.
+    std::atomic<std::size_t> queuedMessages{0};
+    std::atomic<std::size_t> queuedBytes{0};
+    std::atomic<bool> overflowed{false};
+    bool reportArmed = true;
+
     // The two receive buffers, back to back, used alternately.
     std::unique_ptr<std::uint8_t[]> area;
     int nextBuffer = 0;
@@ -50,6 +60,12 @@ struct TMidiIn::Impl {
     void post(const std::uint8_t* data, std::size_t n)
     {
         const unsigned gen = generation.load();
+        if (queuedMessages.load() >= TMidiIn::MaxQueuedMessages || queuedBytes.load() + n > TMidiIn::MaxQueuedBytes) {
+            overflowed = true;
+            return;
+        }
+        queuedMessages.fetch_add(1);
+        queuedBytes.fetch_add(n);
         std::vector<std::uint8_t> copy(data, data + n);
         QMetaObject::invokeMethod(
             q, [this, gen, bytes = std::move(copy)]() mutable { deliver(gen, std::move(bytes)); },
@@ -71,13 +87,31 @@ struct TMidiIn::Impl {
             return;
         }
         delivering = true;
+        dequeued(bytes.size());
         deliverOne(gen, bytes);
         while (!held.empty()) {
             const auto next = std::move(held.front());
             held.pop_front();
+            dequeued(next.second.size());
             deliverOne(next.first, next.second);
         }
+        reportOverflow();
         delivering = false;
+    }
+
+    void dequeued(std::size_t n)
+    {
+        queuedBytes.fetch_sub(n);
+        if (queuedMessages.fetch_sub(1) == 1)
+            reportArmed = true;
+    }
+
+    void reportOverflow()
+    {
+        if (!overflowed.exchange(false) || !reportArmed)
+            return;
+        reportArmed = false;
+        seams().messageBox(TMidiIn::OverrunText, TMidiIn::OverrunCaption, BoxButtons::Ok);
     }
 
     void deliverOne(unsigned gen, const std::vector<std::uint8_t>& bytes)
@@ -110,6 +144,7 @@ struct TMidiIn::Impl {
     {
         systemOpen = false;
         deviceOpen = false;
+        opened = {};
         if (port < 0 || port >= static_cast<int>(table.size())) {
             openResult = midisys::ResultBadDevice;
             return;
@@ -119,10 +154,14 @@ struct TMidiIn::Impl {
             deviceOpen = midisys::addListener(e.device, this,
                                               [this](const std::uint8_t* data, std::size_t n) { post(data, n); });
             openResult = deviceOpen ? midisys::ResultOk : midisys::ResultBadDevice;
+            if (deviceOpen)
+                opened = e;
             return;
         }
         openResult = midisys::openSystemPort(rt.get(), e.name, "Corvane In");
         systemOpen = openResult == midisys::ResultOk;
+        if (systemOpen)
+            opened = e;
     }
 
     void close()
@@ -139,23 +178,31 @@ struct TMidiIn::Impl {
         }
         deviceOpen = false;
         systemOpen = false;
+        opened = {};
         // Only now: a callback still running while the driver was being
         // stopped has posted under the old generation.
         ++generation;
+        for (const auto& h : held)
+            dequeued(h.second.size());
         held.clear();
+    }
+
+    void makeApi()
+    {
+        rt = midisys::makeInput();
+        if (rt) {
+            try {
+                rt->setCallback(&Impl::rtCallback, this);
+            } catch (const RtMidiError&) {
+                rt.reset();
+            }
+        }
     }
 };
 
 TMidiIn::TMidiIn(QObject* owner) : QObject(owner), d(std::make_unique<Impl>(this))
 {
-    d->rt = midisys::makeInput();
-    if (d->rt) {
-        try {
-            d->rt->setCallback(&Impl::rtCallback, d.get());
-        } catch (const RtMidiError&) {
-            d->rt.reset();
-        }
-    }
+    d->makeApi();
     d->table = midisys::deviceTable(d->rt.get(), MaxDevices);
 }
 
@@ -179,6 +226,17 @@ void TMidiIn::SetPort(int n) { midisys::setPort(*d, n); }
 int TMidiIn::NumDevs() const { return static_cast<int>(d->table.size()); }
 
 std::string TMidiIn::DeviceName(int i) const { return midisys::deviceName(d->table, i); }
+
+void TMidiIn::ReadDevices()
+{
+    if (!d->rt)
+        d->makeApi(); // no MIDI system at construction; perhaps there is now
+    midisys::readDevices(*d, d->rt.get(), MaxDevices);
+}
+
+int TMidiIn::FindDevice(const std::string& name) const { return midisys::findEntry(d->table, name); }
+
+bool TMidiIn::DevicePresent() const { return d->usingPort && midisys::devicePresent(*d, d->rt.get()); }
 
 unsigned TMidiIn::OpenResult() const { return d->openResult; }
 unsigned TMidiIn::CloseResult() const { return d->closeResult; }

@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,6 +19,13 @@ class TMidiIn : public QObject {
 public:
     static constexpr int MaxDevices = 12;
     static constexpr int BufferSize = 65545;
+    // Messages received and not yet raised, at most; more are dropped and
+    // the loss is reported.
+    static constexpr std::size_t MaxQueuedMessages = 4096;
+    static constexpr std::size_t MaxQueuedBytes = 64 * static_cast<std::size_t>(BufferSize);
+    static constexpr const char* OverrunText =
+        "Error - MIDI input arrived faster than it could be handled - some messages were lost.";
+    static constexpr const char* OverrunCaption = "MIDI Receive Buffer Overflow";
 
     using ShortHandler = std::function<void(TMidiIn* sender, std::uint8_t status, std::uint8_t first,
                                             std::uint8_t second)>;
@@ -32,6 +40,11 @@ public:
     void SetPort(int n);
     int NumDevs() const;
     std::string DeviceName(int i) const;
+    // As TMidiOut's: the table read afresh, a device looked up by name, and
+    // whether the open port's device is still there.
+    void ReadDevices();
+    int FindDevice(const std::string& name) const;
+    bool DevicePresent() const;
     unsigned OpenResult() const;
     unsigned CloseResult() const;
 

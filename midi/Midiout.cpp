@@ -23,6 +23,7 @@ struct TMidiOut::Impl {
     // nothing (failed open; every send is then dropped).
     VirtualMidiDevice* openDevice = nullptr;
     bool systemOpen = false;
+    midisys::DeviceEntry opened; // the entry the port is open on
     unsigned openResult = midisys::ResultOk;
     unsigned closeResult = midisys::ResultOk;
     int pacing = TMidiOut::WireSpeed;
@@ -37,6 +38,8 @@ struct TMidiOut::Impl {
         bool sysEx;
     };
     std::deque<Pending> pending;
+    std::size_t pendingBytes = 0;
+    bool overflowReported = false; // once per send that overflows
 
     std::array<std::uint8_t, TMidiOut::ChunkSize> chunk{};
     std::vector<std::uint8_t> whole; // a virtual device gets the message in one piece
@@ -46,6 +49,7 @@ struct TMidiOut::Impl {
         ++session;
         openDevice = nullptr;
         systemOpen = false;
+        opened = {};
         if (port < 0 || port >= static_cast<int>(table.size())) {
             openResult = midisys::ResultBadDevice;
             return;
@@ -57,17 +61,21 @@ struct TMidiOut::Impl {
                 return;
             }
             openDevice = e.device;
+            opened = e;
             openResult = midisys::ResultOk;
             return;
         }
         openResult = midisys::openSystemPort(rt.get(), e.name, "Corvane Out");
         systemOpen = openResult == midisys::ResultOk;
+        if (systemOpen)
+            opened = e;
     }
 
     void close()
     {
         ++session;
         pending.clear();
+        pendingBytes = 0;
         closeResult = midisys::ResultOk;
         if (systemOpen && midSysEx) {
             // A paced send cut short: end the SysEx so that the receiver
@@ -85,6 +93,39 @@ struct TMidiOut::Impl {
         }
         systemOpen = false;
         openDevice = nullptr;
+        opened = {};
+    }
+
+    // A message sent while a send is going on waits for it, in a queue of
+    // bounded size; what would overflow it is dropped and reported.
+    void queue(const std::uint8_t* bytes, std::size_t n, bool sysEx)
+    {
+        if (pending.size() >= TMidiOut::MaxPendingMessages || pendingBytes + n > TMidiOut::MaxPendingBytes) {
+            if (!overflowReported) {
+                overflowReported = true;
+                seams().messageBox(TMidiOut::QueueFullText, TMidiOut::QueueFullCaption, BoxButtons::Ok);
+            }
+            return;
+        }
+        pending.push_back({std::vector<std::uint8_t>(bytes, bytes + n), sysEx});
+        pendingBytes += n;
+    }
+
+    // Everything queued meanwhile, in order. What a close cleared away was
+    // meant for the port as it was; what was queued after a reopen goes out
+    // on the new one, also when the send it waited for was cut short.
+    void sendPending()
+    {
+        while (!pending.empty()) {
+            const Pending next = std::move(pending.front());
+            pending.pop_front();
+            pendingBytes -= next.bytes.size();
+            if (next.sysEx)
+                sendSysEx(next.bytes.data(), next.bytes.size());
+            else
+                send(next.bytes.data(), next.bytes.size());
+        }
+        overflowReported = false;
     }
 
     void sendSysEx(const std::uint8_t* data, std::size_t size, const TMidiOut::Progress& progress = {});
@@ -94,7 +135,7 @@ struct TMidiOut::Impl {
     void sendShort(const std::uint8_t* bytes, std::size_t n)
     {
         if (sending)
-            pending.push_back({std::vector<std::uint8_t>(bytes, bytes + n), false});
+            queue(bytes, n, false);
         else
             send(bytes, n);
     }
@@ -102,8 +143,7 @@ struct TMidiOut::Impl {
     void send(const std::uint8_t* bytes, std::size_t n)
     {
         if (openDevice) {
-            if (midisys::isRegistered(openDevice))
-                openDevice->receive(bytes, n);
+            midisys::sendToDevice(openDevice, bytes, n);
         } else if (systemOpen) {
             try {
                 rt->sendMessage(bytes, n);
@@ -191,6 +231,20 @@ int TMidiOut::NumDevs() const { return static_cast<int>(d->table.size()); }
 
 std::string TMidiOut::DeviceName(int i) const { return midisys::deviceName(d->table, i); }
 
+void TMidiOut::ReadDevices()
+{
+    if (!d->rt) {
+        // No MIDI system was there at construction; perhaps there is now.
+        d->rt = midisys::makeOutput();
+        d->isJack = d->rt && d->rt->getCurrentApi() == RtMidi::UNIX_JACK;
+    }
+    midisys::readDevices(*d, d->rt.get(), MaxDevices);
+}
+
+int TMidiOut::FindDevice(const std::string& name) const { return midisys::findEntry(d->table, name); }
+
+bool TMidiOut::DevicePresent() const { return d->usingPort && midisys::devicePresent(*d, d->rt.get()); }
+
 unsigned TMidiOut::OpenResult() const { return d->openResult; }
 unsigned TMidiOut::CloseResult() const { return d->closeResult; }
 
@@ -213,20 +267,12 @@ void TMidiOut::SysEx(const std::uint8_t* data, int len, const Progress& progress
     if (d->sending) {
         // Called from within a paced send (an event handled during its
         // wait): the message goes out after the current one, not into it.
-        d->pending.push_back({std::vector<std::uint8_t>(data, data + len), true});
+        d->queue(data, static_cast<std::size_t>(len), true);
         return;
     }
     d->sending = true;
-    const unsigned session = d->session;
     d->sendSysEx(data, static_cast<std::size_t>(len), progress);
-    while (!d->pending.empty() && d->session == session) {
-        const Impl::Pending next = std::move(d->pending.front());
-        d->pending.pop_front();
-        if (next.sysEx)
-            d->sendSysEx(next.bytes.data(), next.bytes.size());
-        else
-            d->send(next.bytes.data(), next.bytes.size());
-    }
+    d->sendPending();
     d->sending = false;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,6 +29,12 @@ public:
     // 131078-byte send; a sixth of the capacity leaves room for late cycles.
     // A piece must fit one port buffer: periods of 128 frames or more.
     static constexpr int JackMaxRate = 32768;
+    // Messages sent while a send is going on wait for it, up to these
+    // limits; more are dropped and reported once.
+    static constexpr std::size_t MaxPendingMessages = 256;
+    static constexpr std::size_t MaxPendingBytes = 4 * 131078;
+    static constexpr const char* QueueFullText = "Error - MIDI output queue is full - a message was not sent.";
+    static constexpr const char* QueueFullCaption = "MIDI Output";
 
     explicit TMidiOut(QObject* owner = nullptr);
     ~TMidiOut() override;
@@ -39,6 +46,13 @@ public:
     int NumDevs() const;
     // Product name of device i of the device table ("" outside it).
     std::string DeviceName(int i) const;
+    // Reads the device table afresh (it is otherwise taken at construction).
+    // An open port stays open, and Port follows its device's new number.
+    void ReadDevices();
+    // Number of the device called `name` in the table, -1 when none.
+    int FindDevice(const std::string& name) const;
+    // Open, and the device it was opened on is still there.
+    bool DevicePresent() const;
     unsigned OpenResult() const;
     unsigned CloseResult() const;
 

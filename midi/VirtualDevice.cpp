@@ -3,7 +3,10 @@
 #include "MidiSystem.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <mutex>
+#include <string_view>
+#include <thread>
 
 #include <unistd.h>
 
@@ -21,10 +24,18 @@ struct ListenerEntry {
     midisys::Listener post;
 };
 
+// A device handed a message, and the thread doing it.
+struct InUse {
+    VirtualMidiDevice* device;
+    std::thread::id thread;
+};
+
 struct Registry {
     std::mutex mutex;
+    std::condition_variable released;
     std::vector<VirtualMidiDevice*> devices;
     std::vector<ListenerEntry> listeners;
+    std::vector<InUse> inUse;
 };
 
 Registry& registry()
@@ -65,9 +76,18 @@ void registerVirtualDevice(VirtualMidiDevice* device)
 void unregisterVirtualDevice(VirtualMidiDevice* device)
 {
     Registry& r = registry();
-    std::lock_guard lock(r.mutex);
+    std::unique_lock lock(r.mutex);
     std::erase(r.devices, device);
     std::erase_if(r.listeners, [device](const ListenerEntry& l) { return l.device == device; });
+    // A message being handed to the device on another thread is finished
+    // first: the device may be destroyed as soon as this returns. One handed
+    // over on this thread is the caller's own (a device leaving from within
+    // its receive()).
+    const std::thread::id me = std::this_thread::get_id();
+    r.released.wait(lock, [&] {
+        return std::none_of(r.inUse.begin(), r.inUse.end(),
+                            [&](const InUse& u) { return u.device == device && u.thread != me; });
+    });
 }
 
 std::vector<VirtualMidiDevice*> virtualDevices()
@@ -191,6 +211,43 @@ std::vector<DeviceEntry> deviceTable(RtMidi* api, int max)
     return table;
 }
 
+namespace {
+
+// A port name without the client and port numbers ALSA appends to it
+// ("Mirage emulator:out 128:0"); they change whenever the client starts again.
+std::string_view withoutAlsaAddress(std::string_view name)
+{
+    auto digitsBefore = [&](std::size_t end) {
+        std::size_t i = end;
+        while (i > 0 && name[i - 1] >= '0' && name[i - 1] <= '9')
+            --i;
+        return i;
+    };
+    const std::size_t portStart = digitsBefore(name.size());
+    if (portStart == name.size() || portStart == 0 || name[portStart - 1] != ':')
+        return name;
+    const std::size_t clientStart = digitsBefore(portStart - 1);
+    if (clientStart == portStart - 1 || clientStart == 0 || name[clientStart - 1] != ' ')
+        return name;
+    return name.substr(0, clientStart - 1);
+}
+
+} // namespace
+
+int findEntry(const std::vector<DeviceEntry>& table, const std::string& name)
+{
+    if (name.empty())
+        return -1;
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (table[i].name == name)
+            return static_cast<int>(i);
+    const std::string_view bare = withoutAlsaAddress(name);
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (withoutAlsaAddress(table[i].name) == bare)
+            return static_cast<int>(i);
+    return -1;
+}
+
 int findPort(RtMidi* api, const std::string& name)
 {
     if (!api)
@@ -225,6 +282,38 @@ bool isRegistered(VirtualMidiDevice* device)
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
     return std::find(r.devices.begin(), r.devices.end(), device) != r.devices.end();
+}
+
+bool sendToDevice(VirtualMidiDevice* device, const std::uint8_t* data, std::size_t len)
+{
+    Registry& r = registry();
+    const InUse use{device, std::this_thread::get_id()};
+    {
+        std::lock_guard lock(r.mutex);
+        if (std::find(r.devices.begin(), r.devices.end(), device) == r.devices.end())
+            return false;
+        r.inUse.push_back(use);
+    }
+    // Handed over outside the lock: the device's replies come back through
+    // transmit(), which takes it.
+    struct Release {
+        Registry& r;
+        const InUse& use;
+        ~Release()
+        {
+            {
+                std::lock_guard lock(r.mutex);
+                const auto it = std::find_if(r.inUse.begin(), r.inUse.end(), [&](const InUse& u) {
+                    return u.device == use.device && u.thread == use.thread;
+                });
+                if (it != r.inUse.end())
+                    r.inUse.erase(it);
+            }
+            r.released.notify_all();
+        }
+    } release{r, use};
+    device->receive(data, len);
+    return true;
 }
 
 bool addListener(VirtualMidiDevice* device, const void* owner, Listener post)

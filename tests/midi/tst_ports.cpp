@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -258,6 +260,168 @@ TEST_F(PortsTest, SendFromWithinASendFollowsIt)
     ASSERT_EQ(dev.received.size(), 2u);
     EXPECT_EQ(dev.received[0], (std::vector<std::uint8_t>{0xF0, 0x0F, 0x01, 0x03, 0x7F, 0xF7}));
     EXPECT_EQ(dev.received[1], (std::vector<std::uint8_t>{0xF0, 0x0F, 0x01, 0x09, 0x7F, 0xF7}));
+}
+
+TEST_F(PortsTest, AMessageSentAcrossAReopenLeavesBeforeTheNextOne)
+{
+    // While the first message is being handed over, the port is closed and
+    // opened again and another message is sent: it must follow the first,
+    // not wait for whatever is sent next.
+    struct Reopening : RecordingDevice {
+        using RecordingDevice::RecordingDevice;
+        TMidiOut* out = nullptr;
+        void receive(const std::uint8_t* data, std::size_t len) override
+        {
+            RecordingDevice::receive(data, len);
+            if (received.size() == 1) {
+                out->SetUsing(false);
+                out->SetUsing(true);
+                const std::uint8_t during[] = {0xF0, 0x0F, 0x01, 0x02, 0x7F};
+                out->SysEx(during, 5);
+            }
+        }
+    };
+    Reopening dev("reopening");
+    registerVirtualDevice(&dev);
+    TMidiOut out;
+    dev.out = &out;
+    out.SetUsing(true);
+    const std::uint8_t first[] = {0xF0, 0x0F, 0x01, 0x01, 0x7F};
+    const std::uint8_t next[] = {0xF0, 0x0F, 0x01, 0x03, 0x7F};
+    out.SysEx(first, 5);
+    out.SysEx(next, 5);
+    unregisterVirtualDevice(&dev);
+    ASSERT_EQ(dev.received.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(dev.received[i][3], std::vector<std::uint8_t>({0x01, 0x02, 0x03})[i]) << "message " << i;
+}
+
+TEST_F(PortsTest, UnregisteringWaitsForAMessageBeingHandedOver)
+{
+    // The output hands a message to the device on one thread while another
+    // takes the device out of the registry: once that returns, the device
+    // may be destroyed, so it must no longer be inside receive().
+    struct Slow : VirtualMidiDevice {
+        using VirtualMidiDevice::VirtualMidiDevice;
+        std::promise<void> entered;
+        std::atomic<bool> inside{false};
+        std::atomic<bool> release{false};
+        void receive(const std::uint8_t*, std::size_t) override
+        {
+            inside = true;
+            entered.set_value();
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            inside = false;
+        }
+    };
+    Slow dev("slow");
+    registerVirtualDevice(&dev);
+    TMidiOut out;
+    out.SetUsing(true);
+    std::thread sender([&] {
+        const std::uint8_t msg[] = {0xF0, 0x0F, 0x01, 0x00, 0x7F};
+        out.SysEx(msg, 5);
+    });
+    dev.entered.get_future().wait();
+    std::atomic<bool> insideWhenGone{true};
+    std::thread remover([&] {
+        unregisterVirtualDevice(&dev);
+        insideWhenGone = dev.inside.load();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    dev.release = true;
+    remover.join();
+    sender.join();
+    EXPECT_FALSE(insideWhenGone);
+}
+
+TEST_F(PortsTest, QueuesAreBoundedAndTheLossIsReportedOnce)
+{
+    // Output: messages sent while a send is going on wait in a queue.
+    struct Flooding : RecordingDevice {
+        using RecordingDevice::RecordingDevice;
+        TMidiOut* out = nullptr;
+        void receive(const std::uint8_t* data, std::size_t len) override
+        {
+            RecordingDevice::receive(data, len);
+            if (received.size() == 1) {
+                const std::uint8_t m[] = {0xF0, 0x0F, 0x01, 0x00, 0x7F};
+                for (std::size_t i = 0; i < TMidiOut::MaxPendingMessages + 10; ++i)
+                    out->SysEx(m, 5);
+            }
+        }
+    };
+    Flooding sink("sink");
+    registerVirtualDevice(&sink);
+    TMidiOut out;
+    sink.out = &out;
+    out.SetUsing(true);
+    const std::uint8_t first[] = {0xF0, 0x0F, 0x01, 0x03, 0x7F};
+    out.SysEx(first, 5);
+    unregisterVirtualDevice(&sink);
+    EXPECT_EQ(sink.received.size(), 1 + TMidiOut::MaxPendingMessages);
+    EXPECT_EQ(seams.lines(), std::vector<std::string>{std::string("box \"") + TMidiOut::QueueFullText + "\" \"" +
+                                                      TMidiOut::QueueFullCaption + "\""});
+
+    // Input: messages handed over and not yet raised, by count and by bytes.
+    seams.clear();
+    RecordingDevice* dev = addDevice("dev");
+    TMidiIn in;
+    record(in);
+    in.SetUsing(true);
+    for (std::size_t i = 0; i < TMidiIn::MaxQueuedMessages + 10; ++i)
+        dev->transmit(sysexOf(8));
+    deliverPending();
+    EXPECT_EQ(events.size(), TMidiIn::MaxQueuedMessages);
+    ASSERT_EQ(seams.boxes().size(), 1u);
+    EXPECT_EQ(seams.boxes()[0].text, TMidiIn::OverrunText);
+
+    events.clear();
+    const std::vector<std::uint8_t> dump = sysexOf(TMidiIn::BufferSize);
+    const std::size_t fit = TMidiIn::MaxQueuedBytes / dump.size();
+    for (std::size_t i = 0; i < fit + 3; ++i)
+        dev->transmit(dump);
+    deliverPending();
+    EXPECT_EQ(events.size(), fit);
+    EXPECT_EQ(seams.boxes().size(), 2u) << "reported again once the queue had emptied";
+
+    // Within the limits again, nothing is lost and nothing reported.
+    events.clear();
+    dev->transmit(sysexOf(9));
+    deliverPending();
+    EXPECT_EQ(events.size(), 1u);
+    EXPECT_EQ(seams.boxes().size(), 2u);
+}
+
+TEST_F(PortsTest, DevicesAreReadAfreshAndAnOpenPortKeepsItsDevice)
+{
+    addDevice("first");
+    RecordingDevice* kept = addDevice("Mirage emulator:in 128:0");
+    TMidiOut out;
+    out.SetPort(1);
+    out.SetUsing(true);
+    EXPECT_TRUE(out.DevicePresent());
+
+    unregisterVirtualDevice(devices[0].get());
+    addDevice("later");
+    EXPECT_EQ(out.NumDevs(), 2) << "until read again";
+    out.ReadDevices();
+    EXPECT_EQ(out.NumDevs(), 2);
+    EXPECT_EQ(out.DeviceName(1), "later");
+    EXPECT_EQ(out.Port(), 0) << "the open port follows its device";
+    EXPECT_TRUE(out.Using());
+    EXPECT_EQ(out.FindDevice("later"), 1);
+    EXPECT_EQ(out.FindDevice("Mirage emulator:in 129:0"), 0) << "ALSA's numbers aside";
+    EXPECT_EQ(out.FindDevice("Mirage emulator:out 128:0"), -1);
+    EXPECT_EQ(out.FindDevice("gone"), -1);
+
+    unregisterVirtualDevice(kept);
+    EXPECT_FALSE(out.DevicePresent());
+    registerVirtualDevice(kept);
+    EXPECT_TRUE(out.DevicePresent()) << "the same device back";
+    out.SetUsing(false);
+    EXPECT_FALSE(out.DevicePresent());
 }
 
 TEST_F(PortsTest, ShortMessagesGoOutWithTheirLength)
