@@ -76,6 +76,8 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, QWidget* parent)
     MidiOut1->setObjectName("MidiOut1");
 
     loadSettings();
+    inKeeper_ = std::make_unique<PortKeeper<TMidiIn>>(*MidiIn1, MidiInPort, MidiInPortName, "MIDI In");
+    outKeeper_ = std::make_unique<PortKeeper<TMidiOut>>(*MidiOut1, MidiOutPort, MidiOutPortName, "MIDI Out");
     ResetState();
     EnvPresets = loadPresets(presetsFilePath());
     openPortsAtStart();
@@ -84,6 +86,8 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, QWidget* parent)
 
 TForm1::~TForm1()
 {
+    if (portWatchTimer_)
+        seamsRef().cancelTimer(portWatchTimer_);
     // The windows go before the instrument state they were given.
     for (auto& [name, window] : windowOrder_)
         delete window;
@@ -99,34 +103,49 @@ void TForm1::loadSettings()
     WavesampleColours = loadedSettings_.colours;
     MidiInPort = loadedSettings_.midiInPort;
     MidiOutPort = loadedSettings_.midiOutPort;
+    MidiInPortName = loadedSettings_.midiInPortName;
+    MidiOutPortName = loadedSettings_.midiOutPortName;
     if (virtualMirage_) {
         // The emulator is device 0 of both tables in this run; the stored
         // choice is left for the next run with the instrument.
         MidiInPort = 0;
         MidiOutPort = 0;
+        MidiInPortName.clear();
+        MidiOutPortName.clear();
     }
 }
 
-void TForm1::openPortsAtStart()
+void TForm1::copyDeviceLists()
 {
     MidiInCount = MidiIn1->NumDevs();
     MidiInNames.clear();
     for (int i = 0; i < std::min(MidiInCount, 8); ++i)
         MidiInNames.push_back(MidiIn1->DeviceName(i));
-    MidiIn1->SetPort(MidiInPort);
-    MidiIn1->SetUsing(true);
-    if (MidiIn1->OpenResult() != 0)
-        seamsRef().messageBox(InputNotReady, PortCaption, BoxButtons::Ok);
-
-    MidiOut1->SetUsing(false);
     MidiOutCount = MidiOut1->NumDevs();
     MidiOutNames.clear();
     for (int i = 0; i < std::min(MidiOutCount, 8); ++i)
         MidiOutNames.push_back(MidiOut1->DeviceName(i));
-    MidiOut1->SetPort(MidiOutPort);
-    MidiOut1->SetUsing(true);
-    if (MidiOut1->OpenResult() != 0)
+}
+
+// Each port is opened by its device's name where one is known, otherwise by
+// its number. A port that cannot be opened, a number beyond the device list
+// included, is reported once here; a named device that is missing is then
+// waited for, and the status bar says so.
+void TForm1::openPorts()
+{
+    if (!inKeeper_->open())
+        seamsRef().messageBox(InputNotReady, PortCaption, BoxButtons::Ok);
+    MidiOut1->SetUsing(false);
+    if (!outKeeper_->open())
         seamsRef().messageBox(OutputNotReady, PortCaption, BoxButtons::Ok);
+    showPortNotes();
+}
+
+void TForm1::openPortsAtStart()
+{
+    copyDeviceLists();
+    openPorts();
+    portWatchTimer_ = seamsRef().startTimer(PortWatchInterval, [this] { watchPorts(); });
 }
 
 void TForm1::ReopenMidiPorts()
@@ -134,14 +153,47 @@ void TForm1::ReopenMidiPorts()
     ForgetReceived();
     MidiIn1->SetUsing(false);
     MidiOut1->SetUsing(false);
-    MidiIn1->SetPort(MidiInPort);
-    MidiIn1->SetUsing(true);
-    if (MidiIn1->OpenResult() != 0)
-        seamsRef().messageBox(InputNotReady, PortCaption, BoxButtons::Ok);
-    MidiOut1->SetPort(MidiOutPort);
-    MidiOut1->SetUsing(true);
-    if (MidiOut1->OpenResult() != 0)
-        seamsRef().messageBox(OutputNotReady, PortCaption, BoxButtons::Ok);
+    openPorts();
+}
+
+void TForm1::watchPorts()
+{
+    portWatchTimer_ = 0;
+    const bool inChanged = inKeeper_->poll();
+    const bool outChanged = outKeeper_->poll();
+    if (inChanged || outChanged) {
+        // The instrument may have been started again meanwhile: what was
+        // received before is read again before it is edited.
+        ForgetReceived();
+        copyDeviceLists();
+        showPortNotes();
+    }
+    portWatchTimer_ = seamsRef().startTimer(PortWatchInterval, [this] { watchPorts(); });
+}
+
+void TForm1::showPortNotes()
+{
+    std::string text = inKeeper_->note();
+    if (!text.empty() && !outKeeper_->note().empty())
+        text += "; ";
+    text += outKeeper_->note();
+    setStatusText(3, text);
+}
+
+void TForm1::ReadMidiDevices()
+{
+    inKeeper_->readDevices();
+    outKeeper_->readDevices();
+    copyDeviceLists();
+}
+
+int TForm1::ListedMidiInPort() const { return inKeeper_->listed(); }
+int TForm1::ListedMidiOutPort() const { return outKeeper_->listed(); }
+
+void TForm1::SetMidiPorts(int in, int out)
+{
+    inKeeper_->choose(in);
+    outKeeper_->choose(out);
 }
 
 // --- layout ------------------------------------------------------------------
@@ -265,7 +317,8 @@ void TForm1::buildStatusBar(QWidget* client)
     bar->setStyleSheet("QFrame#StatusBar1 { background: #c8c8c8; }"
                        "QLabel { border: 1px solid #8a8a8a; border-right-color: #f0f0f0; "
                        "border-bottom-color: #f0f0f0; padding-left: 2px; color: black; }");
-    const int widths[4] = {125, 130, 130, 50};
+    // The last panel, where the MIDI ports' notes go, takes the rest.
+    const int widths[4] = {125, 130, 130, ClientWidth - 386};
     int x = 1;
     for (int i = 0; i < 4; ++i) {
         auto* l = new QLabel(QString::fromStdString(StatusText[static_cast<std::size_t>(i)]), bar);
@@ -514,6 +567,8 @@ void TForm1::Exit1Click()
     s.colours = WavesampleColours;
     s.midiInPort = virtualMirage_ ? loadedSettings_.midiInPort : MidiInPort;
     s.midiOutPort = virtualMirage_ ? loadedSettings_.midiOutPort : MidiOutPort;
+    s.midiInPortName = virtualMirage_ ? loadedSettings_.midiInPortName : inKeeper_->name();
+    s.midiOutPortName = virtualMirage_ ? loadedSettings_.midiOutPortName : outKeeper_->name();
     writeSettings(settingsFilePath(), s);
     savePresets(presetsFilePath(), EnvPresets);
     QApplication::quit();
@@ -521,6 +576,9 @@ void TForm1::Exit1Click()
 
 void TForm1::FormClose()
 {
+    if (portWatchTimer_)
+        seamsRef().cancelTimer(portWatchTimer_);
+    portWatchTimer_ = 0;
     MidiIn1->SetUsing(false);
     MidiOut1->SetUsing(false);
 }

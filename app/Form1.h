@@ -2,7 +2,9 @@
 // the settings and the presets; block diagram, tool bar, menus, status bar.
 #pragma once
 
+#include "MidiPortSetup.h"
 #include "MirageProtocol.h"
+#include "PortKeeper.h"
 #include "Presets.h"
 #include "Settings.h"
 #include "WindowContext.h"
@@ -12,6 +14,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,7 +32,7 @@ class TFormBase;
 class TImage;
 class TShape;
 
-class TForm1 : public QMainWindow, public MirageProtocol {
+class TForm1 : public QMainWindow, public MirageProtocol, public MidiPortSetup {
     Q_OBJECT
 public:
     // `virtualMirage`: the built-in emulator is registered as the first
@@ -46,7 +49,20 @@ public:
     std::vector<std::string> MidiOutNames; // at most 8
     int MidiInPort = 0;
     int MidiOutPort = 0;
-    void ReopenMidiPorts();
+    // The chosen devices' names ("" when not known): a port is opened by
+    // name wherever its device is listed, and its number follows.
+    std::string MidiInPortName;
+    std::string MidiOutPortName;
+    void ReopenMidiPorts() override;
+    void ReadMidiDevices() override;
+    std::vector<std::string> MidiInputNames() const override { return MidiInNames; }
+    std::vector<std::string> MidiOutputNames() const override { return MidiOutNames; }
+    int ListedMidiInPort() const override;
+    int ListedMidiOutPort() const override;
+    void SetMidiPorts(int in, int out) override;
+    // How often the ports are looked after: a device that has gone is
+    // reported in the status bar and reconnected when it is back.
+    static constexpr int PortWatchInterval = 1000;
 
     // --- settings and presets --------------------------------------------------
     std::array<std::string, 16> WavesampleNames;
@@ -119,10 +135,17 @@ private:
                            const std::string& windowClass);
     void loadSettings();
     void openPortsAtStart();
+    void openPorts();
+    void copyDeviceLists();
+    void watchPorts();
+    void showPortNotes();
     void loadSound(int halves, int sound);
     void saveToDisk(int halves, int slot);
 
     bool virtualMirage_;
+    std::unique_ptr<PortKeeper<TMidiIn>> inKeeper_;
+    std::unique_ptr<PortKeeper<TMidiOut>> outKeeper_;
+    int portWatchTimer_ = 0;
     SettingsData loadedSettings_;
     std::vector<std::pair<std::string, TFormBase*>> windowOrder_;
     std::map<QAction*, std::string> windowActions_;

@@ -69,6 +69,10 @@ SettingsData readSettings(const QString& path)
     };
     port("MidiInPort", d.midiInPort);
     port("MidiOutPort", d.midiOutPort);
+    if (const auto v = ini.value("MIDIports", "MidiInPortName"))
+        d.midiInPortName = v->toStdString();
+    if (const auto v = ini.value("MIDIports", "MidiOutPortName"))
+        d.midiOutPortName = v->toStdString();
     return d;
 }
 
@@ -82,6 +86,8 @@ bool writeSettings(const QString& path, const SettingsData& data)
         ini.setValue("WsColours", "Wsc" + keySuffix(i), QString::number(data.colours[static_cast<std::size_t>(i)]));
     ini.setValue("MIDIports", "MidiInPort", QString::number(data.midiInPort));
     ini.setValue("MIDIports", "MidiOutPort", QString::number(data.midiOutPort));
+    ini.setValue("MIDIports", "MidiInPortName", QString::fromStdString(data.midiInPortName));
+    ini.setValue("MIDIports", "MidiOutPortName", QString::fromStdString(data.midiOutPortName));
     return ini.save(path);
 }
 

@@ -15,6 +15,10 @@ struct SettingsData {
     std::array<std::uint32_t, 16> colours{}; // Windows colour values
     int midiInPort = 0;
     int midiOutPort = 0;
+    // The chosen devices' names, kept beside the numbers so that a device
+    // listed under another number in a later run is still found.
+    std::string midiInPortName;
+    std::string midiOutPortName;
 };
 
 SettingsData defaultSettings();
@@ -29,7 +33,8 @@ QString presetsFilePath();
 // an integer gives its default.
 SettingsData readSettings(const QString& path);
 
-// Writes every key, defaults included (names, then colours, then ports),
+// Writes every key, defaults included (names, then colours, then ports and
+// the ports' device names),
 // to a temporary file and renames it over the old one; on failure the old
 // file stays whole and false returns.
 bool writeSettings(const QString& path, const SettingsData& data);

@@ -29,7 +29,7 @@ void CreateWindows(TForm1* main)
 {
     // The order in which the windows come into being; windows not listed
     // here are not built yet and their menu items stay disabled.
-    main->RegisterWindow("TMidiSetupDialogBox", new TMidiSetupDialogBox(main));
+    main->RegisterWindow("TMidiSetupDialogBox", new TMidiSetupDialogBox(*main, main));
     const WindowContext context = main->Context();
     main->RegisterWindow("TConfigTableForm", new TConfigTableForm(context, main));
     main->RegisterWindow("TEnvelopeForm", new TEnvelopeForm(context, main));

@@ -235,13 +235,14 @@ TEST_F(MainWindowTest, ExitWritesEveryKeyAndRestartShowsIt)
     form().Exit1Click();
 
     QSettings ini(configDir() + "/Corvane.ini", QSettings::IniFormat);
-    EXPECT_EQ(ini.allKeys().size(), 34);
+    EXPECT_EQ(ini.allKeys().size(), 36);
     EXPECT_EQ(ini.value("WsColours/WscL2").toString(), "16711680");
     EXPECT_EQ(ini.value("WsColours/WscL1").toString(), "255");
     EXPECT_EQ(ini.value("WsNames/WsnU3").toString(), "Strings");
     EXPECT_EQ(ini.value("WsNames/WsnL1").toString(), "Un Named");
     EXPECT_EQ(ini.value("MIDIports/MidiOutPort").toString(), "3");
     EXPECT_EQ(ini.value("MIDIports/MidiInPort").toString(), "0");
+    EXPECT_EQ(ini.value("MIDIports/MidiOutPortName").toString(), "") << "the name went with the old number";
     EXPECT_EQ(QFileInfo(configDir() + "/EnvPresets.cv1").size(), 360);
 
     stop();

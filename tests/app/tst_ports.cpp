@@ -8,6 +8,7 @@
 #include "VirtualDevice.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -44,7 +45,6 @@ TEST_F(PortsTest, DialogListsTheDevicesAndOkReopensBothPorts)
     EXPECT_EQ(d->ComboBox1->itemText(0).toStdString(), form().MidiIn1->DeviceName(0));
     EXPECT_EQ(d->ComboBox2->itemText(1), "Second device");
     EXPECT_EQ(d->ComboBox1->currentIndex(), 0);
-    EXPECT_EQ(d->ComboBox1->width(), 241);
 
     d->show();
     d->ComboBox2->setCurrentIndex(1);
@@ -102,17 +102,86 @@ TEST_F(PortsTest, NoDevicesGivesBothNotReadyReportsAndTheProgramRunsOn)
     EXPECT_EQ(seams().boxes().size(), 2u);
 }
 
-TEST_F(PortsTest, AStoredPortBeyondTheDevicesIsKeptButNotApplied)
+TEST_F(PortsTest, AStoredPortBeyondTheDevicesIsReportedOnceAndNotOpened)
 {
     SettingsData s = defaultSettings();
     s.midiInPort = 7;
     ASSERT_TRUE(writeSettings(settingsFilePath(), s));
     start();
-    EXPECT_EQ(form().MidiInPort, 7);
-    EXPECT_EQ(form().MidiIn1->Port(), 0) << "the component keeps device 0";
-    EXPECT_TRUE(seams().boxes().empty());
+    EXPECT_EQ(form().MidiInPort, 7) << "kept for the file";
+    EXPECT_FALSE(form().MidiIn1->Using()) << "not taken as device 0";
+    seams().advance(5 * TForm1::PortWatchInterval);
+    EXPECT_EQ(seams().lines(),
+              std::vector<std::string>{"box \"Error - MIDI input port is not ready.\" \"MIDI Setup\""});
     dialog()->show();
     EXPECT_EQ(dialog()->ComboBox1->currentIndex(), -1) << "no selection for that direction";
+}
+
+TEST_F(PortsTest, AStoredPortIsOpenedByNameWhereverItIsListedNow)
+{
+    registerVirtualDevice(&second);
+    SettingsData s = defaultSettings();
+    s.midiOutPort = 0; // the number of an earlier run
+    s.midiOutPortName = "Second device";
+    ASSERT_TRUE(writeSettings(settingsFilePath(), s));
+    start();
+    EXPECT_EQ(form().MidiOut1->Port(), 1);
+    form().SpeedButton1Click();
+    EXPECT_EQ(second.got.size(), 1u);
+    EXPECT_TRUE(seams().boxes().empty());
+
+    form().Exit1Click();
+    const SettingsData saved = readSettings(settingsFilePath());
+    EXPECT_EQ(saved.midiOutPort, 1);
+    EXPECT_EQ(saved.midiOutPortName, "Second device");
+    EXPECT_EQ(saved.midiInPort, 0);
+    EXPECT_EQ(saved.midiInPortName, form().MidiIn1->DeviceName(0));
+}
+
+TEST_F(PortsTest, APortThatGoesIsReportedAndReconnectedByNameWhenItReturns)
+{
+    registerVirtualDevice(&second);
+    SettingsData s = defaultSettings();
+    s.midiInPortName = s.midiOutPortName = "Second device";
+    ASSERT_TRUE(writeSettings(settingsFilePath(), s));
+    start();
+    ASSERT_EQ(form().MidiOut1->Port(), 1);
+
+    unregisterVirtualDevice(&second);
+    seams().advance(TForm1::PortWatchInterval);
+    EXPECT_EQ(form().StatusPanelText(3), "MIDI In missing: Second device; MIDI Out missing: Second device");
+    EXPECT_TRUE(seams().boxes().empty()) << "said in the status bar, not in a box";
+
+    // It comes back, listed under another number now.
+    SilentDevice other("Other device");
+    registerVirtualDevice(&other);
+    registerVirtualDevice(&second);
+    seams().advance(TForm1::PortWatchInterval);
+    EXPECT_EQ(form().StatusPanelText(3), "MIDI In back: Second device; MIDI Out back: Second device");
+    EXPECT_EQ(form().MidiOutPort, 2);
+    form().SpeedButton1Click();
+    EXPECT_EQ(second.got.size(), 1u);
+    second.transmit(mirage().configDump());
+    RecordingSeams::deliver();
+    EXPECT_EQ(form().ConfigDump[3], 0x02) << "and the input hears it again";
+    unregisterVirtualDevice(&other);
+}
+
+TEST_F(PortsTest, TheDialogReadsTheDevicesAfreshAndShowsWholeNames)
+{
+    start();
+    const std::string name = "a2j:USB MIDI Interface [24] (capture): USB MIDI Interface MIDI 1";
+    SilentDevice later(name);
+    registerVirtualDevice(&later);
+    TMidiSetupDialogBox* d = dialog();
+    d->show();
+    const int at = d->ComboBox2->findText(QString::fromStdString(name));
+    ASSERT_GE(at, 0) << "connected after start, listed at the next showing";
+    d->ComboBox2->setCurrentIndex(at);
+    QLineEdit* edit = d->ComboBox2->lineEdit();
+    EXPECT_LE(edit->fontMetrics().horizontalAdvance(edit->text()), edit->contentsRect().width());
+    d->CancelBtnClick();
+    unregisterVirtualDevice(&later);
 }
 
 TEST_F(PortsTest, AtMostEightNamesPerDirectionAreListed)

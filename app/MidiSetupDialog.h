@@ -2,6 +2,7 @@
 #pragma once
 
 #include "FormBase.h"
+#include "MidiPortSetup.h"
 
 class QComboBox;
 class QFrame;
@@ -29,7 +30,10 @@ protected:
 class TMidiSetupDialogBox : public TOKBottomDlg {
     Q_OBJECT
 public:
-    explicit TMidiSetupDialogBox(QWidget* parent = nullptr);
+    TMidiSetupDialogBox(MidiPortSetup& ports, QWidget* parent = nullptr);
+
+    // Wide enough for a full JACK or ALSA port name.
+    static constexpr int ListWidth = 457;
 
     QLabel* Label1;
     QLabel* Label2;
@@ -42,6 +46,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+
+private:
+    MidiPortSetup& ports_;
 };
 
 } // namespace corvane

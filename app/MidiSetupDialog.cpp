@@ -1,7 +1,6 @@
 #include "MidiSetupDialog.h"
 
-#include "Form1.h"
-
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFrame>
 #include <QGuiApplication>
@@ -9,6 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+
+#include <algorithm>
 
 namespace corvane {
 
@@ -56,43 +57,53 @@ void TOKBottomDlg::showEvent(QShowEvent* e)
     TFormBase::showEvent(e);
 }
 
-TMidiSetupDialogBox::TMidiSetupDialogBox(QWidget* parent) : TOKBottomDlg(parent)
+TMidiSetupDialogBox::TMidiSetupDialogBox(MidiPortSetup& ports, QWidget* parent)
+    : TOKBottomDlg(parent), ports_(ports)
 {
     setObjectName("MidiSetupDialogBox");
     setWindowTitle("MIDI Setup");
-    Label1 = new QLabel("MIDI Input Port", this);
-    Label1->setObjectName("Label1");
-    Label1->setGeometry(36, 24, 241, 16);
-    ComboBox1 = new QComboBox(this);
-    ComboBox1->setObjectName("ComboBox1");
-    ComboBox1->setEditable(true);
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox1->setGeometry(36, 42, 241, 24);
-    Label2 = new QLabel("MIDI Output Port", this);
-    Label2->setObjectName("Label2");
-    Label2->setGeometry(36, 84, 241, 16);
-    ComboBox2 = new QComboBox(this);
-    ComboBox2->setObjectName("ComboBox2");
-    ComboBox2->setEditable(true);
-    ComboBox2->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox2->setGeometry(36, 102, 241, 24);
+    // Wider than the generic dialog: port names of JACK and ALSA are long
+    // ("a2j:USB MIDI Interface [24] (capture): USB MIDI Interface MIDI 1").
+    const int margin = 36;
+    const int width = ListWidth + 2 * margin;
+    setFixedSize(width, 200);
+    Bevel1->setGeometry(8, 8, width - 16, 145);
+    OKBtn->move(width / 2 - 77, 164);
+    CancelBtn->move(width / 2 + 3, 164);
 
-    for (int i = 0; i < std::min<int>(Form1->MidiInCount, static_cast<int>(Form1->MidiInNames.size())); ++i)
-        ComboBox1->addItem(QString::fromStdString(Form1->MidiInNames[static_cast<std::size_t>(i)]));
-    for (int i = 0; i < std::min<int>(Form1->MidiOutCount, static_cast<int>(Form1->MidiOutNames.size())); ++i)
-        ComboBox2->addItem(QString::fromStdString(Form1->MidiOutNames[static_cast<std::size_t>(i)]));
+    auto list = [this, margin](const char* labelName, const char* text, const char* boxName, int y,
+                               QLabel*& label, QComboBox*& box) {
+        label = new QLabel(text, this);
+        label->setObjectName(labelName);
+        label->setGeometry(margin, y, ListWidth, 16);
+        box = new QComboBox(this);
+        box->setObjectName(boxName);
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setGeometry(margin, y + 18, ListWidth, 24);
+    };
+    list("Label1", "MIDI Input Port", "ComboBox1", 24, Label1, ComboBox1);
+    list("Label2", "MIDI Output Port", "ComboBox2", 84, Label2, ComboBox2);
     FormShow();
 }
 
-// Selects the stored ports again, so an earlier cancelled choice is undone.
-// A stored number outside the list shows no selection.
+// Reads the device lists afresh, so a device connected since the last
+// showing is offered, and selects the stored ports again, so an earlier
+// cancelled choice is undone. A stored port that is not listed shows no
+// selection.
 void TMidiSetupDialogBox::FormShow()
 {
-    auto select = [](QComboBox* box, int index) {
+    ports_.ReadMidiDevices();
+    auto fill = [](QComboBox* box, const std::vector<std::string>& names, int index) {
+        box->clear();
+        for (const std::string& name : names)
+            box->addItem(QString::fromStdString(name));
         box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
+        // The drop-down list shows every name whole.
+        box->view()->setMinimumWidth(std::max(box->width(), box->view()->sizeHintForColumn(0) + 24));
     };
-    select(ComboBox1, Form1->MidiInPort);
-    select(ComboBox2, Form1->MidiOutPort);
+    fill(ComboBox1, ports_.MidiInputNames(), ports_.ListedMidiInPort());
+    fill(ComboBox2, ports_.MidiOutputNames(), ports_.ListedMidiOutPort());
 }
 
 void TMidiSetupDialogBox::showEvent(QShowEvent* e)
@@ -103,9 +114,8 @@ void TMidiSetupDialogBox::showEvent(QShowEvent* e)
 
 void TMidiSetupDialogBox::OKBtnClick()
 {
-    Form1->MidiInPort = ComboBox1->currentIndex();
-    Form1->MidiOutPort = ComboBox2->currentIndex();
-    Form1->ReopenMidiPorts();
+    ports_.SetMidiPorts(ComboBox1->currentIndex(), ComboBox2->currentIndex());
+    ports_.ReopenMidiPorts();
     close();
 }
 

@@ -1,0 +1,31 @@
+// What the "MIDI Setup" dialog is given to work on: the device lists, the
+// chosen ports and reopening them. The main window implements it; the dialog
+// needs nothing else of it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+class MidiPortSetup {
+public:
+    virtual ~MidiPortSetup() = default;
+
+    // Reads both device lists afresh, so devices connected since are offered.
+    virtual void ReadMidiDevices() = 0;
+    // The names of the listed input and output devices (at most 8 each).
+    virtual std::vector<std::string> MidiInputNames() const = 0;
+    virtual std::vector<std::string> MidiOutputNames() const = 0;
+    // The entries of those lists that are the chosen ports; -1 when the
+    // chosen device is not among them.
+    virtual int ListedMidiInPort() const = 0;
+    virtual int ListedMidiOutPort() const = 0;
+    // Stores a new choice, as entries of the lists last read (-1: none).
+    virtual void SetMidiPorts(int in, int out) = 0;
+    // Closes both ports and opens the chosen ones, reporting a port that is
+    // not ready.
+    virtual void ReopenMidiPorts() = 0;
+};
+
+} // namespace corvane
