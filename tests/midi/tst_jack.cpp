@@ -21,6 +21,11 @@ using namespace corvane::test;
 
 namespace {
 
+// One watch for the whole run: opening and closing a JACK client of its own
+// in every test, while the peer's clients close, is more than libjack
+// takes reliably.
+JackWatch* jackWatch = nullptr;
+
 class JackTest : public ::testing::Test {
 protected:
     void SetUp() override { installSeams(&seams); }
@@ -75,7 +80,7 @@ protected:
 
     RecordingSeams seams{true};
     JackPeer peer;
-    JackWatch watch;
+    JackWatch& watch = *jackWatch;
 };
 
 } // namespace
@@ -327,5 +332,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    JackWatch watch;
+    jackWatch = &watch;
     return RUN_ALL_TESTS();
 }
