@@ -6,6 +6,7 @@
 // port buffer holds only a few kilobytes per process cycle, RtMidi's JACK
 // ring buffer holds 16 KiB and an ALSA client's output buffer about as much.
 #include "MirageEmulator.h"
+#include "SysExAssembler.h"
 
 #include <rtmidi/RtMidi.h>
 
@@ -28,7 +29,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using corvane::Message;
 
 std::atomic<bool> stopRequested{false};
@@ -172,70 +172,6 @@ void onMidiError(RtMidiError::Type type, const std::string& text, void* user)
         inbox->errorSeen = true;
 }
 
-// A SysEx may reach us in pieces (a sender that paces long dumps); these are
-// joined here. A Mirage message is whole when it ends with F7, when a request
-// or key list ends with its closing 7F, when it is the bare wavesample
-// request, or when a wavesample dump ends with 7F after an even length.
-class Assembler {
-public:
-    // Returns the messages completed by this piece.
-    std::vector<Message> add(const Message& piece)
-    {
-        std::vector<Message> done;
-        if (piece.empty())
-            return done;
-        if (piece[0] == 0xF0) {
-            flush(done);
-            pending_ = piece;
-        } else if (!pending_.empty()) {
-            pending_.insert(pending_.end(), piece.begin(), piece.end());
-        } else {
-            done.push_back(piece); // not a SysEx piece: pass it on (ignored later)
-            return done;
-        }
-        since_ = Clock::now();
-        if (complete(pending_))
-            flush(done);
-        return done;
-    }
-
-    // A piece that waited too long for its continuation is taken as it is.
-    std::vector<Message> expire(std::chrono::milliseconds after)
-    {
-        std::vector<Message> done;
-        if (!pending_.empty() && Clock::now() - since_ > after)
-            flush(done);
-        return done;
-    }
-
-    bool pending() const { return !pending_.empty(); }
-
-private:
-    static bool complete(const Message& m)
-    {
-        const std::size_t n = m.size();
-        if (m.back() == 0xF7)
-            return true;
-        if (n < 4)
-            return false;
-        if (m[3] == corvane::cmd::WavesampleDump)
-            return n >= 8 && n % 2 == 0 && m.back() == 0x7F;
-        if (m[3] == corvane::cmd::WavesampleRequest && n == 4)
-            return true;
-        return m.back() == 0x7F;
-    }
-
-    void flush(std::vector<Message>& done)
-    {
-        if (!pending_.empty())
-            done.push_back(std::move(pending_));
-        pending_.clear();
-    }
-
-    Message pending_;
-    Clock::time_point since_{};
-};
-
 struct Ports {
     std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;
@@ -343,7 +279,7 @@ int main(int argc, char** argv)
     }
 
     corvane::emu::MirageEmulator emulator;
-    Assembler assembler;
+    corvane::emu::SysExAssembler assembler;
     std::cout << "mirage-emu: ready (" << RtMidi::getApiName(ports->api) << ", in \"" << o.inName
               << "\", out \"" << o.outName << "\")" << std::endl;
     std::fflush(stdout);
