@@ -75,9 +75,13 @@ std::optional<QString> IniFile::value(const QString& section, const QString& key
 
 void IniFile::setValue(const QString& section, const QString& key, const QString& value)
 {
+    // Only a line feed ends a line. A value that reading would change
+    // (blanks at either end, a pair of outer quotes) goes in quotes, which
+    // reading takes off again.
     QString clean = value;
-    clean.remove('\r');
     clean.replace('\n', ' ');
+    if (clean != clean.trimmed() || (clean.size() >= 2 && clean.startsWith('"') && clean.endsWith('"')))
+        clean = '"' + clean + '"';
     const Line line{key + "=" + clean, section, key, false};
     const int existing = findKey(section, key);
     if (existing >= 0) {
@@ -106,7 +110,9 @@ QByteArray IniFile::text() const
     QByteArray out;
     for (const Line& l : lines_) {
         out += l.raw.toUtf8();
-        out += '\n';
+        // Reading takes one carriage return off a line's end: a line that
+        // still ends in one was read with CR LF, and is written so again.
+        out += l.raw.endsWith('\r') ? "\r\n" : "\n";
     }
     return out;
 }

@@ -45,10 +45,11 @@ void setConfigDirectory(const QString& dir) { overrideDir = dir; }
 QString settingsFilePath() { return QDir(configDirectory()).filePath("Corvane.ini"); }
 QString presetsFilePath() { return QDir(configDirectory()).filePath("EnvPresets.cv1"); }
 
-SettingsData readSettings(const QString& path)
+SettingsData readSettings(const QString& path) { return settingsFrom(IniFile::load(path)); }
+
+SettingsData settingsFrom(const IniFile& ini)
 {
     SettingsData d = defaultSettings();
-    const IniFile ini = IniFile::load(path);
     for (int i = 0; i < 16; ++i) {
         if (const auto name = ini.value("WsNames", "Wsn" + keySuffix(i)))
             d.names[static_cast<std::size_t>(i)] = name->toStdString();
@@ -80,6 +81,12 @@ bool writeSettings(const QString& path, const SettingsData& data)
 {
     // Keys are updated in place; whatever else the file holds is kept.
     IniFile ini = IniFile::load(path);
+    putSettings(ini, data);
+    return ini.save(path);
+}
+
+void putSettings(IniFile& ini, const SettingsData& data)
+{
     for (int i = 0; i < 16; ++i)
         ini.setValue("WsNames", "Wsn" + keySuffix(i), QString::fromStdString(data.names[static_cast<std::size_t>(i)]));
     for (int i = 0; i < 16; ++i)
@@ -88,7 +95,6 @@ bool writeSettings(const QString& path, const SettingsData& data)
     ini.setValue("MIDIports", "MidiOutPort", QString::number(data.midiOutPort));
     ini.setValue("MIDIports", "MidiInPortName", QString::fromStdString(data.midiInPortName));
     ini.setValue("MIDIports", "MidiOutPortName", QString::fromStdString(data.midiOutPortName));
-    return ini.save(path);
 }
 
 } // namespace corvane

@@ -29,9 +29,14 @@ void setConfigDirectory(const QString& dir);
 QString settingsFilePath();
 QString presetsFilePath();
 
+class IniFile;
+
 // Missing file or key gives the default of that key; a colour that is not
 // an integer gives its default.
 SettingsData readSettings(const QString& path);
+SettingsData settingsFrom(const IniFile& ini);
+// Sets every key of `data` in `ini`, keeping whatever else it holds.
+void putSettings(IniFile& ini, const SettingsData& data);
 
 // Writes every key, defaults included (names, then colours, then ports and
 // the ports' device names),

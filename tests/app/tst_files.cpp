@@ -60,6 +60,10 @@ TEST(SettingsFile, WriteRoundTripsAndAFailedWriteKeepsTheOldFile)
     const QString path = dir.filePath("Corvane.ini");
     SettingsData d = defaultSettings();
     d.names[0] = "Piano, soft \"A\"";
+    // Reading trims and takes off outer quotes: these go in quotes.
+    d.names[1] = "\"Bass\"";
+    d.names[2] = "  Pad ";
+    d.names[3] = "Cut\rin two";
     d.colours[5] = 0x123456;
     d.midiInPort = -1;
     ASSERT_TRUE(writeSettings(path, d));

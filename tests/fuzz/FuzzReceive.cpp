@@ -1,0 +1,218 @@
+// The receive path: the bytes of the wire, handed over as the input port
+// hands them over, through the dispatcher into the dumps, the wavesample
+// buffer and the selection state.
+//
+// The input is the wire's byte stream. Every F0 starts a new message, as the
+// MIDI driver gives them to the port; bytes before the first F0 are a
+// message of their own. The messages leave an in-process device for a
+// TMidiIn, which splits those longer than its buffers into full buffers and
+// a remainder without F0 and hands each piece to MidiIn1SysEx on its thread.
+// A report runs the event loop as a modal box does, so messages that arrive
+// meanwhile are held and delivered after it.
+#include "FuzzCheck.h"
+#include "Midiin.h"
+#include "MirageProtocol.h"
+#include "VirtualDevice.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+using namespace corvane;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class Wire : public VirtualMidiDevice {
+public:
+    Wire() : VirtualMidiDevice("Fuzz wire") {}
+    void receive(const std::uint8_t*, std::size_t) override {}
+};
+
+bool isMirage(const std::uint8_t* d, std::size_t n, std::uint8_t command)
+{
+    return n >= 4 && d[0] == 0xF0 && d[1] == 0x0F && d[2] == 0x01 && d[3] == command;
+}
+bool isMirage(const Bytes& m, std::uint8_t command) { return isMirage(m.data(), m.size(), command); }
+
+// Where a piece comes from: its message, and whether it is that message's last.
+struct PieceOf {
+    std::size_t message;
+    std::size_t at;
+    bool last;
+};
+
+class Rig {
+public:
+    Rig()
+    {
+        registerVirtualDevice(&wire); // listed first, so port 0
+        in = std::make_unique<TMidiIn>();
+        in->SetUseShort(false);       // as the main window has it
+        in->SetPort(0);
+        in->SetUsing(true);
+        FUZZ_REQUIRE(in->OpenResult() == 0);
+        in->OnSysEx = [this](TMidiIn*, const std::uint8_t* data, int size) { onPiece(data, size); };
+        seams.pump = [] { QCoreApplication::sendPostedEvents(); };
+        installSeams(&seams);
+    }
+
+    void run(const std::uint8_t* data, std::size_t size)
+    {
+        proto = std::make_unique<MirageProtocol>(seams);
+        messages.clear();
+        expected.clear();
+        delivered = 0;
+        waiting = nullptr;
+        lastWavesample = nullptr;
+
+        const std::uint8_t* end = data + size;
+        for (const std::uint8_t* at = data; at < end;) {
+            const void* next = at + 1 < end ? std::memchr(at + 1, 0xF0, static_cast<std::size_t>(end - at - 1)) : nullptr;
+            const std::uint8_t* stop = next ? static_cast<const std::uint8_t*>(next) : end;
+            messages.emplace_back(at, stop);
+            at = stop;
+        }
+        // The pieces the port must raise: a short message is not raised as
+        // SysEx; a long one comes in full buffers and a remainder.
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            const Bytes& m = messages[i];
+            if (m[0] != 0xF0 && m.size() <= 3)
+                continue;
+            for (std::size_t at = 0; at < m.size(); at += TMidiIn::BufferSize)
+                expected.push_back({i, at, at + TMidiIn::BufferSize >= m.size()});
+        }
+
+        for (const Bytes& m : messages)
+            wire.transmit(m);
+        QCoreApplication::sendPostedEvents();
+
+        FUZZ_REQUIRE(delivered == expected.size());
+        if (waiting)
+            FUZZ_REQUIRE(!proto->WavesampleReady);
+        else if (lastWavesample)
+            checkWavesample(*lastWavesample);
+    }
+
+private:
+    FUZZ_UNCOVERED void onPiece(const std::uint8_t* data, int size)
+    {
+        // Every message reaches the dispatcher in order, in pieces of at
+        // most one buffer.
+        FUZZ_REQUIRE(delivered < expected.size());
+        const PieceOf piece = expected[delivered++];
+        const Bytes& message = messages[piece.message];
+        const auto n = static_cast<std::size_t>(size);
+        FUZZ_REQUIRE(n == std::min<std::size_t>(TMidiIn::BufferSize, message.size() - piece.at));
+        FUZZ_REQUIRE(std::memcmp(data, message.data() + piece.at, n) == 0);
+
+        MirageProtocol& p = *proto;
+        std::array<std::uint8_t, ConfigDumpSize> config;
+        std::array<std::uint8_t, ProgramBufferSize> lower, upper;
+        std::memcpy(config.data(), p.ConfigDump, config.size());
+        std::memcpy(lower.data(), p.LowerProgramDump, lower.size());
+        std::memcpy(upper.data(), p.UpperProgramDump, upper.size());
+        const bool readyBefore = p.WavesampleReady;
+        const std::uint8_t* upperBuffer = p.UpperProgramDump;
+
+        p.MidiIn1SysEx(data, size);
+
+        // A dump buffer changes only for a dump of its own size and command,
+        // and then holds it byte for byte; the rest of a program buffer
+        // stays zero.
+        auto expectBuffer = [&](const std::uint8_t* now, const std::uint8_t* before, std::size_t len,
+                                std::uint8_t command, std::size_t dumpSize) {
+            const std::uint8_t* want = n == dumpSize && isMirage(data, n, command) ? data : before;
+            FUZZ_REQUIRE(std::memcmp(now, want, len) == 0);
+        };
+        expectBuffer(p.ConfigDump, config.data(), ConfigDumpSize, cmd::ConfigDump, ConfigDumpSize);
+        expectBuffer(p.LowerProgramDump, lower.data(), ProgramDumpSize, cmd::LowerDump, ProgramDumpSize);
+        expectBuffer(p.UpperProgramDump, upper.data(), ProgramDumpSize, cmd::UpperDump, ProgramDumpSize);
+        FUZZ_REQUIRE(p.UpperProgramDump == upperBuffer);
+        for (std::size_t i = ProgramDumpSize; i < ProgramBufferSize; ++i)
+            FUZZ_REQUIRE(p.LowerProgramDump[i] == 0 && p.UpperProgramDump[i] == 0);
+
+        // What the windows index with: half 0 or 1, wavesample 0..7; the
+        // programs are the windows' own business.
+        FUZZ_REQUIRE(p.CurrentHalf == 0 || p.CurrentHalf == 1);
+        FUZZ_REQUIRE(p.CurrentWavesample >= 0 && p.CurrentWavesample <= 7);
+        FUZZ_REQUIRE(p.CurrentLowerProgram == 0 && p.CurrentUpperProgram == 0);
+
+        // A wavesample dump is ready once its last piece is in; one that
+        // exactly filled a buffer without its F7 waits for the next message
+        // to tell whether more follows. Nothing else touches the flag.
+        if (isMirage(message, cmd::WavesampleDump)) {
+            if (!piece.last) {
+                FUZZ_REQUIRE(!p.WavesampleReady);
+            } else if (message.size() == TMidiIn::BufferSize && message.back() != 0xF7) {
+                FUZZ_REQUIRE(!p.WavesampleReady);
+                waiting = &message;
+            } else {
+                checkWavesample(message);
+                waiting = nullptr;
+            }
+            lastWavesample = &message;
+        } else if (waiting && piece.at == 0 && message[0] == 0xF0) {
+            checkWavesample(*waiting);
+            waiting = nullptr;
+        } else {
+            FUZZ_REQUIRE(p.WavesampleReady == readyBefore);
+        }
+    }
+
+    // Ready, and the buffer holds what the dump brought: the pages it
+    // announces when it is complete, else as many sample bytes as arrived
+    // and no claim of more; the checksum behind the pages of a complete one.
+    FUZZ_UNCOVERED void checkWavesample(const Bytes& m) const
+    {
+        const MirageProtocol& p = *proto;
+        FUZZ_REQUIRE(p.WavesampleReady);
+        const auto& got = p.LastWavesample();
+        const std::size_t pages = m.size() >= 6 ? m[4] + 16u * m[5] : 0;
+        const bool complete = pages <= 256 && m.size() == 8 + 512 * pages;
+        FUZZ_REQUIRE(static_cast<std::size_t>(got.pages) == pages);
+        FUZZ_REQUIRE(got.complete == complete);
+        const std::size_t arrived = m.size() >= 8 ? (m.size() - 8) / 2 : 0;
+        FUZZ_REQUIRE(got.sampleBytes == std::min({arrived, 256 * pages, std::size_t{256 * 256}}));
+        FUZZ_REQUIRE(p.WavesampleBuffer[0] == (pages & 0xFF) || m.size() < 6);
+        for (std::size_t i = 0; i < got.sampleBytes; ++i)
+            FUZZ_REQUIRE(p.WavesampleBuffer[1 + i] == static_cast<std::uint8_t>(m[6 + 2 * i] + 16 * m[7 + 2 * i]));
+        if (complete)
+            FUZZ_REQUIRE(p.WavesampleBuffer[1 + 256 * pages] == m[m.size() - 2]);
+    }
+
+    fuzz::QuietSeams seams;
+    std::unique_ptr<MirageProtocol> proto;
+    Wire wire;
+    std::unique_ptr<TMidiIn> in;
+    std::vector<Bytes> messages;
+    std::vector<PieceOf> expected;
+    std::size_t delivered = 0;
+    const Bytes* waiting = nullptr;        // a dump that filled a buffer exactly, without F7
+    const Bytes* lastWavesample = nullptr;
+};
+
+Rig* rig = nullptr;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    static int argc = 1;
+    static char name[] = "fuzz_receive";
+    static char* argv[] = {name, nullptr};
+    new QCoreApplication(argc, argv);
+    rig = new Rig;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    rig->run(data, size);
+    return 0;
+}

@@ -1,0 +1,190 @@
+// Writes the seed corpus of the fuzz targets from our own code: dumps and
+// replies of the emulator, the messages the program sends, and the presets
+// and settings files the program writes.
+//
+//   fuzz_make_corpus <corpus folder>     (tests/fuzz/corpus)
+#include "Dumps.h"
+#include "Frames.h"
+#include "MirageEmulator.h"
+#include "Presets.h"
+#include "SendDump.h"
+#include "Settings.h"
+#include "WavFile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace corvane;
+using namespace corvane::emu;
+
+namespace {
+
+QString root;
+
+void put(const char* target, const std::string& name, const Message& bytes)
+{
+    QDir().mkpath(root + "/" + target);
+    QFile f(root + "/" + target + "/seed-" + QString::fromStdString(name));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        std::fprintf(stderr, "fuzz_make_corpus: cannot write %s\n", qPrintable(f.fileName()));
+        std::exit(1);
+    }
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+}
+
+Message join(const std::vector<Message>& ms)
+{
+    Message all;
+    for (const Message& m : ms)
+        all.insert(all.end(), m.begin(), m.end());
+    return all;
+}
+
+Message only(const std::vector<Message>& replies)
+{
+    return replies.empty() ? Message{} : replies.front();
+}
+
+// Sample bytes of a sawtooth, as a WAV file brings them.
+std::vector<std::uint8_t> saw(std::size_t n)
+{
+    std::vector<std::uint8_t> s(n);
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = static_cast<std::uint8_t>(0x60 + (i % 64));
+    return s;
+}
+
+// The wavesample dump the program sends for `samples`, with the page count
+// it announces set to `pages` (the emulator refuses a dump larger than the
+// wavesample's room).
+Message wavesampleToSend(std::size_t samples, int pages = -1)
+{
+    Message m = wav::buildSendDump(saw(samples))->message;
+    if (pages >= 0) {
+        m[4] = static_cast<std::uint8_t>(pages & 0x0F);
+        m[5] = static_cast<std::uint8_t>(pages >> 4);
+    }
+    return m;
+}
+
+void receiveSeeds()
+{
+    MirageEmulator mirage;
+    put("receive", "config", only(mirage.receive(requestMessage(cmd::ConfigRequest))));
+    put("receive", "lower", only(mirage.receive(requestMessage(cmd::LowerRequest))));
+    put("receive", "upper", only(mirage.receive(requestMessage(cmd::UpperRequest))));
+    put("receive", "status", join(mirage.receive(keyCodeMessage({key::Param, 0x02, 0x06, key::Value}))));
+    put("receive", "half", join(mirage.receive(keyCodeMessage({0x00}))));
+    put("receive", "ack", join(mirage.receive(wavesampleToSend(256))));
+    put("receive", "nak", join(mirage.receive(wavesampleToSend(256, 255))));
+
+    // Wavesample dumps of 1 and 128 pages, and ones of 130 and 256 pages,
+    // longer than a receive buffer, which arrive in two pieces.
+    for (int pages : {1, 128, 130, 256}) {
+        Wavesample& ws = mirage.currentWavesampleParams();
+        ws.setField(wsf::StartPage, 0);
+        ws.setField(wsf::EndPage, pages - 1);
+        put("receive", "wavesample-" + std::to_string(pages), only(mirage.receive(wavesampleRequestMessage())));
+    }
+
+    // A session: configuration, both programs, a status reply and a
+    // wavesample, back to back.
+    MirageEmulator fresh;
+    std::vector<Message> session;
+    for (const Message& request : {requestMessage(cmd::ConfigRequest), requestMessage(cmd::LowerRequest),
+                                   requestMessage(cmd::UpperRequest),
+                                   keyCodeMessage({key::UpperWavesample, 0x03}),
+                                   keyCodeMessage({key::Param, 0x02, 0x06, key::Value}),
+                                   wavesampleRequestMessage()})
+        for (const Message& r : fresh.receive(request))
+            session.push_back(r);
+    put("receive", "session", join(session));
+}
+
+// The emulator's seeds start with the piece size less one.
+void emulatorSeed(const std::string& name, std::uint8_t pieceSize, const std::vector<Message>& ms)
+{
+    Message seed{static_cast<std::uint8_t>(pieceSize - 1)};
+    const Message all = join(ms);
+    seed.insert(seed.end(), all.begin(), all.end());
+    put("emulator", name, seed);
+}
+
+void emulatorSeeds()
+{
+    emulatorSeed("requests", 255, {requestMessage(cmd::ConfigRequest), requestMessage(cmd::LowerRequest),
+                                  requestMessage(cmd::UpperRequest), wavesampleRequestMessage()});
+    std::vector<Message> steps;
+    for (const ParameterInfo& p : parameterTable()) {
+        steps.push_back(parameterStepMessage(p.number, true));
+        steps.push_back(parameterStepMessage(p.number, false));
+    }
+    emulatorSeed("steps", 255, steps);
+    emulatorSeed("selection", 255,
+                 {keyCodeMessage({0x00, 0x00}), keyCodeMessage({0x00}), keyCodeMessage({0x03}),
+                  keyCodeMessage({key::LowerWavesample, 0x02}), keyCodeMessage({key::UpperWavesample, 0x08}),
+                  keyCodeMessage({key::Param, 0x02, 0x06, key::Value})});
+    emulatorSeed("disk", 255,
+                 {keyCodeMessage({key::LowerLoad, 0x02, key::Enter}), keyCodeMessage({key::UpperLoad, key::LowerLoad, 0x03, key::Enter}),
+                  keyCodeMessage({0x01, 0x02, 0x01, key::Enter}), keyCodeMessage({0x01, 0x04, key::Enter}),
+                  keyCodeMessage({key::UpperLoad, key::LowerLoad, 0x00, key::Enter})});
+    emulatorSeed("copies", 255,
+                 {keyCodeMessage({0x01, 0x05, 0x02, key::Enter}), keyCodeMessage({0x01, 0x06, 0x04, key::Enter}),
+                  keyCodeMessage({key::Param, 0x01, 0x07, 0x03, key::Enter}),
+                  keyCodeMessage({key::Param, 0x01, 0x08, 0x05, key::Enter})});
+    emulatorSeed("rotate", 255,
+                 {keyCodeMessage({0x01, 0x09}), keyCodeMessage({key::Inc}), keyCodeMessage({key::Inc}),
+                  keyCodeMessage({key::Enter}), keyCodeMessage({0x02, 0x00}), keyCodeMessage({key::Dec}),
+                  keyCodeMessage({key::Abort})});
+    emulatorSeed("wavesample-send", 255, {keyCodeMessage({key::LowerWavesample, 0x01}), wavesampleToSend(1000)});
+    emulatorSeed("wavesample-send-small-pieces", 7, {wavesampleToSend(256)});
+}
+
+void fileSeeds()
+{
+    const QString presets = root + "/presets/seed-defaults";
+    QDir().mkpath(root + "/presets");
+    savePresets(presets, defaultPresets());
+    EnvPresetTable named = defaultPresets();
+    named.names[0] = "Ten chars!";
+    named.names[1] = "";
+    for (int i = 0; i < PresetCount * PresetSlots; ++i)
+        named.values[static_cast<std::size_t>(i)] = (i * 37) % 100;
+    savePresets(root + "/presets/seed-named", named);
+
+    // WAV files as the export writes them.
+    for (std::size_t n : {1, 256, 1000}) {
+        const std::vector<std::uint8_t> image = wav::exportImage(saw(n), 0x2A);
+        put("wav", "export-" + std::to_string(n), Message(image.begin(), image.end()));
+    }
+
+    QDir().mkpath(root + "/settings");
+    writeSettings(root + "/settings/seed-defaults", defaultSettings());
+    SettingsData custom = defaultSettings();
+    custom.names[0] = "Strings";
+    custom.names[9] = "  spaced  ";
+    custom.names[15] = "\"Quoted\"";
+    custom.colours[3] = 0xFFFFFFFF;
+    custom.midiInPort = -1;
+    custom.midiOutPort = 3;
+    writeSettings(root + "/settings/seed-custom", custom);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_make_corpus <corpus folder>\n");
+        return 2;
+    }
+    root = QString::fromLocal8Bit(argv[1]);
+    receiveSeeds();
+    emulatorSeeds();
+    fileSeeds();
+    return 0;
+}
