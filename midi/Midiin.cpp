@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstring>
 #include <deque>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -37,11 +38,19 @@ struct TMidiIn::Impl {
     // so nothing is delivered once closed, not even after a quick reopen.
     std::atomic<unsigned> generation{0};
 
+    using Delivery = std::pair<unsigned, std::vector<std::uint8_t>>;
+
+    // Messages copied on the driver's or a transmitting thread, waiting for
+    // the component's thread; one queued call takes all that are there.
+    std::mutex inboxMutex;
+    std::deque<Delivery> inbox;
+    bool takeQueued = false;
+
     // A handler may run an event loop (a modal report): deliveries arriving
     // meanwhile wait here until it returns, so the buffer it is reading is
     // never overwritten under it.
     bool delivering = false;
-    std::deque<std::pair<unsigned, std::vector<std::uint8_t>>> held;
+    std::deque<Delivery> held;
 
     // Messages handed over and not yet raised (posted or held), bounded:
     // a message beyond the limits is dropped and the loss reported once,
@@ -55,21 +64,25 @@ struct TMidiIn::Impl {
     std::unique_ptr<std::uint8_t[]> area;
     int nextBuffer = 0;
 
-    // Driver or transmitting thread: copy the message and hand it over to
-    // the thread of the component in one queued call.
+    // Driver or transmitting thread: copy the message into the inbox and,
+    // unless a call is already on its way, ask the component's thread to
+    // take it. The call is queued while the inbox is locked, so the message
+    // is handed over through the inbox's lock alone, whatever the event
+    // queue does inside.
     void post(const std::uint8_t* data, std::size_t n)
     {
-        const unsigned gen = generation.load();
+        const std::lock_guard lock(inboxMutex);
         if (queuedMessages.load() >= TMidiIn::MaxQueuedMessages || queuedBytes.load() + n > TMidiIn::MaxQueuedBytes) {
             overflowed = true;
             return;
         }
         queuedMessages.fetch_add(1);
         queuedBytes.fetch_add(n);
-        std::vector<std::uint8_t> copy(data, data + n);
-        QMetaObject::invokeMethod(
-            q, [this, gen, bytes = std::move(copy)]() mutable { deliver(gen, std::move(bytes)); },
-            Qt::QueuedConnection);
+        inbox.emplace_back(generation.load(), std::vector<std::uint8_t>(data, data + n));
+        if (!takeQueued) {
+            takeQueued = true;
+            QMetaObject::invokeMethod(q, "takeInbox", Qt::QueuedConnection);
+        }
     }
 
     static void rtCallback(double, std::vector<unsigned char>* message, void* user)
@@ -80,17 +93,22 @@ struct TMidiIn::Impl {
 
     bool current(unsigned gen) const { return usingPort && gen == generation.load(); }
 
-    void deliver(unsigned gen, std::vector<std::uint8_t>&& bytes)
+    // Component's thread: deliver what has arrived, in order, behind any
+    // delivery still running further up the stack.
+    void takeInbox()
     {
-        if (delivering) {
-            held.emplace_back(gen, std::move(bytes));
-            return;
+        {
+            const std::lock_guard lock(inboxMutex);
+            for (Delivery& d : inbox)
+                held.push_back(std::move(d));
+            inbox.clear();
+            takeQueued = false;
         }
+        if (delivering)
+            return;
         delivering = true;
-        dequeued(bytes.size());
-        deliverOne(gen, bytes);
         while (!held.empty()) {
-            const auto next = std::move(held.front());
+            const Delivery next = std::move(held.front());
             held.pop_front();
             dequeued(next.second.size());
             deliverOne(next.first, next.second);
@@ -185,6 +203,10 @@ struct TMidiIn::Impl {
         for (const auto& h : held)
             dequeued(h.second.size());
         held.clear();
+        const std::lock_guard lock(inboxMutex);
+        for (const auto& h : inbox)
+            dequeued(h.second.size());
+        inbox.clear();
     }
 
     void makeApi()
@@ -214,6 +236,8 @@ TMidiIn::~TMidiIn()
     // No driver callback may run once the component is gone.
     d->rt.reset();
 }
+
+void TMidiIn::takeInbox() { d->takeInbox(); }
 
 bool TMidiIn::Using() const { return d->usingPort; }
 

@@ -1,7 +1,7 @@
 // TMidiIn: one MIDI input device with two 65545-byte receive buffers. Each
-// received SysEx is handed to the user-interface thread in one queued call and
-// raised there as OnSysEx; a message longer than a buffer is delivered as one
-// full buffer and the rest as the next, without a leading F0.
+// received SysEx is handed to the user-interface thread through a locked
+// inbox and raised there as OnSysEx; a message longer than a buffer is
+// delivered as one full buffer and the rest as the next, without a leading F0.
 #pragma once
 
 #include <QObject>
@@ -57,6 +57,9 @@ public:
     SysExHandler OnSysEx;
 
 private:
+    // Queued from the driver's thread: hands received messages over.
+    Q_INVOKABLE void takeInbox();
+
     friend class VirtualMidiDevice;
     struct Impl;
     std::unique_ptr<Impl> d;

@@ -11,6 +11,7 @@ packages=(
   libgl-dev libglx-dev
   librtmidi-dev libasound2-dev libsndfile1-dev libsamplerate0-dev libjack-jackd2-dev jackd2
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   sox python3 python3-mido
 )

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: the unit and window tests, the tests over
-# real MIDI (a private JACK server with the dummy driver), and the robustness
-# tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# real MIDI (a private JACK server with the dummy driver), the robustness
+# tests again under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# threaded MIDI tests under ThreadSanitizer, and a short run of each fuzz
+# target (scripts/fuzz.sh).
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/scripts/install-deps.sh"
@@ -18,3 +20,14 @@ cmake -S "$here" -B "$here/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DC
 cmake --build "$here/build-sanitize" -j"$(nproc)" --target robustness_tests
 (cd "$here/build-sanitize" && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j2 --timeout 900 -L robustness)
+
+echo "== thread-sanitizer build and threaded MIDI tests"
+cmake -S "$here" -B "$here/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_TSAN=ON \
+  -DCORVANE_BENCHMARKS=OFF
+cmake --build "$here/build-tsan" -j"$(nproc)" --target thread_tests
+# Any report fails its test (exit code 66).
+(cd "$here/build-tsan" && TSAN_OPTIONS="suppressions=$here/tests/tsan-suppressions.txt halt_on_error=0 exitcode=66" \
+  ctest --output-on-failure --timeout 900 -L threads)
+
+echo "== fuzzing, a few seconds per target"
+"$here/scripts/fuzz.sh" 7
