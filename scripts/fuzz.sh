@@ -18,9 +18,10 @@ build="$here/build-fuzz"
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 echo "== fuzz build (clang, $build)"
+mkdir -p "$build"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCHMARKS=OFF "${launcher[@]}" >"$build.cmake.log" 2>&1 \
-  || { cat "$build.cmake.log"; exit 1; }
+  -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCHMARKS=OFF "${launcher[@]}" >"$build/configure.log" 2>&1 \
+  || { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" -j"$(nproc)" --target fuzzers || exit 1
 
 targets=("$@")
