@@ -66,7 +66,7 @@ for t in "${targets[@]}"; do
       echo "reproducer: $a"
       echo "reproduce:  $bin $a"
       echo "---- report with allocation stacks:"
-      "$bin" "$a" 2>&1 | grep -vE '^(INFO|Running|Executed|\*\*\*)' | head -40
+      "$bin" "$a" 2>&1 | grep -vE '^INFO|Running 1 inputs|^Executed|^NOTE|rudimentary signal' | head -40
     done
   fi
 done
