@@ -50,6 +50,9 @@ public:
     void beep() override {}
     bool chooseColour(std::uint32_t, std::uint32_t&) override { return false; }
     std::string openFileName(const std::string&) override { return {}; }
+    std::string chooseFolder(const std::string&) override { return {}; }
+    std::string saveFileName(const std::string&, const std::string&) override { return {}; }
+    bool mediaOpen(const std::string&) override { return false; }
     void mediaPlay(const std::string&) override {}
     void mediaStop() override {}
 };

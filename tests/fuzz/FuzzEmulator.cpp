@@ -6,7 +6,8 @@
 // new message, cut into pieces of that size. After every message the
 // emulator's state stays within the instrument's ranges, every reply is a
 // well-formed Mirage message that the program's dispatcher takes as it is
-// meant, and no parameter that was within its range has left it.
+// meant, and no parameter that was within its range has left it unless a
+// program dump brought it.
 #include "FuzzCheck.h"
 #include "MirageEmulator.h"
 #include "MirageProtocol.h"
@@ -53,6 +54,9 @@ public:
         for (const Message& m : assembler.expire(std::chrono::milliseconds(1000), now + std::chrono::seconds(2)))
             take(m);
         FUZZ_REQUIRE(!assembler.pending());
+        // A program dump received brings whatever values it holds.
+        if (emulator.counters().programsAccepted > 0)
+            return;
         const auto& table = parameterTable();
         for (std::size_t i = 0; i < table.size(); ++i)
             FUZZ_REQUIRE(!startedInRange[i] || within(table[i]));

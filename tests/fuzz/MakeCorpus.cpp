@@ -8,6 +8,7 @@
 #include "MirageEmulator.h"
 #include "Presets.h"
 #include "SendDump.h"
+#include "SoundFile.h"
 #include "Settings.h"
 #include "WavFile.h"
 
@@ -155,6 +156,41 @@ void fileSeeds()
     for (int i = 0; i < PresetCount * PresetSlots; ++i)
         named.values[static_cast<std::size_t>(i)] = (i * 37) % 100;
     savePresets(root + "/presets/seed-named", named);
+
+    // Sound files as the program writes them: both halves of the emulator's
+    // sound, its wavesamples cut down to two pages each, with names; and the
+    // lower half alone, without.
+    MirageEmulator mirage;
+    sound::Sound both;
+    for (int h = 0; h < 2; ++h) {
+        for (int w = 0; w < 8; ++w) {
+            Wavesample& ws = mirage.half(h).wavesamples[static_cast<std::size_t>(w)];
+            ws.setField(wsf::StartPage, 2 * w);
+            ws.setField(wsf::EndPage, 2 * w + 1);
+        }
+        sound::Half half;
+        half.half = h;
+        half.programDump = mirage.programDump(h);
+        const auto entries = sound::wavesampleEntries(half.programDump);
+        for (int w = 0; w < 8; ++w) {
+            if (!entries[static_cast<std::size_t>(w)].first)
+                continue;
+            mirage.setCurrentHalf(h);
+            mirage.setCurrentWavesample(w);
+            half.wavesampleDumps.push_back(mirage.wavesampleDump());
+        }
+        half.hasNames = true;
+        for (int w = 0; w < 8; ++w) {
+            half.names[static_cast<std::size_t>(w)] = "Wave " + std::to_string(w + 1);
+            half.colours[static_cast<std::size_t>(w)] = 0x102030u * static_cast<std::uint32_t>(w);
+        }
+        both.halves.push_back(half);
+    }
+    put("sound", "both-halves", sound::fileImage(both));
+    sound::Sound lower;
+    lower.halves.push_back(both.halves[0]);
+    lower.halves[0].hasNames = false;
+    put("sound", "lower-half", sound::fileImage(lower));
 
     // WAV files as the export writes them.
     for (std::size_t n : {1, 256, 1000}) {
