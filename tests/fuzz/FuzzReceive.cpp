@@ -118,6 +118,8 @@ private:
         std::memcpy(lower.data(), p.LowerProgramDump, lower.size());
         std::memcpy(upper.data(), p.UpperProgramDump, upper.size());
         const bool readyBefore = p.WavesampleReady;
+        const int halfBefore = p.CurrentHalf;
+        const int wavesampleBefore = p.CurrentWavesample;
         const std::uint8_t* upperBuffer = p.UpperProgramDump;
 
         p.MidiIn1SysEx(data, size);
@@ -137,10 +139,19 @@ private:
         for (std::size_t i = ProgramDumpSize; i < ProgramBufferSize; ++i)
             FUZZ_REQUIRE(p.LowerProgramDump[i] == 0 && p.UpperProgramDump[i] == 0);
 
-        // What the windows index with: half 0 or 1, wavesample 0..7; the
-        // programs are the windows' own business.
-        FUZZ_REQUIRE(p.CurrentHalf == 0 || p.CurrentHalf == 1);
-        FUZZ_REQUIRE(p.CurrentWavesample >= 0 && p.CurrentWavesample <= 7);
+        // The selection follows status replies only, nibble by nibble: the
+        // windows guard their selectors for any half and wavesample 0..15 a
+        // reply may name. The programs are the windows' own business.
+        const bool status = n >= 5 && n <= 9;
+        if (status && (isMirage(data, n, cmd::StatusHalf) || isMirage(data, n, cmd::StatusHalfAlt))) {
+            FUZZ_REQUIRE(p.CurrentHalf == data[4] / 16 && p.CurrentWavesample == wavesampleBefore);
+        } else if (status && (isMirage(data, n, cmd::StatusHalfWavesample) ||
+                              isMirage(data, n, cmd::StatusHalfWavesampleAlt))) {
+            FUZZ_REQUIRE(p.CurrentHalf == data[4] / 16 && p.CurrentWavesample == data[4] % 16);
+        } else {
+            FUZZ_REQUIRE(p.CurrentHalf == halfBefore && p.CurrentWavesample == wavesampleBefore);
+        }
+        FUZZ_REQUIRE(p.CurrentHalf >= 0 && p.CurrentHalf <= 15 && p.CurrentWavesample >= 0 && p.CurrentWavesample <= 15);
         FUZZ_REQUIRE(p.CurrentLowerProgram == 0 && p.CurrentUpperProgram == 0);
 
         // A wavesample dump is ready once its last piece is in; one that
