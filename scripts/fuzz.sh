@@ -51,22 +51,22 @@ for t in "${targets[@]}"; do
     -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" "$here/tests/fuzz/corpus/$t" >"$log" 2>&1
   rc=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  cov=$(grep -E '^#[0-9]+' "$log" | grep -o 'cov: [0-9]*' | tail -1 | cut -d' ' -f2)
-  ft=$(grep -E '^#[0-9]+' "$log" | grep -o 'ft: [0-9]*' | tail -1 | cut -d' ' -f2)
-  corp=$(grep -E '^#[0-9]+' "$log" | grep -o 'corp: [0-9]*' | tail -1 | cut -d' ' -f2)
+  cov=$(grep -aE '^#[0-9]+' "$log" | grep -o 'cov: [0-9]*' | tail -1 | cut -d' ' -f2)
+  ft=$(grep -aE '^#[0-9]+' "$log" | grep -o 'ft: [0-9]*' | tail -1 | cut -d' ' -f2)
+  corp=$(grep -aE '^#[0-9]+' "$log" | grep -o 'corp: [0-9]*' | tail -1 | cut -d' ' -f2)
   printf "%-9s %10s executions  coverage %5s edges  %6s features  corpus %s\n" \
     "$t" "${runs:-?}" "${cov:-?}" "${ft:-?}" "${corp:-?}"
   total=$((total + ${runs:-0}))
   if [ $rc -ne 0 ]; then
     failed=1
     echo "---- $t FAILED (exit $rc); log: $log"
-    grep -E 'invariant broken|ERROR:|SUMMARY:|runtime error' "$log" | head -5
+    grep -aE 'invariant broken|ERROR:|SUMMARY:|runtime error' "$log" | head -5
     for a in "$artifacts"/*; do
       [ -e "$a" ] || continue
       echo "reproducer: $a"
       echo "reproduce:  $bin $a"
       echo "---- report with allocation stacks:"
-      "$bin" "$a" 2>&1 | grep -vE '^INFO|Running 1 inputs|^Executed|^NOTE|rudimentary signal' | head -40
+      "$bin" "$a" 2>&1 | grep -avE '^INFO|Running 1 inputs|^Executed|^NOTE|rudimentary signal' | head -40
     done
   fi
 done
