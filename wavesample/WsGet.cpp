@@ -1,6 +1,7 @@
 #include "WsGet.h"
 
 #include "Named.h"
+#include "PlayerPanel.h"
 #include "Dumps.h"
 #include "Frames.h"
 #include "MirageProtocol.h"
@@ -79,18 +80,7 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
     bnSaveAs->setEnabled(false);
 
     // The player of "test.wav": Play and Stop only.
-    MediaPlayer1 = named(new QFrame(this), "MediaPlayer1");
-    MediaPlayer1->setFrameShape(QFrame::Panel);
-    MediaPlayer1->setFrameShadow(QFrame::Raised);
-    MediaPlayer1->setGeometry(12, 140, 60, 32);
-    bnPlay = named(new QToolButton(MediaPlayer1), "bnPlay");
-    bnPlay->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
-    bnPlay->setToolTip("Play");
-    bnPlay->setGeometry(3, 3, 26, 26);
-    bnStop = named(new QToolButton(MediaPlayer1), "bnStop");
-    bnStop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
-    bnStop->setToolTip("Stop");
-    bnStop->setGeometry(31, 3, 26, 26);
+    MediaPlayer1 = makePlayerPanel(this, 12, 140, bnPlay, bnStop);
     setPlayer(false);
 
     GroupBox1 = named(new QGroupBox("Wavesample Info", this), "GroupBox1");

@@ -1,6 +1,7 @@
 #include "WsSend.h"
 
 #include "Named.h"
+#include "PlayerPanel.h"
 #include "Dumps.h"
 #include "MirageProtocol.h"
 #include "ValueBox.h"
@@ -194,18 +195,7 @@ void TfmWsSend::buildAudioControls()
     pbWaveform->setGeometry(10, 120, 296, 72);
 
     // The player of the converted sound: Play and Stop only.
-    MediaPlayer1 = named(new QFrame(gbAudio), "MediaPlayer1");
-    MediaPlayer1->setFrameShape(QFrame::Panel);
-    MediaPlayer1->setFrameShadow(QFrame::Raised);
-    MediaPlayer1->setGeometry(314, 120, 60, 32);
-    bnPlay = named(new QToolButton(MediaPlayer1), "bnPlay");
-    bnPlay->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
-    bnPlay->setToolTip("Play");
-    bnPlay->setGeometry(3, 3, 26, 26);
-    bnStop = named(new QToolButton(MediaPlayer1), "bnStop");
-    bnStop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
-    bnStop->setToolTip("Stop");
-    bnStop->setGeometry(31, 3, 26, 26);
+    MediaPlayer1 = makePlayerPanel(gbAudio, 314, 120, bnPlay, bnStop);
     bnPlay->setEnabled(false);
     bnStop->setEnabled(false);
     bnCancelAudio = named(new QPushButton("Cancel", gbAudio), "bnCancelAudio");
