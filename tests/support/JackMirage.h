@@ -6,6 +6,7 @@
 
 #include "Dumps.h"
 #include "Form1.h"
+#include "JackWatch.h"
 #include "MidiSetupDialog.h"
 #include "RecordingSeams.h"
 #include "Settings.h"
@@ -41,6 +42,9 @@ class JackMirage {
 public:
     RecordingSeams seams{true}; // every wait lasts its time
     std::unique_ptr<TForm1> form;
+    // Tells a piece lost by the JACK server from one lost by the program;
+    // `resend` repeats an exchange only for the former.
+    std::unique_ptr<JackWatch> watch;
 
     // Returns "" when the program and the emulator talk (the configuration
     // dump has come), else why not.
@@ -52,8 +56,13 @@ public:
             return "no temporary directory";
         setConfigDirectory(dir_.path());
         installSeams(&seams);
+        watch = std::make_unique<JackWatch>();
         emu_.setProgram(MIRAGE_EMU_PATH);
-        emu_.setArguments(QStringList{"--api", "jack", "--client-name", "mirage-e2e"} + emuOptions);
+        // The emulator answers no faster than a late JACK cycle allows;
+        // `emuOptions` may ask for another rate.
+        emu_.setArguments(QStringList{"--api", "jack", "--client-name", "mirage-e2e", "--pace",
+                                      QString::number(JackSafeRate)} +
+                          emuOptions);
         emu_.setProcessChannelMode(QProcess::MergedChannels);
         emu_.start();
         if (!emu_.waitForStarted(5000))
@@ -94,19 +103,37 @@ public:
         setConfigDirectory(QString());
     }
 
+    // Repeats `attempt` while it fails because the JACK server lost cycles
+    // (at most three times), waiting for whatever is still on its way.
+    bool resend(const std::function<bool()>& attempt)
+    {
+        return watch->resend(attempt, [] { QTest::qWait(500); });
+    }
+
+    // Asks for the lower program dump and waits until it has arrived whole.
+    bool fetchLower()
+    {
+        form->LowerProgramDump[0] = 0;
+        form->RequestProgram(0);
+        return waitUntil([&] { return form->LowerProgramDump[0] == 0xF0; }, 10000);
+    }
+
     // Gives the instrument's lower wavesample L1 pages 0 to `endPage`, by
-    // stepping its end page on the front panel, and fetches the lower dump.
+    // stepping its end page on the front panel. A step lost by the server is
+    // made up from the dump fetched again.
     bool stretchL1(int endPage)
     {
-        form->SelectWavesample(0);
-        form->RequestProgram(0);
-        int end = form->GetLowerParam(wavesampleFieldPos(0, wsf::EndPage));
-        for (; end < endPage; ++end) {
-            form->SendParameterStep(61, true);
-            form->Wait(5);
-        }
-        form->RequestProgram(0);
-        return form->GetLowerParam(wavesampleFieldPos(0, wsf::EndPage)) == endPage;
+        const int pos = wavesampleFieldPos(0, wsf::EndPage);
+        return resend([&] {
+            form->SelectWavesample(0);
+            if (!fetchLower())
+                return false;
+            for (int end = form->GetLowerParam(pos); end < endPage; ++end) {
+                form->SendParameterStep(61, true);
+                form->Wait(5);
+            }
+            return fetchLower() && form->GetLowerParam(pos) == endPage;
+        });
     }
 
 private:
