@@ -26,7 +26,7 @@ cmake --build "$build" -j"$(nproc)" --target fuzzers || exit 1
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  for t in receive emulator presets settings wav sound; do
+  for t in receive emulator presets settings wav sound audio; do
     [ -x "$build/tests/fuzz/fuzz_$t" ] && targets+=("$t")
   done
 fi

@@ -3,6 +3,7 @@
 // and settings files the program writes.
 //
 //   fuzz_make_corpus <corpus folder>     (tests/fuzz/corpus)
+#include "AudioConvert.h"
 #include "Dumps.h"
 #include "Frames.h"
 #include "MirageEmulator.h"
@@ -196,6 +197,36 @@ void fileSeeds()
     for (std::size_t n : {1, 256, 1000}) {
         const std::vector<std::uint8_t> image = wav::exportImage(saw(n), 0x2A);
         put("wav", "export-" + std::to_string(n), Message(image.begin(), image.end()));
+    }
+
+    // Audio files as "Export Audio..." writes them, behind the option bytes
+    // of the audio target (flags, start page, rate, loop start, loop length):
+    // plain at the wavesample's rate, normalised with a loop, and resampled.
+    const QString scratch = root + "/audio-scratch";
+    struct AudioSeed {
+        const char* name;
+        audio::Container container;
+        int rate;
+        Message options;
+    };
+    for (const AudioSeed& a : {AudioSeed{"wav", audio::Container::Wav, 0, {0, 0, 0, 0, 0}},
+                               AudioSeed{"aiff-loop", audio::Container::Aiff, 0, {3, 4, 0, 1, 2}},
+                               AudioSeed{"flac-44100", audio::Container::Flac, 44100, {0, 0, 3, 0, 0}}}) {
+        audio::ExportOptions options;
+        options.container = a.container;
+        options.rate = a.rate;
+        const std::string path = scratch.toStdString();
+        if (!audio::exportAudio(path, saw(2000), audio::rateOfSampleTime(audio::DefaultSampleTimeUs), options).ok()) {
+            std::fprintf(stderr, "fuzz_make_corpus: cannot write %s\n", path.c_str());
+            std::exit(1);
+        }
+        QFile f(scratch);
+        f.open(QIODevice::ReadOnly);
+        const QByteArray bytes = f.readAll();
+        Message seed = a.options;
+        seed.insert(seed.end(), bytes.begin(), bytes.end());
+        put("audio", a.name, seed);
+        QFile::remove(scratch);
     }
 
     QDir().mkpath(root + "/settings");
