@@ -49,6 +49,12 @@ std::vector<DeviceEntry> deviceTable(RtMidi* api, int max);
 // Index of the system port called `name` right now, -1 when it has gone.
 int findPort(RtMidi* api, const std::string& name);
 
+// Whether the JACK port called `name` is connected to any other port. A
+// device started again between two looks is listed under its old name, but
+// the connection to ours went with its old port. True when it cannot be told
+// (no JACK here, or no server to ask).
+bool jackPortConnected(const std::string& name);
+
 // Index in `table` of the device called `name`, -1 when none: the same name,
 // or else one that differs only in the client and port numbers ALSA appends
 // (a client started again gets new ones).
@@ -118,12 +124,14 @@ void readDevices(Impl& d, RtMidi* api, int max)
 }
 
 // Whether the device the port is open on is still there.
-template <typename Impl>
-bool devicePresent(const Impl& d, RtMidi* api)
+template <typename Impl, typename Api>
+bool devicePresent(const Impl& d, Api* api)
 {
     if (d.opened.device)
         return isRegistered(d.opened.device);
-    return !d.opened.name.empty() && findPort(api, d.opened.name) >= 0;
+    if (d.opened.name.empty() || findPort(api, d.opened.name) < 0)
+        return false;
+    return api->getCurrentApi() != RtMidi::UNIX_JACK || jackPortConnected(d.opened.name);
 }
 
 inline std::string deviceName(const std::vector<DeviceEntry>& table, int i)

@@ -3,6 +3,7 @@
 #include "MidiSystem.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string_view>
@@ -122,7 +123,26 @@ bool alsaUsable()
     }
 }
 
+#ifdef CORVANE_HAVE_JACK
 void quiet(const char*) {}
+
+// Opens a client of our own without the messages libjack prints when no
+// server runs; nullptr when none does.
+jack_client_t* openQuietly(const char* name)
+{
+    static std::mutex printMutex;
+    std::lock_guard lock(printMutex);
+    auto* const error = jack_error_callback;
+    auto* const info = jack_info_callback;
+    jack_set_error_function(&quiet);
+    jack_set_info_function(&quiet);
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open(name, JackNoStartServer, &status);
+    jack_set_error_function(error);
+    jack_set_info_function(info);
+    return client;
+}
+#endif
 
 // Whether a JACK server runs now. Asked quietly: RtMidi would otherwise
 // report the missing server for every component constructed.
@@ -131,18 +151,9 @@ bool jackServerRunning()
     if (!compiled(RtMidi::UNIX_JACK))
         return false;
 #ifdef CORVANE_HAVE_JACK
-    static std::mutex probeMutex;
-    std::lock_guard lock(probeMutex);
-    auto* const error = jack_error_callback;
-    auto* const info = jack_info_callback;
-    jack_set_error_function(&quiet);
-    jack_set_info_function(&quiet);
-    jack_status_t status{};
-    jack_client_t* client = jack_client_open("Corvane-probe", JackNoStartServer, &status);
+    jack_client_t* client = openQuietly("Corvane-probe");
     if (client)
         jack_client_close(client);
-    jack_set_error_function(error);
-    jack_set_info_function(info);
     return client != nullptr;
 #else
     return true; // let RtMidi find out
@@ -233,6 +244,53 @@ std::string_view withoutAlsaAddress(std::string_view name)
 }
 
 } // namespace
+
+#ifdef CORVANE_HAVE_JACK
+namespace {
+
+// The client that looks at the server's connections: opened at the first
+// look, and again after its server went away. It stays open for the life of
+// the program; the server drops it when the program ends.
+struct ConnectionLook {
+    std::mutex mutex;
+    jack_client_t* client = nullptr;
+    std::atomic<bool> serverGone{false};
+};
+
+void onServerGone(void* look) { static_cast<ConnectionLook*>(look)->serverGone = true; }
+
+} // namespace
+#endif
+
+bool jackPortConnected(const std::string& name)
+{
+#ifdef CORVANE_HAVE_JACK
+    static ConnectionLook* const look = new ConnectionLook;
+    std::lock_guard lock(look->mutex);
+    if (look->client && look->serverGone) {
+        jack_client_close(look->client);
+        look->client = nullptr;
+    }
+    if (!look->client) {
+        look->client = openQuietly("Corvane-look");
+        if (!look->client)
+            return true;
+        look->serverGone = false;
+        jack_on_shutdown(look->client, &onServerGone, look);
+    }
+    jack_port_t* port = jack_port_by_name(look->client, name.c_str());
+    if (!port)
+        return false;
+    const char** connections = jack_port_get_all_connections(look->client, port);
+    const bool connected = connections && connections[0];
+    if (connections)
+        jack_free(connections);
+    return connected;
+#else
+    (void)name;
+    return true;
+#endif
+}
 
 int findEntry(const std::vector<DeviceEntry>& table, const std::string& name)
 {

@@ -238,6 +238,28 @@ TEST_F(JackTest, ClosingDuringAPacedSendEndsTheMessage)
     EXPECT_EQ(got[0].size(), 4001u);
 }
 
+TEST_F(JackTest, ADeviceStartedAgainWithinOneLookIsNotTakenForTheOneOpened)
+{
+    constexpr const char* Client = "corvane-restarting";
+    auto device = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, Client);
+    device->openVirtualPort("in");
+    TMidiOut out;
+    out.SetPort(findDevice(out, Client));
+    out.SetUsing(true);
+    ASSERT_EQ(out.OpenResult(), 0u);
+    EXPECT_TRUE(out.DevicePresent());
+
+    // Listed again under the same name, but no longer connected to ours.
+    device.reset();
+    device = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, Client);
+    device->openVirtualPort("in");
+    EXPECT_FALSE(out.DevicePresent());
+
+    out.SetUsing(false);
+    out.SetUsing(true);
+    EXPECT_TRUE(out.DevicePresent()) << "opened again, it is connected to the new port";
+}
+
 TEST_F(JackTest, InputDeliversThroughItsTwoBuffers)
 {
     TMidiIn in;
