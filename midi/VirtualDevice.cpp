@@ -249,12 +249,17 @@ std::string_view withoutAlsaAddress(std::string_view name)
 namespace {
 
 // The client that looks at the server's connections: opened at the first
-// look, and again after its server went away. It stays open for the life of
-// the program; the server drops it when the program ends.
+// look, and again after its server went away; closed when the program ends
+// (a client left open keeps the server waiting for it when it stops).
 struct ConnectionLook {
     std::mutex mutex;
     jack_client_t* client = nullptr;
     std::atomic<bool> serverGone{false};
+    ~ConnectionLook()
+    {
+        if (client)
+            jack_client_close(client);
+    }
 };
 
 void onServerGone(void* look) { static_cast<ConnectionLook*>(look)->serverGone = true; }
@@ -265,7 +270,8 @@ void onServerGone(void* look) { static_cast<ConnectionLook*>(look)->serverGone =
 bool jackPortConnected(const std::string& name)
 {
 #ifdef CORVANE_HAVE_JACK
-    static ConnectionLook* const look = new ConnectionLook;
+    static ConnectionLook connectionLook;
+    ConnectionLook* const look = &connectionLook;
     std::lock_guard lock(look->mutex);
     if (look->client && look->serverGone) {
         jack_client_close(look->client);
