@@ -29,6 +29,7 @@ struct TEnvFilterEditor::PairRow {
     const char* boxName;
     TUpDown* TEnvFilterEditor::*upDown;
     const char* upDownName;
+    void (TEnvFilterEditor::*click)(bool up);
     Group group;
     int column;
 };
@@ -47,7 +48,8 @@ constexpr int AmplitudeEnvelopeSlot = 13;
 } // namespace
 
 #define PAIR(parameter, box, upDown, group, column)                                                              \
-    PairRow { parameter, &TEnvFilterEditor::box, #box, &TEnvFilterEditor::upDown, #upDown, Group::group, column }
+    PairRow { parameter, &TEnvFilterEditor::box, #box, &TEnvFilterEditor::upDown, #upDown,                         \
+              &TEnvFilterEditor::upDown##Click, Group::group, column }
 
 const std::array<TEnvFilterEditor::PairRow, TEnvFilterEditor::PairCount>& TEnvFilterEditor::pairRows()
 {
@@ -239,7 +241,7 @@ void TEnvFilterEditor::buildPairs(QGroupBox* filter, QGroupBox* amplitude)
         boxes_[slot] = box;
         upDowns_[slot] = ud;
         fields_->add(StepField::of(r.parameter), ud, box);
-        connect(ud, &TUpDown::Click, this, [this, ud](bool up) { UpDownClick(ud, up); });
+        connect(ud, &TUpDown::Click, this, r.click);
     }
 
     edFilterAv->setToolTip("Increasing makes attack rate shorter with key velocity.");

@@ -65,8 +65,31 @@ public:
     QPushButton* bnRefresh;
     QPushButton* bnOK;
 
-    // One click of any of the 23 up-downs.
+    // One click of any of the 23 up-downs, and the up-downs' handlers.
     void UpDownClick(TUpDown* upDown, bool up) { fields_->step(upDown, up); }
+    void udFilterCutoffClick(bool up) { UpDownClick(udFilterCutoff, up); }
+    void udResonanceClick(bool up) { UpDownClick(udResonance, up); }
+    void udFtrackingClick(bool up) { UpDownClick(udFtracking, up); }
+    void udFilterEnvAttackClick(bool up) { UpDownClick(udFilterEnvAttack, up); }
+    void udFilterEnvPeakClick(bool up) { UpDownClick(udFilterEnvPeak, up); }
+    void udFilterEnvDecayClick(bool up) { UpDownClick(udFilterEnvDecay, up); }
+    void udFilterEnvSustainClick(bool up) { UpDownClick(udFilterEnvSustain, up); }
+    void udFilterEnvReleaseClick(bool up) { UpDownClick(udFilterEnvRelease, up); }
+    void udFilterAvClick(bool up) { UpDownClick(udFilterAv, up); }
+    void udFilterPvClick(bool up) { UpDownClick(udFilterPv, up); }
+    void udFilterDkClick(bool up) { UpDownClick(udFilterDk, up); }
+    void udFilterSvClick(bool up) { UpDownClick(udFilterSv, up); }
+    void udFilterRvClick(bool up) { UpDownClick(udFilterRv, up); }
+    void udAmpEnvAttackClick(bool up) { UpDownClick(udAmpEnvAttack, up); }
+    void udAmpEnvPeakClick(bool up) { UpDownClick(udAmpEnvPeak, up); }
+    void udAmpEnvDecayClick(bool up) { UpDownClick(udAmpEnvDecay, up); }
+    void udAmpEnvSustainClick(bool up) { UpDownClick(udAmpEnvSustain, up); }
+    void udAmpEnvReleaseClick(bool up) { UpDownClick(udAmpEnvRelease, up); }
+    void udAmpModAvClick(bool up) { UpDownClick(udAmpModAv, up); }
+    void udAmpModPvClick(bool up) { UpDownClick(udAmpModPv, up); }
+    void udAmpModDkClick(bool up) { UpDownClick(udAmpModDk, up); }
+    void udAmpModSvClick(bool up) { UpDownClick(udAmpModSv, up); }
+    void udAmpModRvClick(bool up) { UpDownClick(udAmpModRv, up); }
     // Program button k (0-3).
     void SpeedButtonClick(int k);
     void bnRefreshClick();

@@ -137,8 +137,11 @@ void TOscLfoEditor::build()
     // Every step redisplays the window.
     fields_->setAfterStep([this](const TUpDown*, bool) { Redisplay(); });
 
-    for (TUpDown* ud : {udOscDetuneVm, udOscMixVm, udVmVm, udLFOspeed, udLFOdepth})
-        connect(ud, &TUpDown::Click, this, [this, ud](bool up) { UpDownClick(ud, up); });
+    connect(udOscDetuneVm, &TUpDown::Click, this, &TOscLfoEditor::udOscDetuneVmClick);
+    connect(udOscMixVm, &TUpDown::Click, this, &TOscLfoEditor::udOscMixVmClick);
+    connect(udVmVm, &TUpDown::Click, this, &TOscLfoEditor::udVmVmClick);
+    connect(udLFOspeed, &TUpDown::Click, this, &TOscLfoEditor::udLFOspeedClick);
+    connect(udLFOdepth, &TUpDown::Click, this, &TOscLfoEditor::udLFOdepthClick);
     connect(cbMonoMode, &TSwitchBox::Toggle, this, &TOscLfoEditor::cbMonoModeClick);
     connect(cbMixModeSwitch, &TSwitchBox::Toggle, this, &TOscLfoEditor::cbMixModeSwitchClick);
     connect(bnRefresh, &QPushButton::clicked, this, &TOscLfoEditor::bnRefreshClick);

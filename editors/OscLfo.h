@@ -55,8 +55,13 @@ public:
     QPushButton* bnRefresh;
     QPushButton* bnOK;
 
-    // One click of any of the five up-downs.
+    // One click of any of the five up-downs, and the up-downs' handlers.
     void UpDownClick(TUpDown* upDown, bool up) { fields_->step(upDown, up); }
+    void udOscDetuneVmClick(bool up) { UpDownClick(udOscDetuneVm, up); }
+    void udOscMixVmClick(bool up) { UpDownClick(udOscMixVm, up); }
+    void udVmVmClick(bool up) { UpDownClick(udVmVm, up); }
+    void udLFOspeedClick(bool up) { UpDownClick(udLFOspeed, up); }
+    void udLFOdepthClick(bool up) { UpDownClick(udLFOdepth, up); }
     // The check boxes act once the user has toggled them.
     void cbMonoModeClick(bool before, bool) { fields_->toggle(cbMonoMode, before); }
     void cbMixModeSwitchClick(bool before, bool) { fields_->toggle(cbMixModeSwitch, before); }
