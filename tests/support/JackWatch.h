@@ -74,12 +74,9 @@ public:
                 return arrived;
             std::printf("the JACK server lost cycles (%s): sending again\n", describe().c_str());
             std::fflush(stdout);
-            ++resends_;
             settle();
         }
     }
-
-    int resends() const { return resends_; }
 
 private:
     static int process(jack_nframes_t, void* self)
@@ -103,7 +100,6 @@ private:
     std::atomic<std::uint64_t> last_{0};
     std::atomic<std::uint64_t> longest_{0};
     std::atomic<int> xruns_{0};
-    int resends_ = 0;
 };
 
 } // namespace corvane::test
