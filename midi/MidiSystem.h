@@ -5,6 +5,7 @@
 
 #include <rtmidi/RtMidi.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -54,6 +55,14 @@ int findPort(RtMidi* api, const std::string& name);
 // the connection to ours went with its old port. True when it cannot be told
 // (no JACK here, or no server to ask).
 bool jackPortConnected(const std::string& name);
+
+// Waits, at most a few periods, until what a JACK output port was given at
+// `lastSend` has reached the ports connected to it. RtMidi moves a message
+// into the port buffer at the next cycle and unregisters a closing port as
+// soon as its own part of that cycle is done; a receiver whose part comes
+// later in the same cycle would find nothing. Returns at once without a
+// server, or when the send was several periods ago.
+void jackLetOutputLeave(std::chrono::steady_clock::time_point lastSend);
 
 // Index in `table` of the device called `name`, -1 when none: the same name,
 // or else one that differs only in the client and port numbers ALSA appends

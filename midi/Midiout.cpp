@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <deque>
+#include <optional>
 
 namespace corvane {
 
@@ -18,6 +20,9 @@ struct TMidiOut::Impl {
     std::vector<midisys::DeviceEntry> table;
     std::unique_ptr<RtMidiOut> rt;
     bool isJack = false;
+    // When the last message was handed to the system port; a JACK port is
+    // not closed before it has left.
+    std::optional<std::chrono::steady_clock::time_point> lastSystemSend;
 
     // What the last open reached: a registered device, a system port, or
     // nothing (failed open; every send is then dropped).
@@ -85,6 +90,9 @@ struct TMidiOut::Impl {
         }
         midSysEx = false;
         if (systemOpen && rt) {
+            if (isJack && lastSystemSend)
+                midisys::jackLetOutputLeave(*lastSystemSend);
+            lastSystemSend.reset();
             try {
                 rt->closePort();
             } catch (const RtMidiError&) {
@@ -149,6 +157,7 @@ struct TMidiOut::Impl {
                 rt->sendMessage(bytes, n);
             } catch (const RtMidiError&) {
             }
+            lastSystemSend = std::chrono::steady_clock::now();
         }
     }
 };

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <mutex>
 #include <string_view>
@@ -248,8 +250,8 @@ std::string_view withoutAlsaAddress(std::string_view name)
 #ifdef CORVANE_HAVE_JACK
 namespace {
 
-// The client that looks at the server's connections: opened at the first
-// look, and again after its server went away; closed when the program ends
+// The client that looks at the server's connections and cycles: opened at
+// the first look, and again after its server went away; closed when the program ends
 // (a client left open keeps the server waiting for it when it stops).
 struct ConnectionLook {
     std::mutex mutex;
@@ -264,30 +266,45 @@ struct ConnectionLook {
 
 void onServerGone(void* look) { static_cast<ConnectionLook*>(look)->serverGone = true; }
 
+ConnectionLook& connectionLook()
+{
+    static ConnectionLook look;
+    return look;
+}
+
+// The look's client, opened when needed; nullptr when no server answers.
+// Called with the look's mutex held.
+jack_client_t* lookClient(ConnectionLook& look)
+{
+    if (look.client && look.serverGone) {
+        jack_client_close(look.client);
+        look.client = nullptr;
+    }
+    if (!look.client) {
+        look.client = openQuietly("Corvane-look");
+        if (!look.client)
+            return nullptr;
+        look.serverGone = false;
+        jack_on_shutdown(look.client, &onServerGone, &look);
+    }
+    return look.client;
+}
+
 } // namespace
 #endif
 
 bool jackPortConnected(const std::string& name)
 {
 #ifdef CORVANE_HAVE_JACK
-    static ConnectionLook connectionLook;
-    ConnectionLook* const look = &connectionLook;
-    std::lock_guard lock(look->mutex);
-    if (look->client && look->serverGone) {
-        jack_client_close(look->client);
-        look->client = nullptr;
-    }
-    if (!look->client) {
-        look->client = openQuietly("Corvane-look");
-        if (!look->client)
-            return true;
-        look->serverGone = false;
-        jack_on_shutdown(look->client, &onServerGone, look);
-    }
-    jack_port_t* port = jack_port_by_name(look->client, name.c_str());
+    ConnectionLook& look = connectionLook();
+    std::lock_guard lock(look.mutex);
+    jack_client_t* const client = lookClient(look);
+    if (!client)
+        return true;
+    jack_port_t* port = jack_port_by_name(client, name.c_str());
     if (!port)
         return false;
-    const char** connections = jack_port_get_all_connections(look->client, port);
+    const char** connections = jack_port_get_all_connections(client, port);
     const bool connected = connections && connections[0];
     if (connections)
         jack_free(connections);
@@ -295,6 +312,37 @@ bool jackPortConnected(const std::string& name)
 #else
     (void)name;
     return true;
+#endif
+}
+
+void jackLetOutputLeave(std::chrono::steady_clock::time_point lastSend)
+{
+#ifdef CORVANE_HAVE_JACK
+    using namespace std::chrono;
+    ConnectionLook& look = connectionLook();
+    std::lock_guard lock(look.mutex);
+    jack_client_t* const client = lookClient(look);
+    if (!client)
+        return;
+    const std::uint64_t period = jack_get_buffer_size(client);
+    const std::uint64_t rate = jack_get_sample_rate(client);
+    if (period == 0 || rate == 0)
+        return;
+    const auto since = duration_cast<microseconds>(steady_clock::now() - lastSend).count();
+    const std::uint64_t framesSince = static_cast<std::uint64_t>(std::max<std::int64_t>(since, 0)) * rate / 1'000'000;
+    if (framesSince >= 3 * period)
+        return; // long enough ago: that cycle has run through
+    // The cycle that starts after the send moves the message into the port
+    // buffer; once the cycle after it has started, every client's part of
+    // the first one is done (or the server has reported an xrun). Frame
+    // numbers wrap around; their difference does not.
+    const jack_nframes_t target = jack_frame_time(client) - static_cast<jack_nframes_t>(framesSince) +
+                                  static_cast<jack_nframes_t>(2 * period);
+    const auto limit = steady_clock::now() + microseconds(4 * period * 1'000'000 / rate) + milliseconds(250);
+    while (static_cast<std::int32_t>(jack_last_frame_time(client) - target) < 0 && steady_clock::now() < limit)
+        std::this_thread::sleep_for(milliseconds(1));
+#else
+    (void)lastSend;
 #endif
 }
 
