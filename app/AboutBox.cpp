@@ -12,8 +12,7 @@ TAboutBox::TAboutBox(QWidget* parent) : TFormBase(parent)
 {
     setObjectName("AboutBox");
     setWindowTitle("About Corvane");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
-    setFixedSize(340, 230);
+    SetFixedFrame({340, 230}, CloseBoxOnly);
 
     auto* panel = new QFrame(this);
     panel->setObjectName("Panel1");

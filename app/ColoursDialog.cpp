@@ -14,9 +14,7 @@ TfmSetColours::TfmSetColours(const WindowContext& context, QWidget* parent) : TF
 {
     setObjectName("fmSetColours");
     setWindowTitle("Set Colours");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(300, 196);
+    SetFixedFrame({300, 196});
 
     auto makeGroup = [this](const QString& title, int x, std::array<TShape*, 8>& swatches, const char* prefix,
                             int firstEntry) {

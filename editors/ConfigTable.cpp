@@ -34,12 +34,8 @@ TConfigTableForm::TConfigTableForm(const WindowContext& context, QWidget* parent
 {
     setObjectName("ConfigTableForm");
     setWindowTitle("Keyboard Setup");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(379, 236);
-    QFont f("MS Sans Serif");
-    f.setPixelSize(11);
-    setFont(f);
+    SetFixedFrame({379, 236});
+    UseEditorFont();
 
     auto label = [this](const QString& text, int x, int y, int w = 118) {
         auto* l = new QLabel(text, this);

@@ -89,12 +89,8 @@ TEnvFilterEditor::TEnvFilterEditor(const WindowContext& context, int half, QWidg
 {
     setObjectName(half_ == 0 ? "EnvelopeForm" : "fmEnvFilterU");
     setWindowTitle(half_ == 0 ? "Lower - Envelope/Filter Settings" : "Upper - Envelope/Filter Settings");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(half_ == 0 ? QSize(650, 383) : QSize(651, 385));
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    SetFixedFrame(half_ == 0 ? QSize(650, 383) : QSize(651, 385));
+    UseEditorFont();
     setHideOnDeactivate(true);
 
     fields_ = std::make_unique<FieldStepper>(Mirage(), [this] { return DumpTarget::Program(half_, n_); });

@@ -99,16 +99,12 @@ TKeyboardAssig::TKeyboardAssig(const WindowContext& context, QWidget* parent) : 
 {
     setObjectName("KeyboardAssig");
     setWindowTitle("Keyboard Assignment");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(540, 313);
+    SetFixedFrame({540, 313});
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0, 128, 128));
     setPalette(pal);
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    UseEditorFont();
     setHideOnDeactivate(true);
     topKeys_.fill(31);
 

@@ -68,13 +68,9 @@ TMemMap::TMemMap(const WindowContext& context, int half, QWidget* parent)
     const bool upper = half_ != 0;
     setObjectName(upper ? "fmMemMapU" : "MemoryMap");
     setWindowTitle(upper ? "Upper Memory Wavesample Page Pointers" : "Lower Memory Wavesample Page Pointers");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(531, 428);
+    SetFixedFrame({531, 428});
     setHideOnDeactivate(true);
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    UseEditorFont();
 
     // The memory: 256 pages at two pixels a page, with its scale.
     const char* scale[] = {"00", "40", "80", "C0", "FF"};

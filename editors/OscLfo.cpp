@@ -34,12 +34,8 @@ TOscLfoEditor::TOscLfoEditor(const WindowContext& context, int half, QWidget* pa
 {
     setObjectName(half_ == 0 ? "Oscillator" : "fmOscLFOU");
     setWindowTitle(half_ == 0 ? "Lower - Oscillator & LFO Settings" : "Upper - Oscillator & LFO Settings");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(half_ == 0 ? QSize(474, 209) : QSize(472, 213));
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    SetFixedFrame(half_ == 0 ? QSize(474, 209) : QSize(472, 213));
+    UseEditorFont();
     build();
 }
 

@@ -72,8 +72,7 @@ TfmSampleRotate::TfmSampleRotate(const WindowContext& context, QWidget* parent) 
 {
     setObjectName("fmSampleRotate");
     setWindowTitle("Wavesample Rotate");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
-    setFixedSize(330, 396);
+    SetFixedFrame({330, 396}, CloseBoxOnly);
 
     // Step 1: the direction, with the wait while the Mirage enters the function.
     GroupBox1 = group(this, "GroupBox1", "Step 1 Choose shift direction", QRect(8, 8, 314, 100));

@@ -52,12 +52,8 @@ TfmSample::TfmSample(const WindowContext& context, QWidget* parent) : TFormBase(
 {
     setObjectName("fmSample");
     setWindowTitle("Sampling");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(650, 416);
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    SetFixedFrame({650, 416});
+    UseEditorFont();
 
     auto label = [this](const char* name, const QString& text, int x, int y, int w, int h = 17) {
         auto* l = named(new QLabel(text, this), name);

@@ -36,13 +36,9 @@ TWavesampleTable::TWavesampleTable(const WindowContext& context, const Layout& l
 {
     setObjectName(layout.objectName);
     setWindowTitle(layout.caption);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(layout.client);
+    SetFixedFrame(layout.client);
     setHideOnDeactivate(true);
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    UseEditorFont();
 
     auto* selectLabel = new QLabel("Select Wavesample", this);
     selectLabel->setGeometry(layout.selectLabel.x(), layout.selectLabel.y(), 76, 30);

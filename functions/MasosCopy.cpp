@@ -21,8 +21,7 @@ TfmMasosCopy::TfmMasosCopy(const WindowContext& context, QWidget* parent) : TFor
 {
     setObjectName("fmMasosCopy");
     setWindowTitle("Copy Wavesample To...");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
-    setFixedSize(204, 325);
+    SetFixedFrame({204, 325}, CloseBoxOnly);
 
     Label1 = new QLabel("Current Wavesample:", this);
     Label1->setObjectName("Label1");

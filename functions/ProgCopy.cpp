@@ -30,8 +30,7 @@ TfmProgCopy::TfmProgCopy(const WindowContext& context, QWidget* parent) : TFormB
 {
     setObjectName("fmProgCopy");
     setWindowTitle("Program Copy");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
-    setFixedSize(200, 251);
+    SetFixedFrame({200, 251}, CloseBoxOnly);
 
     Label2 = new QLabel("Copy from:-", this);
     Label2->setObjectName("Label2");

@@ -11,12 +11,8 @@ TfmNameSample::TfmNameSample(const WindowContext& context, QWidget* parent) : TF
 {
     setObjectName("fmNameSample");
     setWindowTitle("Name Sample");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
-    setFixedSize(173, 147);
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    SetFixedFrame({173, 147}, Qt::WindowSystemMenuHint | Qt::WindowStaysOnTopHint);
+    UseEditorFont();
 
     Label1 = new QLabel("Enter sample name: ", this);
     Label1->setObjectName("Label1");

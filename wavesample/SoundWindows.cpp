@@ -53,9 +53,8 @@ TSoundJobForm::TSoundJobForm(const WindowContext& context, QWidget* parent, cons
 {
     setObjectName(name);
     setWindowTitle(caption);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    SetFixedFrame(QSize(width, height));
     setWindowModality(Qt::ApplicationModal);
-    setFixedSize(width, height);
 
     lbStatus = named(new QLabel("Ready.", this), "lbStatus");
     lbStatus->setGeometry(12, height - 92, width - 24, 18);

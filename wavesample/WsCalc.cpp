@@ -52,12 +52,8 @@ TfmWsCalc::TfmWsCalc(const WindowContext& context, QWidget* parent) : TFormBase(
 {
     setObjectName("fmWsCalc");
     setWindowTitle("WAV File Preparation - Calculator");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
-    setFixedSize(639, 257);
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    SetFixedFrame({639, 257}, Qt::WindowSystemMenuHint | Qt::WindowStaysOnTopHint);
+    UseEditorFont();
 
     // The loop in the WAV file.
     GroupBox2 = named(new QGroupBox("Sample Pointers", this), "GroupBox2");

@@ -54,12 +54,8 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
 {
     setObjectName("fmWsGet");
     setWindowTitle("Get Wavesample");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(380, 318);
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    SetFixedFrame({380, 318});
+    UseEditorFont();
 
     Bevel1 = named(new QFrame(this), "Bevel1");
     Bevel1->setFrameShape(QFrame::Box);

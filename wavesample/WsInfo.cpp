@@ -32,13 +32,9 @@ TfmWsInfo::TfmWsInfo(const WindowContext& context, QWidget* parent) : TFormBase(
 {
     setObjectName("fmWsInfo");
     setWindowTitle("Wavesample Info");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    SetFixedFrame({297, 187});
     setWindowModality(Qt::ApplicationModal);
-    setFixedSize(297, 187);
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    UseEditorFont();
 
     auto label = [](QWidget* parent, const char* name, const QString& text, int x, int y, int w,
                     Qt::Alignment align = Qt::AlignLeft) {

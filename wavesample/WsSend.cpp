@@ -53,12 +53,8 @@ TfmWsSend::TfmWsSend(const WindowContext& context, QWidget* parent) : TFormBase(
 {
     setObjectName("fmWsSend");
     setWindowTitle("Send Wavesample to Mirage");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(389, 328);
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    SetFixedFrame({389, 328});
+    UseEditorFont();
 
     // The file.
     Bevel1 = bevel(this, "Bevel1", QRect(4, 4, 381, 44));

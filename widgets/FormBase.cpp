@@ -1,6 +1,7 @@
 #include "FormBase.h"
 
 #include <QEvent>
+#include <QFont>
 #include <QKeyEvent>
 
 namespace corvane {
@@ -84,6 +85,19 @@ void TFormBase::keyPressEvent(QKeyEvent* e)
         return;
     }
     QWidget::keyPressEvent(e);
+}
+
+void TFormBase::SetFixedFrame(QSize size, Qt::WindowFlags extra)
+{
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint | extra);
+    setFixedSize(size);
+}
+
+void TFormBase::UseEditorFont()
+{
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    setFont(font);
 }
 
 } // namespace corvane

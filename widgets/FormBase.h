@@ -48,6 +48,15 @@ protected:
     // shows it redisplays, sending nothing.
     virtual void DumpArrived(MirageProtocol::Arrival) {}
     bool event(QEvent* e) override;
+
+    // The frame of every window here: a dialog of fixed size with a close
+    // box, and `extra`: the system menu (most windows), the system menu and
+    // staying on top, or nothing more (the small boxes).
+    static constexpr Qt::WindowFlags CloseBoxOnly{};
+    void SetFixedFrame(QSize size, Qt::WindowFlags extra = Qt::WindowSystemMenuHint);
+    // The 11-pixel "MS Sans Serif" of the editor windows.
+    void UseEditorFont();
+
     void keyPressEvent(QKeyEvent* e) override;
 
     // Runs a handler's sequence (sends and waits) as the one conversation
