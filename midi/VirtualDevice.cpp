@@ -251,8 +251,8 @@ std::string_view withoutAlsaAddress(std::string_view name)
 namespace {
 
 // The client that looks at the server's connections and cycles: opened at
-// the first look, and again after its server went away; closed when the program ends
-// (a client left open keeps the server waiting for it when it stops).
+// the first look, and again after its server went away; closed when the
+// program ends (a client left open keeps the server waiting when it stops).
 struct ConnectionLook {
     std::mutex mutex;
     jack_client_t* client = nullptr;
@@ -328,8 +328,8 @@ void jackLetOutputLeave(std::chrono::steady_clock::time_point lastSend)
     const std::uint64_t rate = jack_get_sample_rate(client);
     if (period == 0 || rate == 0)
         return;
-    const auto since = duration_cast<microseconds>(steady_clock::now() - lastSend).count();
-    const std::uint64_t framesSince = static_cast<std::uint64_t>(std::max<std::int64_t>(since, 0)) * rate / 1'000'000;
+    const auto since = static_cast<std::uint64_t>(duration_cast<microseconds>(steady_clock::now() - lastSend).count());
+    const std::uint64_t framesSince = since * rate / 1'000'000;
     if (framesSince >= 3 * period)
         return; // long enough ago: that cycle has run through
     // The cycle that starts after the send moves the message into the port

@@ -48,6 +48,7 @@ protected:
     // shows it redisplays, sending nothing.
     virtual void DumpArrived(MirageProtocol::Arrival) {}
     bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
     // The frame of every window here: a dialog of fixed size with a close
     // box, and `extra`: the system menu (most windows), the system menu and
@@ -56,8 +57,6 @@ protected:
     void SetFixedFrame(QSize size, Qt::WindowFlags extra = Qt::WindowSystemMenuHint);
     // The 11-pixel "MS Sans Serif" of the editor windows.
     void UseEditorFont();
-
-    void keyPressEvent(QKeyEvent* e) override;
 
     // Runs a handler's sequence (sends and waits) as the one conversation
     // with the instrument: at once, or after the sequence that holds it.
