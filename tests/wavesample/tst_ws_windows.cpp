@@ -230,6 +230,7 @@ TEST_F(WsWindows, RequestWaitsForTheDumpAtWireSpeedShowsAndWritesIt)
                                        {wsf::LoopEndFine, 0x7F}})
         u3.setField(field, value);
     fetchDumps();
+    seams().clear();
     activate(get);
     EXPECT_EQ(get->cbSelectWs->currentText(), "U3");
     EXPECT_EQ(seams().lines(), (Texts{"sent F0 0F 01 01 0C 02 06 0D 7F", "wait 100"}));
