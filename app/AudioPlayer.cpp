@@ -5,6 +5,7 @@
 #include <QAudioSink>
 #include <QIODevice>
 #include <QMediaDevices>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -146,12 +147,16 @@ std::string AudioPlayer::play(const PlaySound& sound)
         return NoFormat;
     source_ = std::make_unique<SoundSource>(sound, format);
     sink_ = std::make_unique<QAudioSink>(device, format);
-    // A sound played once through lets the output go when it has ended.
+    // A sound played once through lets the output go when it has ended:
+    // the sink turns idle when it has taken the last samples, and plays
+    // what it holds of them within the time of its buffer.
     QObject::connect(
         sink_.get(), &QAudioSink::stateChanged, sink_.get(),
         [this](QAudio::State state) {
-            if (state == QAudio::IdleState && source_ && source_->ended())
-                sink_->stop();
+            if (state != QAudio::IdleState || !source_ || !source_->ended())
+                return;
+            const qint64 heldMs = sink_->format().durationForBytes(static_cast<qint32>(sink_->bufferSize())) / 1000;
+            QTimer::singleShot(heldMs + 100, sink_.get(), [this] { sink_->stop(); });
         },
         Qt::QueuedConnection);
     sink_->start(source_.get());
