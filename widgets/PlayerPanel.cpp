@@ -80,4 +80,11 @@ void TPlayerPanel::play()
 
 void TPlayerPanel::stop() { seams_.stopSound(); }
 
+void TPlayerPanel::hideEvent(QHideEvent* event)
+{
+    if (sound_)
+        seams_.stopSound();
+    QFrame::hideEvent(event);
+}
+
 } // namespace corvane

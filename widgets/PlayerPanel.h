@@ -43,6 +43,11 @@ public:
     void stop();
     const std::optional<PlaySound>& sound() const { return sound_; }
 
+protected:
+    // A window closed while its loop plays would leave it playing with no
+    // Stop to press.
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void showOutput(const std::string& problem);
 

@@ -295,6 +295,11 @@ TEST_F(WsWindows, RequestWaitsForTheDumpAtWireSpeedShowsAndWritesIt)
     EXPECT_FALSE(get->MediaPlayer1->lbNoOutput->isHidden());
     EXPECT_EQ(get->MediaPlayer1->lbNoOutput->text(), "No audio output");
     EXPECT_EQ(get->bnPlay->toolTip(), "No audio output device was found.");
+
+    // Closing the window stops what plays.
+    const int stops = seams().stops;
+    get->close();
+    EXPECT_EQ(seams().stops, stops + 1);
 }
 
 class WsWithoutInstrument : public WsWindows {
