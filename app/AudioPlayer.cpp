@@ -89,7 +89,8 @@ protected:
     {
         qint64 n = 0;
         if (direct_)
-            n = static_cast<qint64>(feeder_.read(reinterpret_cast<std::uint8_t*>(data), static_cast<std::size_t>(maxSize)));
+            n = static_cast<qint64>(
+                feeder_.read(reinterpret_cast<std::uint8_t*>(data), static_cast<std::size_t>(maxSize)));
         else
             n = convert(data, maxSize);
         ended_ = n == 0 && feeder_.atEnd();

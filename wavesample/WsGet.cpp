@@ -262,8 +262,8 @@ std::optional<SoundLoop> TfmWsGet::receivedLoop() const
     const int loopEnd = field(wsf::LoopEnd);
     if (field(wsf::LoopSwitch) == 0 || loopStart < start || loopEnd < loopStart)
         return std::nullopt;
-    return SoundLoop{static_cast<std::size_t>(loopStart - start) * 256,
-                     static_cast<std::size_t>(loopEnd - start) * 256 + static_cast<std::size_t>(field(wsf::LoopEndFine)) + 1};
+    const int end = (loopEnd - start) * 256 + field(wsf::LoopEndFine) + 1;
+    return SoundLoop{static_cast<std::size_t>(loopStart - start) * 256, static_cast<std::size_t>(end)};
 }
 
 void TfmWsGet::DumpArrived(MirageProtocol::Arrival a)
