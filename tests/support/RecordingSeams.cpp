@@ -152,7 +152,6 @@ std::string RecordingSeams::chooseFolder(const std::string&)
 
 std::string RecordingSeams::audioOutputProblem()
 {
-    ++audioAsks;
     return realAudio ? realAudio->audioOutputProblem() : audioProblem;
 }
 

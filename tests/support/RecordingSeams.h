@@ -55,7 +55,6 @@ public:
     // call also goes to that output, and its answers count.
     std::string audioProblem;
     Seams* realAudio = nullptr;
-    int audioAsks = 0;
     std::vector<PlaySound> played;
     int stops = 0;
     // Runs once inside the next wait, before the clock moves: what the
