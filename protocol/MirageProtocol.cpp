@@ -304,7 +304,7 @@ void MirageProtocol::decodeWavesample(const std::uint8_t* data, std::size_t size
         finishWavesample();
     } else if (wavesampleMalformed()) {
         restoreWavesample();
-    } else if (!wsRestored_) {
+    } else {
         noteArrival(false); // what a time-out finds
     }
 }
