@@ -93,6 +93,14 @@ void receiveSeeds()
         put("receive", "wavesample-" + std::to_string(pages), only(mirage.receive(wavesampleRequestMessage())));
     }
 
+    // A good 130-page dump, then one whose second piece holds a byte above
+    // 0x0F: refused, the first stays.
+    mirage.currentWavesampleParams().setField(wsf::EndPage, 129);
+    const Message good = only(mirage.receive(wavesampleRequestMessage()));
+    Message bad = good;
+    bad[66000] = 0x40;
+    put("receive", "malformed-wavesample", join({good, bad}));
+
     // A session: configuration, both programs, a status reply and a
     // wavesample, back to back.
     MirageEmulator fresh;
