@@ -66,7 +66,7 @@ std::array<bool, 2> ImageDisk::load(int slot, DiskSound& sound)
         const disk::SlotData data = image.slot(s);
         const disk::SlotCheck c = disk::checkProgram(data.program);
         if (c.state != disk::SlotState::Sound) {
-            report_("Slot " + disk::slotName(s) + " of \"" + path_ + "\" " + c.text + "; it is not loaded.");
+            report_("Error - Slot " + disk::slotName(s) + " of \"" + path_ + "\" " + c.text + "; it is not loaded.");
             continue;
         }
         (half == 0 ? sound.lower : sound.upper) = halfOf(data);
