@@ -9,10 +9,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace corvane::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 class EmulatorDiskTest : public ::testing::Test {
 protected:
@@ -56,6 +59,12 @@ TEST_F(EmulatorDiskTest, StartsFromTheImageLoadsAndSavesIntoIt)
     ASSERT_EQ(image.open(imagePath()), "");
     EXPECT_EQ(emu::halfOf(image.slot(4)), emu::factoryHalf(0, 5));
     EXPECT_EQ(emu::halfOf(image.slot(5)), emu::factoryHalf(1, 4));
+
+    std::ofstream(imagePath()) << "not a disk";
+    mirage.receive(save3.data(), save3.size());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fs::file_size(imagePath()), 10u) << "a file that is no image is left alone";
+    EXPECT_NE(seams.boxes().back().text.find("10 bytes long"), std::string::npos);
 }
 
 TEST_F(EmulatorDiskTest, WithoutAUsableImageTheEmulatorKeepsItsOwnDisk)
