@@ -322,13 +322,18 @@ int main(int argc, char** argv)
         return Ok;
     }
     const std::vector<std::string> args(all.begin() + 1, all.end());
-    if (command == "list")
-        return list(args);
-    if (command == "export")
-        return exportAll(args);
-    if (command == "extract")
-        return extract(args);
-    if (command == "insert")
-        return insert(args);
+    // A folder that cannot be listed throws from the file system library.
+    try {
+        if (command == "list")
+            return list(args);
+        if (command == "export")
+            return exportAll(args);
+        if (command == "extract")
+            return extract(args);
+        if (command == "insert")
+            return insert(args);
+    } catch (const std::exception& e) {
+        return fail(std::string("Error - ") + e.what() + ".");
+    }
     return usage("unknown command \"" + command + "\"");
 }
