@@ -36,12 +36,6 @@ disk::Image shortImage()
     return image;
 }
 
-void expectSameHalf(const sound::Half& got, const sound::Half& slot, const std::string& what)
-{
-    EXPECT_EQ(got.programDump, slot.programDump) << what;
-    EXPECT_EQ(got.wavesampleDumps, slot.wavesampleDumps) << what;
-}
-
 class DiskEndToEndJack : public ::testing::Test {
 protected:
     void SetUp() override
@@ -90,7 +84,8 @@ TEST_F(DiskEndToEndJack, ASlotSentToTheInstrumentComesBackFromSaveSound)
     const sound::ReadResult back = sound::readFile(path("back.syx"));
     ASSERT_TRUE(back.ok()) << back.text;
     ASSERT_EQ(back.sound.halves.size(), 1u);
-    expectSameHalf(back.sound.halves[0], slot.half, "U2");
+    EXPECT_EQ(back.sound.halves[0].programDump, slot.half.programDump);
+    EXPECT_EQ(back.sound.halves[0].wavesampleDumps, slot.half.wavesampleDumps);
 }
 
 TEST_F(DiskEndToEndJack, ArchiveDiskWritesTheThreeSoundsOfTheImage)
@@ -109,9 +104,12 @@ TEST_F(DiskEndToEndJack, ArchiveDiskWritesTheThreeSoundsOfTheImage)
         const sound::ReadResult r = sound::readFile(path("archive") + "/sound" + std::to_string(n) + ".syx");
         ASSERT_TRUE(r.ok()) << n << ": " << r.text;
         ASSERT_EQ(r.sound.halves.size(), 2u);
-        for (int h = 0; h < 2; ++h)
-            expectSameHalf(r.sound.halves[static_cast<std::size_t>(h)], disk::readSlot(image, 2 * (n - 1) + h).half,
-                           disk::slotName(2 * (n - 1) + h));
+        for (int h = 0; h < 2; ++h) {
+            const sound::Half& got = r.sound.halves[static_cast<std::size_t>(h)];
+            const sound::Half slot = disk::readSlot(image, 2 * (n - 1) + h).half;
+            EXPECT_EQ(got.programDump, slot.programDump) << n << h;
+            EXPECT_EQ(got.wavesampleDumps, slot.wavesampleDumps) << n << h;
+        }
     }
 }
 
