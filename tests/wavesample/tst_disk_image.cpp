@@ -222,11 +222,14 @@ TEST_F(DiskImageTest, ToolRefusesWhatIsNoImageAndLeavesNothingHalfWritten)
     EXPECT_NE(out.find("L2  empty"), std::string::npos) << out;
     EXPECT_NE(out.find("U3  8 wavesamples, 256 pages (65536 bytes); 1:00-1F"), std::string::npos) << out;
 
-    // extract and insert: the round trip leaves the image as it was.
-    const Bytes before = fileBytes(good);
+    // U1 copied into U3 through a sound file.
     ASSERT_EQ(tool("extract " + good + " U1 " + path("u1.syx"), &out), 0) << out;
-    ASSERT_EQ(tool("insert " + good + " U1 " + path("u1.syx"), &out), 0) << out;
-    EXPECT_EQ(fileBytes(good), before);
+    ASSERT_EQ(tool("insert " + good + " U3 " + path("u1.syx"), &out), 0) << out;
+    Image copied;
+    ASSERT_EQ(copied.open(good), "");
+    EXPECT_EQ(copied.slot(5).program, copied.slot(1).program);
+    EXPECT_EQ(copied.slot(5).memory, copied.slot(1).memory);
+    EXPECT_NE(copied.slot(5).program, test::factoryImage(1).slot(5).program);
     EXPECT_EQ(tool("extract " + good + " L2 " + path("l2.syx"), &out), 1);
     EXPECT_NE(out.find("Slot L2"), std::string::npos) << out;
     EXPECT_FALSE(fs::exists(path("l2.syx")));
