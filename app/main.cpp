@@ -1,9 +1,12 @@
 // Corvane: an editor and librarian for the Ensoniq Mirage.
 
 #include "Application.h"
+#include "EmulatorDisk.h"
 #include "Form1.h"
+#include "ImageDisk.h"
 #include "QtSeams.h"
 #include "Screenshots.h"
+#include "Settings.h"
 #include "VirtualDevice.h"
 #include "VirtualMirage.h"
 #include "Windows.h"
@@ -45,6 +48,8 @@ int main(int argc, char** argv)
         mirage = std::make_unique<corvane::VirtualMirage>();
         corvane::registerVirtualDevice(mirage.get());
     }
+    const std::unique_ptr<corvane::emu::ImageDisk> disk =
+        mirage ? corvane::attachEmulatorDisk(*mirage, seams, corvane::settingsFilePath()) : nullptr;
 
     int result = 0;
     {
