@@ -98,9 +98,13 @@ public:
 protected:
     void FormActivate() override;
     void DumpArrived(MirageProtocol::Arrival a) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void requestWavesample();
+    bool awaitAnswer(int before, const MirageProtocol::Transfer& transfer);
+    void keepNothing();
+    void bnCancelAudioClick();
     int expectedPages() const;
     void takeReceived();
     bool writeWav(const std::string& path);
@@ -109,6 +113,7 @@ private:
 
     Received received_;
     bool waiting_ = false;
+    bool dropNextDump_ = false; // the answer of a cancelled request
     int pollLimit_ = 0;
 };
 
