@@ -356,17 +356,25 @@ TEST_F(WsWithoutInstrument, OnlyWhatArrivedIsShownAndWritten)
 
 TEST_F(WsWithoutInstrument, CancelledRequestKeepsNothing)
 {
-    arrive(Message{0xF0, 0x0F, 0x01, 0x06, 0x00, 0x00, 0x00, 0xF7}); // shown, unasked
-    seams().clear();
-    seams().inputAt(seams().now + 1000, [&] { QTest::mouseClick(get->bnCancelAudio, Qt::LeftButton); });
-    request();
-    EXPECT_EQ(seams().waits().size(), 10u) << "Cancel taken at the next poll";
-    EXPECT_TRUE(seams().boxes().empty());
-    arrive(mirage().wavesampleDump()); // the answer after all: not shown
-    EXPECT_EQ(texts(get->lbPageCount, get->lbWsSize, get->lbChecksum), (Texts{"no data", "no data", "no data"}));
-    EXPECT_TRUE(get->Data().samples.empty());
-    EXPECT_FALSE(get->bnSaveAs->isEnabled());
-    EXPECT_TRUE(get->bnCancelAudio->isHidden());
+    const std::function<void()> cancels[] = {
+        [&] { QTest::mouseClick(get->bnCancelAudio, Qt::LeftButton); },
+        [&] { QTest::keyClick(get, Qt::Key_Escape); },
+        [&] { get->close(); }, // the close box
+    };
+    for (const auto& cancel : cancels) {
+        arrive(Message{0xF0, 0x0F, 0x01, 0x06, 0x00, 0x00, 0x00, 0xF7}); // shown, unasked
+        seams().clear();
+        seams().inputAt(seams().now + 1000, cancel);
+        request();
+        EXPECT_EQ(seams().waits().size(), 10u) << "Cancel taken at the next poll";
+        EXPECT_TRUE(seams().boxes().empty());
+        arrive(mirage().wavesampleDump()); // the answer after all: not shown
+        EXPECT_EQ(texts(get->lbPageCount, get->lbWsSize, get->lbChecksum), (Texts{"no data", "no data", "no data"}));
+        EXPECT_TRUE(get->Data().samples.empty());
+        EXPECT_FALSE(get->bnSaveAs->isEnabled());
+        EXPECT_TRUE(get->bnCancelAudio->isHidden());
+        EXPECT_TRUE(get->isVisible());
+    }
 }
 
 // ---- long sends at wire speed ------------------------------------------------------
