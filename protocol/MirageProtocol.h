@@ -151,8 +151,8 @@ public:
     bool Converse(std::function<void()> sequence, int* ticket = nullptr);
     void CancelKept(int ticket);
     // A wait of a long job in which the user may press its Cancel: input
-    // reaches the windows (the job's window is modal meanwhile), and, as in
-    // Wait, whatever an event starts is kept until the sequence has ended.
+    // reaches the windows, and, as in Wait, whatever an event starts is kept
+    // until the sequence has ended.
     void WaitAcceptingInput(int ms);
     // A sequence holds the conversation.
     bool Conversing() const { return conversing_; }
