@@ -47,8 +47,9 @@ void RecordingSeams::waitAcceptingInput(int ms)
         return;
     }
     const long long end = now + ms;
-    wait(0);
-    trace.back().ms = ms;
+    const std::size_t recorded = trace.size();
+    wait(0); // what runs inside it may add to the trace
+    trace[recorded].ms = ms;
     while (!input_.empty() && input_.begin()->first <= end) {
         const long long at = input_.begin()->first;
         const auto fn = std::move(input_.begin()->second);
