@@ -17,7 +17,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QToolButton>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -236,9 +238,13 @@ void TfmDiskImages::showSlot()
         if (has && first < 0)
             first = static_cast<int>(w);
     }
-    // One of them stays checked; none shows while the slot has no sound.
-    for (QRadioButton* rb : rbWavesample)
-        rb->setAutoExclusive(false), rb->setChecked(false), rb->setAutoExclusive(true);
+    // Exclusive radio buttons cannot all be unchecked: none is checked while
+    // the slot holds no sound.
+    for (QRadioButton* rb : rbWavesample) {
+        rb->setAutoExclusive(false);
+        rb->setChecked(false);
+        rb->setAutoExclusive(true);
+    }
     if (first >= 0) {
         rbWavesample[static_cast<std::size_t>(first)]->setChecked(true);
         MediaPlayer1->offer({samplesOf(data, entries[static_cast<std::size_t>(first)].range),

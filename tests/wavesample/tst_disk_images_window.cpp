@@ -6,6 +6,7 @@
 #include "DiskImagesWindow.h"
 #include "MirageFixture.h"
 #include "PlayerPanel.h"
+#include "WaveView.h"
 
 #include <QCheckBox>
 #include <QComboBox>
