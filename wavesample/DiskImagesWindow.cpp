@@ -352,6 +352,7 @@ void TfmDiskImages::bnExportClick()
                 continue;
             const std::string name = disk::exportName(stem(), slot, w, audio::extensionOf(container));
             h.progress("Exporting " + name, w, 8);
+            lbTime->setText(QString("File %1 of 8").arg(w + 1));
             const std::string error =
                 audio::exportReplacing((fs::path(folder) / name).string(), samplesOf(data, p), {container, 16, 0});
             if (!error.empty()) {
@@ -362,6 +363,7 @@ void TfmDiskImages::bnExportClick()
             h.wait(1); // the bar and Cancel between files
         }
         h.progress("", 8, 8);
+        lbTime->clear();
         lbStatus->setText(QString("%1 %2 audio files written.").arg(h.cancelled() ? "Cancelled:" : "Exported:").arg(written));
     });
 }
