@@ -230,7 +230,7 @@ void TfmDiskImages::showSlot()
         const sound::PageRange p = entries[w].range;
         const bool has = sound && p.pages() > 0;
         const std::string text = std::to_string(w + 1) + "   " +
-                                 (has ? hex2(p.start) + "-" + hex2(p.end) + "  (" + std::to_string(p.pages()) + ")"
+                                 (has ? hex2(p.start) + "-" + hex2(p.end) + "  " + std::to_string(p.pages()) + (p.pages() == 1 ? " page" : " pages")
                                       : std::string(sound ? "no pages" : ""));
         rbWavesample[w]->setText(QString::fromStdString(text));
         rbWavesample[w]->setEnabled(has);
