@@ -341,20 +341,31 @@ void TfmDiskImages::bnExportClick()
     if (folder.empty())
         return;
     const audio::Container container = Formats[std::clamp(cbFormat->currentIndex(), 0, 2)];
-    runJob(lockedByJobs(), [this, slot, folder, container] {
-        const disk::SlotData data = image_.slot(slot);
-        const auto entries = sound::wavesampleEntries(disk::programDumpOf(0, data.program));
+    const disk::SlotData data = image_.slot(slot);
+    const auto entries = sound::wavesampleEntries(disk::programDumpOf(0, data.program));
+    std::vector<std::pair<fs::path, sound::PageRange>> files;
+    int existing = 0;
+    for (int w = 0; w < 8; ++w)
+        if (entries[static_cast<std::size_t>(w)].range.pages() > 0) {
+            files.emplace_back(fs::path(folder) / disk::exportName(stem(), slot, w, audio::extensionOf(container)),
+                               entries[static_cast<std::size_t>(w)].range);
+            std::error_code ec;
+            existing += fs::exists(files.back().first, ec) ? 1 : 0;
+        }
+    if (existing > 0 &&
+        Ctx().seams.messageBox("The folder already holds " + std::to_string(existing) + " of these files (" +
+                                   files.front().first.filename().string() + " ...). Replace them?",
+                               Caption, BoxButtons::YesNo) != BoxAnswer::Yes)
+        return;
+    runJob(lockedByJobs(), [this, data, files, container] {
         const sound::JobHooks h = hooks();
         int written = 0;
-        for (int w = 0; w < 8 && !h.cancelled(); ++w) {
-            const sound::PageRange p = entries[static_cast<std::size_t>(w)].range;
-            if (p.pages() == 0)
-                continue;
-            const std::string name = disk::exportName(stem(), slot, w, audio::extensionOf(container));
-            h.progress("Exporting " + name, w, 8);
-            lbTime->setText(QString("File %1 of 8").arg(w + 1));
-            const std::string error =
-                audio::exportReplacing((fs::path(folder) / name).string(), samplesOf(data, p), {container, 16, 0});
+        for (const auto& [target, range] : files) {
+            if (h.cancelled())
+                break;
+            h.progress("Exporting " + target.filename().string(), written, static_cast<long long>(files.size()));
+            lbTime->setText(QString("File %1 of %2").arg(written + 1).arg(files.size()));
+            const std::string error = audio::exportReplacing(target.string(), samplesOf(data, range), {container, 16, 0});
             if (!error.empty()) {
                 Ctx().seams.messageBox(error, audio::ExportResult::Caption, BoxButtons::Ok);
                 break;
@@ -362,7 +373,7 @@ void TfmDiskImages::bnExportClick()
             ++written;
             h.wait(1); // the bar and Cancel between files
         }
-        h.progress("", 8, 8);
+        ProgressBar1->setValue(ProgressBar1->maximum());
         lbTime->clear();
         lbStatus->setText(QString("%1 %2 audio files written.").arg(h.cancelled() ? "Cancelled:" : "Exported:").arg(written));
     });

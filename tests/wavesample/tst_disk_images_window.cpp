@@ -164,6 +164,14 @@ TEST_F(DiskImagesWindowTest, ASlotSentSavedAndExportedIsTheSlot)
     for (int w = 1; w <= 8; ++w)
         EXPECT_GT(fs::file_size(path("audio") + "/disk1-U1-" + std::to_string(w) + ".flac"), 1000u) << w;
     EXPECT_EQ(std::distance(fs::directory_iterator(path("audio")), {}), 8);
+    // Again: asked before the files are replaced; No writes nothing.
+    const auto when = fs::last_write_time(path("audio") + "/disk1-U1-1.flac");
+    seams().folderAnswers = {path("audio")};
+    seams().answers = {BoxAnswer::No};
+    window->bnExport->click();
+    ASSERT_FALSE(seams().boxes().empty());
+    EXPECT_EQ(seams().boxes().back().text, "The folder already holds 8 of these files (disk1-U1-1.flac ...). Replace them?");
+    EXPECT_EQ(fs::last_write_time(path("audio") + "/disk1-U1-1.flac"), when);
 }
 
 TEST_F(DiskImagesWindowTest, WriteFromASyxFileNamesWhatIsReplacedAndKeepsABackup)
