@@ -56,8 +56,8 @@ std::optional<SoundLoop> loopOf(const sound::Bytes& programDump, int w)
     const int loopEnd = field(wsf::LoopEnd);
     if (field(wsf::LoopSwitch) == 0 || loopStart < start || loopEnd < loopStart || loopEnd > field(wsf::EndPage))
         return std::nullopt;
-    const auto end = static_cast<std::size_t>(loopEnd - start) * 256 + static_cast<std::size_t>(field(wsf::LoopEndFine)) + 1;
-    return SoundLoop{static_cast<std::size_t>(loopStart - start) * 256, end};
+    const auto page = [start](int p) { return static_cast<std::size_t>(p - start) * 256; };
+    return SoundLoop{page(loopStart), page(loopEnd) + static_cast<std::size_t>(field(wsf::LoopEndFine)) + 1};
 }
 
 std::vector<std::uint8_t> samplesOf(const disk::SlotData& data, const sound::PageRange& range)
@@ -229,8 +229,9 @@ void TfmDiskImages::showSlot()
     for (std::size_t w = 0; w < 8; ++w) {
         const sound::PageRange p = entries[w].range;
         const bool has = sound && p.pages() > 0;
+        const std::string pages = std::to_string(p.pages()) + (p.pages() == 1 ? " page" : " pages");
         const std::string text = std::to_string(w + 1) + "   " +
-                                 (has ? hex2(p.start) + "-" + hex2(p.end) + "  " + std::to_string(p.pages()) + (p.pages() == 1 ? " page" : " pages")
+                                 (has ? hex2(p.start) + "-" + hex2(p.end) + "  " + pages
                                       : std::string(sound ? "no pages" : ""));
         rbWavesample[w]->setText(QString::fromStdString(text));
         rbWavesample[w]->setEnabled(has);
@@ -327,7 +328,8 @@ void TfmDiskImages::bnSaveSyxClick()
         Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
         return;
     }
-    lbStatus->setText(QString::fromStdString("Saved " + disk::slotName(slot) + " as " + fs::path(path).filename().string() + "."));
+    lbStatus->setText(
+        QString::fromStdString("Saved " + disk::slotName(slot) + " as " + fs::path(path).filename().string() + "."));
 }
 
 // Each wavesample with pages as IMAGE-SLOT-WS.EXT in the chosen folder, at
@@ -365,7 +367,8 @@ void TfmDiskImages::bnExportClick()
                 break;
             h.progress("Exporting " + target.filename().string(), written, static_cast<long long>(files.size()));
             lbTime->setText(QString("File %1 of %2").arg(written + 1).arg(files.size()));
-            const std::string error = audio::exportReplacing(target.string(), samplesOf(data, range), {container, 16, 0});
+            const std::string error =
+                audio::exportReplacing(target.string(), samplesOf(data, range), {container, 16, 0});
             if (!error.empty()) {
                 Ctx().seams.messageBox(error, audio::ExportResult::Caption, BoxButtons::Ok);
                 break;
@@ -375,7 +378,8 @@ void TfmDiskImages::bnExportClick()
         }
         ProgressBar1->setValue(ProgressBar1->maximum());
         lbTime->clear();
-        lbStatus->setText(QString("%1 %2 audio files written.").arg(h.cancelled() ? "Cancelled:" : "Exported:").arg(written));
+        lbStatus->setText(
+            QString("%1 %2 audio files written.").arg(h.cancelled() ? "Cancelled:" : "Exported:").arg(written));
     });
 }
 
@@ -388,7 +392,8 @@ bool TfmDiskImages::confirmReplace(const std::string& what)
     std::string text = "Writing replaces " + disk::slotName(slot) + " of \"" + name + "\" (" + slotSummary(slot) +
                        ") with " + what + ".";
     if (cbBackup->isChecked())
-        text += " A copy of the image as it is now is kept as \"" + fs::path(BackupPath(path_)).filename().string() + "\".";
+        text += " A copy of the image as it is now is kept as \"" + fs::path(BackupPath(path_)).filename().string() +
+                "\".";
     return Ctx().seams.messageBox(text + " Continue?", Caption, BoxButtons::YesNo) == BoxAnswer::Yes;
 }
 
@@ -455,7 +460,8 @@ void TfmDiskImages::bnWriteSyxClick()
                                Caption, BoxButtons::Ok);
         return;
     }
-    const std::string what = std::string("the ") + halfText(half->half) + " of \"" + fs::path(path).filename().string() + "\"";
+    const std::string what =
+        std::string("the ") + halfText(half->half) + " of \"" + fs::path(path).filename().string() + "\"";
     if (confirmReplace(what))
         writeHalf(*half, what);
 }

@@ -90,7 +90,8 @@ TEST_F(DiskImagesWindowTest, ShowsTheSlotsAndPlaysAWavesampleLoopedAsTheInstrume
 {
     ASSERT_EQ(window->lvSlots->count(), 6);
     for (int s = 0; s < 5; ++s)
-        EXPECT_TRUE(window->lvSlots->item(s)->text().startsWith(QString::fromStdString(disk::slotName(s) + "  8 wavesamples, ")))
+        EXPECT_TRUE(window->lvSlots->item(s)->text().startsWith(
+            QString::fromStdString(disk::slotName(s) + "  8 wavesamples, ")))
             << window->lvSlots->item(s)->text().toStdString();
     EXPECT_EQ(window->lvSlots->item(U3)->text(), "U3  empty");
 
@@ -170,7 +171,8 @@ TEST_F(DiskImagesWindowTest, ASlotSentSavedAndExportedIsTheSlot)
     seams().answers = {BoxAnswer::No};
     window->bnExport->click();
     ASSERT_FALSE(seams().boxes().empty());
-    EXPECT_EQ(seams().boxes().back().text, "The folder already holds 8 of these files (disk1-U1-1.flac ...). Replace them?");
+    EXPECT_EQ(seams().boxes().back().text,
+              "The folder already holds 8 of these files (disk1-U1-1.flac ...). Replace them?");
     EXPECT_EQ(fs::last_write_time(path("audio") + "/disk1-U1-1.flac"), when);
 }
 
