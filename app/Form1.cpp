@@ -391,6 +391,7 @@ void TForm1::buildMenus()
     addWindowItem(disk, "SaveSoundToFile1", "Save Sound to &File...", "TfmSaveSound")->setShortcut(QKeySequence("Ctrl+S"));
     addWindowItem(disk, "LoadSoundFromFile1", "Load Sound fr&om File...", "TfmLoadSound")->setShortcut(QKeySequence("Ctrl+O"));
     addWindowItem(disk, "ArchiveDisk1", "&Archive Disk...", "TfmArchiveDisk")->setShortcut(QKeySequence("Ctrl+Shift+A"));
+    addWindowItem(disk, "DiskImages1", "Disk &Images...", "TfmDiskImages");
     disk->addSeparator();
     addItem(disk, "Exit1", "&Exit", [this] { Exit1Click(); });
 

@@ -3,6 +3,7 @@
 #include "AboutBox.h"
 #include "ColoursDialog.h"
 #include "ConfigTable.h"
+#include "DiskImagesWindow.h"
 #include "EnvFilter.h"
 #include "Form1.h"
 #include "KeyboardAssig.h"
@@ -56,6 +57,7 @@ void CreateWindows(TForm1* main)
     main->RegisterWindow("TfmSaveSound", new TfmSaveSound(context, main));
     main->RegisterWindow("TfmLoadSound", new TfmLoadSound(context, main));
     main->RegisterWindow("TfmArchiveDisk", new TfmArchiveDisk(context, main));
+    main->RegisterWindow("TfmDiskImages", new TfmDiskImages(context, main));
 }
 
 } // namespace corvane

@@ -341,6 +341,28 @@ const char* extensionOf(Container container)
     return "wav";
 }
 
+std::string exportReplacing(const std::string& path, std::span<const std::uint8_t> samples,
+                            const ExportOptions& options)
+{
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    std::random_device random;
+    const fs::path temp = target.parent_path() /
+                          ("." + target.filename().string() + "." + std::to_string(random() % 1000000) + ".part");
+    const ExportResult r = exportAudio(temp.string(), samples, rateOfSampleTime(DefaultSampleTimeUs), options);
+    std::error_code ec;
+    if (!r.ok()) {
+        fs::remove(temp, ec);
+        return audioMessage(r.error, path);
+    }
+    fs::rename(temp, target, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        return "Error - The file \"" + path + "\" cannot be replaced.";
+    }
+    return {};
+}
+
 ExportResult exportAudio(const std::string& path, std::span<const std::uint8_t> samples, int playRate,
                          const ExportOptions& options, const Work& work)
 {

@@ -134,6 +134,12 @@ struct ExportResult {
 ExportResult exportAudio(const std::string& path, std::span<const std::uint8_t> samples, int playRate,
                          const ExportOptions& options, const Work& work = {});
 
+// The same at the wavesample's default rate, written beside `path` and
+// renamed over it: the file is there whole or not at all. "" or the
+// message of what went wrong.
+std::string exportReplacing(const std::string& path, std::span<const std::uint8_t> samples,
+                            const ExportOptions& options);
+
 // The file name extension of a container: "wav", "aiff", "flac".
 const char* extensionOf(Container container);
 

@@ -248,4 +248,17 @@ std::string insertHalf(const std::string& path, int slot, const sound::Half& hal
     return image.save(path);
 }
 
+const sound::Half* halfForSlot(const sound::Sound& sound, int slot)
+{
+    const sound::Half* half = sound.find(halfOfSlot(slot));
+    if (!half && sound.halves.size() == 1)
+        half = &sound.halves.front();
+    return half;
+}
+
+std::string exportName(const std::string& imageStem, int slot, int wavesample, const std::string& extension)
+{
+    return imageStem + "-" + slotName(slot) + "-" + std::to_string(wavesample + 1) + "." + extension;
+}
+
 } // namespace corvane::disk

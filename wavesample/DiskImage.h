@@ -137,4 +137,12 @@ SlotRead readSlot(const Image& image, int slot);
 // atomically; "" or the message.
 std::string insertHalf(const std::string& path, int slot, const sound::Half& half);
 
+// The half of a sound file that goes into `slot`: the half of the slot's
+// side, or the only half the file holds; nullptr when there is none.
+const sound::Half* halfForSlot(const sound::Sound& sound, int slot);
+
+// The file name of wavesample `wavesample` (0..7) of a slot exported from
+// the image named `imageStem`: IMAGE-SLOT-WS.EXT with WS counted from 1.
+std::string exportName(const std::string& imageStem, int slot, int wavesample, const std::string& extension);
+
 } // namespace corvane::disk

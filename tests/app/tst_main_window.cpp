@@ -179,8 +179,8 @@ TEST_F(MainWindowTest, MenuHasItsItemsAccelsAndSeparators)
         return items;
     };
     EXPECT_EQ(itemsOf(0), QStringList({"&Load sounds into Mirage", "&Save to Mirage Disk", "Save &Configuration", "-",
-                                       "Save Sound to &File...", "Load Sound fr&om File...", "&Archive Disk...", "-",
-                                       "&Exit"}));
+                                       "Save Sound to &File...", "Load Sound fr&om File...", "&Archive Disk...",
+                                       "Disk &Images...", "-", "&Exit"}));
     for (const auto& [item, keys] : std::vector<std::pair<const char*, const char*>>{
              {"SaveSoundToFile1", "Ctrl+S"}, {"LoadSoundFromFile1", "Ctrl+O"}, {"ArchiveDisk1", "Ctrl+Shift+A"}})
         EXPECT_EQ(form().Action(item)->shortcut(), QKeySequence(keys)) << item;

@@ -1,8 +1,10 @@
 // Disk images over real MIDI: mirage-emu as a process of its own behind a
 // private JACK server (scripts/with-jack.sh). A slot of an image sent to the
 // instrument comes back the same from "Save Sound"; "Archive Disk" from
-// `mirage-emu --disk` writes the image's three sounds.
+// `mirage-emu --disk` writes the image's three sounds. The same through the
+// disk images window's Send to Mirage.
 #include "DiskImages.h"
+#include "DiskImagesWindow.h"
 #include "JackMirage.h"
 #include "Midiout.h"
 #include "SoundWindows.h"
@@ -82,6 +84,38 @@ TEST_F(DiskEndToEndJack, ASlotSentToTheInstrumentComesBackFromSaveSound)
         return QFileInfo::exists(QString::fromStdString(path("back.syx")));
     });
     const sound::ReadResult back = sound::readFile(path("back.syx"));
+    ASSERT_TRUE(back.ok()) << back.text;
+    ASSERT_EQ(back.sound.halves.size(), 1u);
+    EXPECT_EQ(back.sound.halves[0].programDump, slot.half.programDump);
+    EXPECT_EQ(back.sound.halves[0].wavesampleDumps, slot.half.wavesampleDumps);
+}
+
+TEST_F(DiskEndToEndJack, ASlotSentFromTheDiskImagesWindowComesBackFromSaveSound)
+{
+    start();
+    const disk::SlotRead slot = disk::readSlot(image, 2); // L2
+    ASSERT_TRUE(slot.ok());
+    auto* images = static_cast<TfmDiskImages*>(form->Window("TfmDiskImages"));
+    images->show();
+    ASSERT_TRUE(images->OpenImage(path("disk.img")));
+    images->SelectSlot(2);
+    const QString sent = "Sent L2 into the lower half: 8 wavesamples accepted, 0 not.";
+    jack.resend([&] {
+        images->bnSend->click();
+        return images->lbStatus->text() == sent;
+    });
+    ASSERT_EQ(images->lbStatus->text(), sent);
+    images->hide();
+
+    auto* save = static_cast<TfmSaveSound*>(form->Window("TfmSaveSound"));
+    save->show();
+    save->rbLower->setChecked(true);
+    jack.resend([&] {
+        jack.seams.saveAnswers = {path("l2.syx")};
+        save->bnSave->click();
+        return QFileInfo::exists(QString::fromStdString(path("l2.syx")));
+    });
+    const sound::ReadResult back = sound::readFile(path("l2.syx"));
     ASSERT_TRUE(back.ok()) << back.text;
     ASSERT_EQ(back.sound.halves.size(), 1u);
     EXPECT_EQ(back.sound.halves[0].programDump, slot.half.programDump);

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
-#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -137,27 +136,6 @@ std::vector<std::string> expand(const std::vector<std::string>& args)
     return out;
 }
 
-// Written beside its final name and renamed: a file is there whole or not at all.
-std::string exportOne(const fs::path& target, std::span<const std::uint8_t> samples, const audio::ExportOptions& o)
-{
-    std::random_device random;
-    const fs::path temp = target.parent_path() /
-                          ("." + target.filename().string() + "." + std::to_string(random() % 1000000) + ".part");
-    const audio::ExportResult r =
-        audio::exportAudio(temp.string(), samples, audio::rateOfSampleTime(audio::DefaultSampleTimeUs), o);
-    std::error_code ec;
-    if (!r.ok()) {
-        fs::remove(temp, ec);
-        return audio::audioMessage(r.error, target.string());
-    }
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return "Error - The file \"" + target.string() + "\" cannot be replaced.";
-    }
-    return {};
-}
-
 // Exports every wavesample of one image; false when something was refused.
 bool exportImage(const std::string& path, const ExportRequest& request, std::string& progress)
 {
@@ -181,10 +159,10 @@ bool exportImage(const std::string& path, const ExportRequest& request, std::str
             const sound::PageRange& p = entries[w].range;
             const std::span<const std::uint8_t> samples(data.memory.data() + static_cast<std::size_t>(p.start) * 256,
                                                         static_cast<std::size_t>(p.pages()) * 256);
-            const fs::path target = fs::path(request.to) / (stem + "-" + disk::slotName(slot) + "-" +
-                                                            std::to_string(w + 1) + "." +
-                                                            audio::extensionOf(request.options.container));
-            if (const std::string error = exportOne(target, samples, request.options); !error.empty()) {
+            const fs::path target = fs::path(request.to) / disk::exportName(stem, slot, static_cast<int>(w),
+                                                                            audio::extensionOf(request.options.container));
+            if (const std::string error = audio::exportReplacing(target.string(), samples, request.options);
+                !error.empty()) {
                 fail(error);
                 return false;
             }
@@ -297,10 +275,7 @@ int insert(const std::vector<std::string>& args)
     const sound::ReadResult r = sound::readFile(args[2]);
     if (!r.ok())
         return fail(r.text);
-    // The half of the slot's side, or the only half the file holds.
-    const sound::Half* half = r.sound.find(disk::halfOfSlot(slot));
-    if (!half && r.sound.halves.size() == 1)
-        half = &r.sound.halves.front();
+    const sound::Half* half = disk::halfForSlot(r.sound, slot);
     if (!half)
         return fail("Error - \"" + args[2] + "\" holds no half to put into " + disk::slotName(slot) + ".");
     if (const std::string error = disk::insertHalf(args[0], slot, *half); !error.empty())
