@@ -560,6 +560,16 @@ void TForm1::Reboot1Click()
 
 // --- leaving ----------------------------------------------------------------------------
 
+namespace {
+std::string notWritten(const QString& path, const QString& why, const char* lost)
+{
+    return "Error - File write fail - cannot write " + path.toStdString() + " (" + why.toStdString() + "); " + lost +
+           ".\n";
+}
+} // namespace
+
+// A file that cannot be written is named with the reason, and the user may
+// stay in the program, the changes still in hand.
 void TForm1::Exit1Click()
 {
     SettingsData s;
@@ -569,9 +579,16 @@ void TForm1::Exit1Click()
     s.midiOutPort = virtualMirage_ ? loadedSettings_.midiOutPort : MidiOutPort;
     s.midiInPortName = virtualMirage_ ? loadedSettings_.midiInPortName : inKeeper_->name();
     s.midiOutPortName = virtualMirage_ ? loadedSettings_.midiOutPortName : outKeeper_->name();
-    writeSettings(settingsFilePath(), s);
-    savePresets(presetsFilePath(), EnvPresets);
-    QApplication::quit();
+    std::string failed;
+    QString why;
+    if (!writeSettings(settingsFilePath(), s, &why))
+        failed += notWritten(settingsFilePath(), why, "the wavesample names, colours and MIDI ports are not saved");
+    if (!savePresets(presetsFilePath(), EnvPresets, &why))
+        failed += notWritten(presetsFilePath(), why, "the envelope presets are not saved");
+    if (!failed.empty() &&
+        seamsRef().messageBox(failed + "Exit all the same?", "Exit", BoxButtons::YesNo) != BoxAnswer::Yes)
+        return;
+    close(); // closes the ports and ends the program
 }
 
 void TForm1::FormClose()

@@ -117,18 +117,25 @@ QByteArray IniFile::text() const
     return out;
 }
 
-bool IniFile::save(const QString& path) const
+bool IniFile::save(const QString& path, QString* error) const
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
     const QByteArray bytes = text();
-    if (f.write(bytes) != bytes.size()) {
+    QSaveFile f(path);
+    bool ok = false;
+    QString why;
+    if (!f.open(QIODevice::WriteOnly)) {
+        why = f.errorString();
+    } else if (f.write(bytes) != bytes.size()) {
+        why = f.errorString(); // before cancelWriting puts its own
         f.cancelWriting();
-        return false;
+    } else {
+        ok = f.commit();
+        why = f.errorString();
     }
-    return f.commit();
+    if (error)
+        *error = ok ? QString() : why;
+    return ok;
 }
 
 } // namespace corvane

@@ -25,8 +25,8 @@ public:
 
     QByteArray text() const;
     // To a temporary file next to `path`, then renamed over it; on failure
-    // the old file stays whole and false returns.
-    bool save(const QString& path) const;
+    // the old file stays whole, false returns and `error`, when given, says why.
+    bool save(const QString& path, QString* error = nullptr) const;
 
 private:
     struct Line {

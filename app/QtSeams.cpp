@@ -3,15 +3,11 @@
 #include "Colours.h"
 
 #include <QApplication>
-#include <QAudioOutput>
 #include <QColorDialog>
 #include <QEventLoop>
 #include <QFileDialog>
-#include <QFileInfo>
-#include <QMediaPlayer>
 #include <QMessageBox>
 #include <QTimer>
-#include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
@@ -128,41 +124,6 @@ std::string QtSeams::saveFileName(const std::string& filter, const std::string& 
     return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), QString::fromStdString(suggested),
                                         qtFilter(filter))
         .toStdString();
-}
-
-QMediaPlayer* QtSeams::player()
-{
-    if (!player_) {
-        player_ = std::make_unique<QMediaPlayer>();
-        audio_ = std::make_unique<QAudioOutput>();
-        player_->setAudioOutput(audio_.get());
-    }
-    return player_.get();
-}
-
-bool QtSeams::mediaOpen(const std::string& path)
-{
-    const QFileInfo file(QString::fromStdString(path));
-    if (!file.isFile() || !file.isReadable() || !player()->isAvailable())
-        return false;
-    player()->stop();
-    player()->setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
-    return player()->error() == QMediaPlayer::NoError;
-}
-
-void QtSeams::mediaPlay(const std::string& path)
-{
-    const QUrl url = QUrl::fromLocalFile(QFileInfo(QString::fromStdString(path)).absoluteFilePath());
-    if (player()->source() != url)
-        player()->setSource(url);
-    player()->setPosition(0);
-    player()->play();
-}
-
-void QtSeams::mediaStop()
-{
-    if (player_)
-        player_->stop();
 }
 
 std::string QtSeams::chooseFolder(const std::string& caption)

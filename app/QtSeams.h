@@ -1,14 +1,12 @@
 // The program's real seams: a wait that keeps the windows painting, Qt's
-// message boxes, colour chooser and file dialog, and a media player.
+// message boxes, colour chooser and file dialog, and the audio output.
 #pragma once
 
+#include "AudioPlayer.h"
 #include "Seams.h"
 
 #include <map>
-#include <memory>
 
-class QMediaPlayer;
-class QAudioOutput;
 class QTimer;
 
 namespace corvane {
@@ -32,15 +30,13 @@ public:
     bool chooseColour(std::uint32_t initial, std::uint32_t& chosen) override;
     std::string openFileName(const std::string& filter) override;
     std::string saveFileName(const std::string& filter, const std::string& suggested) override;
-    bool mediaOpen(const std::string& path) override;
     std::string chooseFolder(const std::string& caption) override;
-    void mediaPlay(const std::string& path) override;
-    void mediaStop() override;
+    std::string audioOutputProblem() override { return player_.problem(); }
+    std::string playSound(const PlaySound& sound) override { return player_.play(sound); }
+    void stopSound() override { player_.stop(); }
 
 private:
-    QMediaPlayer* player();
-    std::unique_ptr<QMediaPlayer> player_;
-    std::unique_ptr<QAudioOutput> audio_;
+    AudioPlayer player_;
     std::map<int, QTimer*> timers_;
     bool unattended_ = false;
     int nextTimer_ = 1;

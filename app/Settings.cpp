@@ -77,12 +77,12 @@ SettingsData settingsFrom(const IniFile& ini)
     return d;
 }
 
-bool writeSettings(const QString& path, const SettingsData& data)
+bool writeSettings(const QString& path, const SettingsData& data, QString* error)
 {
     // Keys are updated in place; whatever else the file holds is kept.
     IniFile ini = IniFile::load(path);
     putSettings(ini, data);
-    return ini.save(path);
+    return ini.save(path, error);
 }
 
 void putSettings(IniFile& ini, const SettingsData& data)

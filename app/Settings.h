@@ -41,7 +41,7 @@ void putSettings(IniFile& ini, const SettingsData& data);
 // Writes every key, defaults included (names, then colours, then ports and
 // the ports' device names),
 // to a temporary file and renames it over the old one; on failure the old
-// file stays whole and false returns.
-bool writeSettings(const QString& path, const SettingsData& data);
+// file stays whole, false returns and `error`, when given, says why.
+bool writeSettings(const QString& path, const SettingsData& data, QString* error = nullptr);
 
 } // namespace corvane

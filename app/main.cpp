@@ -1,10 +1,13 @@
 // Corvane: an editor and librarian for the Ensoniq Mirage.
 
 #include "Application.h"
+#include "EmulatorDisk.h"
 #include "FirstPaint.h"
 #include "Form1.h"
+#include "ImageDisk.h"
 #include "QtSeams.h"
 #include "Screenshots.h"
+#include "Settings.h"
 #include "VirtualDevice.h"
 #include "VirtualMirage.h"
 #include "Windows.h"
@@ -49,6 +52,8 @@ int main(int argc, char** argv)
         mirage = std::make_unique<corvane::VirtualMirage>();
         corvane::registerVirtualDevice(mirage.get());
     }
+    const std::unique_ptr<corvane::emu::ImageDisk> disk =
+        mirage ? corvane::attachEmulatorDisk(*mirage, seams, corvane::settingsFilePath()) : nullptr;
 
     int result = 0;
     {

@@ -68,19 +68,26 @@ EnvPresetTable loadPresets(const QString& path)
     return presetsFromBytes(std::vector<std::uint8_t>(data.begin(), data.end()));
 }
 
-bool savePresets(const QString& path, const EnvPresetTable& table)
+bool savePresets(const QString& path, const EnvPresetTable& table, QString* error)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
     const std::vector<std::uint8_t> bytes = presetsToBytes(table);
-    if (f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) !=
-        static_cast<qint64>(bytes.size())) {
+    const auto size = static_cast<qint64>(bytes.size());
+    bool ok = false;
+    QString why;
+    if (!f.open(QIODevice::WriteOnly)) {
+        why = f.errorString();
+    } else if (f.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+        why = f.errorString(); // before cancelWriting puts its own
         f.cancelWriting();
-        return false;
+    } else {
+        ok = f.commit();
+        why = f.errorString();
     }
-    return f.commit();
+    if (error)
+        *error = ok ? QString() : why;
+    return ok;
 }
 
 } // namespace corvane

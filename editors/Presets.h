@@ -37,7 +37,8 @@ std::vector<std::uint8_t> presetsToBytes(const EnvPresetTable& table);
 
 // Defaults when the file cannot be opened.
 EnvPresetTable loadPresets(const QString& path);
-// Written to a temporary file and renamed; false (old file whole) on failure.
-bool savePresets(const QString& path, const EnvPresetTable& table);
+// Written to a temporary file and renamed; false (old file whole) on
+// failure, with the reason in `error` when given.
+bool savePresets(const QString& path, const EnvPresetTable& table, QString* error = nullptr);
 
 } // namespace corvane

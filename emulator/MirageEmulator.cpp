@@ -717,13 +717,22 @@ void MirageEmulator::switchHalf()
     currentHalf_ ^= 1;
 }
 
+// The halves of sound `slot` that the disk holds, fresh from a disk of its
+// own when there is one.
+std::array<bool, 2> MirageEmulator::readDisk(int slot)
+{
+    DiskSound& d = disk_[static_cast<std::size_t>(slot % 3)];
+    return diskHooks_.load ? diskHooks_.load(slot % 3, d) : std::array<bool, 2>{true, true};
+}
+
 void MirageEmulator::loadSound(int slot, bool lower, bool upper)
 {
     rotateDirection_ = 0;
+    const std::array<bool, 2> held = readDisk(slot);
     const DiskSound& d = disk_[static_cast<std::size_t>(slot % 3)];
-    if (lower)
+    if (lower && held[0])
         halves_[0] = d.lower;
-    if (upper)
+    if (upper && held[1])
         halves_[1] = d.upper;
     ++counters_.loads;
     counters_.lastLoadedSlot = slot;
@@ -739,14 +748,19 @@ void MirageEmulator::saveSound(int slot, bool lower, bool upper)
         d.upper = halves_[1];
     ++counters_.saves;
     counters_.lastSavedSlot = slot;
+    if (diskHooks_.saved)
+        diskHooks_.saved(slot % 3, d, lower, upper);
 }
 
 // What starting up does: the first sound of the disk in both halves, the
 // front panel at its first program and wavesample.
 void MirageEmulator::startFromDisk()
 {
-    halves_[0] = disk_[0].lower;
-    halves_[1] = disk_[0].upper;
+    const std::array<bool, 2> held = readDisk(0);
+    if (held[0])
+        halves_[0] = disk_[0].lower;
+    if (held[1])
+        halves_[1] = disk_[0].upper;
     currentHalf_ = 0;
     currentProgram_ = {0, 0};
     currentWavesample_ = 0;

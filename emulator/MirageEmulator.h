@@ -16,6 +16,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -89,6 +90,16 @@ struct DiskSound {
     Half upper;
 };
 
+// A disk of the emulator's own other than the three slots it keeps in memory
+// (a disk image file). `load` runs before sound `slot` (0..2) is loaded,
+// fills the halves the disk holds and says which it holds; a half it does
+// not hold is not loaded. `saved` runs after halves of sound `slot` were
+// saved.
+struct DiskHooks {
+    std::function<std::array<bool, 2>(int slot, DiskSound& sound)> load;
+    std::function<void(int slot, const DiskSound& sound, bool lower, bool upper)> saved;
+};
+
 // The parameter table is shared with the editors.
 using corvane::Area;
 using corvane::findParameter;
@@ -121,6 +132,7 @@ public:
     DiskSound& diskSound(int slot) { return disk_[slot % 3]; }  // slot 0..2 = sound 1..3
     const DiskSound& diskSound(int slot) const { return disk_[slot % 3]; }
     const Config& savedConfig() const { return savedConfig_; }
+    void setDiskHooks(DiskHooks hooks) { diskHooks_ = std::move(hooks); }
 
     int currentHalf() const { return currentHalf_; }
     int currentProgram(int h) const { return currentProgram_[h & 1]; }
@@ -171,6 +183,7 @@ private:
     void selectProgram(int program);
     void switchHalf();
     void loadSound(int slot, bool lower, bool upper);
+    std::array<bool, 2> readDisk(int slot);
     void saveSound(int slot, bool lower, bool upper);
     void reboot();
     void startFromDisk();
@@ -185,6 +198,7 @@ private:
     Config savedConfig_;
     std::array<Half, 2> halves_;
     std::array<DiskSound, 3> disk_;
+    DiskHooks diskHooks_;
     int currentHalf_ = 0;
     std::array<int, 2> currentProgram_{0, 0};
     int currentWavesample_ = 0;

@@ -5,6 +5,7 @@
 // Long replies go out in chunks with a gap between them, because a JACK MIDI
 // port buffer holds only a few kilobytes per process cycle, RtMidi's JACK
 // ring buffer holds 16 KiB and an ALSA client's output buffer about as much.
+#include "ImageDisk.h"
 #include "MirageEmulator.h"
 #include "SysExAssembler.h"
 
@@ -44,6 +45,7 @@ struct Options {
     std::size_t chunk = 256;         // bytes per piece of a long reply
     int chunkGapMs = 4;              // pause between the pieces
     bool verbose = false;
+    std::string disk;                // a disk image file as the emulator's disk
 };
 
 void printHelp()
@@ -59,6 +61,9 @@ void printHelp()
         "                         speed. Default 0: no pacing beyond the chunk gap.\n"
         "  --chunk BYTES          long replies leave in pieces of this size (default 256)\n"
         "  --chunk-gap-ms MS      pause between the pieces (default 4)\n"
+        "  --disk IMAGE           a Mirage floppy disk image (450560 bytes) as the disk:\n"
+        "                         starts from its sound 1; \"Load Sound n\" reads sound n\n"
+        "                         from it and \"Save Sound n\" writes into it\n"
         "  --verbose              print every message received and sent, in hex\n"
         "  --help                 this text\n\n"
         "Prints \"mirage-emu: ready\" once the ports are open; ends on SIGINT or SIGTERM.\n";
@@ -100,6 +105,11 @@ std::optional<Options> parseOptions(int argc, char** argv)
                 return std::nullopt;
             }
             o.api = *v;
+        } else if (a == "--disk") {
+            auto v = value();
+            if (!v)
+                return std::nullopt;
+            o.disk = *v;
         } else if (a == "--in-name" || a == "--out-name" || a == "--client-name") {
             auto v = value();
             if (!v)
@@ -258,6 +268,13 @@ int main(int argc, char** argv)
     if (!options)
         return 2;
     const Options& o = *options;
+    corvane::emu::ImageDisk disk(o.disk, [](const std::string& text) { std::cerr << "mirage-emu: " << text << std::endl; });
+    if (!o.disk.empty()) {
+        if (const std::string error = disk.check(); !error.empty()) {
+            std::cerr << "mirage-emu: " << error << "\n";
+            return 1;
+        }
+    }
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
@@ -279,6 +296,10 @@ int main(int argc, char** argv)
     }
 
     corvane::emu::MirageEmulator emulator;
+    if (!o.disk.empty()) {
+        disk.attach(emulator);
+        emulator.reset(); // starts from the image's sound 1
+    }
     corvane::emu::SysExAssembler assembler;
     std::cout << "mirage-emu: ready (" << RtMidi::getApiName(ports->api) << ", in \"" << o.inName
               << "\", out \"" << o.outName << "\")" << std::endl;

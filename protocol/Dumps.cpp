@@ -9,6 +9,14 @@ bool inside(std::size_t bufferSize, int pos)
 }
 } // namespace
 
+bool nibbleData(const std::uint8_t* message, std::size_t size)
+{
+    for (std::size_t i = 4; i + 1 < size; ++i)
+        if (message[i] > 0x0F)
+            return false;
+    return true;
+}
+
 int getNibblePair(const std::uint8_t* buffer, std::size_t bufferSize, int pos)
 {
     if (!inside(bufferSize, pos))

@@ -74,6 +74,11 @@ constexpr int AmpEnvelope = 44;       // 44..52
 constexpr int AmpModulation = 54;     // 54..62
 } // namespace pgf
 
+// A dump's data bytes, positions 4 to size - 2, are all nibbles (0x00 to
+// 0x0F); the byte before them is the command and the last the closing byte.
+// A dump with any other data byte is malformed and is not taken.
+bool nibbleData(const std::uint8_t* message, std::size_t size);
+
 // Get returns byte[pos] + 16 * byte[pos + 1]. Positions outside the buffer
 // read as 0; callers pass only the positions of their fields.
 int getNibblePair(const std::uint8_t* buffer, std::size_t bufferSize, int pos);

@@ -14,7 +14,8 @@ constexpr int WaitProgramDump = 500;
 } // namespace
 
 MirageProtocol::MirageProtocol(Seams& seams)
-    : UpperProgramDump(nullptr), seams_(seams), upperStorage_(new std::uint8_t[ProgramBufferSize])
+    : UpperProgramDump(nullptr), seams_(seams), upperStorage_(new std::uint8_t[ProgramBufferSize]),
+      wsKept_(std::make_unique<KeptWavesample>())
 {
     UpperProgramDump = upperStorage_.get();
     ResetState();
@@ -219,19 +220,22 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
         return; // no command byte
     const std::uint8_t command = data[3];
 
-    if (size == ConfigDumpSize && command == cmd::ConfigDump) {
+    // A dump of the right size whose data are not all nibbles is refused as
+    // one of the wrong size is: the copy stays, only the lower one reports.
+    if (size == ConfigDumpSize && command == cmd::ConfigDump && nibbleData(data, size)) {
         std::memcpy(ConfigDump, data, ConfigDumpSize);
         arrived(Arrival::Config);
     }
-    if (size == ProgramDumpSize && command == cmd::LowerDump) {
+    const bool program = size == ProgramDumpSize && nibbleData(data, size);
+    if (program && command == cmd::LowerDump) {
         std::memcpy(LowerProgramDump, data, ProgramDumpSize);
         arrived(Arrival::LowerProgram);
     }
-    if (size == ProgramDumpSize && command == cmd::UpperDump) {
+    if (program && command == cmd::UpperDump) {
         std::memcpy(UpperProgramDump, data, ProgramDumpSize);
         arrived(Arrival::UpperProgram);
     }
-    if (command == cmd::LowerDump && size != ProgramDumpSize)
+    if (command == cmd::LowerDump && !program)
         report(text::NotReceivedProgram, text::NotReceivedProgramCaption);
     if (size <= 9 && size >= 5) {
         const int status = data[4];
@@ -245,8 +249,7 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
         }
     }
     if (command == cmd::WavesampleDump) {
-        WavesampleReady = false;
-        wsArrived_ = 0;
+        startWavesample();
         decodeWavesample(data, size);
     }
     if (command == cmd::WavesampleAck || command == cmd::WavesampleNak) {
@@ -257,6 +260,17 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
         report(text::AckGood, text::AckGoodCaption);
     if (command == cmd::WavesampleNak && !quietAnswers_)
         report(text::NakBad, text::NakBadCaption);
+}
+
+void MirageProtocol::startWavesample()
+{
+    wsKept_->buffer = WavesampleBuffer;
+    wsKept_->arrival = wsArrival_;
+    wsKept_->ready = WavesampleReady;
+    WavesampleReady = false;
+    wsArrived_ = 0;
+    wsFirstBad_ = SIZE_MAX;
+    wsRestored_ = false;
 }
 
 // One piece of a wavesample dump, at message position wsArrived_. Nibble
@@ -270,9 +284,13 @@ void MirageProtocol::decodeWavesample(const std::uint8_t* data, std::size_t size
         const std::uint8_t b = data[k];
         if (pos == 4 || pos == 5)
             wsPageNibbles_[pos - 4] = b;
+        // 256 pages are counted 00 10, the one count above two nibbles.
+        const bool bad = pos == 5 ? b > 0x10 || (b == 0x10 && wsPageNibbles_[0] != 0) : b > 0x0F;
+        if (pos >= 4 && bad && wsFirstBad_ == SIZE_MAX)
+            wsFirstBad_ = pos;
         if (pos >= 4 && pos % 2 == 0) {
             wsLowNibble_ = b;
-        } else if (pos >= 4) {
+        } else if (pos >= 4 && !wsRestored_) {
             const std::size_t index = pos / 2 - 2;
             if (index < WavesampleBuffer.size())
                 WavesampleBuffer[index] = static_cast<std::uint8_t>(wsLowNibble_ + 16 * b);
@@ -282,15 +300,39 @@ void MirageProtocol::decodeWavesample(const std::uint8_t* data, std::size_t size
     }
     wsArrived_ += size;
     wsJoining_ = size == ReceiveBufferSize && data[size - 1] != sysex::End;
-    if (wsJoining_)
-        noteArrival(false); // what a time-out finds
-    else
+    if (!wsJoining_) {
         finishWavesample();
+    } else if (wavesampleMalformed()) {
+        restoreWavesample();
+    } else {
+        noteArrival(false); // what a time-out finds
+    }
+}
+
+// Only the checksum and the closing byte, the last two, may be above 0x0F
+// (and the page count of 256).
+bool MirageProtocol::wavesampleMalformed() const
+{
+    return wsRestored_ || (wsFirstBad_ != SIZE_MAX && wsFirstBad_ + 2 < wsArrived_);
+}
+
+void MirageProtocol::restoreWavesample()
+{
+    if (!wsRestored_) {
+        WavesampleBuffer = wsKept_->buffer;
+        wsArrival_ = wsKept_->arrival;
+    }
+    wsRestored_ = true;
 }
 
 void MirageProtocol::finishWavesample()
 {
     wsJoining_ = false;
+    if (wavesampleMalformed()) {
+        restoreWavesample();
+        WavesampleReady = wsKept_->ready;
+        return;
+    }
     if (wsArrived_ > MaxWavesampleDumpSize)
         report(text::BufferOverflow, text::BufferOverflowCaption);
     const int pages = wsArrived_ >= 6 ? wsPageNibbles_[0] + 16 * wsPageNibbles_[1] : 0;
@@ -305,12 +347,14 @@ void MirageProtocol::finishWavesample()
 }
 
 // Sample pairs lie between the page count and, once the dump has ended, its
-// checksum and closing byte.
+// checksum and closing byte. Before the end, only the pairs in front of a
+// byte above 0x0F count: it may yet prove to be the checksum.
 void MirageProtocol::noteArrival(bool ended)
 {
     const int pages = wsArrived_ >= 6 ? wsPageNibbles_[0] + 16 * wsPageNibbles_[1] : 0;
     const std::size_t header = ended ? 8 : 6;
-    const std::size_t pairs = wsArrived_ >= header ? (wsArrived_ - header) / 2 : 0;
+    const std::size_t upTo = ended ? wsArrived_ : std::min(wsArrived_, wsFirstBad_);
+    const std::size_t pairs = upTo >= header ? (upTo - header) / 2 : 0;
     wsArrival_.pages = pages;
     wsArrival_.sampleBytes = std::min({pairs, 256 * static_cast<std::size_t>(pages), WavesampleBuffer.size() - 2});
     wsArrival_.complete = ended && pages <= 256 && wsArrived_ == 8 + 512 * static_cast<std::size_t>(pages);

@@ -86,7 +86,9 @@ public:
     // (256 too, which buffer byte 0 cannot hold), the sample bytes that
     // arrived (buffer bytes 1 to sampleBytes) and whether all its pages and
     // its checksum arrived. Final once WavesampleReady is set; before that,
-    // what has arrived of a dump still coming in pieces.
+    // what has arrived of a dump still coming in pieces. A dump with a data
+    // byte above 0x0F (but for the page count 256, 00 10) is malformed: the
+    // buffer, this and WavesampleReady are then as they were before it.
     struct WavesampleArrival {
         int pages = 0;
         std::size_t sampleBytes = 0;
@@ -205,7 +207,10 @@ private:
     void selectProgram(int half, int program);
     void selectWavesample(int index);
     void runKept();
+    void startWavesample();
     void decodeWavesample(const std::uint8_t* data, std::size_t size);
+    bool wavesampleMalformed() const;
+    void restoreWavesample();
     void finishWavesample();
     void noteArrival(bool ended);
     void report(const char* text, const char* caption);
@@ -222,7 +227,16 @@ private:
     std::uint8_t wsLowNibble_ = 0;    // a pair's low nibble, when a piece ends between the two
     std::uint8_t wsPageNibbles_[2] = {};
     std::uint8_t wsTail_[2] = {};     // the last two bytes: checksum and closing byte
+    std::size_t wsFirstBad_ = 0;      // position of its first byte above 0x0F, or SIZE_MAX
+    bool wsRestored_ = false;         // found malformed before its end: the rest is not decoded
     WavesampleArrival wsArrival_;
+    // The last whole dump, put back when the one arriving proves malformed.
+    struct KeptWavesample {
+        std::array<std::uint8_t, WavesampleBufferSize> buffer{};
+        WavesampleArrival arrival;
+        bool ready = false;
+    };
+    std::unique_ptr<KeptWavesample> wsKept_;
     int wsAnswers_ = 0;
     bool wsAccepted_ = false;
     bool quietAnswers_ = false;

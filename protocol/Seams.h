@@ -1,8 +1,10 @@
 // The seam between the program and everything a test cannot or should not
 // do for real: waiting, message boxes, the beep, the colour chooser, the
-// file-open dialog and the media player. The program installs the real
+// file-open dialog and the audio output. The program installs the real
 // implementation at start; tests install a recording one.
 #pragma once
+
+#include "PlaySound.h"
 
 #include <cstdint>
 #include <functional>
@@ -55,11 +57,14 @@ public:
     // asks before replacing a file. Returns an empty string when cancelled.
     virtual std::string saveFileName(const std::string& filter, const std::string& suggested) = 0;
 
-    // Media player for an exported WAV file: Play and Stop only. mediaOpen
-    // loads the file and tells whether the player could take it.
-    virtual bool mediaOpen(const std::string& path) = 0;
-    virtual void mediaPlay(const std::string& path) = 0;
-    virtual void mediaStop() = 0;
+    // The audio output, fed from memory. audioOutputProblem() is "" while
+    // there is an output to play on, otherwise why there is none, as a
+    // sentence. playSound() replaces whatever plays with `sound` from its
+    // start and returns the same: "" when it plays, otherwise why not.
+    // Nothing here raises a box.
+    virtual std::string audioOutputProblem() = 0;
+    virtual std::string playSound(const PlaySound& sound) = 0;
+    virtual void stopSound() = 0;
 };
 
 // The installed seams. The program installs its real ones before any window

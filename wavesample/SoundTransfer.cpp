@@ -72,6 +72,19 @@ const char* answerText(Answer a)
 FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, const std::array<std::string, 16>& names,
                        const std::array<std::uint32_t, 16>& colours, const JobHooks& hooks)
 {
+    FetchResult r = fetchSound(mirage, halves, hooks);
+    for (Half& half : r.sound.halves) {
+        for (std::size_t w = 0; w < 8; ++w) {
+            half.names[w] = names[static_cast<std::size_t>(half.half) * 8 + w];
+            half.colours[w] = colours[static_cast<std::size_t>(half.half) * 8 + w];
+        }
+        half.hasNames = true;
+    }
+    return r;
+}
+
+FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, const JobHooks& hooks)
+{
     FetchResult r;
     std::array<int, 2> programArrivals{};
     const Listening listening{mirage, mirage.AddArrivalListener([&programArrivals](MirageProtocol::Arrival a) {
@@ -114,11 +127,6 @@ FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, c
         const std::uint8_t* dump = h == 0 ? mirage.LowerProgramDump : mirage.UpperProgramDump;
         half.programDump.assign(dump, dump + ProgramMessageSize);
         half.programDump.back() = sysex::End;
-        for (std::size_t w = 0; w < 8; ++w) {
-            half.names[w] = names[static_cast<std::size_t>(h) * 8 + w];
-            half.colours[w] = colours[static_cast<std::size_t>(h) * 8 + w];
-        }
-        half.hasNames = true;
         r.sound.halves.push_back(std::move(half));
         done += programFetchMs();
     }

@@ -45,7 +45,10 @@ struct FetchResult {
 
 // Fetches the halves (0 lower, 1 upper, in the order given): the program
 // dump, then each wavesample with pages of its own, selected in turn and
-// requested; names and colours (16 each, L1-L8, U1-U8) go along.
+// requested. The halves carry no names.
+FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, const JobHooks& hooks);
+// The same, with the program's names and colours (16 each, L1-L8, U1-U8)
+// going along: they name what the user has in the instrument now.
 FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves,
                        const std::array<std::string, 16>& names, const std::array<std::uint32_t, 16>& colours,
                        const JobHooks& hooks);

@@ -345,8 +345,9 @@ void TfmArchiveDisk::bnArchiveClick()
             }
             if (cancelled())
                 break;
-            const sound::FetchResult r = sound::fetchSound(Mirage(), {0, 1}, Ctx().wavesampleNames,
-                                                           Ctx().wavesampleColours, hooks(loaded, n / 3.0));
+            // The program's names belong to what it holds now, not to the
+            // disk's sounds: the files carry none.
+            const sound::FetchResult r = sound::fetchSound(Mirage(), {0, 1}, hooks(loaded, n / 3.0));
             if (r.end == sound::JobEnd::Cancelled)
                 break;
             std::string line = file + ": ";

@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStyle>
 #include <QToolButton>
 
 #include <fstream>
@@ -29,7 +28,6 @@ constexpr auto label = namedLabel;
 constexpr int WireBytesPerSecond = 3125;
 constexpr const char* const TimeOut = "Error - receive time out - all data not valid.";
 constexpr const char* const ReceiveCaption = "MIDI Receive Problem";
-constexpr const char* const PlayerCaption = "Media Player";
 constexpr const char* const WaveFilter = "Wave files|*.wav";
 
 } // namespace
@@ -75,9 +73,11 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
     bnSaveAs->setGeometry(12, 106, 164, 25);
     bnSaveAs->setEnabled(false);
 
-    // The player of "test.wav": Play and Stop only.
-    MediaPlayer1 = makePlayerPanel(this, 12, 140, bnPlay, bnStop);
-    setPlayer(false);
+    // The player of what arrived, from "Make Into Wav" on.
+    MediaPlayer1 = new TPlayerPanel(this, Ctx().seams);
+    MediaPlayer1->move(12, 140);
+    bnPlay = MediaPlayer1->bnPlay;
+    bnStop = MediaPlayer1->bnStop;
 
     GroupBox1 = named(new QGroupBox("Wavesample Info", this), "GroupBox1");
     GroupBox1->setStyleSheet("QGroupBox { font-weight: bold; color: black; }");
@@ -158,17 +158,9 @@ void TfmWsGet::cbSelectWsChange(int index)
         Mirage().SelectWavesample(index);
 }
 
-void TfmWsGet::setPlayer(bool open)
-{
-    bnPlay->setEnabled(open);
-    bnStop->setEnabled(open);
-}
-
 void TfmWsGet::bnReqWsMouseDown()
 {
-    // Closing the player lets go of "test.wav".
-    Ctx().seams.mediaStop();
-    setPlayer(false);
+    MediaPlayer1->withdraw();
     for (QLabel* l : {lbPageCount, lbWsSize, lbChecksum})
         l->setText("receiving data");
     ProgressBar1->show();
@@ -246,10 +238,32 @@ void TfmWsGet::takeReceived()
     lbPageCount->setText(QString::number(received_.pages));
     lbWsSize->setText(QString::number(received_.samples.size()));
     lbChecksum->setText(received_.checksum ? QString::number(*received_.checksum) : QString("not received"));
+    received_.loop = receivedLoop();
     pbWaveform->setSamples(received_.samples);
     bnMakeIntoWav->setEnabled(true);
     bnSaveAs->setEnabled(true);
     bnExportAudio->setEnabled(true);
+}
+
+// The loop of the selected wavesample, whose sample data the dump brings
+// from its start page on: loop start page to loop end page, and in that
+// page up to the fine value. None while the program dump of its half is
+// unknown or its loop is off.
+std::optional<SoundLoop> TfmWsGet::receivedLoop() const
+{
+    const int half = Mirage().GetCurrentHalf();
+    if (!Mirage().Received(MirageProtocol::ProgramArrival(half)))
+        return std::nullopt;
+    const auto field = [this, half](int offset) {
+        return Mirage().GetParam(half, wavesampleFieldPos(Mirage().CurrentWavesample, offset));
+    };
+    const int start = field(wsf::StartPage);
+    const int loopStart = field(wsf::LoopStart);
+    const int loopEnd = field(wsf::LoopEnd);
+    if (field(wsf::LoopSwitch) == 0 || loopStart < start || loopEnd < loopStart)
+        return std::nullopt;
+    const int end = (loopEnd - start) * 256 + field(wsf::LoopEndFine) + 1;
+    return SoundLoop{static_cast<std::size_t>(loopStart - start) * 256, static_cast<std::size_t>(end)};
 }
 
 void TfmWsGet::DumpArrived(MirageProtocol::Arrival a)
@@ -284,16 +298,10 @@ bool TfmWsGet::writeWav(const std::string& path)
 
 void TfmWsGet::bnMakeIntoWavClick()
 {
-    Ctx().seams.mediaStop();
-    setPlayer(false);
+    MediaPlayer1->withdraw();
     if (!writeWav(ExportName))
         return;
-    if (!Ctx().seams.mediaOpen(ExportName)) {
-        Ctx().seams.messageBox(std::string("Error - Media player open fail - cannot play ") + ExportName + ".",
-                               PlayerCaption, BoxButtons::Ok);
-        return;
-    }
-    setPlayer(true);
+    MediaPlayer1->offer({received_.samples, wavesampleRate(Mirage()), received_.loop});
 }
 
 void TfmWsGet::bnSaveAsClick()
@@ -303,8 +311,8 @@ void TfmWsGet::bnSaveAsClick()
         writeWav(path);
 }
 
-void TfmWsGet::bnPlayClick() { Ctx().seams.mediaPlay(ExportName); }
-void TfmWsGet::bnStopClick() { Ctx().seams.mediaStop(); }
+void TfmWsGet::bnPlayClick() { MediaPlayer1->play(); }
+void TfmWsGet::bnStopClick() { MediaPlayer1->stop(); }
 void TfmWsGet::bnOKClick() { close(); }
 
 void TfmWsGet::bnExportAudioClick()

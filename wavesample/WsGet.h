@@ -1,11 +1,12 @@
 // "Get Wavesample": asks the Mirage for the sample data of its selected
 // wavesample, shows what arrived (page count, size, checksum and a picture
-// of the wave), writes it as "test.wav" for the Play/Stop player, or as a
+// of the wave), plays it from memory, writes it as "test.wav", or as a
 // WAV file of the user's choosing, or as a 16- or 24-bit WAV, AIFF or FLAC
 // file at the wavesample's rate or at 44.1 or 48 kHz ("Export Audio...").
 #pragma once
 
 #include "FormBase.h"
+#include "PlaySound.h"
 
 #include <cstdint>
 #include <optional>
@@ -22,6 +23,7 @@ class QToolButton;
 
 namespace corvane {
 
+class TPlayerPanel;
 class TWaveView;
 
 class TfmWsGet : public TFormBase {
@@ -44,7 +46,7 @@ public:
     QPushButton* bnReqWs;
     QPushButton* bnMakeIntoWav;
     QPushButton* bnSaveAs;
-    QFrame* MediaPlayer1;
+    TPlayerPanel* MediaPlayer1;
     QToolButton* bnPlay;
     QToolButton* bnStop;
     QGroupBox* GroupBox1;
@@ -90,6 +92,7 @@ public:
         std::vector<std::uint8_t> samples;
         std::optional<std::uint8_t> checksum;
         bool complete = false;
+        std::optional<SoundLoop> loop; // the wavesample's loop when on and known, from its start page
     };
     const Received& Data() const { return received_; }
     // Polls the last request waited at most.
@@ -104,7 +107,7 @@ private:
     int expectedPages() const;
     void takeReceived();
     bool writeWav(const std::string& path);
-    void setPlayer(bool open);
+    std::optional<SoundLoop> receivedLoop() const;
     void showExportRate();
 
     Received received_;

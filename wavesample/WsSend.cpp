@@ -19,8 +19,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStyle>
-#include <QTemporaryDir>
 #include <QToolButton>
 
 namespace corvane {
@@ -42,10 +40,9 @@ QFrame* bevel(QWidget* parent, const char* name, const QRect& r)
 QString hex(int v) { return QString::fromStdString(wav::hexText(v)); }
 
 const char* const Error = "ERROR";
-const char* const PlayerCaption = "Media Player";
 
 constexpr int ImportRow = 30;    // the row of "Import Audio..." under the file row
-constexpr int AudioHeight = 206; // the audio group under the rest
+constexpr int AudioHeight = 242; // the audio group under the rest
 
 } // namespace
 
@@ -190,10 +187,11 @@ void TfmWsSend::buildAudioControls()
     pbWaveform = named(new TWaveView(gbAudio), "pbWaveform");
     pbWaveform->setGeometry(10, 120, 296, 72);
 
-    // The player of the converted sound: Play and Stop only.
-    MediaPlayer1 = makePlayerPanel(gbAudio, 314, 120, bnPlay, bnStop);
-    bnPlay->setEnabled(false);
-    bnStop->setEnabled(false);
+    // The player of the converted sound, under its waveform.
+    MediaPlayer1 = new TPlayerPanel(gbAudio, Ctx().seams);
+    MediaPlayer1->move(10, 198);
+    bnPlay = MediaPlayer1->bnPlay;
+    bnStop = MediaPlayer1->bnStop;
     bnCancelAudio = named(new QPushButton("Cancel", gbAudio), "bnCancelAudio");
     bnCancelAudio->setGeometry(314, 160, 60, 25);
     bnCancelAudio->hide();
@@ -346,21 +344,13 @@ void TfmWsSend::bnRefreshParametersClick() { refresh(0); }
 void TfmWsSend::bnRefreshUClick() { refresh(1); }
 void TfmWsSend::bnOKClick() { close(); }
 
-std::string TfmWsSend::PlayPath() const
-{
-    return playDir_ ? playDir_->filePath(PlayName).toStdString() : std::string();
-}
-
 void TfmWsSend::clearAudio()
 {
     converted_.reset();
     for (QLabel* l : {lbLoopPointers, lbSourceFormat, lbResultLength, lbCut})
         l->clear();
     pbWaveform->setSamples({});
-    if (bnPlay->isEnabled())
-        Ctx().seams.mediaStop();
-    bnPlay->setEnabled(false);
-    bnStop->setEnabled(false);
+    MediaPlayer1->withdraw();
 }
 
 audio::ImportOptions TfmWsSend::importOptions() const
@@ -426,20 +416,14 @@ void TfmWsSend::showConversion(const audio::Conversion& c)
     pbWaveform->setSamples(c.samples);
 
     // The player plays what the instrument will: the 8-bit steps at the
-    // wavesample's rate.
-    if (!playDir_)
-        playDir_ = std::make_unique<QTemporaryDir>();
-    const audio::ExportResult file = audio::exportAudio(PlayPath(), c.samples, c.rate, {});
-    if (!file.ok() || !Ctx().seams.mediaOpen(PlayPath())) {
-        Ctx().seams.messageBox(std::string("Error - Media player open fail - cannot play ") + PlayName + ".",
-                               PlayerCaption, BoxButtons::Ok);
-        return;
-    }
-    bnPlay->setEnabled(true);
-    bnStop->setEnabled(true);
+    // wavesample's rate, up to the loop's end and then the loop.
+    std::optional<SoundLoop> loop;
+    if (c.loop)
+        loop = SoundLoop{static_cast<std::size_t>(c.loop->loopStart), static_cast<std::size_t>(c.loop->markerByte)};
+    MediaPlayer1->offer({c.samples, c.rate, loop});
 }
 
-void TfmWsSend::bnPlayClick() { Ctx().seams.mediaPlay(PlayPath()); }
-void TfmWsSend::bnStopClick() { Ctx().seams.mediaStop(); }
+void TfmWsSend::bnPlayClick() { MediaPlayer1->play(); }
+void TfmWsSend::bnStopClick() { MediaPlayer1->stop(); }
 
 } // namespace corvane

@@ -3,21 +3,19 @@
 // selected, with the destination's page pointers shown beside the file's
 // figures so that the user sees before sending whether it fits. "Import
 // Audio..." takes any audio file instead and converts it into a wavesample,
-// shown as a waveform and playable before it is sent.
+// shown as a waveform and playable from memory before it is sent.
 #pragma once
 
 #include "FormBase.h"
 #include "AudioConvert.h"
 #include "SendDump.h"
 
-#include <memory>
 #include <optional>
 
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QSpinBox;
-class QTemporaryDir;
 class QToolButton;
 class QFrame;
 class QGroupBox;
@@ -28,6 +26,7 @@ class QPushButton;
 
 namespace corvane {
 
+class TPlayerPanel;
 class TValueBox;
 class TWaveView;
 
@@ -40,7 +39,6 @@ public:
     static constexpr const char* Filter = "Wave files|*.wav";
     static constexpr const char* AudioFilter =
         "Audio files|*.wav *.aif *.aiff *.aifc *.flac *.ogg *.oga *.opus *.mp3 *.caf *.au *.snd *.w64 *.rf64";
-    static constexpr const char* PlayName = "import.wav";
 
     QPushButton* bnOpenFile;
     QLabel* Label8;
@@ -91,7 +89,7 @@ public:
     QLabel* lbResultLength;
     QLabel* lbCut;
     TWaveView* pbWaveform;
-    QFrame* MediaPlayer1;
+    TPlayerPanel* MediaPlayer1;
     QToolButton* bnPlay;
     QToolButton* bnStop;
     QPushButton* bnCancelAudio;
@@ -116,8 +114,6 @@ public:
     int DestinationPages() const { return destinationPages_; }
     // The last accepted conversion (none after a refused file or a WAV file).
     const std::optional<audio::Conversion>& Converted() const { return converted_; }
-    // The file the player plays: the converted sound at the wavesample's rate.
-    std::string PlayPath() const;
 
 protected:
     void FormActivate() override;
@@ -140,7 +136,6 @@ private:
     int destNumber_ = 0;
     int destinationPages_ = 0;
     std::optional<audio::Conversion> converted_;
-    std::unique_ptr<QTemporaryDir> playDir_;
     int shownRate_ = audio::rateOfSampleTime(audio::DefaultSampleTimeUs); // the import rate set from the sample time
 };
 

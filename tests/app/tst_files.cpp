@@ -77,7 +77,9 @@ TEST(SettingsFile, WriteRoundTripsAndAFailedWriteKeepsTheOldFile)
 
     // A file that cannot be created: reported, nothing else touched.
     writeText(dir.filePath("blocker"), "x");
-    EXPECT_FALSE(writeSettings(dir.filePath("blocker/Corvane.ini"), d));
+    QString why;
+    EXPECT_FALSE(writeSettings(dir.filePath("blocker/Corvane.ini"), d, &why));
+    EXPECT_FALSE(why.isEmpty()) << "the reason goes with the failure";
     EXPECT_EQ(readAll(dir.filePath("blocker")), QByteArray("x"));
 }
 
@@ -183,7 +185,9 @@ TEST(PresetsFile, ASaveThatCannotCreateItsFileReportsFailure)
     QTemporaryDir dir;
     // A path below a plain file cannot be created.
     writeText(dir.filePath("blocker"), "x");
-    EXPECT_FALSE(savePresets(dir.filePath("blocker/EnvPresets.cv1"), defaultPresets()));
+    QString why;
+    EXPECT_FALSE(savePresets(dir.filePath("blocker/EnvPresets.cv1"), defaultPresets(), &why));
+    EXPECT_FALSE(why.isEmpty()) << "the reason goes with the failure";
     EXPECT_EQ(readAll(dir.filePath("blocker")), QByteArray("x"));
 }
 

@@ -12,6 +12,7 @@
 #include "VirtualDevice.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QKeySequence>
 #include <QMenu>
@@ -252,6 +253,26 @@ TEST_F(MainWindowTest, ExitWritesEveryKeyAndRestartShowsIt)
     EXPECT_EQ(form().MidiOutPort, 3);
     EXPECT_EQ(form().EnvPresets.names[2], "Bass");
     EXPECT_EQ(form().EnvPresets.names[0], "Rhubarb");
+}
+
+// A file that cannot be written is named with its reason; No keeps the
+// program open with the changes in hand, Yes leaves all the same.
+TEST_F(MainWindowTest, ExitReportsAFileItCannotWriteAndLetsTheUserStay)
+{
+    ASSERT_TRUE(QDir(configDir()).mkdir("Corvane.ini") && QDir(configDir()).mkdir("EnvPresets.cv1"));
+    seams().answers = {BoxAnswer::No, BoxAnswer::Yes};
+    form().Exit1Click();
+    const auto boxes = seams().boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Exit");
+    EXPECT_EQ(boxes[0].buttons, BoxButtons::YesNo);
+    for (const QString& file : {settingsFilePath(), presetsFilePath()}) {
+        const std::string says = "Error - File write fail - cannot write " + file.toStdString() + " (Filename refers to a directory)";
+        EXPECT_NE(boxes[0].text.find(says), std::string::npos) << boxes[0].text;
+    }
+    EXPECT_TRUE(form().MidiIn1->Using()) << "No stays in the program";
+    form().Exit1Click();
+    EXPECT_FALSE(form().MidiIn1->Using()) << "Yes leaves";
 }
 
 TEST_F(MainWindowTest, CloseBoxClosesThePortsAndSavesNothing)

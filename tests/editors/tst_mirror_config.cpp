@@ -1,8 +1,13 @@
 // The mirror: long random runs of real clicks on every control of the
 // configuration and sampling windows against the emulator, then a fresh
-// configuration dump must equal the window's copy field by field. Any
-// disagreement in a step size or a range end between window and instrument
-// shows here.
+// configuration dump must equal the window's copy field by field. It
+// catches a control that steps one field of the copy but sends another
+// parameter's number, a step sent but not applied to the copy (or applied
+// but not sent), a switch box whose copy and instrument part ways, a step
+// sent at a range end that the instrument refuses, and a return to a window
+// that loses what the copy holds. It cannot catch a wrong step size or range
+// end: windows and emulator read both from one parameter table, so a wrong
+// entry moves both alike; the windows' own tests pin those values.
 #include "MirageFixture.h"
 
 #include "ConfigTable.h"

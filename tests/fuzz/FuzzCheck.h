@@ -52,9 +52,9 @@ public:
     std::string openFileName(const std::string&) override { return {}; }
     std::string chooseFolder(const std::string&) override { return {}; }
     std::string saveFileName(const std::string&, const std::string&) override { return {}; }
-    bool mediaOpen(const std::string&) override { return false; }
-    void mediaPlay(const std::string&) override {}
-    void mediaStop() override {}
+    std::string audioOutputProblem() override { return "No audio output in the fuzz run."; }
+    std::string playSound(const PlaySound&) override { return audioOutputProblem(); }
+    void stopSound() override {}
 };
 
 } // namespace corvane::fuzz

@@ -40,6 +40,26 @@ bool isMirage(const std::uint8_t* d, std::size_t n, std::uint8_t command)
 }
 bool isMirage(const Bytes& m, std::uint8_t command) { return isMirage(m.data(), m.size(), command); }
 
+// The data of a dump, from byte 4 to the one before the closing byte, are
+// nibbles; a wavesample dump's checksum is raw and its page count of 256 is
+// 00 10.
+bool nibbles(const std::uint8_t* d, std::size_t n)
+{
+    for (std::size_t i = 4; i + 1 < n; ++i)
+        if (d[i] > 0x0F)
+            return false;
+    return true;
+}
+bool wellFormedWavesample(const Bytes& m)
+{
+    if (m.size() < 3)
+        return true;
+    Bytes data(m.begin(), m.end() - 1);
+    if (data.size() > 5 && data[4] == 0 && data[5] == 0x10)
+        data[5] = 0;
+    return nibbles(data.data(), data.size());
+}
+
 // Where a piece comes from: its message, and whether it is that message's last.
 struct PieceOf {
     std::size_t message;
@@ -69,7 +89,7 @@ public:
         expected.clear();
         delivered = 0;
         waiting = nullptr;
-        lastWavesample = nullptr;
+        lastGood = nullptr;
 
         const std::uint8_t* end = data + size;
         for (const std::uint8_t* at = data; at < end;) {
@@ -101,8 +121,8 @@ public:
         FUZZ_REQUIRE(delivered == expected.size());
         if (waiting)
             FUZZ_REQUIRE(!proto->WavesampleReady);
-        else if (lastWavesample)
-            checkWavesample(*lastWavesample);
+        else
+            checkKept();
     }
 
 private:
@@ -130,12 +150,12 @@ private:
 
         p.MidiIn1SysEx(data, size);
 
-        // A dump buffer changes only for a dump of its own size and command,
-        // and then holds it byte for byte; the rest of a program buffer
-        // stays zero.
+        // A dump buffer changes only for a dump of its own size and command
+        // whose data are nibbles, and then holds it byte for byte; the rest
+        // of a program buffer stays zero.
         auto expectBuffer = [&](const std::uint8_t* now, const std::uint8_t* before, std::size_t len,
                                 std::uint8_t command, std::size_t dumpSize) {
-            const std::uint8_t* want = n == dumpSize && isMirage(data, n, command) ? data : before;
+            const std::uint8_t* want = n == dumpSize && isMirage(data, n, command) && nibbles(data, n) ? data : before;
             FUZZ_REQUIRE(std::memcmp(now, want, len) == 0);
         };
         expectBuffer(p.ConfigDump, config.data(), ConfigDumpSize, cmd::ConfigDump, ConfigDumpSize);
@@ -170,16 +190,30 @@ private:
                 FUZZ_REQUIRE(!p.WavesampleReady);
                 waiting = &message;
             } else {
-                checkWavesample(message);
+                ended(message);
                 waiting = nullptr;
             }
-            lastWavesample = &message;
         } else if (waiting && piece.at == 0 && message[0] == 0xF0) {
-            checkWavesample(*waiting);
+            ended(*waiting);
             waiting = nullptr;
         } else {
             FUZZ_REQUIRE(p.WavesampleReady == readyBefore);
         }
+    }
+
+    // A well-formed dump is taken; a malformed one leaves the last one taken.
+    FUZZ_UNCOVERED void ended(const Bytes& m)
+    {
+        if (wellFormedWavesample(m))
+            lastGood = &m;
+        checkKept();
+    }
+    FUZZ_UNCOVERED void checkKept() const
+    {
+        if (lastGood)
+            checkWavesample(*lastGood);
+        else
+            FUZZ_REQUIRE(!proto->WavesampleReady && proto->LastWavesample().pages == 0);
     }
 
     // Ready, and the buffer holds what the dump brought: the pages it
@@ -211,7 +245,7 @@ private:
     std::vector<PieceOf> expected;
     std::size_t delivered = 0;
     const Bytes* waiting = nullptr;        // a dump that filled a buffer exactly, without F7
-    const Bytes* lastWavesample = nullptr;
+    const Bytes* lastGood = nullptr;       // the last well-formed wavesample dump
 };
 
 Rig* rig = nullptr;

@@ -4,8 +4,10 @@
 //
 //   fuzz_make_corpus <corpus folder>     (tests/fuzz/corpus)
 #include "AudioConvert.h"
+#include "DiskImage.h"
 #include "Dumps.h"
 #include "Frames.h"
+#include "ImageDisk.h"
 #include "MirageEmulator.h"
 #include "Presets.h"
 #include "SendDump.h"
@@ -92,6 +94,14 @@ void receiveSeeds()
         ws.setField(wsf::EndPage, pages - 1);
         put("receive", "wavesample-" + std::to_string(pages), only(mirage.receive(wavesampleRequestMessage())));
     }
+
+    // A good 130-page dump, then one whose second piece holds a byte above
+    // 0x0F: refused, the first stays.
+    mirage.currentWavesampleParams().setField(wsf::EndPage, 129);
+    const Message good = only(mirage.receive(wavesampleRequestMessage()));
+    Message bad = good;
+    bad[66000] = 0x40;
+    put("receive", "malformed-wavesample", join({good, bad}));
 
     // A session: configuration, both programs, a status reply and a
     // wavesample, back to back.
@@ -192,6 +202,18 @@ void fileSeeds()
     lower.halves.push_back(both.halves[0]);
     lower.halves[0].hasNames = false;
     put("sound", "lower-half", sound::fileImage(lower));
+
+    // One slot of a disk image as the disk target lays it: the slot, the
+    // program data of a factory half, the start of its sample memory; and a
+    // slot of a formatted disk.
+    for (int slot : {0, 3}) {
+        const disk::SlotData d = slotDataOf(factoryHalf(slot % 2, 0));
+        Message seed{static_cast<std::uint8_t>(slot)};
+        seed.insert(seed.end(), d.program.begin(), d.program.end());
+        seed.insert(seed.end(), d.memory.begin(), d.memory.begin() + 2048);
+        put("disk", "factory-" + disk::slotName(slot), seed);
+    }
+    put("disk", "formatted", Message(1 + disk::Layout::ProgramData, 0xE5));
 
     // WAV files as the export writes them.
     for (std::size_t n : {1, 256, 1000}) {

@@ -197,6 +197,55 @@ TEST_F(ProtocolTest, IncompleteAndOverlongWavesampleDumpsTellWhatArrived)
     EXPECT_FALSE(proto.WavesampleReady);
 }
 
+// A frame of the right size whose "nibbles" run up to 7F is malformed: it
+// is refused as a wrong-sized dump is, and every copy stays as it was.
+TEST_F(ProtocolTest, DumpsWhoseDataAreNotAllNibblesAreRefusedAndTheCopiesKept)
+{
+    const Message config = dump(cmd::ConfigDump, 63, 0x03);
+    const Message lower = dump(cmd::LowerDump, 1255, 0x01);
+    const Message upper = dump(cmd::UpperDump, 1255, 0x02);
+    for (const Message& m : {config, lower, upper, wavesampleDump(2)})
+        receive(m);
+    const auto samples = proto.WavesampleBuffer;
+    for (Message m : {config, lower, upper}) {
+        m[6] = 0x0D, m[7] = 0x16; // read as 365
+        m[8] = 0x7E, m[9] = 0x79; // read as 2062
+        receive(m);
+    }
+    EXPECT_TRUE(std::equal(config.begin(), config.end(), proto.ConfigDump));
+    EXPECT_TRUE(std::equal(lower.begin(), lower.end(), proto.LowerProgramDump));
+    EXPECT_TRUE(std::equal(upper.begin(), upper.end(), proto.UpperProgramDump));
+    ASSERT_EQ(seams.boxes().size(), 1u) << "the lower one alone reports, as for a wrong size";
+    EXPECT_EQ(seams.boxes()[0].text, text::NotReceivedProgram);
+
+    // A wavesample dump is malformed by one such byte anywhere before its
+    // checksum, in whichever piece it comes. While its pieces arrive, what
+    // a time-out would find is the old dump once the byte is known to be
+    // data, else only the pairs in front of it.
+    const struct {
+        int pages;
+        std::size_t at;
+        std::size_t midway; // sample bytes shown after the first piece
+    } cases[] = {{2, 5, 0},          {2, 300, 0},
+                 {2, 8 + 1024 - 3, 0}, {200, 1000, 512},
+                 {200, ReceiveBufferSize - 1, 32769}, {200, 70000, 32769}};
+    for (const auto& c : cases) {
+        Message m = wavesampleDump(c.pages);
+        m[c.at] = 0x40;
+        receiveInPieces(m, 1);
+        if (c.pages > 128) {
+            EXPECT_FALSE(proto.WavesampleReady) << c.at << ": the rest is still to come";
+            EXPECT_EQ(proto.LastWavesample().sampleBytes, c.midway) << c.at;
+            receive(Message(m.begin() + ReceiveBufferSize, m.end()));
+        }
+        EXPECT_TRUE(proto.WavesampleReady) << c.at << ": as before the dump";
+        EXPECT_EQ(proto.LastWavesample().pages, 2) << c.at;
+        EXPECT_TRUE(proto.LastWavesample().complete) << c.at;
+        EXPECT_TRUE(proto.WavesampleBuffer == samples) << c.at;
+    }
+    EXPECT_EQ(seams.boxes().size(), 1u);
+}
+
 TEST_F(ProtocolTest, AcknowledgementsAreReportedWithTheirTexts)
 {
     receive({0xF0, 0x0F, 0x01, 0x09, 0xF7});

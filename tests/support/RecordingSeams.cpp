@@ -141,12 +141,6 @@ std::string RecordingSeams::saveFileName(const std::string& filter, const std::s
     return f;
 }
 
-bool RecordingSeams::mediaOpen(const std::string& path)
-{
-    opened.push_back(path);
-    return mediaOpens;
-}
-
 std::string RecordingSeams::chooseFolder(const std::string&)
 {
     if (folderAnswers.empty())
@@ -156,8 +150,23 @@ std::string RecordingSeams::chooseFolder(const std::string&)
     return f;
 }
 
-void RecordingSeams::mediaPlay(const std::string& path) { played.push_back(path); }
-void RecordingSeams::mediaStop() { ++stops; }
+std::string RecordingSeams::audioOutputProblem()
+{
+    return realAudio ? realAudio->audioOutputProblem() : audioProblem;
+}
+
+std::string RecordingSeams::playSound(const PlaySound& sound)
+{
+    played.push_back(sound);
+    return realAudio ? realAudio->playSound(sound) : audioProblem;
+}
+
+void RecordingSeams::stopSound()
+{
+    ++stops;
+    if (realAudio)
+        realAudio->stopSound();
+}
 
 void RecordingSeams::recordSent(const std::uint8_t* data, std::size_t len)
 {

@@ -1,6 +1,6 @@
 // Seams for tests: a virtual clock that records every wait and delivers
 // pending replies at once, recorded message boxes with scripted answers,
-// beeps, colour choices, file names and the media player. Together with the
+// beeps, colour choices, file names and the sounds played. Together with the
 // messages the instrument receives they form one ordered trace.
 #pragma once
 
@@ -49,10 +49,13 @@ public:
     std::vector<std::string> filters;
     std::deque<std::string> saveAnswers; // "" cancels
     std::vector<std::string> saveSuggestions;
-    std::vector<std::string> opened;     // files the media player was opened on
-    bool mediaOpens = true;              // whether the player can take them
     std::deque<std::string> folderAnswers; // "" cancels
-    std::vector<std::string> played;
+    // The audio output answers `audioProblem` ("" while there is one) and
+    // records the sounds played and the stops. With `realAudio` set every
+    // call also goes to that output, and its answers count.
+    std::string audioProblem;
+    Seams* realAudio = nullptr;
+    std::vector<PlaySound> played;
     int stops = 0;
     // Runs once inside the next wait, before the clock moves: what the
     // window system might do while a sequence waits.
@@ -66,10 +69,10 @@ public:
     bool chooseColour(std::uint32_t initial, std::uint32_t& chosen) override;
     std::string openFileName(const std::string& filter) override;
     std::string saveFileName(const std::string& filter, const std::string& suggested) override;
-    bool mediaOpen(const std::string& path) override;
     std::string chooseFolder(const std::string& caption) override;
-    void mediaPlay(const std::string& path) override;
-    void mediaStop() override;
+    std::string audioOutputProblem() override;
+    std::string playSound(const PlaySound& sound) override;
+    void stopSound() override;
 
     // Moves the clock on, firing due timers, without recording a wait.
     void advance(int ms);

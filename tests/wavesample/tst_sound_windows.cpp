@@ -194,6 +194,9 @@ TEST_F(SoundWindowsTest, BadFilesAreRefusedWithTheirMessageAndNothingSent)
     }
 }
 
+// Each file holds the disk's sound, program dumps and sample data alike,
+// and no names: the program's names belong to what it held before, and
+// loading the file later must not put them on the disk's sounds.
 TEST_F(SoundWindowsTest, ArchiveSavesTheThreeDiskSoundsIntoTheChosenFolder)
 {
     activate(archive);
@@ -205,8 +208,20 @@ TEST_F(SoundWindowsTest, ArchiveSavesTheThreeDiskSoundsIntoTheChosenFolder)
         ASSERT_EQ(r.sound.halves.size(), 2u);
         emu::MirageEmulator fresh;
         fresh.receive(keyCodeMessage({key::UpperLoad, key::LowerLoad, static_cast<std::uint8_t>(n), key::Enter}));
-        EXPECT_EQ(r.sound.halves[0].programDump, fresh.programDump(0)) << n;
-        EXPECT_EQ(r.sound.halves[1].programDump, fresh.programDump(1)) << n;
+        for (const sound::Half& h : r.sound.halves) {
+            EXPECT_EQ(h.programDump, fresh.programDump(h.half)) << n;
+            EXPECT_FALSE(h.hasNames) << n;
+            const auto entries = sound::wavesampleEntries(h.programDump);
+            for (int w = 0; w < 8; ++w) {
+                const sound::WavesampleEntry& e = entries[static_cast<std::size_t>(w)];
+                if (!e.first)
+                    continue;
+                fresh.receive(keyCodeMessage({h.half == 0 ? key::LowerWavesample : key::UpperWavesample,
+                                              static_cast<std::uint8_t>(w + 1)}));
+                EXPECT_EQ(h.wavesampleDumps.at(static_cast<std::size_t>(e.dump)), fresh.wavesampleDump())
+                    << n << " half " << h.half << " wavesample " << w + 1;
+            }
+        }
     }
     EXPECT_EQ(archive->edSummary->toPlainText().count("both halves, 16 wavesample dumps"), 3)
         << archive->edSummary->toPlainText().toStdString();

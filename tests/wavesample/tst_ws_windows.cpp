@@ -5,6 +5,7 @@
 #include "MirageFixture.h"
 
 #include "Dumps.h"
+#include "PlayerPanel.h"
 #include "SendDump.h"
 #include "UpDown.h"
 #include "ValueBox.h"
@@ -15,6 +16,7 @@
 #include "WsSend.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -222,6 +224,13 @@ TEST_F(WsWindows, RequestWaitsForTheDumpAtWireSpeedShowsAndWritesIt)
 {
     mirage().setCurrentHalf(1);
     mirage().setCurrentWavesample(2);
+    // U3 (pages 40..5F) loops from page 48 to byte 7F of page 5E.
+    auto& u3 = mirage().half(1).wavesamples[2];
+    for (const auto& [field, value] : {std::pair{wsf::LoopSwitch, 1}, {wsf::LoopStart, 0x48}, {wsf::LoopEnd, 0x5E},
+                                       {wsf::LoopEndFine, 0x7F}})
+        u3.setField(field, value);
+    fetchDumps();
+    seams().clear();
     activate(get);
     EXPECT_EQ(get->cbSelectWs->currentText(), "U3");
     EXPECT_EQ(seams().lines(), (Texts{"sent F0 0F 01 01 0C 02 06 0D 7F", "wait 100"}));
@@ -249,13 +258,23 @@ TEST_F(WsWindows, RequestWaitsForTheDumpAtWireSpeedShowsAndWritesIt)
     EXPECT_TRUE(get->ProgressBar1->isHidden());
     EXPECT_FALSE(form().WavesampleReady);
 
-    // Make Into Wav: the file, then the player on it; Save As: the same bytes.
+    // Make Into Wav: the file, and the player on what arrived: up to the
+    // loop's end, then the loop; with "Loop" unticked once through.
     QTest::mouseClick(get->bnMakeIntoWav, Qt::LeftButton);
     const Bytes image = wav::exportImage(expected, checksum);
     EXPECT_EQ(readFile("test.wav"), image);
-    EXPECT_EQ(seams().opened, Texts{"test.wav"});
+    ASSERT_TRUE(get->bnPlay->isEnabled());
+    EXPECT_TRUE(get->MediaPlayer1->lbNoOutput->isHidden());
     QTest::mouseClick(get->bnPlay, Qt::LeftButton);
-    EXPECT_EQ(seams().played, Texts{"test.wav"});
+    get->MediaPlayer1->cbPlayLoop->setChecked(false);
+    QTest::mouseClick(get->bnPlay, Qt::LeftButton);
+    ASSERT_EQ(seams().played.size(), 2u);
+    for (const PlaySound& played : seams().played) {
+        EXPECT_EQ(played.samples, expected);
+        EXPECT_EQ(played.rate, 29411);
+    }
+    EXPECT_EQ(seams().played[0].loop, (SoundLoop{8 * 256, 0x1E * 256 + 0x80}));
+    EXPECT_EQ(seams().played[1].loop, std::nullopt);
     const std::string chosen = files.filePath("chosen.wav").toStdString();
     seams().saveAnswers = {chosen, ""};
     QTest::mouseClick(get->bnSaveAs, Qt::LeftButton);
@@ -263,17 +282,24 @@ TEST_F(WsWindows, RequestWaitsForTheDumpAtWireSpeedShowsAndWritesIt)
     EXPECT_EQ(readFile(chosen), image);
     EXPECT_EQ(QDir(files.path()).entryList({"*.wav"}, QDir::Files).size(), 2);
 
-    // A player or a file that cannot be opened is reported.
+    // A computer without audio output says so beside the buttons, with no
+    // box; a file that cannot be written is reported.
     seams().clear();
-    seams().mediaOpens = false;
+    seams().audioProblem = "No audio output device was found.";
     seams().saveAnswers = {files.filePath("no/such/dir/x.wav").toStdString()};
     QTest::mouseClick(get->bnMakeIntoWav, Qt::LeftButton);
     QTest::mouseClick(get->bnSaveAs, Qt::LeftButton);
-    EXPECT_EQ(seams().lines(),
-              (Texts{"box \"Error - Media player open fail - cannot play test.wav.\" \"Media Player\"",
-                     "box \"Error - File write fail - cannot create " +
-                         files.filePath("no/such/dir/x.wav").toStdString() + ".\" \"WAV Export\""}));
+    EXPECT_EQ(seams().lines(), (Texts{"box \"Error - File write fail - cannot create " +
+                                      files.filePath("no/such/dir/x.wav").toStdString() + ".\" \"WAV Export\""}));
     EXPECT_FALSE(get->bnPlay->isEnabled());
+    EXPECT_FALSE(get->MediaPlayer1->lbNoOutput->isHidden());
+    EXPECT_EQ(get->MediaPlayer1->lbNoOutput->text(), "No audio output");
+    EXPECT_EQ(get->bnPlay->toolTip(), "No audio output device was found.");
+
+    // Closing the window stops what plays.
+    const int stops = seams().stops;
+    get->close();
+    EXPECT_EQ(seams().stops, stops + 1);
 }
 
 class WsWithoutInstrument : public WsWindows {

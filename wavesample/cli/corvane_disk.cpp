@@ -1,0 +1,339 @@
+// corvane-disk: lists the sounds of Mirage floppy disk images, exports their
+// wavesamples as audio files, and copies a sound between an image and a
+// .syx file. No display needed.
+#include "AudioConvert.h"
+#include "DiskImage.h"
+#include "SoundFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <random>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace corvane;
+
+constexpr int Ok = 0;
+constexpr int Failed = 1;
+constexpr int Usage = 2;
+
+const char* const HelpText =
+    "Usage: corvane-disk COMMAND ...\n"
+    "Reads and writes the sounds of Ensoniq Mirage floppy disk images (raw images of\n"
+    "450560 bytes, as Gotek/FlashFloppy and HxC floppy emulators use them).\n\n"
+    "  list IMAGE...                     the six sounds of each image, their\n"
+    "                                    wavesamples and page ranges\n"
+    "  export IMAGE... --to DIR [--format wav|aiff|flac] [--rate HZ]\n"
+    "                                    every wavesample of every sound as an audio\n"
+    "                                    file DIR/IMAGE-SLOT-WS.EXT (WS is 1-8); an\n"
+    "                                    IMAGE that is a folder stands for its *.img\n"
+    "                                    files. The files play at 29411 Hz (a sample\n"
+    "                                    time of 34 us) unless --rate resamples them.\n"
+    "  extract IMAGE SLOT FILE.syx       one sound half as a .syx sound file\n"
+    "  insert IMAGE SLOT FILE.syx        a .syx sound file's half into the image;\n"
+    "                                    nothing else of the image changes\n\n"
+    "SLOT is L1, U1, L2, U2, L3 or U3: the lower or upper half of sound 1-3.\n"
+    "The operating system, the configuration and sequences on the disk are never\n"
+    "written; files are replaced whole or not at all.\n\n"
+    "Exit status: 0 done, 1 an image or file was refused or not written (the others\n"
+    "are still done), 2 wrong usage.\n";
+
+int usage(const std::string& text)
+{
+    std::cerr << "corvane-disk: " << text << "\n(see corvane-disk --help)\n";
+    return Usage;
+}
+
+int fail(const std::string& text)
+{
+    std::cerr << "corvane-disk: " << text << "\n";
+    return Failed;
+}
+
+std::string lowered(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string hex2(int v)
+{
+    char b[4];
+    std::snprintf(b, sizeof b, "%02X", v & 0xFF);
+    return b;
+}
+
+// ---- list ---------------------------------------------------------------------------
+
+std::string slotLine(const disk::Image& image, int slot)
+{
+    const disk::SlotRead r = disk::readSlot(image, slot);
+    std::string line = "  " + disk::slotName(slot) + "  ";
+    if (!r.ok())
+        return line + (r.check.state == disk::SlotState::Empty ? "empty" : "damaged (" + r.check.text + ")");
+    const auto entries = sound::wavesampleEntries(r.half.programDump);
+    int pages = 0;
+    std::string ranges;
+    for (std::size_t w = 0; w < entries.size(); ++w) {
+        const sound::PageRange& p = entries[w].range;
+        ranges += " " + std::to_string(w + 1) + ":" + hex2(p.start) + "-" + hex2(p.end);
+        pages += entries[w].first ? p.pages() : 0;
+    }
+    return line + "8 wavesamples, " + std::to_string(pages) + (pages == 1 ? " page (" : " pages (") + std::to_string(pages * 256) +
+           " bytes);" + ranges;
+}
+
+int list(const std::vector<std::string>& images)
+{
+    if (images.empty())
+        return usage("list needs at least one IMAGE");
+    int result = Ok;
+    for (const std::string& path : images) {
+        disk::Image image;
+        if (const std::string error = image.open(path); !error.empty()) {
+            result = fail(error);
+            continue;
+        }
+        std::cout << path << "\n";
+        for (int slot = 0; slot < disk::Layout::Slots; ++slot)
+            std::cout << slotLine(image, slot) << "\n";
+    }
+    return result;
+}
+
+// ---- export -------------------------------------------------------------------------
+
+struct ExportRequest {
+    std::vector<std::string> images;
+    std::string to;
+    audio::ExportOptions options;
+};
+
+// An image named on the command line, or the *.img files of a folder.
+std::vector<std::string> expand(const std::vector<std::string>& args)
+{
+    std::vector<std::string> out;
+    for (const std::string& a : args) {
+        std::error_code ec;
+        if (!fs::is_directory(a, ec)) {
+            out.push_back(a);
+            continue;
+        }
+        std::vector<std::string> inside;
+        for (const auto& e : fs::directory_iterator(a, ec))
+            if (lowered(e.path().extension().string()) == ".img")
+                inside.push_back(e.path().string());
+        std::sort(inside.begin(), inside.end());
+        out.insert(out.end(), inside.begin(), inside.end());
+    }
+    return out;
+}
+
+// Written beside its final name and renamed: a file is there whole or not at all.
+std::string exportOne(const fs::path& target, std::span<const std::uint8_t> samples, const audio::ExportOptions& o)
+{
+    std::random_device random;
+    const fs::path temp = target.parent_path() /
+                          ("." + target.filename().string() + "." + std::to_string(random() % 1000000) + ".part");
+    const audio::ExportResult r =
+        audio::exportAudio(temp.string(), samples, audio::rateOfSampleTime(audio::DefaultSampleTimeUs), o);
+    std::error_code ec;
+    if (!r.ok()) {
+        fs::remove(temp, ec);
+        return audio::audioMessage(r.error, target.string());
+    }
+    fs::rename(temp, target, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        return "Error - The file \"" + target.string() + "\" cannot be replaced.";
+    }
+    return {};
+}
+
+// Exports every wavesample of one image; false when something was refused.
+bool exportImage(const std::string& path, const ExportRequest& request, std::string& progress)
+{
+    disk::Image image;
+    if (const std::string error = image.open(path); !error.empty()) {
+        fail(error);
+        return false;
+    }
+    const std::string stem = fs::path(path).stem().string();
+    int files = 0;
+    std::vector<std::string> skipped;
+    for (int slot = 0; slot < disk::Layout::Slots; ++slot) {
+        const disk::SlotData data = image.slot(slot);
+        const disk::SlotCheck check = disk::checkProgram(data.program);
+        if (check.state != disk::SlotState::Sound) {
+            skipped.push_back(disk::slotName(slot) + (check.state == disk::SlotState::Empty ? " empty" : " damaged"));
+            continue;
+        }
+        const auto entries = sound::wavesampleEntries(disk::programDumpOf(disk::halfOfSlot(slot), data.program));
+        for (std::size_t w = 0; w < entries.size(); ++w) {
+            const sound::PageRange& p = entries[w].range;
+            const std::span<const std::uint8_t> samples(data.memory.data() + static_cast<std::size_t>(p.start) * 256,
+                                                        static_cast<std::size_t>(p.pages()) * 256);
+            const fs::path target = fs::path(request.to) / (stem + "-" + disk::slotName(slot) + "-" +
+                                                            std::to_string(w + 1) + "." +
+                                                            audio::extensionOf(request.options.container));
+            if (const std::string error = exportOne(target, samples, request.options); !error.empty()) {
+                fail(error);
+                return false;
+            }
+            ++files;
+        }
+    }
+    progress = path + ": " + std::to_string(files) + " files";
+    for (const std::string& s : skipped)
+        progress += ", " + s;
+    return true;
+}
+
+std::optional<ExportRequest> exportRequest(const std::vector<std::string>& args, std::string& why)
+{
+    ExportRequest r;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool option = a == "--to" || a == "--format" || a == "--rate";
+        if (option && i + 1 >= args.size()) {
+            why = a + " needs a value";
+            return std::nullopt;
+        }
+        if (a == "--to") {
+            r.to = args[++i];
+        } else if (a == "--format") {
+            const std::string f = lowered(args[++i]);
+            if (f != "wav" && f != "aiff" && f != "flac") {
+                why = "--format takes wav, aiff or flac";
+                return std::nullopt;
+            }
+            r.options.container = f == "aiff" ? audio::Container::Aiff
+                                  : f == "flac" ? audio::Container::Flac
+                                                : audio::Container::Wav;
+        } else if (a == "--rate") {
+            const std::string v = args[++i];
+            const bool digits = !v.empty() && v.size() < 7 && std::all_of(v.begin(), v.end(), ::isdigit);
+            r.options.rate = digits ? std::stoi(v) : 0;
+            if (r.options.rate < 1000 || r.options.rate > 192000) {
+                why = "--rate takes a rate from 1000 to 192000 Hz";
+                return std::nullopt;
+            }
+        } else if (a.starts_with("--")) {
+            why = "unknown option " + a;
+            return std::nullopt;
+        } else {
+            r.images.push_back(a);
+        }
+    }
+    if (r.to.empty())
+        why = "export needs --to DIR";
+    else if (r.images.empty())
+        why = "export needs at least one IMAGE";
+    return why.empty() ? std::optional(r) : std::nullopt;
+}
+
+int exportAll(const std::vector<std::string>& args)
+{
+    std::string why;
+    std::optional<ExportRequest> request = exportRequest(args, why);
+    if (!request)
+        return usage(why);
+    std::error_code ec;
+    fs::create_directories(request->to, ec);
+    if (!fs::is_directory(request->to, ec))
+        return fail("Error - The folder \"" + request->to + "\" cannot be made.");
+    const std::vector<std::string> images = expand(request->images);
+    if (images.empty())
+        return fail("Error - There is no disk image (*.img) to export.");
+    int result = Ok;
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        std::string progress;
+        if (!exportImage(images[i], *request, progress)) {
+            result = Failed;
+            continue;
+        }
+        std::cout << "[" << i + 1 << "/" << images.size() << "] " << progress << std::endl;
+    }
+    return result;
+}
+
+// ---- extract and insert --------------------------------------------------------------
+
+int extract(const std::vector<std::string>& args)
+{
+    if (args.size() != 3)
+        return usage("extract takes IMAGE SLOT FILE.syx");
+    const int slot = disk::slotFromName(args[1]);
+    if (slot < 0)
+        return usage("SLOT is L1, U1, L2, U2, L3 or U3, not \"" + args[1] + "\"");
+    disk::Image image;
+    if (const std::string error = image.open(args[0]); !error.empty())
+        return fail(error);
+    const disk::SlotRead r = disk::readSlot(image, slot);
+    if (!r.ok())
+        return fail("Error - Slot " + disk::slotName(slot) + " of \"" + args[0] + "\" " + r.check.text + ".");
+    sound::Sound s;
+    s.halves.push_back(r.half);
+    if (const std::string error = sound::writeAtomically(args[2], sound::fileImage(s)); !error.empty())
+        return fail(error);
+    return Ok;
+}
+
+int insert(const std::vector<std::string>& args)
+{
+    if (args.size() != 3)
+        return usage("insert takes IMAGE SLOT FILE.syx");
+    const int slot = disk::slotFromName(args[1]);
+    if (slot < 0)
+        return usage("SLOT is L1, U1, L2, U2, L3 or U3, not \"" + args[1] + "\"");
+    const sound::ReadResult r = sound::readFile(args[2]);
+    if (!r.ok())
+        return fail(r.text);
+    // The half of the slot's side, or the only half the file holds.
+    const sound::Half* half = r.sound.find(disk::halfOfSlot(slot));
+    if (!half && r.sound.halves.size() == 1)
+        half = &r.sound.halves.front();
+    if (!half)
+        return fail("Error - \"" + args[2] + "\" holds no half to put into " + disk::slotName(slot) + ".");
+    if (const std::string error = disk::insertHalf(args[0], slot, *half); !error.empty())
+        return fail(error);
+    return Ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> all(argv + 1, argv + argc);
+    if (all.empty())
+        return usage("no command given");
+    const std::string& command = all.front();
+    if (command == "--help" || command == "-h" || command == "help" ||
+        std::find(all.begin(), all.end(), "--help") != all.end()) {
+        std::cout << HelpText;
+        return Ok;
+    }
+    const std::vector<std::string> args(all.begin() + 1, all.end());
+    // A folder that cannot be listed throws from the file system library.
+    try {
+        if (command == "list")
+            return list(args);
+        if (command == "export")
+            return exportAll(args);
+        if (command == "extract")
+            return extract(args);
+        if (command == "insert")
+            return insert(args);
+    } catch (const std::exception& e) {
+        return fail(std::string("Error - ") + e.what() + ".");
+    }
+    return usage("unknown command \"" + command + "\"");
+}
