@@ -17,6 +17,8 @@
 #include <QMenuBar>
 #include <QToolButton>
 
+#include <utility>
+
 namespace corvane {
 
 TForm1* Form1 = nullptr;
@@ -50,8 +52,9 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, QWidget* parent)
     setObjectName("Form1");
     setWindowTitle("Corvane");
     setSysExOut([this](const std::uint8_t* data, int len) { MidiOut1->SysEx(data, len); });
-    setLongSysExOut([this](const std::uint8_t* data, int len, const SendProgress& progress) {
-        MidiOut1->SysEx(data, len, progress);
+    setLongSysExOut([this](const std::uint8_t* data, int len, const GoOn& goOn) {
+        const TMidiOut::SendResult r = MidiOut1->SysEx(data, len, goOn);
+        return LongSend{r.sent, r.total, r.stopped, r.cutShort};
     });
 
     auto* client = new QWidget(this);
@@ -570,8 +573,35 @@ std::string notWritten(const QString& path, const QString& why, const char* lost
 
 // A file that cannot be written is named with the reason, and the user may
 // stay in the program, the changes still in hand.
+
+// While a transfer runs, leaving asks first; on Yes the transfer is stopped
+// and `leave` runs once its sequence has ended. False: not now.
+bool TForm1::mayLeave(std::function<void()> leave)
+{
+    if (!Transferring())
+        return true;
+    if (!leaveWhenFree_ && seamsRef().messageBox("A transfer is running - stop it and quit?", "Transfer Running",
+                                                 BoxButtons::YesNo) == BoxAnswer::Yes) {
+        StopTransfer();
+        DropKept();
+        leaveWhenFree_ = std::move(leave);
+    }
+    return false;
+}
+
+void TForm1::ConversationEnded()
+{
+    if (!leaveWhenFree_)
+        return;
+    // From the event loop, outside the ended sequence's calls.
+    QMetaObject::invokeMethod(this, [leave = std::exchange(leaveWhenFree_, nullptr)] { leave(); },
+                              Qt::QueuedConnection);
+}
+
 void TForm1::Exit1Click()
 {
+    if (!mayLeave([this] { Exit1Click(); }))
+        return;
     SettingsData s;
     s.names = WavesampleNames;
     s.colours = WavesampleColours;
@@ -602,6 +632,10 @@ void TForm1::FormClose()
 
 void TForm1::closeEvent(QCloseEvent* e)
 {
+    if (!mayLeave([this] { close(); })) {
+        e->ignore();
+        return;
+    }
     FormClose();
     e->accept();
     QApplication::quit();

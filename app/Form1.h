@@ -122,6 +122,7 @@ public:
 
 protected:
     void StatusTextChanged(int panel) override;
+    void ConversationEnded() override;
     void closeEvent(QCloseEvent* e) override;
 
 private:
@@ -141,6 +142,7 @@ private:
     void showPortNotes();
     void loadSound(int halves, int sound);
     void saveToDisk(int halves, int slot);
+    bool mayLeave(std::function<void()> leave);
 
     bool virtualMirage_;
     std::unique_ptr<PortKeeper<TMidiIn>> inKeeper_;
@@ -152,6 +154,7 @@ private:
     std::map<std::string, TImage*> windowImages_;
     std::array<QLabel*, 4> statusPanels_{};
     QWidget* helpWindow_ = nullptr;
+    std::function<void()> leaveWhenFree_; // quitting, once the stopped transfer has ended
 };
 
 // The single instance every window reaches.

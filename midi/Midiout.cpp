@@ -12,6 +12,12 @@
 
 namespace corvane {
 
+namespace {
+// How often a paced send looks whether its device is still there, in ms of
+// wire time.
+constexpr double LookMs = 250.0;
+} // namespace
+
 struct TMidiOut::Impl {
     explicit Impl(TMidiOut* owner) : q(owner) {}
     TMidiOut* q;
@@ -82,13 +88,7 @@ struct TMidiOut::Impl {
         pending.clear();
         pendingBytes = 0;
         closeResult = midisys::ResultOk;
-        if (systemOpen && midSysEx) {
-            // A paced send cut short: end the SysEx so that the receiver
-            // does not take the next message as its continuation.
-            const std::uint8_t end = 0xF7;
-            send(&end, 1);
-        }
-        midSysEx = false;
+        closeSysEx(); // a paced send cut short
         if (systemOpen && rt) {
             if (isJack && lastSystemSend)
                 midisys::jackLetOutputLeave(*lastSystemSend);
@@ -136,7 +136,38 @@ struct TMidiOut::Impl {
         overflowReported = false;
     }
 
-    void sendSysEx(const std::uint8_t* data, std::size_t size, const TMidiOut::Progress& progress = {});
+    TMidiOut::SendResult sendSysEx(const std::uint8_t* data, std::size_t size, const TMidiOut::Progress& progress = {});
+
+    // Whether the device the port is open on is still there: a registered
+    // device still registered, a system port still listed (under JACK, also
+    // still connected).
+    bool present() const
+    {
+        if (openDevice)
+            return midisys::isRegistered(openDevice);
+        return systemOpen && midisys::devicePresent(*this, rt.get());
+    }
+
+    // A registered device takes a message whole: `n` bytes of `data`, closed
+    // with F7. False when the device has gone.
+    bool deliver(const std::uint8_t* data, std::size_t n)
+    {
+        whole.assign(data, data + n);
+        if (whole.empty() || whole.back() != 0xF7)
+            whole.push_back(0xF7);
+        return midisys::sendToDevice(openDevice, whole.data(), whole.size());
+    }
+
+    // Ends a SysEx whose last pieces will not follow, so that the receiver
+    // does not take the next message as its continuation.
+    void closeSysEx()
+    {
+        if (systemOpen && midSysEx) {
+            const std::uint8_t end = 0xF7;
+            send(&end, 1);
+        }
+        midSysEx = false;
+    }
 
     // A short message sent during a paced SysEx would end it on the wire:
     // it waits for the SysEx to finish.
@@ -162,57 +193,67 @@ struct TMidiOut::Impl {
     }
 };
 
-void TMidiOut::Impl::sendSysEx(const std::uint8_t* data, std::size_t size, const TMidiOut::Progress& progress)
+// Pieces of ChunkSize bytes, the first opening with F0 and the last closing
+// with F7, each followed by the time it takes on the wire, the last one too,
+// so that a long message is out when the call returns. The fraction of a
+// millisecond is carried so that the waits add up to the message's wire
+// time. A message of one piece goes out without a wait. A registered device
+// gets no pieces: it takes what went out whole after the last wait.
+TMidiOut::SendResult TMidiOut::Impl::sendSysEx(const std::uint8_t* data, std::size_t size,
+                                               const TMidiOut::Progress& progress)
 {
-    const bool addEnd = data[size - 1] != 0xF7;
-    const std::size_t total = size + (addEnd ? 1 : 0);
-
-    if (openDevice) {
-        whole.assign(data, data + size);
-        if (addEnd)
-            whole.push_back(0xF7);
-        send(whole.data(), whole.size());
-        if (progress)
-            progress(total, total);
-        return;
-    }
-    if (!systemOpen)
-        return;
-
-    // System port: pieces of ChunkSize bytes, the first opening with F0 and
-    // the last closing with F7, each followed by the time it takes on the
-    // wire, the last one too, so that a long message is out when the call
-    // returns. The fraction of a millisecond is carried so that the waits
-    // add up to the message's wire time. A message of one piece goes out
-    // without a wait.
+    SendResult r;
+    r.total = size + (data[size - 1] != 0xF7 ? 1 : 0);
     const int rate = q->EffectiveRate();
+    const bool paced = rate > 0 && r.total > ChunkSize;
+    if (openDevice && !paced) {
+        r.cutShort = !deliver(data, size);
+        r.sent = r.cutShort ? 0 : r.total;
+        if (progress && !r.cutShort)
+            progress(r.sent, r.total);
+        return r;
+    }
     const unsigned mySession = session;
     double owedMs = 0.0;
-    std::size_t sent = 0;
-    while (sent < total) {
-        const std::size_t n = std::min<std::size_t>(ChunkSize, total - sent);
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t at = sent + i;
-            chunk[i] = at < size ? data[at] : 0xF7;
+    double sinceLook = 0.0;
+    while (r.sent < r.total) {
+        const std::size_t n = std::min<std::size_t>(ChunkSize, r.total - r.sent);
+        if (systemOpen) {
+            for (std::size_t i = 0; i < n; ++i)
+                chunk[i] = r.sent + i < size ? data[r.sent + i] : 0xF7;
+            send(chunk.data(), n);
         }
-        send(chunk.data(), n);
-        sent += n;
-        midSysEx = sent < total;
-        if (progress)
-            progress(sent, total);
-        if (rate > 0 && total > ChunkSize) {
+        r.sent += n;
+        midSysEx = systemOpen && r.sent < r.total;
+        if (paced) {
             owedMs += static_cast<double>(n) * 1000.0 / rate;
+            sinceLook += static_cast<double>(n) * 1000.0 / rate;
             const int ms = static_cast<int>(owedMs);
             if (ms > 0) {
                 owedMs -= ms;
-                seams().wait(ms);
+                seams().waitAcceptingInput(ms);
             }
-            // The wait runs the event loop; the port may have been closed
-            // or switched meanwhile.
-            if (session != mySession)
-                return;
+            // The wait runs the event loop: the port may have been closed
+            // or switched meanwhile, or its device unplugged.
+            if (sinceLook >= LookMs || r.sent == r.total || session != mySession) {
+                sinceLook = 0.0;
+                if (session != mySession || !present()) {
+                    if (session == mySession)
+                        closeSysEx();
+                    r.cutShort = true;
+                    return r;
+                }
+            }
+        }
+        if (progress && !progress(r.sent, r.total) && r.sent < r.total) {
+            r.stopped = true;
+            closeSysEx();
+            break;
         }
     }
+    if (openDevice && !deliver(data, std::min(r.sent, size)))
+        r.cutShort = true;
+    return r;
 }
 
 TMidiOut::TMidiOut(QObject* owner) : QObject(owner), d(std::make_unique<Impl>(this))
@@ -267,22 +308,25 @@ int TMidiOut::EffectiveRate() const
     return d->pacing == 0 ? JackMaxRate : std::min(d->pacing, JackMaxRate);
 }
 
-void TMidiOut::SysEx(const std::uint8_t* data, int len, const Progress& progress)
+TMidiOut::SendResult TMidiOut::SysEx(const std::uint8_t* data, int len, const Progress& progress)
 {
-    if (!d->usingPort || !data || len < 3)
-        return;
-    if (!d->openDevice && !d->systemOpen)
-        return; // the open failed: nothing goes out
+    if (!data || len < 3)
+        return {};
+    const std::size_t size = static_cast<std::size_t>(len);
+    const std::size_t total = size + (data[size - 1] != 0xF7 ? 1 : 0);
+    if (!d->usingPort || (!d->openDevice && !d->systemOpen))
+        return {0, total, false, true}; // closed, or the open failed: nothing goes out
     if (d->sending) {
         // Called from within a paced send (an event handled during its
         // wait): the message goes out after the current one, not into it.
-        d->queue(data, static_cast<std::size_t>(len), true);
-        return;
+        d->queue(data, size, true);
+        return {total, total, false, false};
     }
     d->sending = true;
-    d->sendSysEx(data, static_cast<std::size_t>(len), progress);
+    const SendResult r = d->sendSysEx(data, size, progress);
     d->sendPending();
     d->sending = false;
+    return r;
 }
 
 void TMidiOut::Put(std::uint8_t status, std::uint8_t first, std::uint8_t second)

@@ -56,13 +56,26 @@ public:
     unsigned OpenResult() const;
     unsigned CloseResult() const;
 
+    // How a SysEx send ended: bytes out of the whole (F7 included); stopped
+    // when its caller asked, cut short when the port was closed or switched
+    // or its device went away before the last piece was out.
+    struct SendResult {
+        std::size_t sent = 0;
+        std::size_t total = 0;
+        bool stopped = false;
+        bool cutShort = false;
+    };
+
     // Sends one SysEx message, synchronously; only when open and len >= 3.
     // Bytes go out as built, followed by End of Exclusive (F7) when they do
     // not already end with it. Long messages go out in chunks paced at wire
-    // speed through the wait primitive. `progress`, when given, hears after
-    // each piece how many bytes of the whole (F7 included) are out.
-    using Progress = std::function<void(std::size_t sent, std::size_t total)>;
-    void SysEx(const std::uint8_t* data, int len, const Progress& progress = {});
+    // speed through the wait primitive, which lets user input through; a
+    // registered device takes such a message whole when its wire time is
+    // over. `progress`, when given, hears after each piece's wire time how
+    // many bytes of the whole (F7 included) are out; when it returns false
+    // the send stops there and the SysEx is closed with F7.
+    using Progress = std::function<bool(std::size_t sent, std::size_t total)>;
+    SendResult SysEx(const std::uint8_t* data, int len, const Progress& progress = {});
     void Put(std::uint8_t status, std::uint8_t first, std::uint8_t second);
     void Reset();
 

@@ -47,20 +47,28 @@ void MirageProtocol::SendSysEx(const std::uint8_t* bytes, int count)
         sysExOut_(sendBuffer_, count);
 }
 
-void MirageProtocol::SendLongSysEx(const std::uint8_t* bytes, int count, const SendProgress& progress)
+MirageProtocol::LongSend MirageProtocol::SendLongSysEx(const std::uint8_t* bytes, int count,
+                                                       const SendProgress& progress)
 {
     if (count <= 0 || !bytes || (!sysExOut_ && !longSysExOut_))
-        return;
+        return {};
+    const auto total = static_cast<std::size_t>(count);
+    LongSend r{total, total, false, false};
     // The port paces a long message through the wait primitive.
     ++waitDepth_;
     if (longSysExOut_) {
-        longSysExOut_(bytes, count, progress);
+        r = longSysExOut_(bytes, count, [this, &progress](std::size_t sent, std::size_t all) {
+            if (progress)
+                progress(sent, all);
+            return !(transferring_ && transferStop_);
+        });
     } else {
         sysExOut_(bytes, count);
         if (progress)
-            progress(static_cast<std::size_t>(count), static_cast<std::size_t>(count));
+            progress(total, total);
     }
     --waitDepth_;
+    return r;
 }
 
 void MirageProtocol::Wait(int ms)
@@ -99,6 +107,8 @@ bool MirageProtocol::Converse(std::function<void()> sequence, int* ticket)
     sequence();
     conversing_ = false;
     runKept();
+    if (!conversing_ && kept_.empty())
+        ConversationEnded();
     return true;
 }
 
@@ -250,6 +260,9 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
     }
     if (command == cmd::WavesampleDump) {
         startWavesample();
+        // Counted after the copy kept aside: a dump refused as malformed
+        // puts the old count back with the old data.
+        ++wsArrival_.serial;
         decodeWavesample(data, size);
     }
     if (command == cmd::WavesampleAck || command == cmd::WavesampleNak) {

@@ -46,7 +46,18 @@ public:
     using SysExOut = std::function<void(const std::uint8_t* data, int len)>;
     // How far a long send has got: bytes out of the whole message.
     using SendProgress = std::function<void(std::size_t sent, std::size_t total)>;
-    using LongSysExOut = std::function<void(const std::uint8_t* data, int len, const SendProgress& progress)>;
+    // How a long send ended: bytes out of the whole (the port's F7
+    // included); stopped by StopTransfer, or cut short because the port was
+    // closed or its device went away.
+    struct LongSend {
+        std::size_t sent = 0;
+        std::size_t total = 0;
+        bool stopped = false;
+        bool cutShort = false;
+    };
+    // The port's side: it hears after each piece whether to go on.
+    using GoOn = std::function<bool(std::size_t sent, std::size_t total)>;
+    using LongSysExOut = std::function<LongSend(const std::uint8_t* data, int len, const GoOn& goOn)>;
 
     explicit MirageProtocol(Seams& seams);
     virtual ~MirageProtocol();
@@ -93,6 +104,7 @@ public:
         int pages = 0;
         std::size_t sampleBytes = 0;
         bool complete = false;
+        int serial = 0; // counts the dumps that have begun to arrive since start
     };
     const WavesampleArrival& LastWavesample() const { return wsArrival_; }
 
@@ -120,9 +132,10 @@ public:
     void SendParameterStep(int parameter, bool up) { SendSysEx(parameterStepMessage(parameter, up)); }
 
     // Sends a message of any length (a wavesample dump) through the output
-    // port, which paces it at wire speed; returns when it has left.
+    // port, which paces it at wire speed; returns when it has left, or when
+    // the running transfer was stopped (at the next piece) or the port went.
     // `progress`, when given, hears after each piece how far it has got.
-    void SendLongSysEx(const std::uint8_t* bytes, int count, const SendProgress& progress = {});
+    LongSend SendLongSysEx(const std::uint8_t* bytes, int count, const SendProgress& progress = {});
 
     // --- the one conversation with the instrument ------------------------------
     // Every fixed wait of a sequence goes through here. A wait lets window
@@ -140,11 +153,40 @@ public:
     bool Converse(std::function<void()> sequence, int* ticket = nullptr);
     void CancelKept(int ticket);
     // A wait of a long job in which the user may press its Cancel: input
-    // reaches the windows (the job's window is modal meanwhile), and, as in
-    // Wait, whatever an event starts is kept until the sequence has ended.
+    // reaches the windows, and, as in Wait, whatever an event starts is kept
+    // until the sequence has ended.
     void WaitAcceptingInput(int ms);
     // A sequence holds the conversation.
     bool Conversing() const { return conversing_; }
+
+    // A long transfer inside the running sequence (a wavesample dump sent or
+    // awaited) that the user may stop: its window's Cancel, or quitting the
+    // program, calls StopTransfer; the transfer sees it at its next piece or
+    // poll. Held for the transfer's duration.
+    class Transfer {
+    public:
+        explicit Transfer(MirageProtocol& m) : m_(m)
+        {
+            m_.transferring_ = true;
+            m_.transferStop_ = false;
+        }
+        ~Transfer()
+        {
+            m_.transferring_ = false;
+            m_.transferStop_ = false;
+        }
+        Transfer(const Transfer&) = delete;
+        Transfer& operator=(const Transfer&) = delete;
+        bool Stopped() const { return m_.transferStop_; }
+
+    private:
+        MirageProtocol& m_;
+    };
+    bool Transferring() const { return transferring_; }
+    void StopTransfer() { transferStop_ = transferring_; }
+    // Drops every sequence kept behind the running one (the program is
+    // about to end).
+    void DropKept() { kept_.clear(); }
     // The running sequence is inside one of its waits or long sends.
     bool Waiting() const { return waitDepth_ > 0; }
 
@@ -199,6 +241,8 @@ public:
 protected:
     // Called after a status panel text has changed.
     virtual void StatusTextChanged(int /*panel*/) {}
+    // Called when the last sequence, kept ones included, has ended.
+    virtual void ConversationEnded() {}
     void setStatusText(int panel, std::string text);
 
 private:
@@ -246,6 +290,8 @@ private:
     std::deque<std::vector<std::uint8_t>> pending_;
 
     bool conversing_ = false;
+    bool transferring_ = false;
+    bool transferStop_ = false;
     int waitDepth_ = 0;
     struct Kept {
         int ticket;

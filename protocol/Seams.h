@@ -24,9 +24,10 @@ public:
     // received messages are dispatched while clicks queue.
     virtual void wait(int ms) = 0;
 
-    // The same wait with user input let through: a long job's window, modal
-    // while it runs, takes its Cancel there. Without a window system it is
-    // the plain wait.
+    // The same wait with user input let through, for the long waits of a
+    // transfer: its Cancel acts there, and clicks in other windows start
+    // sequences that are kept until the running one has ended. Without a
+    // window system it is the plain wait.
     virtual void waitAcceptingInput(int ms) { wait(ms); }
 
     // A one-shot timer on the same clock as wait(): `fn` runs on the

@@ -195,12 +195,23 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
         r.end = JobEnd::Cancelled;
         return true;
     };
+    // A port that goes away ends the job: what follows would not arrive.
+    auto lost = [&r](const MirageProtocol::LongSend& s, const std::string& what) {
+        if (!s.cutShort)
+            return false;
+        r.end = JobEnd::Failed;
+        r.text = "Error - MIDI output port lost - " + what + " was cut short after " + std::to_string(s.sent) +
+                 " of " + std::to_string(s.total) + " bytes.";
+        return true;
+    };
 
     for (const Half& h : sound.halves) {
         if (stop())
             break;
         hooks.progress(std::string("Sending the ") + halfName(h.half) + " program dump", done, total);
-        mirage.SendLongSysEx(h.programDump.data(), static_cast<int>(h.programDump.size()));
+        if (lost(mirage.SendLongSysEx(h.programDump.data(), static_cast<int>(h.programDump.size())),
+                 std::string("the ") + halfName(h.half) + " program dump"))
+            break;
         hooks.wait(ProgramSettleMs);
         done += wireMs(ProgramMessageSize) + ProgramSettleMs;
     }
@@ -217,7 +228,9 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
             hooks.progress(status, done, total);
             mirage.SelectWavesample(index);
             const int seen = mirage.WavesampleAnswers();
-            mirage.SendLongSysEx(message.data(), static_cast<int>(message.size()));
+            if (lost(mirage.SendLongSysEx(message.data(), static_cast<int>(message.size())),
+                     "wavesample " + wsName(index)))
+                break;
             // The answer is awaited even after Cancel: it belongs to this dump.
             Answer answer = Answer::NoAnswer;
             for (long long waited = 0; waited <= wireMs(message.size()) + AnswerTimeoutMs; waited += Poll) {
@@ -243,7 +256,7 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
         hooks.progress(std::string("Requesting the ") + halfName(h.half) + " program dump", done, total);
         mirage.RequestProgram(h.half);
     }
-    hooks.progress(r.end == JobEnd::Done ? "Sent" : "Cancelled", total, total);
+    hooks.progress(r.end == JobEnd::Done ? "Sent" : r.end == JobEnd::Cancelled ? "Cancelled" : "Failed", total, total);
     return r;
 }
 

@@ -59,10 +59,12 @@ const char* answerText(Answer a);
 struct SendResult {
     JobEnd end = JobEnd::Done;
     std::array<Answer, 16> answers{}; // per wavesample, L1-L8, U1-U8
+    std::string text;                 // what went wrong (Failed)
 };
 
 // Sends a checked sound: the program dumps first, then each wavesample's data
-// after selecting it, waiting for its answer before the next; then selects
+// after selecting it, waiting for its answer before the next (a dump cut short
+// by a lost port fails the job); then selects
 // each half's current program again and requests fresh program dumps, also
 // after Cancel, so that the instrument and the program agree.
 SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks& hooks);

@@ -283,7 +283,12 @@ void TfmLoadSound::bnSendClick()
         }
         edContents->setPlainText(lines(shown));
         const QString counts = QString("%1 wavesamples accepted, %2 not.").arg(accepted).arg(other);
-        lbStatus->setText(r.end == sound::JobEnd::Done ? "Sent: " + counts : "Cancelled: " + counts);
+        lbStatus->setText((r.end == sound::JobEnd::Done        ? "Sent: "
+                           : r.end == sound::JobEnd::Cancelled ? "Cancelled: "
+                                                               : "Failed: ") +
+                          counts);
+        if (r.end == sound::JobEnd::Failed)
+            Ctx().seams.messageBox(r.text, "Load Sound from File", BoxButtons::Ok);
     });
 }
 

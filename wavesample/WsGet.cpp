@@ -9,6 +9,7 @@
 #include "WaveView.h"
 #include "WsAudio.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -18,6 +19,7 @@
 #include <QToolButton>
 
 #include <fstream>
+#include <utility>
 
 namespace corvane {
 
@@ -133,6 +135,7 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
     connect(bnStop, &QToolButton::clicked, this, &TfmWsGet::bnStopClick);
     connect(bnOK, &QPushButton::clicked, this, &TfmWsGet::bnOKClick);
     connect(bnExportAudio, &QPushButton::clicked, this, &TfmWsGet::bnExportAudioClick);
+    connect(bnCancelAudio, &QPushButton::clicked, this, &TfmWsGet::bnCancelAudioClick);
 }
 
 TfmWsGet::~TfmWsGet() = default;
@@ -187,38 +190,91 @@ int TfmWsGet::expectedPages() const
 
 void TfmWsGet::requestWavesample()
 {
+    const MirageProtocol::Transfer transfer(Mirage());
+    // Only a dump that begins after the request is its answer: one that
+    // came or began earlier (a late answer to an earlier request) is not.
+    const int before = Mirage().LastWavesample().serial;
     Mirage().SendSysEx(wavesampleRequestMessage());
     pollLimit_ = PollsFor(expectedPages());
-    ProgressBar1->setRange(0, pollLimit_ - 1);
     bool ready = false;
     waiting_ = true;
-    for (int poll = 0; poll < pollLimit_; ++poll) {
-        ProgressBar1->setValue(poll);
-        if (Mirage().WavesampleReady) {
-            ready = true;
-            break;
-        }
-        Mirage().Wait(PollMs);
-        // A dump coming in pieces has announced its page count: wait as
-        // long as that many pages need.
-        const auto& arriving = Mirage().LastWavesample();
-        if (!Mirage().WavesampleReady && !arriving.complete && PollsFor(arriving.pages) > pollLimit_) {
-            pollLimit_ = PollsFor(arriving.pages);
-            ProgressBar1->setRange(0, pollLimit_ - 1);
-        }
+    {
+        const AudioProgress shown(ProgressBar1, bnCancelAudio, {bnReqWs, bnMakeIntoWav, bnSaveAs, bnExportAudio, cbSelectWs});
+        ready = awaitAnswer(before, transfer);
     }
     waiting_ = false;
+    if (transfer.Stopped() && !ready) {
+        // The answer may still come; it is not shown when it does.
+        dropNextDump_ = true;
+        keepNothing();
+        return;
+    }
+    const bool answered = Mirage().LastWavesample().serial != before;
     if (!ready)
         Ctx().seams.messageBox(TimeOut, ReceiveCaption, BoxButtons::Ok);
-    ProgressBar1->hide();
-    ProgressBar1->setValue(0);
     Mirage().WavesampleReady = false;
+    if (!answered) {
+        keepNothing();
+        return;
+    }
     takeReceived();
     const Received& r = received_;
     if (!r.complete && r.pages > 0)
         Ctx().seams.messageBox("Error - wavesample incomplete - " + std::to_string(r.samples.size()) + " of " +
                                    std::to_string(256 * r.pages) + " sample bytes arrived.",
                                ReceiveCaption, BoxButtons::Ok);
+}
+
+// Polls until the answer has arrived, the time is up or Cancel is pressed;
+// true when the answer arrived.
+bool TfmWsGet::awaitAnswer(int before, const MirageProtocol::Transfer& transfer)
+{
+    ProgressBar1->setRange(0, pollLimit_ - 1);
+    for (int poll = 0; poll < pollLimit_; ++poll) {
+        ProgressBar1->setValue(poll);
+        const auto& arriving = Mirage().LastWavesample();
+        if (Mirage().WavesampleReady && arriving.serial != before)
+            return true;
+        if (transfer.Stopped())
+            return false;
+        Mirage().WaitAcceptingInput(PollMs);
+        // A dump coming in pieces has announced its page count: wait as
+        // long as that many pages need.
+        if (!Mirage().WavesampleReady && arriving.serial != before && PollsFor(arriving.pages) > pollLimit_) {
+            pollLimit_ = PollsFor(arriving.pages);
+            ProgressBar1->setRange(0, pollLimit_ - 1);
+        }
+    }
+    return false;
+}
+
+// Nothing of this request is kept: nothing to show or write.
+void TfmWsGet::keepNothing()
+{
+    received_ = {};
+    for (QLabel* l : {lbPageCount, lbWsSize, lbChecksum})
+        l->setText("no data");
+    pbWaveform->setSamples({});
+    for (QPushButton* b : {bnMakeIntoWav, bnSaveAs, bnExportAudio})
+        b->setEnabled(false);
+}
+
+void TfmWsGet::bnCancelAudioClick()
+{
+    if (waiting_)
+        Mirage().StopTransfer();
+}
+
+// While a request waits, the close box and Escape cancel it and keep the
+// window open.
+void TfmWsGet::closeEvent(QCloseEvent* e)
+{
+    if (waiting_) {
+        bnCancelAudioClick();
+        e->ignore();
+        return;
+    }
+    TFormBase::closeEvent(e);
 }
 
 // Takes what the last dump brought: only the bytes that arrived, and the
@@ -270,7 +326,7 @@ void TfmWsGet::DumpArrived(MirageProtocol::Arrival a)
 {
     // A dump that arrives unasked replaces what is shown; one that a
     // request waits for is shown when the wait ends.
-    if (a == MirageProtocol::Arrival::Wavesample && !waiting_)
+    if (a == MirageProtocol::Arrival::Wavesample && !std::exchange(dropNextDump_, false) && !waiting_)
         takeReceived();
     if (a == MirageProtocol::Arrival::Config)
         showExportRate();

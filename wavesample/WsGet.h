@@ -101,9 +101,13 @@ public:
 protected:
     void FormActivate() override;
     void DumpArrived(MirageProtocol::Arrival a) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void requestWavesample();
+    bool awaitAnswer(int before, const MirageProtocol::Transfer& transfer);
+    void keepNothing();
+    void bnCancelAudioClick();
     int expectedPages() const;
     void takeReceived();
     bool writeWav(const std::string& path);
@@ -112,6 +116,7 @@ private:
 
     Received received_;
     bool waiting_ = false;
+    bool dropNextDump_ = false; // the answer of a cancelled request
     int pollLimit_ = 0;
 };
 

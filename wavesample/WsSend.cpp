@@ -10,6 +10,7 @@
 #include "WsAudio.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFrame>
@@ -40,6 +41,7 @@ QFrame* bevel(QWidget* parent, const char* name, const QRect& r)
 QString hex(int v) { return QString::fromStdString(wav::hexText(v)); }
 
 const char* const Error = "ERROR";
+const char* const SendCaption = "MIDI Wavesample Send";
 
 constexpr int ImportRow = 30;    // the row of "Import Audio..." under the file row
 constexpr int AudioHeight = 242; // the audio group under the rest
@@ -83,10 +85,13 @@ TfmWsSend::TfmWsSend(const WindowContext& context, QWidget* parent) : TFormBase(
     bnSendWav->setGeometry(10, 153, 84, 25);
     bnSendWav->setEnabled(false);
     ProgressBar1 = named(new QProgressBar(this), "ProgressBar1");
-    ProgressBar1->setGeometry(104, 157, 274, 17);
+    ProgressBar1->setGeometry(104, 157, 196, 17);
     ProgressBar1->setRange(0, 1000);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->hide();
+    bnCancelSend = named(new QPushButton("Cancel", this), "bnCancelSend");
+    bnCancelSend->setGeometry(308, 153, 70, 25);
+    bnCancelSend->hide();
 
     // Where it goes.
     GroupBox2 = named(new QGroupBox("Destination Information", this), "GroupBox2");
@@ -125,6 +130,7 @@ TfmWsSend::TfmWsSend(const WindowContext& context, QWidget* parent) : TFormBase(
 
     connect(bnOpenFile, &QPushButton::clicked, this, &TfmWsSend::bnOpenFileClick);
     connect(bnSendWav, &QPushButton::clicked, this, &TfmWsSend::bnSendWavClick);
+    connect(bnCancelSend, &QPushButton::clicked, this, &TfmWsSend::bnCancelSendClick);
     // `activated` comes only from the user's choice.
     connect(cbSelectWs, &QComboBox::activated, this, &TfmWsSend::cbSelectWsChange);
     connect(bnRefreshParameters, &QPushButton::clicked, this, &TfmWsSend::bnRefreshParametersClick);
@@ -280,19 +286,65 @@ void TfmWsSend::refuse()
 
 void TfmWsSend::bnSendWavClick()
 {
-    Converse([this] {
-        if (!dump_)
-            return;
-        const std::vector<std::uint8_t> message = dump_->message;
-        ProgressBar1->setValue(0);
-        ProgressBar1->show();
-        Mirage().SendLongSysEx(message.data(), static_cast<int>(message.size()),
-                               [this](std::size_t sent, std::size_t total) {
-                                   ProgressBar1->setValue(total ? static_cast<int>(sent * 1000 / total) : 0);
-                               });
-        ProgressBar1->hide();
-        ProgressBar1->setValue(0);
-    });
+    Converse([this] { sendDump(); });
+}
+
+// The dump names no wavesample: the destination shown is selected first, in
+// the same conversation, so that a change on the front panel meanwhile does
+// not send the data into another wavesample's pages.
+void TfmWsSend::sendDump()
+{
+    if (!dump_)
+        return;
+    const std::vector<std::uint8_t> message = dump_->message;
+    const int index = destHalf_ * 8 + destNumber_;
+    const MirageProtocol::Transfer transfer(Mirage());
+    sending_ = true;
+    MirageProtocol::LongSend r;
+    {
+        const AudioProgress shown(ProgressBar1, bnCancelSend,
+                                  {bnOpenFile, bnImportAudio, bnSendWav, cbSelectWs, bnRefreshParameters, bnRefreshU});
+        Mirage().SelectWavesample(index);
+        if (!transfer.Stopped())
+            r = Mirage().SendLongSysEx(message.data(), static_cast<int>(message.size()),
+                                       [this](std::size_t sent, std::size_t total) {
+                                           ProgressBar1->setValue(
+                                               total ? static_cast<int>(sent * AudioProgress::Steps / total) : 0);
+                                       });
+    }
+    sending_ = false;
+    reportSend(r, index);
+}
+
+void TfmWsSend::reportSend(const MirageProtocol::LongSend& r, int index)
+{
+    const std::string ws = std::string(index < 8 ? "L" : "U") + std::to_string(index % 8 + 1);
+    const std::string counts = std::to_string(r.sent) + " of " + std::to_string(r.total) + " bytes.";
+    if (r.cutShort)
+        Ctx().seams.messageBox("Error - MIDI output port lost - the dump into wavesample " + ws + " was cut short after " +
+                                   counts,
+                               SendCaption, BoxButtons::Ok);
+    else if (r.stopped)
+        Ctx().seams.messageBox("Send cancelled - wavesample " + ws + " now holds an incomplete dump: " + counts,
+                               SendCaption, BoxButtons::Ok);
+}
+
+void TfmWsSend::bnCancelSendClick()
+{
+    if (sending_)
+        Mirage().StopTransfer();
+}
+
+// While a dump goes out, the close box and Escape stop it and keep the
+// window open.
+void TfmWsSend::closeEvent(QCloseEvent* e)
+{
+    if (sending_) {
+        bnCancelSendClick();
+        e->ignore();
+        return;
+    }
+    TFormBase::closeEvent(e);
 }
 
 void TfmWsSend::DestinationDisplay()

@@ -56,6 +56,7 @@ public:
     QLabel* Label5;
     QPushButton* bnSendWav;
     QProgressBar* ProgressBar1;
+    QPushButton* bnCancelSend; // shown while a dump goes out
     QGroupBox* GroupBox2;
     QLabel* Label11;
     QComboBox* cbSelectWs;
@@ -100,6 +101,7 @@ public:
 
     void bnOpenFileClick();
     void bnSendWavClick();
+    void bnCancelSendClick();
     void cbSelectWsChange(int index);
     void bnRefreshParametersClick();
     void bnRefreshUClick();
@@ -118,8 +120,11 @@ public:
 protected:
     void FormActivate() override;
     void DumpArrived(MirageProtocol::Arrival a) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private:
+    void sendDump();
+    void reportSend(const MirageProtocol::LongSend& r, int index);
     void DestinationDisplay();
     void showFit();
     void refuse();
@@ -132,6 +137,7 @@ private:
     void showConversion(const audio::Conversion& c);
 
     std::optional<wav::SendDump> dump_;
+    bool sending_ = false;
     int destHalf_ = 0;
     int destNumber_ = 0;
     int destinationPages_ = 0;

@@ -103,6 +103,14 @@ public:
         setConfigDirectory(QString());
     }
 
+    // Ends mirage-emu, as when the instrument's interface is unplugged: its
+    // ports leave the server.
+    void stopEmulator()
+    {
+        emu_.terminate();
+        emu_.waitForFinished(5000);
+    }
+
     // Repeats `attempt` while it fails because the JACK server lost cycles
     // (at most three times), waiting for whatever is still on its way.
     bool resend(const std::function<bool()>& attempt)

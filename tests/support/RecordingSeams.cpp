@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace corvane::test {
@@ -38,6 +39,28 @@ void RecordingSeams::deliver()
     for (int i = 0; i < 4; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
+
+void RecordingSeams::waitAcceptingInput(int ms)
+{
+    if (realTime_ || input_.empty()) {
+        wait(ms);
+        return;
+    }
+    const long long end = now + ms;
+    const std::size_t recorded = trace.size();
+    wait(0); // what runs inside it may add to the trace
+    trace[recorded].ms = ms;
+    while (!input_.empty() && input_.begin()->first <= end) {
+        const long long at = input_.begin()->first;
+        const auto fn = std::move(input_.begin()->second);
+        input_.erase(input_.begin());
+        advance(static_cast<int>(std::max(0LL, at - now)));
+        fn();
+    }
+    advance(static_cast<int>(end - now));
+}
+
+void RecordingSeams::inputAt(long long at, std::function<void()> fn) { input_.emplace(at, std::move(fn)); }
 
 void RecordingSeams::wait(int ms)
 {

@@ -62,6 +62,13 @@ public:
     std::function<void()> duringNextWait;
 
     void wait(int ms) override;
+    // Records a wait as wait() does; user input due meanwhile (inputAt) is
+    // handled at its time.
+    void waitAcceptingInput(int ms) override;
+    // User input (a click) at virtual time `at`: handled inside the first
+    // wait that accepts input and reaches that time; plain waits leave it
+    // queued, as the program's short waits do.
+    void inputAt(long long at, std::function<void()> fn);
     int startTimer(int ms, std::function<void()> fn) override;
     void cancelTimer(int id) override;
     BoxAnswer messageBox(const std::string& text, const std::string& caption, BoxButtons buttons) override;
@@ -97,6 +104,7 @@ private:
     void fireDue();
     bool realTime_;
     std::map<int, Timer> timers_;
+    std::multimap<long long, std::function<void()>> input_;
     int nextTimer_ = 1;
 };
 

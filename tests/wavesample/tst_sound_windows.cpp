@@ -1,7 +1,9 @@
 // The sound file windows on the fixture: both halves saved and loaded back
-// into a changed instrument, Cancel in the middle of either, refused files,
-// and the disk archive.
+// into a changed instrument, Cancel in the middle of either, a port lost in
+// the middle of a load, refused files, and the disk archive.
 #include "MirageFixture.h"
+
+#include "Midiout.h"
 #include "SoundWindows.h"
 
 #include <QLabel>
@@ -155,6 +157,23 @@ TEST_F(SoundWindowsTest, CancelInTheMiddleOfALoadLeavesTheInstrumentAnsweringAnd
     load->bnSend->click();
     EXPECT_EQ(sentWithPrefix({0xF0, 0x0F, 0x01, cmd::WavesampleDump}) - before, 15);
     EXPECT_EQ(load->edContents->toPlainText().count("- accepted"), 16);
+}
+
+TEST_F(SoundWindowsTest, PortLostDuringALoadEndsItWithTheBytesThatLeft)
+{
+    saveBoth(path("both.syx"));
+    activate(load);
+    ASSERT_TRUE(load->OpenFile(path("both.syx")));
+    form().MidiOut1->SetPacing(TMidiOut::WireSpeed);
+    seams().clear();
+    seams().startTimer(2000, [&] { detachEmulator(); }); // in the first wavesample's dump
+    load->bnSend->click();
+    ASSERT_EQ(seams().boxes().size(), 1u);
+    const std::string text = seams().boxes()[0].text;
+    EXPECT_TRUE(text.starts_with("Error - MIDI output port lost - wavesample L1 was cut short after ")) << text;
+    EXPECT_TRUE(text.ends_with(" of 16393 bytes.")) << text;
+    EXPECT_TRUE(load->lbStatus->text().startsWith("Failed: 0 wavesamples accepted"))
+        << load->lbStatus->text().toStdString();
 }
 
 TEST_F(SoundWindowsTest, BadFilesAreRefusedWithTheirMessageAndNothingSent)

@@ -1,8 +1,8 @@
 // WAV files sent into a wavesample of mirage-emu over real MIDI and asked
 // back through the receive window: the same sample bytes, zeros as ones, for
 // a small wavesample and for one of all 256 pages; and the instrument's
-// refusal of a file larger than its page pointers. Runs under
-// scripts/with-jack.sh.
+// refusal of a file larger than its page pointers; a send cut short when the
+// emulator goes away under it. Runs under scripts/with-jack.sh.
 #include "JackMirage.h"
 
 #include "Midiout.h"
@@ -40,8 +40,7 @@ protected:
         ASSERT_TRUE(send && get);
     }
 
-    // Sends a WAV file of `samples` and returns the acknowledgement's box.
-    std::string sendWav(const Bytes& samples)
+    void openWav(const Bytes& samples)
     {
         const std::string path = files.filePath("in.wav").toStdString();
         const Bytes image = wav::exportImage(samples, 0);
@@ -49,6 +48,12 @@ protected:
                                                     static_cast<std::streamsize>(image.size()));
         jack.seams.fileAnswers.push_back(path);
         send->bnOpenFileClick();
+    }
+
+    // Sends a WAV file of `samples` and returns the acknowledgement's box.
+    std::string sendWav(const Bytes& samples)
+    {
+        openWav(samples);
         jack.seams.clear();
         send->bnSendWavClick();
         if (!waitUntil([&] { return !jack.seams.boxes().empty(); }, 10000))
@@ -94,6 +99,20 @@ TEST_F(WsOverJack, WavSentAndAskedBackGivesTheSameSampleBytesOrIsRefused)
         for (std::size_t i = 0; i < row.n; ++i)
             ASSERT_EQ(got.samples[i], samples[i] == 0 ? 1 : samples[i]) << "sample " << i << " of " << row.n;
     }
+}
+
+TEST_F(WsOverJack, InstrumentGoneDuringASendCutsItShort)
+{
+    openWav(samplesOf(65535));
+    jack.seams.clear();
+    jack.seams.startTimer(3000, [&] { jack.stopEmulator(); });
+    send->bnSendWavClick(); // 16 s at the pacing
+    ASSERT_EQ(jack.seams.boxes().size(), 1u);
+    const std::string text = jack.seams.boxes()[0].text;
+    EXPECT_TRUE(text.starts_with("Error - MIDI output port lost - the dump into wavesample L1 was cut short after "))
+        << text;
+    EXPECT_TRUE(text.ends_with(" of 131079 bytes.")) << text;
+    EXPECT_LT(jack.seams.totalWaited(), 8000) << "ended soon after the instrument went";
 }
 
 } // namespace

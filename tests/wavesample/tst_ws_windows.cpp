@@ -5,6 +5,7 @@
 #include "MirageFixture.h"
 
 #include "Dumps.h"
+#include "Midiout.h"
 #include "PlayerPanel.h"
 #include "SendDump.h"
 #include "UpDown.h"
@@ -172,12 +173,15 @@ TEST_F(WsWindows, AcceptedFileShowsItsFiguresAndSendsItsDumpWithProgress)
         const Bytes samples = samplesOf(row.n);
         open(file("in.wav", wavOf(samples)));
         EXPECT_EQ(texts(send->Label1, send->Label4, send->lbWavPercent, send->Label6), row.shown);
+        mirage().setCurrentWavesample(5); // chosen on the front panel since
         seams().clear();
         progress.clear();
         QTest::mouseClick(send->bnSendWav, Qt::LeftButton);
         const auto sent = seams().sent();
-        ASSERT_EQ(sent.size(), 1u);
-        const Message& m = sent[0];
+        ASSERT_EQ(sent.size(), 2u);
+        EXPECT_EQ(hex(sent[0]), "F0 0F 01 01 15 01 7F") << "the window's L1 selected first";
+        EXPECT_EQ(mirage().currentWavesample(), 0);
+        const Message& m = sent[1];
         EXPECT_EQ(m, wav::buildSendDump(samples)->message);
         EXPECT_EQ(m.size(), 2 * row.n + 8);
         EXPECT_EQ(Message(m.begin() + 4, m.begin() + 6), row.pageNibbles);
@@ -328,7 +332,8 @@ TEST_F(WsWithoutInstrument, NoAnswerTimesOutAfterTheWaitTheDumpWouldNeed)
         EXPECT_EQ(seams().waits(), std::vector<int>(polls, 100));
         EXPECT_EQ(seams().lines().back(),
                   "box \"Error - receive time out - all data not valid.\" \"MIDI Receive Problem\"");
-        EXPECT_TRUE(get->bnMakeIntoWav->isEnabled()) << "the window goes on as after a dump";
+        EXPECT_EQ(texts(get->lbPageCount, get->lbWsSize, get->lbChecksum), (Texts{"no data", "no data", "no data"}));
+        EXPECT_FALSE(get->bnMakeIntoWav->isEnabled()) << "nothing came: nothing to write";
         EXPECT_TRUE(get->ProgressBar1->isHidden());
     }
 }
@@ -365,12 +370,121 @@ TEST_F(WsWithoutInstrument, OnlyWhatArrivedIsShownAndWritten)
     }
     EXPECT_EQ(readFile("test.wav").back(), 0x83) << "the last sample that came, no byte after it";
 
-    // An unasked dump already waiting ends the next wait at its first poll.
+    // A dump that came before the request (a late answer) is not its answer:
+    // the wait goes on until the answer comes.
     arrive(empty);
     seams().clear();
+    seams().duringNextWait = [&] { arrive(cut); };
     request();
-    EXPECT_TRUE(seams().waits().empty());
-    EXPECT_EQ(get->lbPageCount->text(), "0");
+    EXPECT_EQ(seams().waits().size(), 1u);
+    EXPECT_EQ(get->lbPageCount->text(), "4");
+}
+
+TEST_F(WsWithoutInstrument, CancelledRequestKeepsNothing)
+{
+    const std::function<void()> cancels[] = {
+        [&] { QTest::mouseClick(get->bnCancelAudio, Qt::LeftButton); },
+        [&] { QTest::keyClick(get, Qt::Key_Escape); },
+        [&] { get->close(); }, // the close box
+    };
+    for (const auto& cancel : cancels) {
+        arrive(Message{0xF0, 0x0F, 0x01, 0x06, 0x00, 0x00, 0x00, 0xF7}); // shown, unasked
+        seams().clear();
+        seams().inputAt(seams().now + 1000, cancel);
+        request();
+        EXPECT_EQ(seams().waits().size(), 10u) << "Cancel taken at the next poll";
+        EXPECT_TRUE(seams().boxes().empty());
+        arrive(mirage().wavesampleDump()); // the answer after all: not shown
+        EXPECT_EQ(texts(get->lbPageCount, get->lbWsSize, get->lbChecksum), (Texts{"no data", "no data", "no data"}));
+        EXPECT_TRUE(get->Data().samples.empty());
+        EXPECT_FALSE(get->bnSaveAs->isEnabled());
+        EXPECT_TRUE(get->bnCancelAudio->isHidden());
+        EXPECT_TRUE(get->isVisible());
+    }
+}
+
+// ---- long sends at wire speed ------------------------------------------------------
+
+class WsLongSend : public WsWindows {
+protected:
+    static constexpr std::size_t Total = 2 * 65535 + 8 + 1; // the dump and the port's F7
+    void SetUp() override
+    {
+        WsWindows::SetUp();
+        activate(get);
+        activate(send);
+        open(file("long.wav", wavOf(samplesOf(65535))));
+        form().MidiOut1->SetPacing(TMidiOut::WireSpeed);
+        seams().clear();
+    }
+    // Virtual time from the click on "Send Wav" to the first box.
+    long long untilFirstBox()
+    {
+        long long t = 0;
+        for (const TraceEvent& e : seams().trace) {
+            if (e.kind == TraceEvent::Kind::Box)
+                break;
+            t += e.kind == TraceEvent::Kind::Wait ? e.ms : 0;
+        }
+        return t;
+    }
+    std::string stopped(std::size_t sent) const
+    {
+        return "Send cancelled - wavesample L1 now holds an incomplete dump: " + std::to_string(sent) + " of " +
+               std::to_string(Total) + " bytes.";
+    }
+};
+
+TEST_F(WsLongSend, CancelActsWithinHalfASecondAndOtherWindowsClicksQueue)
+{
+    const long long start = seams().now;
+    seams().inputAt(start + 5000, [&] { request(); }); // in the Get window
+    seams().inputAt(start + 20000, [&] { QTest::mouseClick(send->bnCancelSend, Qt::LeftButton); });
+    QTest::mouseClick(send->bnSendWav, Qt::LeftButton);
+
+    const auto sent = seams().sent();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_GE(untilFirstBox(), 20000);
+    EXPECT_LE(untilFirstBox(), 20000 + 500);
+    EXPECT_EQ(seams().boxes()[0].text, stopped(sent[1].size())) << "what went out, closed by F7";
+    EXPECT_EQ(seams().boxes()[0].caption, "MIDI Wavesample Send");
+    EXPECT_EQ(hex(sent[2]), "F0 0F 01 04") << "the click in the Get window, after the send";
+    EXPECT_EQ(get->lbPageCount->text(), "32");
+    EXPECT_TRUE(send->bnCancelSend->isHidden());
+    EXPECT_TRUE(send->bnSendWav->isEnabled());
+}
+
+TEST_F(WsLongSend, PortLostIsReportedWithTheBytesThatLeft)
+{
+    seams().startTimer(10000, [&] { detachEmulator(); }); // the interface unplugged
+    QTest::mouseClick(send->bnSendWav, Qt::LeftButton);
+    ASSERT_EQ(seams().boxes().size(), 1u);
+    const std::string text = seams().boxes()[0].text;
+    const std::string head = "Error - MIDI output port lost - the dump into wavesample L1 was cut short after ";
+    ASSERT_TRUE(text.starts_with(head) && text.ends_with(" of " + std::to_string(Total) + " bytes.")) << text;
+    const long long left = std::stoll(text.substr(head.size()));
+    EXPECT_GE(left, 10000 * TMidiOut::WireSpeed / 1000 - 256);
+    EXPECT_LE(left, 10400 * TMidiOut::WireSpeed / 1000);
+    EXPECT_EQ(seams().sent().size(), 1u) << "only the selection reached the instrument";
+}
+
+TEST_F(WsLongSend, QuittingAsksAndStopsTheSendOnYes)
+{
+    seams().answers = {BoxAnswer::No, BoxAnswer::Yes};
+    seams().inputAt(seams().now + 5000, [&] { form().close(); });
+    seams().inputAt(seams().now + 10000, [&] { form().close(); });
+    QTest::mouseClick(send->bnSendWav, Qt::LeftButton);
+    EXPECT_TRUE(form().MidiOut1->Using()) << "left only once the send has ended";
+    RecordingSeams::deliver();
+
+    const auto boxes = seams().boxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    for (int i : {0, 1})
+        EXPECT_EQ(boxes[i].describe(), "box \"A transfer is running - stop it and quit?\" \"Transfer Running\" yes/no");
+    const std::size_t left = seams().sent()[1].size();
+    EXPECT_EQ(boxes[2].text, stopped(left));
+    EXPECT_GT(left, 9900u * TMidiOut::WireSpeed / 1000) << "No let it go on";
+    EXPECT_FALSE(form().MidiOut1->Using()) << "the program has closed its ports";
 }
 
 // ---- round trips through the built-in emulator ---------------------------------
