@@ -444,12 +444,46 @@ void TForm1::RegisterWindow(const std::string& className, TFormBase* window)
     UpdateMenus();
 }
 
-TFormBase* TForm1::Window(const std::string& className) const
+void TForm1::RegisterWindow(const std::string& className, WindowMaker make)
 {
-    for (const auto& [name, w] : windowOrder_)
-        if (name == className)
-            return w;
+    windowOrder_.emplace_back(className, nullptr);
+    windowMakers_[className] = std::move(make);
+    UpdateMenus();
+}
+
+bool TForm1::HasWindow(const std::string& className) const
+{
+    for (const auto& entry : windowOrder_)
+        if (entry.first == className)
+            return true;
+    return false;
+}
+
+TFormBase* TForm1::Window(const std::string& className)
+{
+    for (std::size_t i = 0; i < windowOrder_.size(); ++i) {
+        if (windowOrder_[i].first != className)
+            continue;
+        if (!windowOrder_[i].second) {
+            const auto maker = windowMakers_.find(className);
+            if (maker == windowMakers_.end())
+                return nullptr;
+            const WindowMaker make = std::move(maker->second);
+            windowMakers_.erase(maker);
+            // By index: a window being built may reach for others.
+            TFormBase* built = make();
+            windowOrder_[i].second = built;
+        }
+        return windowOrder_[i].second;
+    }
     return nullptr;
+}
+
+const std::vector<std::pair<std::string, TFormBase*>>& TForm1::Windows()
+{
+    for (std::size_t i = 0; i < windowOrder_.size(); ++i)
+        Window(windowOrder_[i].first);
+    return windowOrder_;
 }
 
 WindowContext TForm1::Context()
@@ -468,9 +502,9 @@ void TForm1::ShowWindow(const std::string& className)
 void TForm1::UpdateMenus()
 {
     for (const auto& [action, windowClass] : windowActions_)
-        action->setEnabled(Window(windowClass) != nullptr);
+        action->setEnabled(HasWindow(windowClass));
     for (const auto& [windowClass, image] : windowImages_)
-        image->setEnabled(Window(windowClass) != nullptr);
+        image->setEnabled(HasWindow(windowClass));
 }
 
 QAction* TForm1::Action(const QString& objectName) const

@@ -73,11 +73,17 @@ public:
     int NameSampleIndex = 0;
 
     // --- windows ---------------------------------------------------------------
-    // Windows are created once, in order, and registered under their class
-    // name; menu items of windows that are not registered stay disabled.
+    // Windows are registered once, in order, under their class name; menu
+    // items of windows that are not registered stay disabled. A window
+    // registered with a maker is built when it is first asked for (shown,
+    // or reached by another window or a test), and lives on from then.
+    using WindowMaker = std::function<TFormBase*()>;
     void RegisterWindow(const std::string& className, TFormBase* window);
-    TFormBase* Window(const std::string& className) const;
-    const std::vector<std::pair<std::string, TFormBase*>>& Windows() const { return windowOrder_; }
+    void RegisterWindow(const std::string& className, WindowMaker make);
+    bool HasWindow(const std::string& className) const;
+    TFormBase* Window(const std::string& className);
+    // Every window, in registration order, each built if it was not yet.
+    const std::vector<std::pair<std::string, TFormBase*>>& Windows();
     void ShowWindow(const std::string& className);
     // What every other window is given at creation.
     WindowContext Context();
@@ -150,6 +156,7 @@ private:
     int portWatchTimer_ = 0;
     SettingsData loadedSettings_;
     std::vector<std::pair<std::string, TFormBase*>> windowOrder_;
+    std::map<std::string, WindowMaker> windowMakers_; // of windows not built yet
     std::map<QAction*, std::string> windowActions_;
     std::map<std::string, TImage*> windowImages_;
     std::array<QLabel*, 4> statusPanels_{};

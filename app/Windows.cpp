@@ -28,36 +28,37 @@ namespace corvane {
 
 void CreateWindows(TForm1* main)
 {
-    // The order in which the windows come into being; windows not listed
-    // here are not built yet and their menu items stay disabled.
-    main->RegisterWindow("TMidiSetupDialogBox", new TMidiSetupDialogBox(*main, main));
+    // The order of the windows; windows not listed here are not built yet and
+    // their menu items stay disabled. Each is made when first asked for, so
+    // the program starts without building windows the user may never open.
+    main->RegisterWindow("TMidiSetupDialogBox", [main] { return new TMidiSetupDialogBox(*main, main); });
     const WindowContext context = main->Context();
-    main->RegisterWindow("TConfigTableForm", new TConfigTableForm(context, main));
-    main->RegisterWindow("TEnvelopeForm", new TEnvelopeForm(context, main));
-    main->RegisterWindow("TOscillator", new TOscillator(context, main));
-    main->RegisterWindow("TKeyboardAssig", new TKeyboardAssig(context, main));
-    main->RegisterWindow("TMemoryMap", new TMemoryMap(context, main));
-    main->RegisterWindow("TfmWsInfo", new TfmWsInfo(context, main));
-    main->RegisterWindow("TfmWsGet", new TfmWsGet(context, main));
-    main->RegisterWindow("TfmWsSend", new TfmWsSend(context, main));
-    main->RegisterWindow("TfmWsCalc", new TfmWsCalc(context, main));
-    main->RegisterWindow("TfmProgCopy", new TfmProgCopy(context, main));
-    main->RegisterWindow("TfmMasosCopy", new TfmMasosCopy(context, main));
-    main->RegisterWindow("TfmTuning", new TfmTuning(context, main));
-    main->RegisterWindow("TfmRelAmplitude", new TfmRelAmplitude(context, main));
-    main->RegisterWindow("TfmRelFilter", new TfmRelFilter(context, main));
-    main->RegisterWindow("TfmNameSample", new TfmNameSample(context, main));
-    main->RegisterWindow("TfmOscLFOU", new TfmOscLFOU(context, main));
-    main->RegisterWindow("TfmEnvFilterU", new TfmEnvFilterU(context, main));
-    main->RegisterWindow("TfmMemMapU", new TfmMemMapU(context, main));
-    main->RegisterWindow("TfmSetColours", new TfmSetColours(context, main));
-    main->RegisterWindow("TfmSample", new TfmSample(context, main));
-    main->RegisterWindow("TAboutBox", new TAboutBox(main));
-    main->RegisterWindow("TfmSampleRotate", new TfmSampleRotate(context, main));
-    main->RegisterWindow("TfmSaveSound", new TfmSaveSound(context, main));
-    main->RegisterWindow("TfmLoadSound", new TfmLoadSound(context, main));
-    main->RegisterWindow("TfmArchiveDisk", new TfmArchiveDisk(context, main));
-    main->RegisterWindow("TfmDiskImages", new TfmDiskImages(context, main));
+    main->RegisterWindow("TConfigTableForm", [=] { return new TConfigTableForm(context, main); });
+    main->RegisterWindow("TEnvelopeForm", [=] { return new TEnvelopeForm(context, main); });
+    main->RegisterWindow("TOscillator", [=] { return new TOscillator(context, main); });
+    main->RegisterWindow("TKeyboardAssig", [=] { return new TKeyboardAssig(context, main); });
+    main->RegisterWindow("TMemoryMap", [=] { return new TMemoryMap(context, main); });
+    main->RegisterWindow("TfmWsInfo", [=] { return new TfmWsInfo(context, main); });
+    main->RegisterWindow("TfmWsGet", [=] { return new TfmWsGet(context, main); });
+    main->RegisterWindow("TfmWsSend", [=] { return new TfmWsSend(context, main); });
+    main->RegisterWindow("TfmWsCalc", [=] { return new TfmWsCalc(context, main); });
+    main->RegisterWindow("TfmProgCopy", [=] { return new TfmProgCopy(context, main); });
+    main->RegisterWindow("TfmMasosCopy", [=] { return new TfmMasosCopy(context, main); });
+    main->RegisterWindow("TfmTuning", [=] { return new TfmTuning(context, main); });
+    main->RegisterWindow("TfmRelAmplitude", [=] { return new TfmRelAmplitude(context, main); });
+    main->RegisterWindow("TfmRelFilter", [=] { return new TfmRelFilter(context, main); });
+    main->RegisterWindow("TfmNameSample", [=] { return new TfmNameSample(context, main); });
+    main->RegisterWindow("TfmOscLFOU", [=] { return new TfmOscLFOU(context, main); });
+    main->RegisterWindow("TfmEnvFilterU", [=] { return new TfmEnvFilterU(context, main); });
+    main->RegisterWindow("TfmMemMapU", [=] { return new TfmMemMapU(context, main); });
+    main->RegisterWindow("TfmSetColours", [=] { return new TfmSetColours(context, main); });
+    main->RegisterWindow("TfmSample", [=] { return new TfmSample(context, main); });
+    main->RegisterWindow("TAboutBox", [main] { return new TAboutBox(main); });
+    main->RegisterWindow("TfmSampleRotate", [=] { return new TfmSampleRotate(context, main); });
+    main->RegisterWindow("TfmSaveSound", [=] { return new TfmSaveSound(context, main); });
+    main->RegisterWindow("TfmLoadSound", [=] { return new TfmLoadSound(context, main); });
+    main->RegisterWindow("TfmArchiveDisk", [=] { return new TfmArchiveDisk(context, main); });
+    main->RegisterWindow("TfmDiskImages", [=] { return new TfmDiskImages(context, main); });
 }
 
 } // namespace corvane

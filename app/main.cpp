@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "EmulatorDisk.h"
+#include "FirstPaint.h"
 #include "Form1.h"
 #include "ImageDisk.h"
 #include "QtSeams.h"
@@ -34,8 +35,11 @@ int main(int argc, char** argv)
     parser.addVersionOption();
     QCommandLineOption virtualOption("virtual-mirage", "Add the built-in Mirage emulator as the first MIDI device.");
     QCommandLineOption shotsOption("screenshots", "Render every window to DIR/<ClassName>.png and exit.", "DIR");
+    QCommandLineOption firstPaintOption("quit-after-first-paint",
+                                        "Leave once the main window has been drawn (the start-up benchmark).");
     parser.addOption(virtualOption);
     parser.addOption(shotsOption);
+    parser.addOption(firstPaintOption);
     parser.process(app);
 
     corvane::QtSeams seams;
@@ -65,6 +69,8 @@ int main(int argc, char** argv)
             result = n == static_cast<int>(form.Windows().size()) + 1 ? 0 : 1;
             form.FormClose();
         } else {
+            if (parser.isSet(firstPaintOption))
+                new corvane::QuitAfterFirstPaint(&form);
             form.show();
             result = QApplication::exec();
         }

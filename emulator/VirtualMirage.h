@@ -7,6 +7,7 @@
 #include "VirtualDevice.h"
 
 #include <mutex>
+#include <optional>
 
 namespace corvane {
 
@@ -18,14 +19,16 @@ public:
 
     void receive(const std::uint8_t* data, std::size_t len) override;
 
-    // The emulator behind the device. Use it only while no message is being
-    // delivered (tests, between exchanges), or hold lock() meanwhile.
-    emu::MirageEmulator& emulator() { return emulator_; }
+    // The emulator behind the device, made when it is first asked for (its
+    // factory sounds take a moment to compute, and a program that never
+    // talks to it need not wait for them). Use it only while no message is
+    // being delivered (tests, between exchanges), or hold lock() meanwhile.
+    emu::MirageEmulator& emulator();
     std::unique_lock<std::mutex> lock() { return std::unique_lock<std::mutex>(mutex_); }
 
 private:
     std::mutex mutex_;
-    emu::MirageEmulator emulator_;
+    std::optional<emu::MirageEmulator> emulator_;
 };
 
 } // namespace corvane
