@@ -6,6 +6,7 @@
 #include "EnvFilter.h"
 #include "Form1.h"
 #include "KeyboardAssig.h"
+#include "LibraryWindow.h"
 #include "MasosCopy.h"
 #include "MemoryMap.h"
 #include "MidiSetupDialog.h"
@@ -56,6 +57,9 @@ void CreateWindows(TForm1* main)
     main->RegisterWindow("TfmSaveSound", new TfmSaveSound(context, main));
     main->RegisterWindow("TfmLoadSound", new TfmLoadSound(context, main));
     main->RegisterWindow("TfmArchiveDisk", new TfmArchiveDisk(context, main));
+    auto* library = new TfmLibrary(context, main);
+    main->RegisterWindow("TfmLibrary", library);
+    main->RegisterWindow("TfmLibraryFolders", new TfmLibraryFolders(context, library, main));
 }
 
 } // namespace corvane

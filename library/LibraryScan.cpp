@@ -419,7 +419,7 @@ ScanSummary scan(Database& db, const QStringList& folders, const std::atomic<boo
 
 // ---- the indexer ---------------------------------------------------------------------
 
-Indexer::Indexer(QString directory) : directory_(std::move(directory))
+Indexer::Indexer()
 {
     qRegisterMetaType<ScanSummary>();
     qRegisterMetaType<std::shared_ptr<Rows>>();
@@ -427,11 +427,11 @@ Indexer::Indexer(QString directory) : directory_(std::move(directory))
 
 Indexer::~Indexer() = default;
 
-void Indexer::run(const QStringList& folders)
+void Indexer::run(const QString& directory, const QStringList& folders)
 {
     cancel_ = false;
     // A connection belongs to the thread that made it: one per run.
-    db_ = std::make_unique<Database>(directory_);
+    db_ = std::make_unique<Database>(directory);
     ScanSummary s;
     if (db_->isOpen())
         s = scan(*db_, folders, cancel_, [this](int done, int total) { emit progress(done, total); });

@@ -78,19 +78,19 @@ ScanSummary scan(Database& db, const QStringList& folders, const std::atomic<boo
 class Indexer : public QObject {
     Q_OBJECT
 public:
-    explicit Indexer(QString directory);
+    Indexer();
     ~Indexer() override;
     void cancel() { cancel_ = true; }
 
 public slots:
-    void run(const QStringList& folders);
+    // Scans `folders` into the database in `directory`.
+    void run(const QString& directory, const QStringList& folders);
 
 signals:
     void progress(int done, int total);
     void finished(corvane::library::ScanSummary summary, std::shared_ptr<corvane::library::Rows> rows);
 
 private:
-    QString directory_;
     std::unique_ptr<Database> db_;
     std::atomic<bool> cancel_{false};
 };
