@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QToolButton>
 #include <QUrl>
 
 #include <algorithm>
@@ -246,7 +247,7 @@ void TfmLibrary::buildTable()
     tvSounds->verticalHeader()->hide();
     tvSounds->verticalHeader()->setDefaultSectionSize(20);
     tvSounds->setDragEnabled(false);
-    const int widths[LibraryModel::ColumnCount] = {110, 70, 130, 80, 45, 105, 90, 60, 80};
+    const int widths[LibraryModel::ColumnCount] = {110, 78, 140, 88, 45, 120, 100, 60, 90};
     for (int c = 0; c < LibraryModel::ColumnCount; ++c)
         tvSounds->setColumnWidth(c, widths[c]);
     const auto filter = [this] { Model->setFilter(edSearch->text(), cbKind->currentIndex() - 1); };
@@ -276,6 +277,8 @@ void TfmLibrary::buildDetail()
     }
     MediaPlayer1 = new TPlayerPanel(this, Ctx().seams);
     MediaPlayer1->setGeometry(656, 358, TPlayerPanel::Width, TPlayerPanel::Height);
+    connect(MediaPlayer1->bnPlay, &QToolButton::clicked, MediaPlayer1, &TPlayerPanel::play);
+    connect(MediaPlayer1->bnStop, &QToolButton::clicked, MediaPlayer1, &TPlayerPanel::stop);
     bnPlaces = named(new QPushButton("Where...", this), "bnPlaces");
     bnPlaces->setGeometry(828, 362, 140, 24);
     connect(bnPlaces, &QPushButton::clicked, this, &TfmLibrary::bnPlacesClick);
