@@ -3,6 +3,7 @@
 #include "AudioConvert.h"
 #include "DiskImage.h"
 #include "PlayerPanel.h"
+#include "Settings.h"
 #include "WaveView.h"
 
 #include <QComboBox>
@@ -216,8 +217,14 @@ TfmLibrary::~TfmLibrary()
 
 QString TfmLibrary::DataDirectory()
 {
+    // A run given a configuration directory of its own (tests) keeps its
+    // library there too, away from the user's.
     const QString& set = dataDirectoryOverride();
-    return set.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) : set;
+    if (!set.isEmpty())
+        return set;
+    if (configDirectory() != QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+        return QDir(configDirectory()).filePath("library");
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }
 
 void TfmLibrary::SetDataDirectory(const QString& dir) { dataDirectoryOverride() = dir; }
