@@ -297,8 +297,8 @@ struct Writer {
 
 void Writer::add(const Found& f, const QString& hash, const std::vector<ItemInfo>& items)
 {
-    const bool wholeFileDamaged = items.size() == 1 && items[0].kind == Kind::Damaged && items[0].part <= 0 &&
-                                  !f.path.endsWith(".img", Qt::CaseInsensitive);
+    const bool image = f.path.endsWith(".img", Qt::CaseInsensitive);
+    const bool wholeFileDamaged = items.size() == 1 && items[0].kind == Kind::Damaged && (!image || items[0].part < 0);
     file.addBindValue(f.path);
     file.addBindValue(f.size);
     file.addBindValue(f.mtime);

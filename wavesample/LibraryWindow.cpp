@@ -69,6 +69,7 @@ void LibraryModel::setRows(library::Rows rows)
 {
     beginResetModel();
     rows_ = std::move(rows);
+    sortRows();
     haystacks_.clear();
     haystacks_.reserve(rows_.size());
     for (const Row& r : rows_)
@@ -162,6 +163,14 @@ QVariant LibraryModel::headerData(int section, Qt::Orientation orientation, int 
 
 void LibraryModel::sort(int column, Qt::SortOrder order)
 {
+    column_ = column;
+    order_ = order;
+    setRows(std::move(rows_));
+}
+
+void LibraryModel::sortRows()
+{
+    const int column = column_;
     const auto key = [column](const Row& a, const Row& b) {
         switch (column) {
         case Kind: return static_cast<int>(a.kind) < static_cast<int>(b.kind);
@@ -175,12 +184,10 @@ void LibraryModel::sort(int column, Qt::SortOrder order)
         default: return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
         }
     };
-    library::Rows rows = std::move(rows_);
-    if (order == Qt::AscendingOrder)
-        std::stable_sort(rows.begin(), rows.end(), key);
+    if (order_ == Qt::AscendingOrder)
+        std::stable_sort(rows_.begin(), rows_.end(), key);
     else
-        std::stable_sort(rows.begin(), rows.end(), [&key](const Row& a, const Row& b) { return key(b, a); });
-    setRows(std::move(rows));
+        std::stable_sort(rows_.begin(), rows_.end(), [&key](const Row& a, const Row& b) { return key(b, a); });
 }
 
 // ---- the window ------------------------------------------------------------------------------
@@ -257,13 +264,15 @@ void TfmLibrary::buildTable()
     const int widths[LibraryModel::ColumnCount] = {110, 78, 140, 88, 45, 120, 100, 60, 90};
     for (int c = 0; c < LibraryModel::ColumnCount; ++c)
         tvSounds->setColumnWidth(c, widths[c]);
-    const auto filter = [this] { Model->setFilter(edSearch->text(), cbKind->currentIndex() - 1); };
+    const auto filter = [this] {
+        Model->setFilter(edSearch->text(), cbKind->currentIndex() - 1);
+        keepSelection();
+    };
     connect(edSearch, &QLineEdit::textChanged, this, filter);
     connect(cbKind, &QComboBox::currentIndexChanged, this, filter);
     connect(bnRescan, &QPushButton::clicked, this, &TfmLibrary::Rescan);
     connect(bnFolders, &QPushButton::clicked, this, [this] { Ctx().showWindow("TfmLibraryFolders"); });
     connect(tvSounds->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TfmLibrary::selectionChanged);
-    connect(Model, &QAbstractItemModel::modelReset, this, &TfmLibrary::selectionChanged);
 }
 
 void TfmLibrary::buildDetail()
@@ -399,11 +408,10 @@ void TfmLibrary::scanFinished(library::ScanSummary s, std::shared_ptr<library::R
     bnRescan->setEnabled(true);
     bnCancel->setEnabled(Running());
     ProgressBar1->setValue(s.cancelled ? ProgressBar1->value() : BarSteps);
-    const qint64 selected = itemId_;
+    // The selected sound is read again: its file may have changed.
+    item_.reset();
     Model->setRows(std::move(*rows));
-    const int again = Model->visibleRow(selected);
-    if (again >= 0)
-        tvSounds->selectRow(again);
+    keepSelection();
     lbStatus->setText(QString("%1%2 files, %3 read, %4 gone, %5 damaged.")
                           .arg(s.cancelled ? "Cancelled: " : "")
                           .arg(s.files)
@@ -415,6 +423,19 @@ void TfmLibrary::scanFinished(library::ScanSummary s, std::shared_ptr<library::R
         rescanAgain_ = false;
         Rescan();
     }
+}
+
+// After the table was filled or filtered anew, the sound shown stays
+// selected while it is in the table.
+void TfmLibrary::keepSelection()
+{
+    const int v = itemId_ ? Model->visibleRow(itemId_) : -1;
+    if (v >= 0)
+        tvSounds->selectRow(v);
+    else
+        showItem(nullptr);
+    if (v >= 0 && !item_)
+        selectionChanged();
 }
 
 const Row* TfmLibrary::SelectedRow() const

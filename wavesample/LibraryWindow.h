@@ -47,12 +47,15 @@ public:
 
 private:
     void refilter();
+    void sortRows();
 
     library::Rows rows_;
     std::vector<QString> haystacks_;
     std::vector<int> visible_;
     QStringList words_;
     int kind_ = -1;
+    int column_ = Name;
+    Qt::SortOrder order_ = Qt::AscendingOrder;
 };
 
 class TfmLibrary : public TSoundJobForm {
@@ -118,6 +121,7 @@ private:
     void scanProgress(int done, int total);
     void scanFinished(library::ScanSummary summary, std::shared_ptr<library::Rows> rows);
     void selectionChanged();
+    void keepSelection();
     void showItem(const library::Row* row);
     void saveNote();
     void updateActions();

@@ -142,18 +142,5 @@ TEST_F(LibraryWindowTest, SendToMirageLeavesTheInstrumentHoldingTheSound)
     }
 }
 
-// Not a check: the window as the user sees it, for a look by hand
-// (CORVANE_LIBRARY_SHOT=/tmp/library.png).
-TEST_F(LibraryWindowTest, Picture)
-{
-    const QByteArray file = qgetenv("CORVANE_LIBRARY_SHOT");
-    if (file.isEmpty())
-        GTEST_SKIP();
-    select("strings.syx upper");
-    library->edTags->setText("strings, warm");
-    library->show();
-    library->grab().save(QString::fromLocal8Bit(file));
-}
-
 } // namespace
 } // namespace corvane::test
