@@ -58,8 +58,18 @@ QString kindText(Kind kind)
     return {};
 }
 
+void Row::finish()
+{
+    sourceText = QString();
+    sourceText = source();
+    nameKey = name.toLower();
+    haystack = (name + ' ' + sourceText + ' ' + wavesampleNames + ' ' + tags).toLower();
+}
+
 QString Row::source() const
 {
+    if (!sourceText.isEmpty())
+        return sourceText;
     const QString file = QFileInfo(path).fileName();
     if (kind == Kind::Sound)
         return file + (part == 0 ? " lower" : " upper");
@@ -106,13 +116,19 @@ std::vector<QStringList> Database::schemaSteps()
     };
 }
 
-Database::Database(const QString& directory)
+Database::Database(const QString& directory, bool checked)
     : directory_(directory), connection_(QString("corvane-library-%1").arg(connections.fetchAndAddRelaxed(1)))
 {
     QDir().mkpath(directory_);
     const QString file = QDir(directory_).filePath(databaseFileName());
     const bool existed = QFileInfo::exists(file);
     QString why;
+    if (checked) {
+        open_ = openAt(file, why, false) && version() == Version;
+        if (!open_)
+            error_ = "Error - the library database " + QDir::toNativeSeparators(file) + " cannot be opened: " + why + ".";
+        return;
+    }
     if (openAt(file, why) && migrate(why)) {
         open_ = true;
         if (!existed)
@@ -132,7 +148,7 @@ void Database::close()
     QSqlDatabase::removeDatabase(connection_);
 }
 
-bool Database::openAt(const QString& file, QString& why)
+bool Database::openAt(const QString& file, QString& why, bool check)
 {
     db_ = QSqlDatabase::addDatabase("QSQLITE", connection_);
     db_.setDatabaseName(file);
@@ -142,11 +158,13 @@ bool Database::openAt(const QString& file, QString& why)
         return false;
     }
     QSqlQuery q(db_);
-    if (!exec(q, "PRAGMA quick_check", &why))
-        return false;
-    if (!q.next() || q.value(0).toString() != "ok") {
-        why = "its check found damage (" + q.value(0).toString() + ")";
-        return false;
+    if (check) {
+        if (!exec(q, "PRAGMA quick_check", &why))
+            return false;
+        if (!q.next() || q.value(0).toString() != "ok") {
+            why = "its check found damage (" + q.value(0).toString() + ")";
+            return false;
+        }
     }
     exec(q, "PRAGMA journal_mode=WAL");
     exec(q, "PRAGMA synchronous=NORMAL");
@@ -347,6 +365,7 @@ Rows Database::rows()
         r.damage = q.value(11).toString();
         r.copies = q.value(12).toInt();
         r.wavesampleNames = q.value(13).toString();
+        r.finish();
         out.push_back(std::move(r));
     }
     return out;

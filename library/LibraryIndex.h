@@ -41,7 +41,13 @@ struct Row {
     int copies = 1;      // places holding the same sample data
     QString damage;      // why the file or slot could not be read
     QString wavesampleNames;
+    // Made once by finish(), on the scan's thread, so that the window's
+    // search and sort do no more than compare.
+    QString sourceText;
+    QString nameKey;  // the name in lower case
+    QString haystack; // name, source, wavesample names and tags in lower case
     QString source() const; // "strings.syx lower", "disk.img L2", "kick.wav"
+    void finish();
 };
 using Rows = std::vector<Row>;
 
@@ -91,7 +97,11 @@ public:
     // moved aside and a new one made; the folders and notes are written to
     // the notes file first, as far as they can be read, and taken back from
     // it. `recovered()` then says what happened.
-    explicit Database(const QString& directory);
+    //
+    // A second connection to a database the first one has checked (the
+    // scan's, on its thread) passes `checked`: it neither checks nor
+    // rebuilds, and is only not open when opening fails.
+    explicit Database(const QString& directory, bool checked = false);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -118,7 +128,7 @@ public:
     QString exportNotes();
 
 private:
-    bool openAt(const QString& file, QString& why);
+    bool openAt(const QString& file, QString& why, bool check = true);
     bool migrate(QString& why);
     void importNotes();
     void rebuild(const QString& why);

@@ -431,7 +431,7 @@ void Indexer::run(const QString& directory, const QStringList& folders)
 {
     cancel_ = false;
     // A connection belongs to the thread that made it: one per run.
-    db_ = std::make_unique<Database>(directory);
+    db_ = std::make_unique<Database>(directory, true);
     ScanSummary s;
     if (db_->isOpen())
         s = scan(*db_, folders, cancel_, [this](int done, int total) { emit progress(done, total); });

@@ -70,10 +70,6 @@ void LibraryModel::setRows(library::Rows rows)
     beginResetModel();
     rows_ = std::move(rows);
     sortRows();
-    haystacks_.clear();
-    haystacks_.reserve(rows_.size());
-    for (const Row& r : rows_)
-        haystacks_.push_back((r.name + ' ' + r.source() + ' ' + r.wavesampleNames + ' ' + r.tags).toLower());
     endResetModel();
     refilter();
 }
@@ -92,7 +88,7 @@ void LibraryModel::refilter()
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         if (kind_ >= 0 && static_cast<int>(rows_[i].kind) != kind_)
             continue;
-        const QString& hay = haystacks_[i];
+        const QString& hay = rows_[i].haystack;
         if (std::all_of(words_.begin(), words_.end(), [&hay](const QString& w) { return hay.contains(w); }))
             visible_.push_back(static_cast<int>(i));
     }
@@ -174,14 +170,14 @@ void LibraryModel::sortRows()
     const auto key = [column](const Row& a, const Row& b) {
         switch (column) {
         case Kind: return static_cast<int>(a.kind) < static_cast<int>(b.kind);
-        case Source: return a.source().compare(b.source(), Qt::CaseInsensitive) < 0;
+        case Source: return a.sourceText.compare(b.sourceText, Qt::CaseInsensitive) < 0;
         case Wavesamples: return a.wavesamples < b.wavesamples;
         case Pages: return a.pages < b.pages;
         case Date: return a.modified < b.modified;
         case Tags: return a.tags.compare(b.tags, Qt::CaseInsensitive) < 0;
         case Rating: return a.rating < b.rating;
         case Copies: return a.copies < b.copies;
-        default: return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+        default: return a.nameKey < b.nameKey;
         }
     };
     if (order_ == Qt::AscendingOrder)
@@ -558,6 +554,7 @@ void TfmLibrary::saveNote()
     r->tags = note.tags;
     r->rating = note.rating;
     r->comment = note.comment;
+    r->finish();
     const int v = Model->visibleRow(r->id);
     emit Model->dataChanged(Model->index(v, 0), Model->index(v, LibraryModel::ColumnCount - 1));
 }

@@ -50,7 +50,6 @@ private:
     void sortRows();
 
     library::Rows rows_;
-    std::vector<QString> haystacks_;
     std::vector<int> visible_;
     QStringList words_;
     int kind_ = -1;
