@@ -10,6 +10,8 @@
 #include <QSqlQuery>
 #include <QTextStream>
 
+#include <algorithm>
+
 namespace corvane::library {
 
 namespace {
@@ -76,6 +78,29 @@ QString Row::source() const
     if (kind == Kind::Slot || (kind == Kind::Damaged && part >= 0 && path.endsWith(".img", Qt::CaseInsensitive)))
         return part >= 0 ? file + " " + QString(part % 2 ? "U" : "L") + QString::number(part / 2 + 1) : file;
     return file;
+}
+
+bool lessThan(const Row& a, const Row& b, SortKey key)
+{
+    switch (key) {
+    case SortKey::Kind: return static_cast<int>(a.kind) < static_cast<int>(b.kind);
+    case SortKey::Source: return a.sourceText.compare(b.sourceText, Qt::CaseInsensitive) < 0;
+    case SortKey::Wavesamples: return a.wavesamples < b.wavesamples;
+    case SortKey::Pages: return a.pages < b.pages;
+    case SortKey::Date: return a.modified < b.modified;
+    case SortKey::Tags: return a.tags.compare(b.tags, Qt::CaseInsensitive) < 0;
+    case SortKey::Rating: return a.rating < b.rating;
+    case SortKey::Copies: return a.copies < b.copies;
+    case SortKey::Name: break;
+    }
+    return a.nameKey < b.nameKey;
+}
+
+void sortRows(Rows& rows, SortKey key, bool descending)
+{
+    std::stable_sort(rows.begin(), rows.end(), [key, descending](const Row& a, const Row& b) {
+        return descending ? lessThan(b, a, key) : lessThan(a, b, key);
+    });
 }
 
 QString Place::text() const

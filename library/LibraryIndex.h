@@ -51,6 +51,12 @@ struct Row {
 };
 using Rows = std::vector<Row>;
 
+// The columns the rows sort by, in the order of the window's table.
+enum class SortKey { Name, Kind, Source, Wavesamples, Pages, Date, Tags, Rating, Copies };
+bool lessThan(const Row& a, const Row& b, SortKey key);
+// A stable sort by `key`.
+void sortRows(Rows& rows, SortKey key, bool descending);
+
 struct WavesampleRow {
     int number = 0; // 0..7
     QString name;

@@ -427,7 +427,7 @@ Indexer::Indexer()
 
 Indexer::~Indexer() = default;
 
-void Indexer::run(const QString& directory, const QStringList& folders)
+void Indexer::run(const QString& directory, const QStringList& folders, int sortKey, bool descending)
 {
     cancel_ = false;
     // A connection belongs to the thread that made it: one per run.
@@ -436,6 +436,7 @@ void Indexer::run(const QString& directory, const QStringList& folders)
     if (db_->isOpen())
         s = scan(*db_, folders, cancel_, [this](int done, int total) { emit progress(done, total); });
     auto rows = std::make_shared<Rows>(db_->isOpen() ? db_->rows() : Rows{});
+    sortRows(*rows, static_cast<SortKey>(sortKey), descending);
     db_.reset();
     emit finished(s, std::move(rows));
 }

@@ -83,8 +83,9 @@ public:
     void cancel() { cancel_ = true; }
 
 public slots:
-    // Scans `folders` into the database in `directory`.
-    void run(const QString& directory, const QStringList& folders);
+    // Scans `folders` into the database in `directory`; the rows come
+    // sorted by `sortKey`.
+    void run(const QString& directory, const QStringList& folders, int sortKey = 0, bool descending = false);
 
 signals:
     void progress(int done, int total);

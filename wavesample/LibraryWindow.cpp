@@ -24,6 +24,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <numeric>
 
 namespace corvane {
 
@@ -65,12 +66,16 @@ std::optional<SoundLoop> loopOf(const library::WavesampleInfo& w)
 
 // ---- the table ---------------------------------------------------------------------------
 
-void LibraryModel::setRows(library::Rows rows)
+void LibraryModel::setRows(library::Rows rows, const std::function<void(std::shared_ptr<library::Rows>)>& dispose)
 {
     beginResetModel();
+    auto old = std::make_shared<library::Rows>(std::move(rows_));
     rows_ = std::move(rows);
-    sortRows();
+    sorted_.resize(rows_.size());
+    std::iota(sorted_.begin(), sorted_.end(), 0);
     endResetModel();
+    if (dispose)
+        dispose(std::move(old));
     refilter();
 }
 
@@ -161,29 +166,14 @@ void LibraryModel::sort(int column, Qt::SortOrder order)
 {
     column_ = column;
     order_ = order;
-    setRows(std::move(rows_));
-}
-
-void LibraryModel::sortRows()
-{
-    const int column = column_;
-    const auto key = [column](const Row& a, const Row& b) {
-        switch (column) {
-        case Kind: return static_cast<int>(a.kind) < static_cast<int>(b.kind);
-        case Source: return a.sourceText.compare(b.sourceText, Qt::CaseInsensitive) < 0;
-        case Wavesamples: return a.wavesamples < b.wavesamples;
-        case Pages: return a.pages < b.pages;
-        case Date: return a.modified < b.modified;
-        case Tags: return a.tags.compare(b.tags, Qt::CaseInsensitive) < 0;
-        case Rating: return a.rating < b.rating;
-        case Copies: return a.copies < b.copies;
-        default: return a.nameKey < b.nameKey;
-        }
-    };
-    if (order_ == Qt::AscendingOrder)
-        std::stable_sort(rows_.begin(), rows_.end(), key);
-    else
-        std::stable_sort(rows_.begin(), rows_.end(), [&key](const Row& a, const Row& b) { return key(b, a); });
+    const auto key = static_cast<library::SortKey>(column);
+    const bool descending = order == Qt::DescendingOrder;
+    std::stable_sort(sorted_.begin(), sorted_.end(), [this, key, descending](int a, int b) {
+        const Row& ra = rows_[static_cast<std::size_t>(a)];
+        const Row& rb = rows_[static_cast<std::size_t>(b)];
+        return descending ? library::lessThan(rb, ra, key) : library::lessThan(ra, rb, key);
+    });
+    refilter();
 }
 
 // ---- the window ------------------------------------------------------------------------------
@@ -389,7 +379,7 @@ void TfmLibrary::Rescan()
     ProgressBar1->setValue(0);
     lbStatus->setText("Reading the library folders...");
     lbTime->clear();
-    emit startScan(DataDirectory(), db_->folders());
+    emit startScan(DataDirectory(), db_->folders(), Model->sortColumn(), Model->descending());
 }
 
 void TfmLibrary::scanProgress(int done, int total)
@@ -406,7 +396,9 @@ void TfmLibrary::scanFinished(library::ScanSummary s, std::shared_ptr<library::R
     ProgressBar1->setValue(s.cancelled ? ProgressBar1->value() : BarSteps);
     // The selected sound is read again: its file may have changed.
     item_.reset();
-    Model->setRows(std::move(*rows));
+    Model->setRows(std::move(*rows), [this](std::shared_ptr<library::Rows> old) {
+        QMetaObject::invokeMethod(indexer_, [old = std::move(old)]() mutable { old.reset(); });
+    });
     keepSelection();
     lbStatus->setText(QString("%1%2 files, %3 read, %4 gone, %5 damaged.")
                           .arg(s.cancelled ? "Cancelled: " : "")

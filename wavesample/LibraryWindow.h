@@ -31,13 +31,17 @@ class LibraryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { Name, Kind, Source, Wavesamples, Pages, Date, Tags, Rating, Copies, ColumnCount };
+    // Rows that come sorted as the table is; the rows they replace are
+    // handed to `dispose` (the scan's thread frees them).
+    void setRows(library::Rows rows, const std::function<void(std::shared_ptr<library::Rows>)>& dispose = nullptr);
     // Kind filter: -1 every kind, otherwise a library::Kind.
-    void setRows(library::Rows rows);
     void setFilter(const QString& text, int kind);
     const library::Row* row(int visibleRow) const;
     library::Row* rowById(qint64 id);
     int visibleRow(qint64 id) const;
     int total() const { return static_cast<int>(rows_.size()); }
+    int sortColumn() const { return column_; }
+    bool descending() const { return order_ == Qt::DescendingOrder; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -47,9 +51,9 @@ public:
 
 private:
     void refilter();
-    void sortRows();
 
     library::Rows rows_;
+    std::vector<int> sorted_; // indices into rows_ in the table's order
     std::vector<int> visible_;
     QStringList words_;
     int kind_ = -1;
@@ -107,7 +111,7 @@ public:
     void bnPlacesClick();
 
 signals:
-    void startScan(const QString& directory, const QStringList& folders);
+    void startScan(const QString& directory, const QStringList& folders, int sortKey, bool descending);
 
 protected:
     void FormActivate() override;

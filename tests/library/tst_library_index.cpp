@@ -236,7 +236,7 @@ TEST_F(LibraryIndexTest, CancelEndsTheWorkersScanPromptlyAndTheNextScanCompletes
         rows = std::move(r);
     }, Qt::DirectConnection);
     const QStringList folders{dir.filePath("lib")};
-    QMetaObject::invokeMethod(&indexer, [&] { indexer.run(dbDir(), folders); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&indexer, [&] { indexer.run(dbDir(), folders, 0, false); }, Qt::QueuedConnection);
     QThread::msleep(150);
     QElapsedTimer clock;
     clock.start();
@@ -249,7 +249,7 @@ TEST_F(LibraryIndexTest, CancelEndsTheWorkersScanPromptlyAndTheNextScanCompletes
     EXPECT_LT(done->read, 68);
     const int first = done->read;
     done.reset();
-    QMetaObject::invokeMethod(&indexer, [&] { indexer.run(dbDir(), folders); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&indexer, [&] { indexer.run(dbDir(), folders, 0, false); }, Qt::QueuedConnection);
     while (!done && clock.elapsed() < 60000)
         QThread::msleep(5);
     ASSERT_TRUE(done);
