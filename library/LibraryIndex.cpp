@@ -160,6 +160,12 @@ Database::Database(const QString& directory, bool checked)
             importNotes();
         return;
     }
+    // A database another program holds is not damaged: it is left alone.
+    if (why.contains("locked", Qt::CaseInsensitive) || why.contains("busy", Qt::CaseInsensitive)) {
+        error_ = "Error - the library database " + QDir::toNativeSeparators(file) + " is in use: " + why + ".";
+        close();
+        return;
+    }
     rebuild(why);
 }
 

@@ -342,10 +342,14 @@ bool readFile(const Found& f, const std::atomic<bool>& cancel, QString& hash, st
         items = {damaged(0, QFileInfo(f.path).completeBaseName(), "The file cannot be opened: " + in.errorString() + ".")};
         return true;
     }
+    // Sound files and images are read whole; one far larger than any can be
+    // is only hashed.
+    constexpr qint64 MostBytes = 16 << 20;
     const bool audio = AudioSuffixes.contains(suffixOf(f.path));
+    const bool tooBig = !audio && f.size > MostBytes;
     QCryptographicHash h(QCryptographicHash::Sha1);
     QByteArray bytes;
-    if (audio) {
+    if (audio || tooBig) {
         while (!in.atEnd()) {
             h.addData(in.read(1 << 20));
             if (cancel)
@@ -356,7 +360,10 @@ bool readFile(const Found& f, const std::atomic<bool>& cancel, QString& hash, st
         h.addData(bytes);
     }
     hash = QString::fromLatin1(h.result().toHex());
-    items = readItems(f.path, bytes, &cancel);
+    items = tooBig ? std::vector<ItemInfo>{damaged(-1, QFileInfo(f.path).completeBaseName(),
+                                                   QString("The file is too big for a sound file or disk image "
+                                                           "(%1 bytes).").arg(f.size))}
+                   : readItems(f.path, bytes, &cancel);
     return !cancel;
 }
 

@@ -142,5 +142,38 @@ TEST_F(LibraryWindowTest, SendToMirageLeavesTheInstrumentHoldingTheSound)
     }
 }
 
+// A lower half saved as a file of its own and written into an upper slot:
+// the file reads back as the half, the slot holds its samples as an upper
+// half, and the rescan that follows lists the slot as a copy.
+TEST_F(LibraryWindowTest, SaveAsSyxAndWriteIntoAnImageSlot)
+{
+    const sound::Half half = markedHalf(0, 2, 5);
+    select("bass.syx lower");
+    const std::string saved = (configDir() + "/saved.syx").toStdString();
+    seams().saveAnswers = {saved};
+    library->bnSaveSyx->click();
+    const sound::ReadResult back = sound::readFile(saved);
+    ASSERT_TRUE(back.ok()) << back.text;
+    ASSERT_EQ(back.sound.halves.size(), 1u);
+    EXPECT_EQ(back.sound.halves[0].programDump, half.programDump);
+    EXPECT_EQ(back.sound.halves[0].wavesampleDumps, half.wavesampleDumps);
+
+    const std::string image = (configDir() + "/lib/disks/three.img").toStdString();
+    library->cbSlot->setCurrentIndex(5); // U3
+    seams().fileAnswers = {image};
+    seams().answers = {BoxAnswer::Yes};
+    library->bnWriteImage->click();
+    disk::Image written;
+    ASSERT_EQ(written.open(image), "");
+    const disk::SlotRead u3 = disk::readSlot(written, 5);
+    ASSERT_TRUE(u3.ok()) << u3.check.text;
+    EXPECT_EQ(u3.half.programDump, disk::programDumpOf(1, disk::programDataOf(half.programDump)));
+    EXPECT_EQ(u3.half.wavesampleDumps, half.wavesampleDumps);
+    waitForScan();
+    library->edSearch->setText("three.img u3");
+    ASSERT_EQ(rows(), 1);
+    EXPECT_EQ(library->Model->row(0)->copies, 2);
+}
+
 } // namespace
 } // namespace corvane::test
