@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -140,6 +141,24 @@ TEST_F(LibraryWindowTest, SendToMirageLeavesTheInstrumentHoldingTheSound)
         EXPECT_EQ(sound::wavesampleSamples(dump), sound::wavesampleSamples(half.wavesampleDumps[static_cast<std::size_t>(e.dump)]))
             << "wavesample " << w + 1;
     }
+}
+
+// Setup -> Library Folders: a folder added is indexed with its subfolders.
+TEST_F(LibraryWindowTest, AFolderAddedInLibraryFoldersIsIndexed)
+{
+    writeSoundFile(configDir() + "/more/deep/choir.syx", 2);
+    auto* folders = dynamic_cast<TfmLibraryFolders*>(form().Window("TfmLibraryFolders"));
+    ASSERT_TRUE(folders);
+    form().Action("LibraryFolders1")->trigger();
+    activate(folders);
+    ASSERT_EQ(folders->lbFolders->count(), 1);
+    seams().folderAnswers = {(configDir() + "/more").toStdString()};
+    folders->bnAdd->click();
+    folders->bnOK->click();
+    EXPECT_EQ(library->Folders().size(), 2);
+    waitForScan();
+    library->edSearch->setText("choir");
+    EXPECT_EQ(rows(), 2);
 }
 
 // A lower half saved as a file of its own and written into an upper slot:
