@@ -347,7 +347,15 @@ bool TfmLibrary::EnsureOpen()
     return db_->isOpen();
 }
 
-QStringList TfmLibrary::Folders() { return EnsureOpen() ? db_->folders() : QStringList(); }
+// Nothing is made in the data directory before the user names a folder.
+bool TfmLibrary::libraryExists() const
+{
+    const QDir dir(DataDirectory());
+    return db_ || QFileInfo::exists(dir.filePath(library::databaseFileName())) ||
+           QFileInfo::exists(dir.filePath(library::notesFileName()));
+}
+
+QStringList TfmLibrary::Folders() { return libraryExists() && EnsureOpen() ? db_->folders() : QStringList(); }
 
 void TfmLibrary::SetFolders(const QStringList& folders)
 {
@@ -361,7 +369,9 @@ void TfmLibrary::SetFolders(const QStringList& folders)
 void TfmLibrary::FormActivate()
 {
     // The first showing reads what changed since the last run.
-    if (!db_ && EnsureOpen())
+    if (!libraryExists())
+        lbStatus->setText("Name the folders of your library in Setup - Library Folders.");
+    else if (!db_ && EnsureOpen())
         Rescan();
 }
 

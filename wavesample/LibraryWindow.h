@@ -129,6 +129,7 @@ private:
     void saveNote();
     void updateActions();
     void showError(const QString& text);
+    bool libraryExists() const;
 
     std::unique_ptr<library::Database> db_;
     QThread thread_;
