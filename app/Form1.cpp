@@ -392,6 +392,7 @@ void TForm1::buildMenus()
     addWindowItem(disk, "LoadSoundFromFile1", "Load Sound fr&om File...", "TfmLoadSound")->setShortcut(QKeySequence("Ctrl+O"));
     addWindowItem(disk, "ArchiveDisk1", "&Archive Disk...", "TfmArchiveDisk")->setShortcut(QKeySequence("Ctrl+Shift+A"));
     addWindowItem(disk, "DiskImages1", "Disk &Images...", "TfmDiskImages");
+    addWindowItem(disk, "Library1", "L&ibrary...", "TfmLibrary")->setShortcut(QKeySequence("Ctrl+L"));
     disk->addSeparator();
     addItem(disk, "Exit1", "&Exit", [this] { Exit1Click(); });
 
@@ -430,6 +431,7 @@ void TForm1::buildMenus()
     addWindowItem(setup, "MIDIPorts1", "MIDI &Ports", "TMidiSetupDialogBox");
     addWindowItem(setup, "ConfigurationTable1", "&Configuration Table", "TConfigTableForm");
     addWindowItem(setup, "Colours1", "C&olours", "TfmSetColours");
+    addWindowItem(setup, "LibraryFolders1", "&Library Folders...", "TfmLibraryFolders");
 
     QMenu* help = bar->addMenu("&Help");
     addItem(help, "Contents", "&Contents", [this] { ContentsClick(); });

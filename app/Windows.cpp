@@ -7,6 +7,7 @@
 #include "EnvFilter.h"
 #include "Form1.h"
 #include "KeyboardAssig.h"
+#include "LibraryWindow.h"
 #include "MasosCopy.h"
 #include "MemoryMap.h"
 #include "MidiSetupDialog.h"
@@ -59,6 +60,10 @@ void CreateWindows(TForm1* main)
     main->RegisterWindow("TfmLoadSound", [=] { return new TfmLoadSound(context, main); });
     main->RegisterWindow("TfmArchiveDisk", [=] { return new TfmArchiveDisk(context, main); });
     main->RegisterWindow("TfmDiskImages", [=] { return new TfmDiskImages(context, main); });
+    main->RegisterWindow("TfmLibrary", [=] { return new TfmLibrary(context, main); });
+    main->RegisterWindow("TfmLibraryFolders", [=] {
+        return new TfmLibraryFolders(context, static_cast<TfmLibrary*>(main->Window("TfmLibrary")), main);
+    });
 }
 
 } // namespace corvane

@@ -180,15 +180,15 @@ TEST_F(MainWindowTest, MenuHasItsItemsAccelsAndSeparators)
     };
     EXPECT_EQ(itemsOf(0), QStringList({"&Load sounds into Mirage", "&Save to Mirage Disk", "Save &Configuration", "-",
                                        "Save Sound to &File...", "Load Sound fr&om File...", "&Archive Disk...",
-                                       "Disk &Images...", "-", "&Exit"}));
+                                       "Disk &Images...", "L&ibrary...", "-", "&Exit"}));
     for (const auto& [item, keys] : std::vector<std::pair<const char*, const char*>>{
-             {"SaveSoundToFile1", "Ctrl+S"}, {"LoadSoundFromFile1", "Ctrl+O"}, {"ArchiveDisk1", "Ctrl+Shift+A"}})
+             {"SaveSoundToFile1", "Ctrl+S"}, {"LoadSoundFromFile1", "Ctrl+O"}, {"ArchiveDisk1", "Ctrl+Shift+A"}, {"Library1", "Ctrl+L"}})
         EXPECT_EQ(form().Action(item)->shortcut(), QKeySequence(keys)) << item;
     EXPECT_EQ(itemsOf(1), QStringList({"&Tuning", "Relative &Amplitude", "Relative &Filter", "-", "Sam&pling", "-",
                                        "&Get from Mirage", "&Send to Mirage", "-", "&Calculator"}));
     EXPECT_EQ(itemsOf(2), QStringList({"&Upper", "&Lower", "-", "&Key Allocation"}));
     EXPECT_EQ(itemsOf(3), QStringList({"&Program Copy", "&Wavesample Copy", "&Sample Rotate", "-", "&Reboot"}));
-    EXPECT_EQ(itemsOf(4), QStringList({"MIDI &Ports", "&Configuration Table", "C&olours"}));
+    EXPECT_EQ(itemsOf(4), QStringList({"MIDI &Ports", "&Configuration Table", "C&olours", "&Library Folders..."}));
     EXPECT_EQ(itemsOf(5), QStringList({"&Contents", "&About..."}));
 
     // A window that exists opens from its item; one that does not is disabled.

@@ -1,0 +1,198 @@
+// The library window on a generated library: the scan on its thread, search
+// and the kind filter narrowing the table, a wavesample played looped, the
+// user's notes kept, duplicates listed, and Send to Mirage leaving the
+// instrument holding the sound.
+#include "LibraryFolders.h"
+#include "LibraryWindow.h"
+#include "MirageFixture.h"
+#include "PlayerPanel.h"
+#include "WaveView.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+namespace corvane::test {
+namespace {
+
+class LibraryWindowTest : public MirageFixture {
+protected:
+    void SetUp() override
+    {
+        MirageFixture::SetUp();
+        const QString lib = configDir() + "/lib";
+        writeSoundFile(lib + "/strings.syx", 1);
+        writeSoundFile(lib + "/old/strings copy.syx", 1);
+        writeSoundFile(lib + "/bass.syx", 2, 5, {0});
+        writeImage(lib + "/disks/three.img", 0, 20);
+        writeAudio(lib + "/tones/tone.wav", 440);
+        writeFile(lib + "/broken.syx", sound::Bytes{0xF0, 0x0F, 0x01});
+        TfmLibrary::SetDataDirectory(configDir() + "/data");
+        library = dynamic_cast<TfmLibrary*>(form().Window("TfmLibrary"));
+        ASSERT_TRUE(library);
+        activate(library);
+        library->SetFolders({lib});
+        waitForScan();
+    }
+
+    void waitForScan() { ASSERT_TRUE(QTest::qWaitFor([this] { return !library->Scanning(); }, 20000)); }
+
+    int rows() const { return library->Model->rowCount(); }
+
+    void select(const QString& source)
+    {
+        for (int r = 0; r < rows(); ++r)
+            if (library->Model->row(r)->source() == source) {
+                library->tvSounds->selectRow(r);
+                return;
+            }
+        ADD_FAILURE() << "no row " << source.toStdString();
+    }
+
+    TfmLibrary* library = nullptr;
+};
+
+TEST_F(LibraryWindowTest, SearchAndKindNarrowTheTableAndNotesAreKept)
+{
+    // 2 + 2 + 1 halves, 6 slots, 1 audio file, 1 damaged file.
+    EXPECT_EQ(rows(), 13);
+    QTest::keyClicks(library->edSearch, "str");
+    EXPECT_EQ(rows(), 4);
+    QTest::keyClicks(library->edSearch, "ings copy");
+    EXPECT_EQ(rows(), 2);
+    library->edSearch->clear();
+    library->cbKind->setCurrentIndex(2); // disk images
+    EXPECT_EQ(rows(), 6);
+    library->cbKind->setCurrentIndex(4); // damaged
+    ASSERT_EQ(rows(), 1);
+    EXPECT_FALSE(library->Model->row(0)->damage.isEmpty());
+    library->cbKind->setCurrentIndex(0);
+
+    // Tags are found by the search and kept through a rescan.
+    select("bass.syx lower");
+    library->edTags->setText("deep round");
+    emit library->edTags->editingFinished();
+    library->cbRating->setCurrentIndex(3);
+    emit library->cbRating->activated(3);
+    library->Rescan();
+    waitForScan();
+    library->edSearch->setText("round");
+    ASSERT_EQ(rows(), 1);
+    EXPECT_EQ(library->Model->row(0)->rating, 3);
+    EXPECT_EQ(library->Model->data(library->Model->index(0, LibraryModel::Rating), Qt::DisplayRole).toString().size(), 3);
+}
+
+TEST_F(LibraryWindowTest, AWavesamplePlaysLoopedAndItsCopiesAreListed)
+{
+    select("strings.syx upper");
+    ASSERT_TRUE(library->MediaPlayer1->sound());
+    EXPECT_EQ(library->Waves[0]->Samples(), markedHalf(1, 1).wavesampleDumps.empty()
+                                                ? std::vector<std::uint8_t>{}
+                                                : sound::wavesampleSamples(markedHalf(1, 1).wavesampleDumps[0]));
+    // The copy in old/ holds the same data.
+    EXPECT_TRUE(library->WaveLabels[0]->text().contains("places")) << library->WaveLabels[0]->text().toStdString();
+    // A wavesample whose loop is on plays from its start to the loop's end
+    // (page start + 30, all of it), then the loop from page start + 8.
+    const emu::Half factory = emu::factoryHalf(1, 1);
+    int looped = 0;
+    while (looped < 7 && factory.wavesamples[static_cast<std::size_t>(looped)].field(wsf::LoopSwitch) == 0)
+        ++looped;
+    library->SelectWavesample(looped);
+    library->MediaPlayer1->cbPlayLoop->setChecked(true);
+    library->MediaPlayer1->bnPlay->click();
+    ASSERT_EQ(seams().played.size(), 1u);
+    EXPECT_EQ(seams().played[0].samples, library->Waves[static_cast<std::size_t>(looped)]->Samples());
+    EXPECT_EQ(seams().played[0].rate, 29411);
+    EXPECT_EQ(seams().played[0].loop, (SoundLoop{8 * 256, 31 * 256}));
+    seams().clear();
+    library->bnPlaces->click();
+    ASSERT_EQ(seams().boxes().size(), 1u);
+    const std::string where = "strings copy.syx upper, wavesample " + std::to_string(looped + 1);
+    EXPECT_NE(seams().boxes()[0].text.find(where), std::string::npos)
+        << seams().boxes()[0].text;
+}
+
+TEST_F(LibraryWindowTest, SendToMirageLeavesTheInstrumentHoldingTheSound)
+{
+    const sound::Half half = markedHalf(0, 2, 5); // bass.syx, sent into the upper half
+    select("bass.syx lower");
+    library->cbHalf->setCurrentIndex(1);
+    seams().clear();
+    library->bnSend->click();
+    EXPECT_TRUE(library->lbStatus->text().startsWith("Sent:")) << library->lbStatus->text().toStdString();
+    // Fresh dumps of the upper half hold the file's program and sample data.
+    const sound::Bytes program = disk::programDumpOf(1, disk::programDataOf(half.programDump));
+    const Message upper = mirage().programDump(1);
+    EXPECT_TRUE(std::equal(program.begin(), program.end(), upper.begin(), upper.end()));
+    EXPECT_TRUE(std::equal(program.begin(), program.end(), form().UpperProgramDump));
+    const auto entries = sound::wavesampleEntries(half.programDump);
+    for (int w = 0; w < 8; ++w) {
+        const sound::WavesampleEntry& e = entries[static_cast<std::size_t>(w)];
+        if (e.dump < 0)
+            continue;
+        mirage().receive(keyCodeMessage({key::UpperWavesample, static_cast<std::uint8_t>(w + 1)}));
+        const Message dump = mirage().wavesampleDump();
+        EXPECT_EQ(sound::wavesampleSamples(dump), sound::wavesampleSamples(half.wavesampleDumps[static_cast<std::size_t>(e.dump)]))
+            << "wavesample " << w + 1;
+    }
+}
+
+// Setup -> Library Folders: a folder added is indexed with its subfolders.
+TEST_F(LibraryWindowTest, AFolderAddedInLibraryFoldersIsIndexed)
+{
+    writeSoundFile(configDir() + "/more/deep/choir.syx", 2);
+    auto* folders = dynamic_cast<TfmLibraryFolders*>(form().Window("TfmLibraryFolders"));
+    ASSERT_TRUE(folders);
+    form().Action("LibraryFolders1")->trigger();
+    activate(folders);
+    ASSERT_EQ(folders->lbFolders->count(), 1);
+    seams().folderAnswers = {(configDir() + "/more").toStdString()};
+    folders->bnAdd->click();
+    folders->bnOK->click();
+    EXPECT_EQ(library->Folders().size(), 2);
+    waitForScan();
+    library->edSearch->setText("choir");
+    EXPECT_EQ(rows(), 2);
+}
+
+// A lower half saved as a file of its own and written into an upper slot:
+// the file reads back as the half, the slot holds its samples as an upper
+// half, and the rescan that follows lists the slot as a copy.
+TEST_F(LibraryWindowTest, SaveAsSyxAndWriteIntoAnImageSlot)
+{
+    const sound::Half half = markedHalf(0, 2, 5);
+    select("bass.syx lower");
+    const std::string saved = (configDir() + "/saved.syx").toStdString();
+    seams().saveAnswers = {saved};
+    library->bnSaveSyx->click();
+    const sound::ReadResult back = sound::readFile(saved);
+    ASSERT_TRUE(back.ok()) << back.text;
+    ASSERT_EQ(back.sound.halves.size(), 1u);
+    EXPECT_EQ(back.sound.halves[0].programDump, half.programDump);
+    EXPECT_EQ(back.sound.halves[0].wavesampleDumps, half.wavesampleDumps);
+
+    const std::string image = (configDir() + "/lib/disks/three.img").toStdString();
+    library->cbSlot->setCurrentIndex(5); // U3
+    seams().fileAnswers = {image};
+    seams().answers = {BoxAnswer::Yes};
+    library->bnWriteImage->click();
+    disk::Image written;
+    ASSERT_EQ(written.open(image), "");
+    const disk::SlotRead u3 = disk::readSlot(written, 5);
+    ASSERT_TRUE(u3.ok()) << u3.check.text;
+    EXPECT_EQ(u3.half.programDump, disk::programDumpOf(1, disk::programDataOf(half.programDump)));
+    EXPECT_EQ(u3.half.wavesampleDumps, half.wavesampleDumps);
+    waitForScan();
+    library->edSearch->setText("three.img u3");
+    ASSERT_EQ(rows(), 1);
+    EXPECT_EQ(library->Model->row(0)->copies, 2);
+}
+
+} // namespace
+} // namespace corvane::test
