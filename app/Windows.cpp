@@ -18,12 +18,16 @@
 #include "RelFilter.h"
 #include "Sampling.h"
 #include "SampleRotate.h"
+#include "Settings.h"
 #include "SoundWindows.h"
 #include "Tuning.h"
 #include "WsInfo.h"
 #include "WsCalc.h"
 #include "WsGet.h"
 #include "WsSend.h"
+
+#include <QDir>
+#include <QStandardPaths>
 
 namespace corvane {
 
@@ -60,7 +64,14 @@ void CreateWindows(TForm1* main)
     main->RegisterWindow("TfmLoadSound", [=] { return new TfmLoadSound(context, main); });
     main->RegisterWindow("TfmArchiveDisk", [=] { return new TfmArchiveDisk(context, main); });
     main->RegisterWindow("TfmDiskImages", [=] { return new TfmDiskImages(context, main); });
-    main->RegisterWindow("TfmLibrary", [=] { return new TfmLibrary(context, main); });
+    main->RegisterWindow("TfmLibrary", [=] {
+        // A run given a configuration directory of its own (tests) keeps its
+        // library there too, away from the user's.
+        if (!TfmLibrary::DataDirectoryGiven() &&
+            configDirectory() != QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+            TfmLibrary::SetDataDirectory(QDir(configDirectory()).filePath("library"));
+        return new TfmLibrary(context, main);
+    });
     main->RegisterWindow("TfmLibraryFolders", [=] {
         return new TfmLibraryFolders(context, static_cast<TfmLibrary*>(main->Window("TfmLibrary")), main);
     });

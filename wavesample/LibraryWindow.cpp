@@ -3,7 +3,6 @@
 #include "AudioConvert.h"
 #include "DiskImage.h"
 #include "PlayerPanel.h"
-#include "Settings.h"
 #include "WaveView.h"
 
 #include <QComboBox>
@@ -210,15 +209,13 @@ TfmLibrary::~TfmLibrary()
 
 QString TfmLibrary::DataDirectory()
 {
-    // A run given a configuration directory of its own (tests) keeps its
-    // library there too, away from the user's.
     const QString& set = dataDirectoryOverride();
     if (!set.isEmpty())
         return set;
-    if (configDirectory() != QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
-        return QDir(configDirectory()).filePath("library");
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }
+
+bool TfmLibrary::DataDirectoryGiven() { return !dataDirectoryOverride().isEmpty(); }
 
 void TfmLibrary::SetDataDirectory(const QString& dir) { dataDirectoryOverride() = dir; }
 

@@ -71,6 +71,7 @@ public:
     // directory, or the one set for this run (tests).
     static QString DataDirectory();
     static void SetDataDirectory(const QString& dir);
+    static bool DataDirectoryGiven();
 
     QLineEdit* edSearch;
     QComboBox* cbKind;
