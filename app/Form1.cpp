@@ -246,7 +246,10 @@ void TForm1::buildToolBar(QWidget* client)
     }
 }
 
-void TForm1::buildBlockDiagram(QWidget* client)
+// The pictures of the two halves' blocks, which open their windows, and the
+// signal lines between them. Upper half above (y 72-160), lower half below
+// (y 272-360).
+void TForm1::buildBlocks(QWidget* client, int upperY, int lowerY)
 {
     struct Block {
         const char* name;
@@ -255,9 +258,6 @@ void TForm1::buildBlockDiagram(QWidget* client)
         const char* window;
         const char* hint;
     };
-    // Upper half above (y 72-160), lower half below (y 272-360).
-    const int upperY = 72;
-    const int lowerY = 272;
     const Block blocks[] = {
         {"imMemU", art::memoryBlock(1), 14, upperY, "TfmMemMapU", ""},
         {"imOscU", art::oscillatorBlock(1), 135, upperY, "TfmOscLFOU", ""},
@@ -287,6 +287,13 @@ void TForm1::buildBlockDiagram(QWidget* client)
         connect(im, &TImage::clicked, this, [this, window] { ShowWindow(window); });
         windowImages_[window] = im;
     }
+}
+
+void TForm1::buildBlockDiagram(QWidget* client)
+{
+    const int upperY = 72;
+    const int lowerY = 272;
+    buildBlocks(client, upperY, lowerY);
     auto* bar = new TShape(client);
     bar->setObjectName("Shape1");
     bar->setBrushColor(QColor(0x80, 0, 0));
@@ -358,7 +365,15 @@ void TForm1::buildMenus()
 {
     QMenuBar* bar = menuBar();
     bar->setObjectName("MainMenu1");
+    buildDiskMenu(bar);
+    buildWavesampleMenu(bar);
+    buildMirageMenu(bar);
+    buildFunctionsMenu(bar);
+    buildSetupAndHelpMenus(bar);
+}
 
+void TForm1::buildDiskMenu(QMenuBar* bar)
+{
     QMenu* disk = bar->addMenu("&Disk");
     QMenu* load = disk->addMenu("&Load sounds into Mirage");
     QMenu* loadBoth = load->addMenu("U &and L");
@@ -395,7 +410,10 @@ void TForm1::buildMenus()
     addWindowItem(disk, "Library1", "L&ibrary...", "TfmLibrary")->setShortcut(QKeySequence("Ctrl+L"));
     disk->addSeparator();
     addItem(disk, "Exit1", "&Exit", [this] { Exit1Click(); });
+}
 
+void TForm1::buildWavesampleMenu(QMenuBar* bar)
+{
     QMenu* ws = bar->addMenu("&Wavesample");
     addWindowItem(ws, "Tuning1", "&Tuning", "TfmTuning");
     addWindowItem(ws, "RelativeAmplitude1", "Relative &Amplitude", "TfmRelAmplitude");
@@ -407,7 +425,10 @@ void TForm1::buildMenus()
     addWindowItem(ws, "SendtoMirage1", "&Send to Mirage", "TfmWsSend");
     ws->addSeparator();
     addWindowItem(ws, "Calculator1", "&Calculator", "TfmWsCalc");
+}
 
+void TForm1::buildMirageMenu(QMenuBar* bar)
+{
     QMenu* mirage = bar->addMenu("&Mirage");
     QMenu* upper = mirage->addMenu("&Upper");
     addWindowItem(upper, "EnvelopeFilterU", "&Envelope/Filter", "TfmEnvFilterU");
@@ -419,14 +440,20 @@ void TForm1::buildMenus()
     addWindowItem(lower, "MemoryMap2", "&Memory Map", "TMemoryMap");
     mirage->addSeparator();
     addWindowItem(mirage, "KeyAllocation2", "&Key Allocation", "TKeyboardAssig");
+}
 
+void TForm1::buildFunctionsMenu(QMenuBar* bar)
+{
     QMenu* functions = bar->addMenu("&Functions");
     addWindowItem(functions, "ProgramCopy1", "&Program Copy", "TfmProgCopy");
     addWindowItem(functions, "WavesampleCopy1", "&Wavesample Copy", "TfmMasosCopy");
     addWindowItem(functions, "SampleRotate", "&Sample Rotate", "TfmSampleRotate");
     functions->addSeparator();
     addItem(functions, "Reboot1", "&Reboot", [this] { Reboot1Click(); });
+}
 
+void TForm1::buildSetupAndHelpMenus(QMenuBar* bar)
+{
     QMenu* setup = bar->addMenu("&Setup");
     addWindowItem(setup, "MIDIPorts1", "MIDI &Ports", "TMidiSetupDialogBox");
     addWindowItem(setup, "ConfigurationTable1", "&Configuration Table", "TConfigTableForm");

@@ -21,6 +21,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QToolButton;
 class QFrame;
 
@@ -134,8 +135,14 @@ protected:
 private:
     void buildToolBar(QWidget* client);
     void buildBlockDiagram(QWidget* client);
+    void buildBlocks(QWidget* client, int upperY, int lowerY);
     void buildStatusBar(QWidget* client);
     void buildMenus();
+    void buildDiskMenu(QMenuBar* bar);
+    void buildWavesampleMenu(QMenuBar* bar);
+    void buildMirageMenu(QMenuBar* bar);
+    void buildFunctionsMenu(QMenuBar* bar);
+    void buildSetupAndHelpMenus(QMenuBar* bar);
     QAction* addItem(QMenu* menu, const QString& objectName, const QString& text,
                      std::function<void()> handler);
     QAction* addWindowItem(QMenu* menu, const QString& objectName, const QString& text,

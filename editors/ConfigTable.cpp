@@ -28,6 +28,15 @@ const SwitchField Omni = SwitchField::of(81);
 const SwitchField MidiThru = SwitchField::of(83);
 const SwitchField MidiModulation = SwitchField::of(84);
 
+// A caption of one line at (x, y), centred on the line.
+QLabel* addLabel(QWidget* parent, const QString& text, int x, int y, int w = 118)
+{
+    auto* l = new QLabel(text, parent);
+    l->setGeometry(x, y, w, 21);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return l;
+}
+
 } // namespace
 
 TConfigTableForm::TConfigTableForm(const WindowContext& context, QWidget* parent) : TFormBase(context, parent)
@@ -37,15 +46,19 @@ TConfigTableForm::TConfigTableForm(const WindowContext& context, QWidget* parent
     SetFixedFrame({379, 236});
     UseEditorFont();
 
-    auto label = [this](const QString& text, int x, int y, int w = 118) {
-        auto* l = new QLabel(text, this);
-        l->setGeometry(x, y, w, 21);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        return l;
-    };
-    auto valueRow = [this, &label](const QString& caption, int y, TValueBox*& box, const char* boxName,
-                                   TUpDown*& ud, const char* udName, const QString& initial) {
-        label(caption, 16, y);
+    buildValueRows();
+    buildBalanceBars();
+    buildMidiControls();
+    buildButtons();
+    bindFields();
+    connectHandlers();
+}
+
+void TConfigTableForm::buildValueRows()
+{
+    auto valueRow = [this](const QString& caption, int y, TValueBox*& box, const char* boxName, TUpDown*& ud,
+                           const char* udName, const QString& initial) {
+        addLabel(this, caption, 16, y);
         box = named(new TValueBox(this, initial), boxName);
         box->setGeometry(136, y, 41, 21);
         ud = named(new TUpDown(this), udName);
@@ -59,9 +72,13 @@ TConfigTableForm::TConfigTableForm(const WindowContext& context, QWidget* parent
     valueRow("Velocity Sensitivity", 56, ebVelocitySensitivity, "ebVelocitySensitivity", UpDownVelsSens,
              "UpDownVelsSens", "0");
     valueRow("Upper/Lower Balance", 80, ebULbalance, "ebULbalance", UpDownULbalance, "UpDownULbalance", "0");
+}
 
-    label("Lower", 16, 99, 65)->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    label("Upper", 80, 99, 65)->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+// The balance as two bars, lower and upper, and the program link under them.
+void TConfigTableForm::buildBalanceBars()
+{
+    addLabel(this, "Lower", 16, 99, 65)->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    addLabel(this, "Upper", 80, 99, 65)->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     Shape1 = named(new TShape(this), "Shape1");
     Shape1->setBrushColor(QColor(0x00, 0x80, 0x00)); // green
     Shape1->setGeometry(16, 120, 65, 49);
@@ -75,8 +92,11 @@ TConfigTableForm::TConfigTableForm(const WindowContext& context, QWidget* parent
 
     ckProgramLink = named(new TSwitchBox("U/L Program Link", this), "ckProgramLink");
     ckProgramLink->setGeometry(16, 184, 150, 21);
+}
 
-    label("Midi Channel", 216, 8, 80);
+void TConfigTableForm::buildMidiControls()
+{
+    addLabel(this, "Midi Channel", 216, 8, 80);
     edMidiChannel = named(new TValueBox(this, "1"), "edMidiChannel");
     edMidiChannel->setGeometry(300, 8, 41, 21);
     UpDownMidiChannel = named(new TUpDown(this), "UpDownMidiChannel");
@@ -91,8 +111,12 @@ TConfigTableForm::TConfigTableForm(const WindowContext& context, QWidget* parent
     ckMidiModEnable = named(new TSwitchBox("Midi Mod Enable", this), "ckMidiModEnable");
     ckMidiModEnable->setGeometry(216, 92, 140, 21);
     ckMidiModEnable->setToolTip("Set ticked");
+}
 
-    label("Software Version", 216, 124, 120);
+// The software version and the buttons.
+void TConfigTableForm::buildButtons()
+{
+    addLabel(this, "Software Version", 216, 124, 120);
     edSoftwareVersion = named(new QLineEdit("SoftwareVersion", this), "edSoftwareVersion");
     edSoftwareVersion->setReadOnly(true);
     edSoftwareVersion->setGeometry(216, 146, 121, 21);
@@ -102,7 +126,10 @@ TConfigTableForm::TConfigTableForm(const WindowContext& context, QWidget* parent
     bnOK = named(new QPushButton("OK", this), "bnOK");
     bnOK->setDefault(true);
     bnOK->setGeometry(288, 200, 75, 25);
+}
 
+void TConfigTableForm::bindFields()
+{
     // Ranges and initial positions as the window is created.
     UpDownPitchBender->setRange(BendRange.min, BendRange.max);
     UpDownPitchBender->setPosition(1);
@@ -121,7 +148,10 @@ TConfigTableForm::TConfigTableForm(const WindowContext& context, QWidget* parent
     fields_->addSwitch(MidiModulation, ckMidiModEnable);
     UpDownPitchBender->setPosition(1);
     UpDownMidiChannel->setPosition(1);
+}
 
+void TConfigTableForm::connectHandlers()
+{
     connect(UpDownMasterTune, &TUpDown::Click, this, &TConfigTableForm::UpDownMasterTuneClick);
     connect(UpDownPitchBender, &TUpDown::Click, this, &TConfigTableForm::UpDownPitchBenderClick);
     connect(UpDownVelsSens, &TUpDown::Click, this, &TConfigTableForm::UpDownVelsSensClick);

@@ -66,6 +66,13 @@ protected:
     void DumpArrived(MirageProtocol::Arrival a) override;
 
 private:
+    void buildValueRows();
+    void buildBalanceBars();
+    void buildMidiControls();
+    void buildButtons();
+    void bindFields();
+    void connectHandlers();
+
     std::unique_ptr<FieldStepper> fields_;
     // Bar geometry as created.
     int lowerTop_ = 0, lowerHeight_ = 0, upperTop_ = 0, upperHeight_ = 0;

@@ -7,15 +7,12 @@
 #include "ValueBox.h"
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QComboBox>
-#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QToolButton>
 
 #include <algorithm>
 
@@ -84,8 +81,7 @@ const std::array<TEnvFilterEditor::PairRow, TEnvFilterEditor::PairCount>& TEnvFi
 #undef PAIR
 
 TEnvFilterEditor::TEnvFilterEditor(const WindowContext& context, int half, QWidget* parent)
-    : TFormBase(context, parent), half_(half), filterGraph_(60, 59, 49, 278, 114),
-      ampGraph_(400, 399, 49, 618, 114)
+    : TProgramEditor(context, half, parent), filterGraph_(60, 59, 49, 278, 114), ampGraph_(400, 399, 49, 618, 114)
 {
     setObjectName(half_ == 0 ? "EnvelopeForm" : "fmEnvFilterU");
     setWindowTitle(half_ == 0 ? "Lower - Envelope/Filter Settings" : "Upper - Envelope/Filter Settings");
@@ -93,7 +89,6 @@ TEnvFilterEditor::TEnvFilterEditor(const WindowContext& context, int half, QWidg
     UseEditorFont();
     setHideOnDeactivate(true);
 
-    fields_ = std::make_unique<FieldStepper>(Mirage(), [this] { return DumpTarget::Program(half_, n_); });
     build();
     fields_->setAfterStep([this](const TUpDown* ud, bool up) { afterStep(ud, up); });
     reloadPresetNames();
@@ -103,16 +98,7 @@ TEnvFilterEditor::~TEnvFilterEditor() = default;
 
 void TEnvFilterEditor::build()
 {
-    // Graph titles; the bevels and graphs are painted.
-    QFont titleFont = font();
-    titleFont.setPixelSize(19);
-    for (const auto& [text, x] : {std::pair{"Filter Envelope", 48}, std::pair{"Amplitude Envelope", 388}}) {
-        auto* l = new QLabel(text, this);
-        l->setFont(titleFont);
-        l->setAlignment(Qt::AlignCenter);
-        l->setGeometry(x + 2, 20, 237, 26);
-    }
-
+    buildGraphTitles();
     auto* filter = named(new QGroupBox("Filter Parameters", this), "gbFilter");
     filter->setGeometry(8, 126, 330, 170);
     auto* amplitude = named(new QGroupBox("Amplitude Parameters", this), "gbAmplitude");
@@ -121,30 +107,37 @@ void TEnvFilterEditor::build()
 
     // The bottom row; the upper window has it 8 pixels lower.
     const int row = half_ == 0 ? 300 : 308;
-    const QString prefix = half_ == 0 ? "L" : "U";
-    lbProgram = named(new QLabel(half_ == 0 ? "Lower Program" : "Upper Program", this), "lbProgram");
+    buildProgramLabel();
     QFont bold = font();
     bold.setBold(true);
     lbProgram->setFont(bold);
     lbProgram->setGeometry(16, row + 6, 120, 16);
-    programGroup_ = new QButtonGroup(this);
-    programGroup_->setExclusive(true);
-    for (int k = 0; k < 4; ++k) {
-        auto* b = new QToolButton(this);
-        b->setObjectName(QString("SpeedButton%1").arg(k + 1));
-        b->setText(prefix + QString::number(k + 1));
-        b->setCheckable(true);
-        b->setGeometry(16 + 30 * k, row + 26, 28, 25);
-        programGroup_->addButton(b, k);
-        programButtons_[static_cast<std::size_t>(k)] = b;
-        connect(b, &QToolButton::clicked, this, [this, k] { SpeedButtonClick(k); });
-    }
-    SpeedButton1 = programButtons_[0];
-    SpeedButton2 = programButtons_[1];
-    SpeedButton3 = programButtons_[2];
-    SpeedButton4 = programButtons_[3];
-    SpeedButton1->setChecked(true);
+    buildProgramButtons(16, row + 26);
+    buildPresets(row);
+    buildRefreshPanel(QRect(466, row + 6, 176, 66), QRect(8, 20, 75, 25), QRect(92, 20, 75, 25));
 
+    connect(bnEnvStore, &QPushButton::clicked, this, &TEnvFilterEditor::bnEnvStoreClick);
+    connect(bnEnvSet, &QPushButton::clicked, this, &TEnvFilterEditor::bnEnvSetClick);
+    connect(cbEnvPresetNames, &QComboBox::activated, this, &TEnvFilterEditor::cbEnvPresetNamesClick);
+    connect(cbEnvPresetNames->lineEdit(), &QLineEdit::editingFinished, this,
+            &TEnvFilterEditor::cbEnvPresetNamesExit);
+}
+
+// The graph titles; the bevels and graphs are painted.
+void TEnvFilterEditor::buildGraphTitles()
+{
+    QFont titleFont = font();
+    titleFont.setPixelSize(19);
+    for (const auto& [text, x] : {std::pair{"Filter Envelope", 48}, std::pair{"Amplitude Envelope", 388}}) {
+        auto* l = new QLabel(text, this);
+        l->setFont(titleFont);
+        l->setAlignment(Qt::AlignCenter);
+        l->setGeometry(x + 2, 20, 237, 26);
+    }
+}
+
+void TEnvFilterEditor::buildPresets(int row)
+{
     gbEnvPresets = named(new QGroupBox("Envelope Presets", this), "gbEnvPresets");
     gbEnvPresets->setGeometry(150, row, 300, 72);
     bnEnvStore = named(new QPushButton("Store", gbEnvPresets), "bnEnvStore");
@@ -165,24 +158,6 @@ void TEnvFilterEditor::build()
     bnEnvSet = named(new QPushButton("Set", gbEnvPresets), "bnEnvSet");
     bnEnvSet->setToolTip("Send selected preset to Mirage");
     bnEnvSet->setGeometry(230, 30, 60, 25);
-
-    Panel1 = named(new QFrame(this), "Panel1");
-    Panel1->setFrameShape(QFrame::StyledPanel);
-    Panel1->setStyleSheet("QFrame#Panel1 { background-color: #C0C0C0; border: 1px solid #808080; }");
-    Panel1->setGeometry(466, row + 6, 176, 66);
-    bnRefresh = named(new QPushButton("Refresh", Panel1), "bnRefresh");
-    bnRefresh->setGeometry(8, 20, 75, 25);
-    bnOK = named(new QPushButton("OK", Panel1), "bnOK");
-    bnOK->setDefault(true);
-    bnOK->setGeometry(92, 20, 75, 25);
-
-    connect(bnRefresh, &QPushButton::clicked, this, &TEnvFilterEditor::bnRefreshClick);
-    connect(bnOK, &QPushButton::clicked, this, &TEnvFilterEditor::bnOKClick);
-    connect(bnEnvStore, &QPushButton::clicked, this, &TEnvFilterEditor::bnEnvStoreClick);
-    connect(bnEnvSet, &QPushButton::clicked, this, &TEnvFilterEditor::bnEnvSetClick);
-    connect(cbEnvPresetNames, &QComboBox::activated, this, &TEnvFilterEditor::cbEnvPresetNamesClick);
-    connect(cbEnvPresetNames->lineEdit(), &QLineEdit::editingFinished, this,
-            &TEnvFilterEditor::cbEnvPresetNamesExit);
 }
 
 void TEnvFilterEditor::buildPairs(QGroupBox* filter, QGroupBox* amplitude)
@@ -203,43 +178,47 @@ void TEnvFilterEditor::buildPairs(QGroupBox* filter, QGroupBox* amplitude)
     const auto& rows = pairRows();
     for (std::size_t slot = 0; slot < rows.size(); ++slot) {
         const PairRow& r = rows[slot];
-        QWidget* parent = filter;
-        int x = 256;
-        int y = 34 + 48 * r.column; // the filter column: Cutoff, Resonance, Kbd Tracking
-        const char* caption = nullptr;
-        switch (r.group) {
-        case Group::Filter: caption = FilterLabels[r.column]; break;
-        case Group::FilterEnvelope: parent = filterEnvelope; break;
-        case Group::FilterModulation: parent = filterModulation; break;
-        case Group::AmpEnvelope: parent = ampEnvelope; break;
-        case Group::AmpModulation: parent = ampModulation; break;
+        if (r.group == Group::Filter) { // the filter column: Cutoff, Resonance, Kbd Tracking
+            addPair(slot, filter, 256, 34 + 48 * r.column, FilterLabels[r.column]);
+            continue;
         }
-        if (r.group != Group::Filter) {
-            x = 8 + 46 * r.column;
-            y = 36;
-            const bool envelope = r.group == Group::FilterEnvelope || r.group == Group::AmpEnvelope;
-            caption = envelope ? EnvelopeLabels[r.column] : ModulationLabels[r.column];
-        }
-        auto* label = new QLabel(caption, parent);
-        if (r.group == Group::Filter) {
-            label->setGeometry(x, y - 16, 72, 14);
-        } else {
-            label->setGeometry(x - 4, y - 16, 50, 14);
-            label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-        }
-        auto* box = named(new TValueBox(parent, "0"), r.boxName);
-        box->setGeometry(x, y, 28, 21);
-        auto* ud = named(new TUpDown(parent), r.upDownName);
-        ud->setGeometry(x + 28, y, 14, 21);
-        ud->setAssociate(box);
-        this->*r.box = box;
-        this->*r.upDown = ud;
-        boxes_[slot] = box;
-        upDowns_[slot] = ud;
-        fields_->add(StepField::of(r.parameter), ud, box);
-        connect(ud, &TUpDown::Click, this, r.click);
+        QWidget* parent = r.group == Group::FilterEnvelope     ? filterEnvelope
+                          : r.group == Group::FilterModulation ? filterModulation
+                          : r.group == Group::AmpEnvelope      ? ampEnvelope
+                                                               : ampModulation;
+        const bool envelope = r.group == Group::FilterEnvelope || r.group == Group::AmpEnvelope;
+        addPair(slot, parent, 8 + 46 * r.column, 36,
+                envelope ? EnvelopeLabels[r.column] : ModulationLabels[r.column]);
     }
+    setPairTips();
+}
 
+// The caption, box and up-down of one slot, its box at (x, y).
+void TEnvFilterEditor::addPair(std::size_t slot, QWidget* parent, int x, int y, const char* caption)
+{
+    const PairRow& r = pairRows()[slot];
+    auto* label = new QLabel(caption, parent);
+    if (r.group == Group::Filter) {
+        label->setGeometry(x, y - 16, 72, 14);
+    } else {
+        label->setGeometry(x - 4, y - 16, 50, 14);
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    }
+    auto* box = named(new TValueBox(parent, "0"), r.boxName);
+    box->setGeometry(x, y, 28, 21);
+    auto* ud = named(new TUpDown(parent), r.upDownName);
+    ud->setGeometry(x + 28, y, 14, 21);
+    ud->setAssociate(box);
+    this->*r.box = box;
+    this->*r.upDown = ud;
+    boxes_[slot] = box;
+    upDowns_[slot] = ud;
+    fields_->add(StepField::of(r.parameter), ud, box);
+    connect(ud, &TUpDown::Click, this, r.click);
+}
+
+void TEnvFilterEditor::setPairTips()
+{
     edFilterAv->setToolTip("Increasing makes attack rate shorter with key velocity.");
     edFilterPv->setToolTip("Increased key velocity raises peak.");
     edFilterDk->setToolTip("Increasing shortens decay time of higher notes.");
@@ -257,50 +236,26 @@ int TEnvFilterEditor::slotOf(const TUpDown* upDown) const
     return it == upDowns_.end() ? -1 : static_cast<int>(it - upDowns_.begin());
 }
 
-// --- activation, program buttons, refresh -----------------------------------------
+// --- activation and dumps -----------------------------------------
 
 void TEnvFilterEditor::FormActivate()
 {
-    // Never step a copy that was not read from the instrument.
-    Mirage().EnsureProgram(half_);
-    n_ = std::clamp(Mirage().GetCurrentProgram(half_), 0, 3);
+    takeCurrentProgram();
     reloadPresetNames();
-    programButtons_[static_cast<std::size_t>(n_)]->setChecked(true);
-    Mirage().SelectProgram(half_, n_);
-    FilterRedisplay();
-    AmplitudeRedisplay();
+    selectShownProgram();
 }
 
 void TEnvFilterEditor::DumpArrived(MirageProtocol::Arrival a)
 {
-    if (a != MirageProtocol::ProgramArrival(half_))
-        return;
+    if (a == MirageProtocol::ProgramArrival(half_))
+        ProgramRedisplay();
+}
+
+void TEnvFilterEditor::ProgramRedisplay()
+{
     FilterRedisplay();
     AmplitudeRedisplay();
 }
-
-void TEnvFilterEditor::SpeedButtonClick(int k)
-{
-    Converse([this, k] {
-        Mirage().SelectProgram(half_, k);
-        n_ = k;
-        FilterRedisplay();
-        AmplitudeRedisplay();
-        Mirage().SetCurrentProgram(half_, k);
-    });
-}
-
-void TEnvFilterEditor::bnRefreshClick()
-{
-    Converse([this] {
-        Mirage().RequestProgram(half_);
-        FilterRedisplay();
-        AmplitudeRedisplay();
-        Ctx().seams.beep();
-    });
-}
-
-void TEnvFilterEditor::bnOKClick() { close(); }
 
 // --- redisplay and steps -----------------------------------------------------------
 

@@ -6,28 +6,22 @@
 #pragma once
 
 #include "EnvelopeGraph.h"
-#include "FieldStepper.h"
-#include "FormBase.h"
+#include "ProgramEditor.h"
 
 #include <array>
-#include <memory>
 #include <span>
 
-class QButtonGroup;
 class QComboBox;
-class QFrame;
 class QGroupBox;
 class QPainter;
-class QLabel;
 class QPushButton;
-class QToolButton;
 
 namespace corvane {
 
 class TUpDown;
 class TValueBox;
 
-class TEnvFilterEditor : public TFormBase {
+class TEnvFilterEditor : public TProgramEditor {
     Q_OBJECT
 public:
     // The 23 pairs, in preset slot order.
@@ -36,8 +30,6 @@ public:
     TEnvFilterEditor(const WindowContext& context, int half, QWidget* parent);
     ~TEnvFilterEditor() override;
 
-    int Half() const { return half_; }
-    int Program() const { return n_; }
     int PresetIndex() const { return presetIndex_; }
     bool Recalling() const { return recallRequested_; }
     const EnvelopeGraph& FilterGraph() const { return filterGraph_; }
@@ -55,18 +47,12 @@ public:
     TUpDown *udFilterAv, *udFilterPv, *udFilterDk, *udFilterSv, *udFilterRv;
     TUpDown *udAmpEnvAttack, *udAmpEnvPeak, *udAmpEnvDecay, *udAmpEnvSustain, *udAmpEnvRelease;
     TUpDown *udAmpModAv, *udAmpModPv, *udAmpModDk, *udAmpModSv, *udAmpModRv;
-    QToolButton *SpeedButton1, *SpeedButton2, *SpeedButton3, *SpeedButton4;
-    QLabel* lbProgram;
     QGroupBox* gbEnvPresets;
     QPushButton* bnEnvStore;
     QComboBox* cbEnvPresetNames;
     QPushButton* bnEnvSet;
-    QFrame* Panel1;
-    QPushButton* bnRefresh;
-    QPushButton* bnOK;
 
-    // One click of any of the 23 up-downs, and the up-downs' handlers.
-    void UpDownClick(TUpDown* upDown, bool up) { fields_->step(upDown, up); }
+    // The 23 up-downs' handlers.
     void udFilterCutoffClick(bool up) { UpDownClick(udFilterCutoff, up); }
     void udResonanceClick(bool up) { UpDownClick(udResonance, up); }
     void udFtrackingClick(bool up) { UpDownClick(udFtracking, up); }
@@ -90,10 +76,6 @@ public:
     void udAmpModDkClick(bool up) { UpDownClick(udAmpModDk, up); }
     void udAmpModSvClick(bool up) { UpDownClick(udAmpModSv, up); }
     void udAmpModRvClick(bool up) { UpDownClick(udAmpModRv, up); }
-    // Program button k (0-3).
-    void SpeedButtonClick(int k);
-    void bnRefreshClick();
-    void bnOKClick();
     void bnEnvStoreClick();
     void bnEnvSetClick();
     void cbEnvPresetNamesClick(int index);
@@ -107,6 +89,7 @@ public:
 protected:
     void FormActivate() override;
     void DumpArrived(MirageProtocol::Arrival a) override;
+    void ProgramRedisplay() override;
     // FormPaint: both graphs from the kept points.
     void paintEvent(QPaintEvent*) override;
 
@@ -116,7 +99,11 @@ private:
     static const std::array<PairRow, PairCount>& pairRows();
 
     void build();
+    void buildGraphTitles();
     void buildPairs(QGroupBox* filter, QGroupBox* amplitude);
+    void addPair(std::size_t slot, QWidget* parent, int x, int y, const char* caption);
+    void setPairTips();
+    void buildPresets(int row);
     void reloadPresetNames();
     void afterStep(const TUpDown* upDown, bool up);
     int slotOf(const TUpDown* upDown) const;
@@ -125,8 +112,6 @@ private:
     void drawGraph(const EnvelopeGraph& graph);
     void paintGraph(QPainter& p, const EnvelopeGraph& graph) const;
 
-    const int half_;
-    int n_ = 0;
     int presetIndex_ = 0;
     bool recallRequested_ = false; // from the click until the recall has ended
     bool recalling_ = false;        // the recall's steps are running
@@ -134,9 +119,6 @@ private:
     EnvelopeGraph ampGraph_;
     std::array<TUpDown*, PairCount> upDowns_{};
     std::array<TValueBox*, PairCount> boxes_{};
-    std::array<QToolButton*, 4> programButtons_{};
-    QButtonGroup* programGroup_ = nullptr;
-    std::unique_ptr<FieldStepper> fields_;
 };
 
 // "Lower - Envelope/Filter Settings".

@@ -4,6 +4,7 @@
 #include "Image.h"
 #include "MirageProtocol.h"
 #include "NameLabel.h"
+#include "Named.h"
 #include "Shape.h"
 #include "SwitchBox.h"
 #include "UpDown.h"
@@ -61,13 +62,6 @@ QPixmap keyboardPicture()
     return pm;
 }
 
-template <typename W>
-W* named(W* w, const QString& name)
-{
-    w->setObjectName(name);
-    return w;
-}
-
 } // namespace
 
 std::array<KeySpan, 16> keySpans(const std::array<int, 16>& top, int lowerInitial, int upperInitial)
@@ -108,6 +102,23 @@ TKeyboardAssig::TKeyboardAssig(const WindowContext& context, QWidget* parent) : 
     setHideOnDeactivate(true);
     topKeys_.fill(31);
 
+    buildHeadings();
+    buildRow(1, 32);
+    buildRow(0, 56);
+    nameRowControls();
+    bnRefresh = named(new QPushButton("U", this), "bnRefresh");
+    bnRefresh->setGeometry(428, 32, 25, 21);
+    bnRefreshLower = named(new QPushButton("L", this), "bnRefreshLower");
+    bnRefreshLower->setGeometry(428, 56, 25, 21);
+    bnOK = named(new QPushButton("OK", this), "bnOK");
+    bnOK->setGeometry(472, 42, 56, 25);
+
+    buildDrawing();
+    connectHandlers();
+}
+
+void TKeyboardAssig::buildHeadings()
+{
     auto heading = [this](const QString& text, int x, int y, int w, bool bold = false) {
         auto* l = new QLabel(text, this);
         l->setGeometry(x, y, w, 17);
@@ -126,9 +137,11 @@ TKeyboardAssig::TKeyboardAssig(const WindowContext& context, QWidget* parent) : 
     heading("Refresh", 424, 10, 50);
     heading("Upper", 8, 34, 44, true);
     heading("Lower", 8, 58, 44, true);
+}
 
-    buildRow(1, 32);
-    buildRow(0, 56);
+// The rows' controls under the names the handlers and tests know them by.
+void TKeyboardAssig::nameRowControls()
+{
     SpeedButton1 = row(0).programs[0];
     SpeedButton2 = row(0).programs[1];
     SpeedButton3 = row(0).programs[2];
@@ -158,16 +171,10 @@ TKeyboardAssig::TKeyboardAssig(const WindowContext& context, QWidget* parent) : 
         row(h).initial->setToolTip("Changes with program");
     }
     cbMixModeSwitch->setToolTip("2nd osc takes on osc 1 parameters");
+}
 
-    bnRefresh = named(new QPushButton("U", this), "bnRefresh");
-    bnRefresh->setGeometry(428, 32, 25, 21);
-    bnRefreshLower = named(new QPushButton("L", this), "bnRefreshLower");
-    bnRefreshLower->setGeometry(428, 56, 25, 21);
-    bnOK = named(new QPushButton("OK", this), "bnOK");
-    bnOK->setGeometry(472, 42, 56, 25);
-
-    buildDrawing();
-
+void TKeyboardAssig::connectHandlers()
+{
     connect(SpeedButton1, &QToolButton::clicked, this, &TKeyboardAssig::SpeedButton1Click);
     connect(SpeedButton2, &QToolButton::clicked, this, &TKeyboardAssig::SpeedButton2Click);
     connect(SpeedButton3, &QToolButton::clicked, this, &TKeyboardAssig::SpeedButton3Click);
@@ -224,9 +231,14 @@ void TKeyboardAssig::buildRow(int half, int y)
              half == 0 ? "udInitWavesampleL" : "udInitWavesampleU", "1");
     r.mixMode = named(new TSwitchBox(QString(), this), half == 0 ? "cbMixModeSwitch" : "cbMixModeSwU");
     r.mixMode->setGeometry(384, y, 20, 21);
+    bindRow(half);
+}
 
-    // The program's fields follow the half's program; the top key belongs to
-    // the half's selected wavesample.
+// The program's fields follow the half's program; the top key belongs to the
+// half's selected wavesample.
+void TKeyboardAssig::bindRow(int half)
+{
+    Row& r = row(half);
     r.fields = std::make_unique<FieldStepper>(Mirage(), [this, half] {
         return DumpTarget::Program(half, program_[static_cast<std::size_t>(half)]);
     });

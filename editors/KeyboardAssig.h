@@ -136,8 +136,12 @@ private:
     };
     Row& row(int half) { return rows_[static_cast<std::size_t>(half & 1)]; }
 
+    void buildHeadings();
     void buildRow(int half, int y);
+    void bindRow(int half);
+    void nameRowControls();
     void buildDrawing();
+    void connectHandlers();
     void programClick(int half, int program);
     void wavesampleSelect(int half);
     void refresh(int half);

@@ -2,6 +2,7 @@
 
 #include "Colours.h"
 #include "NameLabel.h"
+#include "Named.h"
 #include "MirageProtocol.h"
 #include "Shape.h"
 #include "SwitchBox.h"
@@ -53,13 +54,6 @@ QString rowName(const char* prefix, const char* name, int half, int row, bool nu
     return s + QString::number(row + 1);
 }
 
-template <typename W>
-W* named(W* w, const QString& name)
-{
-    w->setObjectName(name);
-    return w;
-}
-
 } // namespace
 
 TMemMap::TMemMap(const WindowContext& context, int half, QWidget* parent)
@@ -72,7 +66,28 @@ TMemMap::TMemMap(const WindowContext& context, int half, QWidget* parent)
     setHideOnDeactivate(true);
     UseEditorFont();
 
-    // The memory: 256 pages at two pixels a page, with its scale.
+    buildMemoryPicture();
+    buildStrip();
+    buildHeadings();
+    fields_ = std::make_unique<FieldStepper>(Mirage()); // every control has its row's target
+    for (int n = 0; n < 8; ++n) {
+        buildRow(n);
+        bindRow(n);
+    }
+    fields_->setAfterStep([this](const TUpDown* upDown, bool) { afterStep(upDown); });
+    enableRow(-1);
+
+    // `activated` comes only from the user's choice.
+    connect(cbCurrentWs, &QComboBox::activated, this, &TMemMap::cbCurrentWsChange);
+    connect(bnShowWsInfo, &QPushButton::clicked, this, &TMemMap::bnShowWsInfoClick);
+    connect(Button1, &QPushButton::clicked, this, &TMemMap::Button1Click);
+    connect(bnOK, &QPushButton::clicked, this, &TMemMap::bnOKClick);
+}
+
+// The memory: 256 pages at two pixels a page, with its scale.
+void TMemMap::buildMemoryPicture()
+{
+    const bool upper = half_ != 0;
     const char* scale[] = {"00", "40", "80", "C0", "FF"};
     const int scaleX[] = {8, 136, 264, 392, 512};
     for (int i = 0; i < 5; ++i) {
@@ -87,8 +102,12 @@ TMemMap::TMemMap(const WindowContext& context, int half, QWidget* parent)
         bar->setGeometry(FrameLeft, FrameTop + 8 * n, 0, 9);
         shWs[static_cast<std::size_t>(n)] = bar;
     }
+}
 
-    // The strip with the selector and the buttons.
+// The strip with the selector and the buttons.
+void TMemMap::buildStrip()
+{
+    const bool upper = half_ != 0;
     auto* strip = new QFrame(this);
     strip->setObjectName("Panel1");
     strip->setGeometry(0, 96, 531, 33);
@@ -106,8 +125,11 @@ TMemMap::TMemMap(const WindowContext& context, int half, QWidget* parent)
     bnOK = named(new QPushButton("OK", strip), "bnOK");
     bnOK->setDefault(true);
     bnOK->setGeometry(440, 4, 75, 25);
+}
 
-    // Column headings, each over the middle of its column.
+// Column headings, each over the middle of its column.
+void TMemMap::buildHeadings()
+{
     auto heading = [this](const char* text, int centre, int width) {
         auto* h = new QLabel(text, this);
         h->setGeometry(centre - width / 2, 134, width, 30);
@@ -117,75 +139,72 @@ TMemMap::TMemMap(const WindowContext& context, int half, QWidget* parent)
     for (const ColumnInfo& c : ColumnTable)
         heading(c.heading, c.x + 20, c.x == 280 || c.x == 336 ? 56 : 72);
     heading("Loop Switch", 420, 50);
+}
 
-    fields_ = std::make_unique<FieldStepper>(Mirage()); // every control has its row's target
-    for (int n = 0; n < 8; ++n) {
-        const auto r = static_cast<std::size_t>(n);
-        const int y = RowTop + RowPitch * n;
-        lbName[r] = named(new TNameLabel(8 * half_ + n, this), QString(upper ? "lbU%1" : "lbL%1").arg(n + 1));
-        // A stripe of the bar's colour ties each name to its bar.
-        swatch_[r] = new TShape(this);
-        swatch_[r]->setGeometry(8, y + 3, 5, 15);
-        lbName[r]->setGeometry(16, y, 62, 21);
-        shidentWs[r] = named(new TShape(this, TShape::Kind::Circle),
-                             QString(upper ? "shidentWsU%1" : "shidentWs%1").arg(n + 1));
-        shidentWs[r]->setGeometry(80, y + 2, 17, 17);
-        lbNumber[r] = new QLabel(QString::number(n + 1), this);
-        lbNumber[r]->setGeometry(103, y, 16, 21);
+void TMemMap::buildRow(int n)
+{
+    const bool upper = half_ != 0;
+    const auto r = static_cast<std::size_t>(n);
+    const int y = RowTop + RowPitch * n;
+    lbName[r] = named(new TNameLabel(8 * half_ + n, this), QString(upper ? "lbU%1" : "lbL%1").arg(n + 1));
+    // A stripe of the bar's colour ties each name to its bar.
+    swatch_[r] = new TShape(this);
+    swatch_[r]->setGeometry(8, y + 3, 5, 15);
+    lbName[r]->setGeometry(16, y, 62, 21);
+    shidentWs[r] = named(new TShape(this, TShape::Kind::Circle),
+                         QString(upper ? "shidentWsU%1" : "shidentWs%1").arg(n + 1));
+    shidentWs[r]->setGeometry(80, y + 2, 17, 17);
+    lbNumber[r] = new QLabel(QString::number(n + 1), this);
+    lbNumber[r]->setGeometry(103, y, 16, 21);
 
-        for (int c = 0; c < Columns; ++c) {
-            const ColumnInfo& info = ColumnTable[c];
-            auto*& box = ed[static_cast<std::size_t>(c)][r];
-            auto*& upDown = ud[static_cast<std::size_t>(c)][r];
-            box = named(new TValueBox(this), rowName("ed", info.name, half_, n, false));
-            box->setGeometry(info.x, y, 25, 21);
-            upDown = named(new TUpDown(this), rowName("ud", info.name, half_, n, true));
-            upDown->setGeometry(info.x + 25, y, 16, 21);
-        }
-        cbLoopSw[r] = named(new TSwitchBox(QString(), this), rowName("cbLoopSw", "", half_, n, false));
-        cbLoopSw[r]->setGeometry(410, y, 21, 21);
-        if (n == 0) {
-            cbLoopSw[r]->setToolTip("Toggle on/off to add end of sample marker.");
-            ed[WsEnd][r]->setToolTip("Moving this will set Loop to default values.");
-        }
-
-        // Each row edits its own wavesample; the page pointers are bounded
-        // by their neighbours.
-        auto rowTarget = [this, n] { return target(n); };
-        auto bind = [&](Column c, FieldStepper::LimitsFn limits) {
-            FieldStepper::Options o;
-            o.text = hexText;
-            o.target = rowTarget;
-            o.limits = std::move(limits);
-            o.row = n;
-            fields_->add(StepField::of(ColumnTable[c].parameter), ud[static_cast<std::size_t>(c)][r],
-                         ed[static_cast<std::size_t>(c)][r], std::move(o));
-        };
-        bind(WsStart, [this, n] { return std::pair{0, field(n, wsf::EndPage)}; });
-        bind(WsEnd, [this, n] { return std::pair{field(n, wsf::StartPage) + 1, 255}; });
-        bind(LoopStart, [this, n] { return std::pair{field(n, wsf::StartPage), field(n, wsf::LoopEnd)}; });
-        bind(LoopEnd, [this, n] { return std::pair{field(n, wsf::LoopStart), field(n, wsf::EndPage)}; });
-        bind(LEFine, {});
-        FieldStepper::SwitchOptions so;
-        so.target = rowTarget;
-        so.row = n;
-        so.nonZeroOn = true;
-        fields_->addSwitch(SwitchField::of(65), cbLoopSw[r], std::move(so));
-
-        for (int c = 0; c < Columns; ++c)
-            connect(ud[static_cast<std::size_t>(c)][r], &TUpDown::Click, this,
-                    [this, c, n](bool up) { udClick(static_cast<Column>(c), n, up); });
-        connect(cbLoopSw[r], &TSwitchBox::Toggle, this, [this, n](bool before, bool) { cbLoopSwToggle(n, before); });
-        connect(lbName[r], &TNameLabel::DblClick, this, &TMemMap::lbNameDblClick);
+    for (int c = 0; c < Columns; ++c) {
+        const ColumnInfo& info = ColumnTable[c];
+        auto*& box = ed[static_cast<std::size_t>(c)][r];
+        auto*& upDown = ud[static_cast<std::size_t>(c)][r];
+        box = named(new TValueBox(this), rowName("ed", info.name, half_, n, false));
+        box->setGeometry(info.x, y, 25, 21);
+        upDown = named(new TUpDown(this), rowName("ud", info.name, half_, n, true));
+        upDown->setGeometry(info.x + 25, y, 16, 21);
     }
-    fields_->setAfterStep([this](const TUpDown* upDown, bool) { afterStep(upDown); });
-    enableRow(-1);
+    cbLoopSw[r] = named(new TSwitchBox(QString(), this), rowName("cbLoopSw", "", half_, n, false));
+    cbLoopSw[r]->setGeometry(410, y, 21, 21);
+    if (n == 0) {
+        cbLoopSw[r]->setToolTip("Toggle on/off to add end of sample marker.");
+        ed[WsEnd][r]->setToolTip("Moving this will set Loop to default values.");
+    }
+}
 
-    // `activated` comes only from the user's choice.
-    connect(cbCurrentWs, &QComboBox::activated, this, &TMemMap::cbCurrentWsChange);
-    connect(bnShowWsInfo, &QPushButton::clicked, this, &TMemMap::bnShowWsInfoClick);
-    connect(Button1, &QPushButton::clicked, this, &TMemMap::Button1Click);
-    connect(bnOK, &QPushButton::clicked, this, &TMemMap::bnOKClick);
+// Each row edits its own wavesample; the page pointers are bounded by their
+// neighbours.
+void TMemMap::bindRow(int n)
+{
+    const auto r = static_cast<std::size_t>(n);
+    auto rowTarget = [this, n] { return target(n); };
+    auto bind = [&](Column c, FieldStepper::LimitsFn limits) {
+        FieldStepper::Options o;
+        o.text = hexText;
+        o.target = rowTarget;
+        o.limits = std::move(limits);
+        o.row = n;
+        fields_->add(StepField::of(ColumnTable[c].parameter), ud[static_cast<std::size_t>(c)][r],
+                     ed[static_cast<std::size_t>(c)][r], std::move(o));
+    };
+    bind(WsStart, [this, n] { return std::pair{0, field(n, wsf::EndPage)}; });
+    bind(WsEnd, [this, n] { return std::pair{field(n, wsf::StartPage) + 1, 255}; });
+    bind(LoopStart, [this, n] { return std::pair{field(n, wsf::StartPage), field(n, wsf::LoopEnd)}; });
+    bind(LoopEnd, [this, n] { return std::pair{field(n, wsf::LoopStart), field(n, wsf::EndPage)}; });
+    bind(LEFine, {});
+    FieldStepper::SwitchOptions so;
+    so.target = rowTarget;
+    so.row = n;
+    so.nonZeroOn = true;
+    fields_->addSwitch(SwitchField::of(65), cbLoopSw[r], std::move(so));
+
+    for (int c = 0; c < Columns; ++c)
+        connect(ud[static_cast<std::size_t>(c)][r], &TUpDown::Click, this,
+                [this, c, n](bool up) { udClick(static_cast<Column>(c), n, up); });
+    connect(cbLoopSw[r], &TSwitchBox::Toggle, this, [this, n](bool before, bool) { cbLoopSwToggle(n, before); });
+    connect(lbName[r], &TNameLabel::DblClick, this, &TMemMap::lbNameDblClick);
 }
 
 TMemMap::~TMemMap() = default;

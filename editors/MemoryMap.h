@@ -69,6 +69,11 @@ protected:
     void DumpArrived(MirageProtocol::Arrival a) override;
 
 private:
+    void buildMemoryPicture();
+    void buildStrip();
+    void buildHeadings();
+    void buildRow(int n);
+    void bindRow(int n);
     DumpTarget target(int row) const { return DumpTarget::Wavesample(half_, row); }
     int field(int row, int offset) const;
     void afterStep(const TUpDown* upDown);

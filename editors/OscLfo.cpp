@@ -6,14 +6,9 @@
 #include "UpDown.h"
 #include "ValueBox.h"
 
-#include <QButtonGroup>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
-#include <QToolButton>
-
-#include <algorithm>
 
 namespace corvane {
 
@@ -27,10 +22,23 @@ SwitchField wholeSwitch(int parameter)
     return f;
 }
 
+// A captioned box with its up-down at column x.
+void addPair(QWidget* parent, const char* caption, int x, TValueBox*& box, const char* boxName, TUpDown*& ud,
+             const char* udName)
+{
+    auto* l = new QLabel(caption, parent);
+    l->setGeometry(x - 6, 20, 60, 14);
+    l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    box = named(new TValueBox(parent, "0"), boxName);
+    box->setGeometry(x, 36, 34, 21);
+    ud = named(new TUpDown(parent), udName);
+    ud->setGeometry(x + 34, 36, 15, 21);
+}
+
 } // namespace
 
 TOscLfoEditor::TOscLfoEditor(const WindowContext& context, int half, QWidget* parent)
-    : TFormBase(context, parent), half_(half)
+    : TProgramEditor(context, half, parent)
 {
     setObjectName(half_ == 0 ? "Oscillator" : "fmOscLFOU");
     setWindowTitle(half_ == 0 ? "Lower - Oscillator & LFO Settings" : "Upper - Oscillator & LFO Settings");
@@ -43,23 +51,23 @@ TOscLfoEditor::~TOscLfoEditor() = default;
 
 void TOscLfoEditor::build()
 {
-    auto pair = [](QWidget* parent, const char* caption, int x, TValueBox*& box, const char* boxName,
-                   TUpDown*& ud, const char* udName) {
-        auto* l = new QLabel(caption, parent);
-        l->setGeometry(x - 6, 20, 60, 14);
-        l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-        box = named(new TValueBox(parent, "0"), boxName);
-        box->setGeometry(x, 36, 34, 21);
-        ud = named(new TUpDown(parent), udName);
-        ud->setGeometry(x + 34, 36, 15, 21);
-    };
+    buildOscillator();
+    buildMixMode();
+    buildLfo();
+    buildProgramLabel()->setGeometry(316, 92, 150, 14);
+    buildProgramButtons(316, 108);
+    buildRefreshPanel(QRect(316, 144, 150, 58), QRect(6, 16, 66, 25), QRect(78, 16, 66, 25));
+    addFields();
+}
 
+void TOscLfoEditor::buildOscillator()
+{
     gbOscillator = named(new QGroupBox(half_ == 0 ? "Lower Oscillator Setup" : "Upper Oscillator Setup", this),
                          "gbOscillator");
     gbOscillator->setGeometry(8, 4, 300, 198);
-    pair(gbOscillator, "Detune", 16, edOscDetuneVm, "edOscDetuneVm", udOscDetuneVm, "udOscDetuneVm");
-    pair(gbOscillator, "Mix", 80, edOscMixVm, "edOscMixVm", udOscMixVm, "udOscMixVm");
-    pair(gbOscillator, "Mix Vel", 144, edOscVmVm, "edOscVmVm", udVmVm, "udVmVm");
+    addPair(gbOscillator, "Detune", 16, edOscDetuneVm, "edOscDetuneVm", udOscDetuneVm, "udOscDetuneVm");
+    addPair(gbOscillator, "Mix", 80, edOscMixVm, "edOscMixVm", udOscMixVm, "udOscMixVm");
+    addPair(gbOscillator, "Mix Vel", 144, edOscVmVm, "edOscVmVm", udVmVm, "udVmVm");
     auto* mark = named(new QFrame(gbOscillator), "Bevel1");
     mark->setFrameShape(QFrame::VLine);
     mark->setFrameShadow(QFrame::Sunken);
@@ -69,7 +77,10 @@ void TOscLfoEditor::build()
     lbMixVelNote->setGeometry(128, 68, 166, 28);
     cbMonoMode = named(new TSwitchBox("Mono Mode", gbOscillator), "cbMonoMode");
     cbMonoMode->setGeometry(16, 70, 100, 20);
+}
 
+void TOscLfoEditor::buildMixMode()
+{
     pnMixMode = named(new QFrame(gbOscillator), "pnMixMode");
     pnMixMode->setFrameShape(QFrame::StyledPanel);
     pnMixMode->setStyleSheet("QFrame#pnMixMode { background-color: #AAAAAA; border: 1px solid #606060; }");
@@ -84,45 +95,19 @@ void TOscLfoEditor::build()
     lbMixModeNote->setWordWrap(true);
     lbMixModeNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lbMixModeNote->setGeometry(8, 30, 266, 58);
+}
 
+void TOscLfoEditor::buildLfo()
+{
     gbLFO = named(new QGroupBox("LFO", this), "gbLFO");
     gbLFO->setGeometry(316, 4, 150, 80);
-    pair(gbLFO, "Speed", 16, edLFOspeed, "edLFOspeed", udLFOspeed, "udLFOspeed");
-    pair(gbLFO, "Depth", 84, edLFOdepth, "edLFOdepth", udLFOdepth, "udLFOdepth");
+    addPair(gbLFO, "Speed", 16, edLFOspeed, "edLFOspeed", udLFOspeed, "udLFOspeed");
+    addPair(gbLFO, "Depth", 84, edLFOdepth, "edLFOdepth", udLFOdepth, "udLFOdepth");
     edLFOdepth->setToolTip("zero = mod wheel; >0 no mod wheel");
+}
 
-    lbProgram = named(new QLabel(half_ == 0 ? "Lower Program" : "Upper Program", this), "lbProgram");
-    lbProgram->setGeometry(316, 92, 150, 14);
-    programGroup_ = new QButtonGroup(this);
-    programGroup_->setExclusive(true);
-    const QString prefix = half_ == 0 ? "L" : "U";
-    for (int k = 0; k < 4; ++k) {
-        auto* b = new QToolButton(this);
-        b->setObjectName(QString("SpeedButton%1").arg(k + 1));
-        b->setText(prefix + QString::number(k + 1));
-        b->setCheckable(true);
-        b->setGeometry(316 + 30 * k, 108, 28, 25);
-        programGroup_->addButton(b, k);
-        programButtons_[static_cast<std::size_t>(k)] = b;
-        connect(b, &QToolButton::clicked, this, [this, k] { SpeedButtonClick(k); });
-    }
-    SpeedButton1 = programButtons_[0];
-    SpeedButton2 = programButtons_[1];
-    SpeedButton3 = programButtons_[2];
-    SpeedButton4 = programButtons_[3];
-    SpeedButton1->setChecked(true);
-
-    Panel1 = named(new QFrame(this), "Panel1");
-    Panel1->setFrameShape(QFrame::StyledPanel);
-    Panel1->setStyleSheet("QFrame#Panel1 { background-color: #C0C0C0; border: 1px solid #808080; }");
-    Panel1->setGeometry(316, 144, 150, 58);
-    bnRefresh = named(new QPushButton("Refresh", Panel1), "bnRefresh");
-    bnRefresh->setGeometry(6, 16, 66, 25);
-    bnOK = named(new QPushButton("OK", Panel1), "bnOK");
-    bnOK->setDefault(true);
-    bnOK->setGeometry(78, 16, 66, 25);
-
-    fields_ = std::make_unique<FieldStepper>(Mirage(), [this] { return DumpTarget::Program(half_, n_); });
+void TOscLfoEditor::addFields()
+{
     fields_->add(StepField::of(33), udOscDetuneVm, edOscDetuneVm);
     fields_->add(StepField::of(34), udOscMixVm, edOscMixVm);
     fields_->add(StepField::of(35), udVmVm, edOscVmVm);
@@ -140,19 +125,13 @@ void TOscLfoEditor::build()
     connect(udLFOdepth, &TUpDown::Click, this, &TOscLfoEditor::udLFOdepthClick);
     connect(cbMonoMode, &TSwitchBox::Toggle, this, &TOscLfoEditor::cbMonoModeClick);
     connect(cbMixModeSwitch, &TSwitchBox::Toggle, this, &TOscLfoEditor::cbMixModeSwitchClick);
-    connect(bnRefresh, &QPushButton::clicked, this, &TOscLfoEditor::bnRefreshClick);
-    connect(bnOK, &QPushButton::clicked, this, &TOscLfoEditor::bnOKClick);
 }
 
 void TOscLfoEditor::FormActivate()
 {
-    // Never step a copy that was not read from the instrument.
-    Mirage().EnsureProgram(half_);
-    n_ = std::clamp(Mirage().GetCurrentProgram(half_), 0, 3);
+    takeCurrentProgram();
     Mirage().SetCurrentHalf(half_);
-    programButtons_[static_cast<std::size_t>(n_)]->setChecked(true);
-    Mirage().SelectProgram(half_, n_);
-    Redisplay();
+    selectShownProgram();
 }
 
 // A dump that has just arrived is what the instrument holds: showing it
@@ -173,26 +152,5 @@ void TOscLfoEditor::Redisplay(bool ticksAreClicks)
     fields_->show(udLFOspeed);
     fields_->show(udLFOdepth);
 }
-
-void TOscLfoEditor::SpeedButtonClick(int k)
-{
-    Converse([this, k] {
-        Mirage().SelectProgram(half_, k);
-        n_ = k;
-        Redisplay();
-        Mirage().SetCurrentProgram(half_, k);
-    });
-}
-
-void TOscLfoEditor::bnRefreshClick()
-{
-    Converse([this] {
-        Mirage().RequestProgram(half_);
-        Redisplay();
-        Ctx().seams.beep();
-    });
-}
-
-void TOscLfoEditor::bnOKClick() { close(); }
 
 } // namespace corvane

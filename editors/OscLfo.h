@@ -4,18 +4,11 @@
 // (lower) and TfmOscLFOU (upper) only name it.
 #pragma once
 
-#include "FieldStepper.h"
-#include "FormBase.h"
+#include "ProgramEditor.h"
 
-#include <array>
-#include <memory>
-
-class QButtonGroup;
 class QFrame;
 class QGroupBox;
 class QLabel;
-class QPushButton;
-class QToolButton;
 
 namespace corvane {
 
@@ -23,14 +16,11 @@ class TSwitchBox;
 class TUpDown;
 class TValueBox;
 
-class TOscLfoEditor : public TFormBase {
+class TOscLfoEditor : public TProgramEditor {
     Q_OBJECT
 public:
     TOscLfoEditor(const WindowContext& context, int half, QWidget* parent);
     ~TOscLfoEditor() override;
-
-    int Half() const { return half_; }
-    int Program() const { return n_; }
 
     QGroupBox* gbOscillator;
     TValueBox* edOscDetuneVm;
@@ -49,14 +39,8 @@ public:
     TUpDown* udLFOspeed;
     TValueBox* edLFOdepth;
     TUpDown* udLFOdepth;
-    QToolButton *SpeedButton1, *SpeedButton2, *SpeedButton3, *SpeedButton4;
-    QLabel* lbProgram;
-    QFrame* Panel1;
-    QPushButton* bnRefresh;
-    QPushButton* bnOK;
 
-    // One click of any of the five up-downs, and the up-downs' handlers.
-    void UpDownClick(TUpDown* upDown, bool up) { fields_->step(upDown, up); }
+    // The five up-downs' handlers.
     void udOscDetuneVmClick(bool up) { UpDownClick(udOscDetuneVm, up); }
     void udOscMixVmClick(bool up) { UpDownClick(udOscMixVm, up); }
     void udVmVmClick(bool up) { UpDownClick(udVmVm, up); }
@@ -65,10 +49,6 @@ public:
     // The check boxes act once the user has toggled them.
     void cbMonoModeClick(bool before, bool) { fields_->toggle(cbMonoMode, before); }
     void cbMixModeSwitchClick(bool before, bool) { fields_->toggle(cbMixModeSwitch, before); }
-    // Program button k (0-3).
-    void SpeedButtonClick(int k);
-    void bnRefreshClick();
-    void bnOKClick();
 
     // Every control from the dump. With `ticksAreClicks`, a check box whose
     // tick changes sends its switch message as a click would.
@@ -77,15 +57,14 @@ public:
 protected:
     void FormActivate() override;
     void DumpArrived(MirageProtocol::Arrival a) override;
+    void ProgramRedisplay() override { Redisplay(); }
 
 private:
     void build();
-
-    const int half_;
-    int n_ = 0;
-    std::array<QToolButton*, 4> programButtons_{};
-    QButtonGroup* programGroup_ = nullptr;
-    std::unique_ptr<FieldStepper> fields_;
+    void buildOscillator();
+    void buildMixMode();
+    void buildLfo();
+    void addFields();
 };
 
 // "Lower - Oscillator & LFO Settings".

@@ -55,11 +55,22 @@ TfmSample::TfmSample(const WindowContext& context, QWidget* parent) : TFormBase(
     SetFixedFrame({650, 416});
     UseEditorFont();
 
-    auto label = [this](const char* name, const QString& text, int x, int y, int w, int h = 17) {
-        auto* l = named(new QLabel(text, this), name);
-        l->setGeometry(x, y, w, h);
-        return l;
-    };
+    buildSamplingRows();
+    buildInputControls();
+    buildMemoryRows();
+    bnRefresh = named(new QPushButton("Refresh", this), "bnRefresh");
+    bnRefresh->setGeometry(16, 376, 75, 25);
+    bnOK = named(new QPushButton("OK", this), "bnOK");
+    bnOK->setDefault(true);
+    bnOK->setGeometry(104, 376, 75, 25);
+
+    buildGuide();
+    bindFields();
+    connectHandlers();
+}
+
+void TfmSample::buildSamplingRows()
+{
     auto valueRow = [this](int y, TValueBox*& box, const char* boxName, TUpDown*& ud, const char* udName,
                            const QString& initial) {
         box = named(new TValueBox(this, initial), boxName);
@@ -69,25 +80,29 @@ TfmSample::TfmSample(const WindowContext& context, QWidget* parent) : TFormBase(
     };
 
     // Sampling time and the frequency it gives.
-    Label9 = label("Label9", "Sampling Time", 16, 18, 130);
+    Label9 = namedLabel(this, "Label9", "Sampling Time", 16, 18, 130);
     valueRow(16, edSampleTimeAdjust, "edSampleTimeAdjust", udSampleTime, "udSampleTime", "20");
-    Label1 = label("Label1", "This corresponds to:", 24, 42, 124);
-    lbSamplingFrequency = label("lbSamplingFrequency", "XXXXX", 152, 42, 56);
+    Label1 = namedLabel(this, "Label1", "This corresponds to:", 24, 42, 124);
+    lbSamplingFrequency = namedLabel(this, "lbSamplingFrequency", "XXXXX", 152, 42, 56);
     lbSamplingFrequency->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label2 = label("Label2", "Hz", 214, 42, 24);
+    Label2 = namedLabel(this, "Label2", "Hz", 214, 42, 24);
 
     // Threshold.
-    Label11 = label("Label11", "Sampling Threshold", 16, 76, 130);
+    Label11 = namedLabel(this, "Label11", "Sampling Threshold", 16, 76, 130);
     valueRow(74, edSamplingThresh, "edSamplingThresh", udSamplingThresh, "udSamplingThresh", "0");
 
     // Input filter and its cut-off.
-    Label10 = label("Label10", "Input Filter Freq. ", 16, 110, 130);
+    Label10 = namedLabel(this, "Label10", "Input Filter Freq. ", 16, 110, 130);
     valueRow(108, edInputFilterFreq, "edInputFilterFreq", udInputFilterFreq, "udInputFilterFreq", "0");
-    Label3 = label("Label3", "This corresponds to:", 24, 134, 124);
-    lbFilterCutoffFreq = label("lbFilterCutoffFreq", "xxxxx", 152, 134, 56);
+    Label3 = namedLabel(this, "Label3", "This corresponds to:", 24, 134, 124);
+    lbFilterCutoffFreq = namedLabel(this, "lbFilterCutoffFreq", "xxxxx", 152, 134, 56);
     lbFilterCutoffFreq->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label4 = label("Label4", "Hz", 214, 134, 24);
+    Label4 = namedLabel(this, "Label4", "Hz", 214, 134, 24);
+}
 
+// The input switches, the multisampling note and the destination.
+void TfmSample::buildInputControls()
+{
     ckMicLine = named(new TSwitchBox("Line Input ", this), "ckMicLine");
     ckMicLine->setToolTip("ck = line");
     ckMicLine->setGeometry(16, 166, 120, 21);
@@ -95,37 +110,34 @@ TfmSample::TfmSample(const WindowContext& context, QWidget* parent) : TFormBase(
     cbMultiSampling->setToolTip("ck = on");
     cbMultiSampling->setGeometry(16, 192, 120, 21);
 
-    lbMultiInstruction = label("lbMultiInstruction", QString(), 16, 218, 304, 56);
+    lbMultiInstruction = namedLabel(this, "lbMultiInstruction", QString(), 16, 218, 304, 56);
     lbMultiInstruction->setWordWrap(true);
     lbMultiInstruction->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    Label19 = label("Label19", "Destination Wavesample", 16, 280, 136);
+    Label19 = namedLabel(this, "Label19", "Destination Wavesample", 16, 280, 136);
     cbSelectWs = named(new QComboBox(this), "cbSelectWs");
     for (int i = 0; i < 16; ++i)
         cbSelectWs->addItem(QString("%1%2").arg(i < 8 ? 'L' : 'U').arg(i % 8 + 1));
     cbSelectWs->setGeometry(160, 277, 57, 22);
+}
 
-    // Memory and duration.
-    Label20 = label("Label20", "Sample duration:", 16, 314, 100);
-    lbSamplingTime = label("lbSamplingTime", "XXX", 120, 314, 50);
+void TfmSample::buildMemoryRows()
+{
+    Label20 = namedLabel(this, "Label20", "Sample duration:", 16, 314, 100);
+    lbSamplingTime = namedLabel(this, "lbSamplingTime", "XXX", 120, 314, 50);
     lbSamplingTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label21 = label("Label21", "seconds", 176, 314, 60);
-    Label22 = label("Label22", "Memory:", 16, 338, 100);
-    lbMemPages = label("lbMemPages", "XXX", 120, 338, 50);
+    Label21 = namedLabel(this, "Label21", "seconds", 176, 314, 60);
+    Label22 = namedLabel(this, "Label22", "Memory:", 16, 338, 100);
+    lbMemPages = namedLabel(this, "lbMemPages", "XXX", 120, 338, 50);
     lbMemPages->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label23 = label("Label23", "pages", 176, 338, 40);
-    lbMemBytes = label("lbMemBytes", "XXXXX", 216, 338, 50);
+    Label23 = namedLabel(this, "Label23", "pages", 176, 338, 40);
+    lbMemBytes = namedLabel(this, "lbMemBytes", "XXXXX", 216, 338, 50);
     lbMemBytes->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label24 = label("Label24", "bytes", 272, 338, 40);
+    Label24 = namedLabel(this, "Label24", "bytes", 272, 338, 40);
+}
 
-    bnRefresh = named(new QPushButton("Refresh", this), "bnRefresh");
-    bnRefresh->setGeometry(16, 376, 75, 25);
-    bnOK = named(new QPushButton("OK", this), "bnOK");
-    bnOK->setDefault(true);
-    bnOK->setGeometry(104, 376, 75, 25);
-
-    buildGuide();
-
+void TfmSample::bindFields()
+{
     fields_ = std::make_unique<FieldStepper>(Mirage());
     fields_->add(SampleTime, udSampleTime, edSampleTimeAdjust, [this](int v) { showSampleTime(v); },
                  [](int v) { return QString::number(v); });
@@ -137,7 +149,10 @@ TfmSample::TfmSample(const WindowContext& context, QWidget* parent) : TFormBase(
     udSampleTime->setPosition(30);
     udInputFilterFreq->setPosition(50);
     udSamplingThresh->setPosition(0);
+}
 
+void TfmSample::connectHandlers()
+{
     connect(udSampleTime, &TUpDown::Click, this, &TfmSample::udSampleTimeClick);
     connect(udSamplingThresh, &TUpDown::Click, this, &TfmSample::udSamplingThreshClick);
     connect(udInputFilterFreq, &TUpDown::Click, this, &TfmSample::udInputFilterFreqClick);

@@ -84,7 +84,12 @@ protected:
     void DumpArrived(MirageProtocol::Arrival a) override;
 
 private:
+    void buildSamplingRows();
+    void buildInputControls();
+    void buildMemoryRows();
     void buildGuide();
+    void bindFields();
+    void connectHandlers();
     void showSampleTime(int stored);
     void showFilter(int stored);
     void showDuration();

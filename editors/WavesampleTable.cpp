@@ -1,6 +1,7 @@
 #include "WavesampleTable.h"
 
 #include "NameLabel.h"
+#include "Named.h"
 #include "MirageProtocol.h"
 #include "UpDown.h"
 #include "ValueBox.h"
@@ -19,13 +20,6 @@ constexpr int StepWait = 120;
 constexpr int RowPitch = 32;
 constexpr int ColumnPitch = 64;
 
-template <typename W>
-W* named(W* w, const QString& name)
-{
-    w->setObjectName(name);
-    return w;
-}
-
 QString itemText(int index) { return QString("%1%2").arg(index < 8 ? 'L' : 'U').arg(index % 8 + 1); }
 
 } // namespace
@@ -40,6 +34,19 @@ TWavesampleTable::TWavesampleTable(const WindowContext& context, const Layout& l
     setHideOnDeactivate(true);
     UseEditorFont();
 
+    buildSelector(layout);
+    buildButtons(layout);
+    edits_.resize(columns_.size());
+    upDowns_.resize(columns_.size());
+    fields_ = std::make_unique<FieldStepper>(Mirage()); // every control has its wavesample's target
+    for (int half = 0; half < 2; ++half)
+        buildHalf(layout, half);
+    fields_->setAfterStep([this](const TUpDown*, bool) { Mirage().Wait(StepWait); });
+    enableRow(-1);
+}
+
+void TWavesampleTable::buildSelector(const Layout& layout)
+{
     auto* selectLabel = new QLabel("Select Wavesample", this);
     selectLabel->setGeometry(layout.selectLabel.x(), layout.selectLabel.y(), 76, 30);
     selectLabel->setWordWrap(true);
@@ -60,7 +67,10 @@ TWavesampleTable::TWavesampleTable(const WindowContext& context, const Layout& l
     }
     // `activated` comes only from the user's choice.
     connect(cbSelect, &QComboBox::activated, this, &TWavesampleTable::cbSelectChange);
+}
 
+void TWavesampleTable::buildButtons(const Layout& layout)
+{
     auto button = [this](const char* name, const char* text, QPoint at) {
         auto* b = named(new QPushButton(text, this), name);
         b->setGeometry(at.x(), at.y(), 75, 25);
@@ -73,55 +83,56 @@ TWavesampleTable::TWavesampleTable(const WindowContext& context, const Layout& l
     connect(bnRefreshU, &QPushButton::clicked, this, &TWavesampleTable::bnRefreshUClick);
     connect(bnRefresh, &QPushButton::clicked, this, &TWavesampleTable::bnRefreshClick);
     connect(bnOK, &QPushButton::clicked, this, &TWavesampleTable::bnOKClick);
+}
 
-    const bool framed = columns_.front().caption != nullptr;
+// One half's group: the column frames, then the rows.
+void TWavesampleTable::buildHalf(const Layout& layout, int half)
+{
+    const int rowTop = columns_.front().caption != nullptr ? 40 : 28;
     const int firstColumnX = 8 + layout.nameWidth + 16; // within a group
-    const int rowTop = framed ? 40 : 28;
-    edits_.resize(columns_.size());
-    upDowns_.resize(columns_.size());
-    fields_ = std::make_unique<FieldStepper>(Mirage()); // every control has its wavesample's target
-    for (int half = 0; half < 2; ++half) {
-        auto* group = new QGroupBox(layout.groupCaptions[static_cast<std::size_t>(half)], this);
-        group->setGeometry(layout.groups[static_cast<std::size_t>(half)].x(),
-                           layout.groups[static_cast<std::size_t>(half)].y(), layout.groupWidth,
-                           rowTop + 7 * RowPitch + 21 + 10);
-        for (int c = 0; c < ColumnCount(); ++c) {
-            const Column& col = columns_[static_cast<std::size_t>(c)];
-            if (!col.caption)
-                continue;
-            auto* frame = new QGroupBox(col.caption, group);
-            frame->setGeometry(firstColumnX + ColumnPitch * c - 4, 16, 60, rowTop + 7 * RowPitch + 21 - 12);
-        }
-        for (int n = 0; n < 8; ++n) {
-            const int index = 8 * half + n;
-            const auto i = static_cast<std::size_t>(index);
-            const int y = rowTop + RowPitch * n;
-            const QString number = QString("%1%2").arg(half ? "U" : "").arg(n + 1);
-            lbName[i] = named(new TNameLabel(index, group), QString("lb%1").arg(itemText(index)));
-            lbName[i]->setGeometry(8, y, layout.nameWidth, 21);
-            lbNumber[i] = new QLabel(QString::number(n + 1), group);
-            lbNumber[i]->setGeometry(8 + layout.nameWidth + 2, y, 10, 21);
-            connect(lbName[i], &TNameLabel::DblClick, this, &TWavesampleTable::lbNameDblClick);
-            for (int c = 0; c < ColumnCount(); ++c) {
-                const Column& col = columns_[static_cast<std::size_t>(c)];
-                const int x = firstColumnX + ColumnPitch * c + 2;
-                auto* box = named(new TValueBox(group, "XX"), QString("edWs%1%2").arg(number, col.suffix));
-                box->setGeometry(x, y, 33, 21);
-                auto* ud = named(new TUpDown(group), QString("udWs%1%2").arg(number, col.suffix));
-                ud->setGeometry(x + 33, y, 16, 21);
-                edits_[static_cast<std::size_t>(c)][i] = box;
-                upDowns_[static_cast<std::size_t>(c)][i] = ud;
-                FieldStepper::Options o;
-                o.text = col.text;
-                o.target = [half, n] { return DumpTarget::Wavesample(half, n); };
-                o.row = index;
-                fields_->add(StepField::of(col.parameter), ud, box, std::move(o));
-                connect(ud, &TUpDown::Click, this, [this, c, index](bool up) { udClick(c, index, up); });
-            }
-        }
+    auto* group = new QGroupBox(layout.groupCaptions[static_cast<std::size_t>(half)], this);
+    group->setGeometry(layout.groups[static_cast<std::size_t>(half)].x(),
+                       layout.groups[static_cast<std::size_t>(half)].y(), layout.groupWidth,
+                       rowTop + 7 * RowPitch + 21 + 10);
+    for (int c = 0; c < ColumnCount(); ++c) {
+        const Column& col = columns_[static_cast<std::size_t>(c)];
+        if (!col.caption)
+            continue;
+        auto* frame = new QGroupBox(col.caption, group);
+        frame->setGeometry(firstColumnX + ColumnPitch * c - 4, 16, 60, rowTop + 7 * RowPitch + 21 - 12);
     }
-    fields_->setAfterStep([this](const TUpDown*, bool) { Mirage().Wait(StepWait); });
-    enableRow(-1);
+    for (int n = 0; n < 8; ++n)
+        buildRow(group, layout.nameWidth, half, n, rowTop + RowPitch * n);
+}
+
+// The name, number and pairs of wavesample n of the half, at height y.
+void TWavesampleTable::buildRow(QGroupBox* group, int nameWidth, int half, int n, int y)
+{
+    const int firstColumnX = 8 + nameWidth + 16;
+    const int index = 8 * half + n;
+    const auto i = static_cast<std::size_t>(index);
+    const QString number = QString("%1%2").arg(half ? "U" : "").arg(n + 1);
+    lbName[i] = named(new TNameLabel(index, group), QString("lb%1").arg(itemText(index)));
+    lbName[i]->setGeometry(8, y, nameWidth, 21);
+    lbNumber[i] = new QLabel(QString::number(n + 1), group);
+    lbNumber[i]->setGeometry(8 + nameWidth + 2, y, 10, 21);
+    connect(lbName[i], &TNameLabel::DblClick, this, &TWavesampleTable::lbNameDblClick);
+    for (int c = 0; c < ColumnCount(); ++c) {
+        const Column& col = columns_[static_cast<std::size_t>(c)];
+        const int x = firstColumnX + ColumnPitch * c + 2;
+        auto* box = named(new TValueBox(group, "XX"), QString("edWs%1%2").arg(number, col.suffix));
+        box->setGeometry(x, y, 33, 21);
+        auto* ud = named(new TUpDown(group), QString("udWs%1%2").arg(number, col.suffix));
+        ud->setGeometry(x + 33, y, 16, 21);
+        edits_[static_cast<std::size_t>(c)][i] = box;
+        upDowns_[static_cast<std::size_t>(c)][i] = ud;
+        FieldStepper::Options o;
+        o.text = col.text;
+        o.target = [half, n] { return DumpTarget::Wavesample(half, n); };
+        o.row = index;
+        fields_->add(StepField::of(col.parameter), ud, box, std::move(o));
+        connect(ud, &TUpDown::Click, this, [this, c, index](bool up) { udClick(c, index, up); });
+    }
 }
 
 TWavesampleTable::~TWavesampleTable() = default;

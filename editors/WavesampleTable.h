@@ -15,6 +15,7 @@
 #include <vector>
 
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QPushButton;
 
@@ -80,6 +81,10 @@ protected:
     void DumpArrived(MirageProtocol::Arrival a) override;
 
 private:
+    void buildSelector(const Layout& layout);
+    void buildButtons(const Layout& layout);
+    void buildHalf(const Layout& layout, int half);
+    void buildRow(QGroupBox* group, int nameWidth, int half, int n, int y);
     void enableRow(int index);
     void refresh(int half);
 

@@ -2,6 +2,7 @@
 
 #include "Frames.h"
 #include "MirageProtocol.h"
+#include "Named.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -26,13 +27,6 @@ QString timeText(long long ms)
 {
     const long long s = (ms + 999) / 1000;
     return s < 60 ? QString("%1 s").arg(s) : QString("%1 min %2 s").arg(s / 60).arg(s % 60, 2, 10, QChar('0'));
-}
-
-template <typename T>
-T* named(T* w, const char* name)
-{
-    w->setObjectName(name);
-    return w;
 }
 
 QString lines(const std::vector<std::string>& v)

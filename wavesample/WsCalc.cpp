@@ -55,7 +55,24 @@ TfmWsCalc::TfmWsCalc(const WindowContext& context, QWidget* parent) : TFormBase(
     SetFixedFrame({639, 257}, Qt::WindowSystemMenuHint | Qt::WindowStaysOnTopHint);
     UseEditorFont();
 
-    // The loop in the WAV file.
+    buildLoopGroup();
+    buildPointerGroup();
+    buildConverter();
+    Bevel1 = named(new QFrame(this), "Bevel1");
+    Bevel1->setFrameShape(QFrame::Box);
+    Bevel1->setFrameShadow(QFrame::Sunken);
+    Bevel1->setGeometry(516, 162, 115, 88);
+    bnClose = named(new QPushButton("Close", this), "bnClose");
+    bnClose->setGeometry(528, 218, 90, 25);
+
+    connectHandlers();
+    cbChosenLoopSizeChange(0);
+    sbDataChange(0);
+}
+
+// The loop in the WAV file.
+void TfmWsCalc::buildLoopGroup()
+{
     GroupBox2 = named(new QGroupBox("Sample Pointers", this), "GroupBox2");
     GroupBox2->setGeometry(8, 4, 316, 210);
     Label1 = label(GroupBox2, "Label1",
@@ -74,8 +91,11 @@ TfmWsCalc::TfmWsCalc(const WindowContext& context, QWidget* parent) : TFormBase(
     Label4 = label(GroupBox2, "Label4", "Allowing 1 Page for EOS/Loop marker, the WAV size should be:-",
                    QRect(134, 120, 176, 44), true);
     edWsSize = readOnly(GroupBox2, "edWsSize", QRect(134, 166, 80, 21));
+}
 
-    // The pointers to enter in the memory map.
+// The pointers to enter in the memory map.
+void TfmWsCalc::buildPointerGroup()
+{
     GroupBox3 = named(new QGroupBox("Wavesample Pointers", this), "GroupBox3");
     GroupBox3->setGeometry(332, 4, 176, 246);
     Label5 = label(GroupBox3, "Label5", "Ws Start Page", QRect(10, 24, 86, 16));
@@ -100,8 +120,11 @@ TfmWsCalc::TfmWsCalc(const WindowContext& context, QWidget* parent) : TFormBase(
                    "Note: Loop Start needs to be on an even number, that is ends with 0, 2, 4, 6, 8, A, C or E. "
                    "Adjust Ws Start to get this.",
                    QRect(10, 146, 158, 92), true);
+}
 
-    // The converter.
+// The converter.
+void TfmWsCalc::buildConverter()
+{
     GroupBox1 = named(new QGroupBox("Hex - Dec", this), "GroupBox1");
     GroupBox1->setGeometry(516, 4, 115, 150);
     Label10 = label(GroupBox1, "Label10", "Hex", QRect(10, 24, 50, 16));
@@ -112,14 +135,10 @@ TfmWsCalc::TfmWsCalc(const WindowContext& context, QWidget* parent) : TFormBase(
     sbData->setRange(0, 256);
     sbData->setValue(0);
     sbData->setGeometry(80, 20, 17, 120);
+}
 
-    Bevel1 = named(new QFrame(this), "Bevel1");
-    Bevel1->setFrameShape(QFrame::Box);
-    Bevel1->setFrameShadow(QFrame::Sunken);
-    Bevel1->setGeometry(516, 162, 115, 88);
-    bnClose = named(new QPushButton("Close", this), "bnClose");
-    bnClose->setGeometry(528, 218, 90, 25);
-
+void TfmWsCalc::connectHandlers()
+{
     connect(cbChosenLoopSize, &QComboBox::currentIndexChanged, this, &TfmWsCalc::cbChosenLoopSizeChange);
     // A choice by click or arrow key selects the entry; the list taking the
     // focus only makes an entry current, which chooses nothing.
@@ -131,9 +150,6 @@ TfmWsCalc::TfmWsCalc(const WindowContext& context, QWidget* parent) : TFormBase(
     connect(udWsStart, &TUpDown::Click, this, &TfmWsCalc::udWsStartClick);
     connect(sbData, &QScrollBar::valueChanged, this, &TfmWsCalc::sbDataChange);
     connect(bnClose, &QPushButton::clicked, this, &TfmWsCalc::bnCloseClick);
-
-    cbChosenLoopSizeChange(0);
-    sbDataChange(0);
 }
 
 TfmWsCalc::~TfmWsCalc() = default;

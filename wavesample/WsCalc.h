@@ -66,6 +66,10 @@ public:
     int StartPage() const { return startPage_; }
 
 private:
+    void buildLoopGroup();
+    void buildPointerGroup();
+    void buildConverter();
+    void connectHandlers();
     void PointerRoutine();
 
     int loopSize_ = 0;  // S

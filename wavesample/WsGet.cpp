@@ -25,8 +25,6 @@ namespace corvane {
 
 namespace {
 
-constexpr auto label = namedLabel;
-
 constexpr int WireBytesPerSecond = 3125;
 constexpr const char* const TimeOut = "Error - receive time out - all data not valid.";
 constexpr const char* const ReceiveCaption = "MIDI Receive Problem";
@@ -57,11 +55,27 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
     SetFixedFrame({380, 318});
     UseEditorFont();
 
+    buildRequestColumn();
+    buildInfo();
+    bnOK = named(new QPushButton("OK", this), "bnOK");
+    bnOK->setDefault(true);
+    bnOK->setGeometry(246, 150, 75, 25);
+
+    pbWaveform = named(new TWaveView(this), "pbWaveform");
+    pbWaveform->setGeometry(4, 188, 372, 124);
+
+    buildExport();
+    connectHandlers();
+}
+
+// The wavesample chosen, asked for and saved, and its player.
+void TfmWsGet::buildRequestColumn()
+{
     Bevel1 = named(new QFrame(this), "Bevel1");
     Bevel1->setFrameShape(QFrame::Box);
     Bevel1->setFrameShadow(QFrame::Sunken);
     Bevel1->setGeometry(4, 4, 180, 178);
-    Label4 = label(this, "Label4", "Select Wavesample", 12, 14, 108);
+    Label4 = namedLabel(this, "Label4", "Select Wavesample", 12, 14, 108);
     cbSelectWs = named(new QComboBox(this), "cbSelectWs");
     for (int i = 0; i < 16; ++i)
         cbSelectWs->addItem(QString("%1%2").arg(i < 8 ? 'L' : 'U').arg(i % 8 + 1));
@@ -80,16 +94,20 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
     MediaPlayer1->move(12, 140);
     bnPlay = MediaPlayer1->bnPlay;
     bnStop = MediaPlayer1->bnStop;
+}
 
+// What arrived, and the progress while it arrives.
+void TfmWsGet::buildInfo()
+{
     GroupBox1 = named(new QGroupBox("Wavesample Info", this), "GroupBox1");
     GroupBox1->setStyleSheet("QGroupBox { font-weight: bold; color: black; }");
     GroupBox1->setGeometry(192, 4, 182, 96);
-    Label1 = label(GroupBox1, "Label1", "Page Count:", 8, 22, 76);
-    lbPageCount = label(GroupBox1, "lbPageCount", "no data", 88, 22, 90);
-    Label2 = label(GroupBox1, "Label2", "Ws Size:", 8, 44, 76);
-    lbWsSize = label(GroupBox1, "lbWsSize", "no data", 88, 44, 90);
-    Label3 = label(GroupBox1, "Label3", "Checksum:", 8, 66, 76);
-    lbChecksum = label(GroupBox1, "lbChecksum", "no data", 88, 66, 90);
+    Label1 = namedLabel(GroupBox1, "Label1", "Page Count:", 8, 22, 76);
+    lbPageCount = namedLabel(GroupBox1, "lbPageCount", "no data", 88, 22, 90);
+    Label2 = namedLabel(GroupBox1, "Label2", "Ws Size:", 8, 44, 76);
+    lbWsSize = namedLabel(GroupBox1, "lbWsSize", "no data", 88, 44, 90);
+    Label3 = namedLabel(GroupBox1, "Label3", "Checksum:", 8, 66, 76);
+    lbChecksum = namedLabel(GroupBox1, "lbChecksum", "no data", 88, 66, 90);
     for (QLabel* l : {Label1, lbPageCount, Label2, lbWsSize, Label3, lbChecksum})
         l->setStyleSheet("font-weight: normal;");
 
@@ -98,15 +116,11 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
     ProgressBar1->setRange(0, LeastPolls);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->hide();
+}
 
-    bnOK = named(new QPushButton("OK", this), "bnOK");
-    bnOK->setDefault(true);
-    bnOK->setGeometry(246, 150, 75, 25);
-
-    pbWaveform = named(new TWaveView(this), "pbWaveform");
-    pbWaveform->setGeometry(4, 188, 372, 124);
-
-    // Other audio formats and rates.
+// Other audio formats and rates.
+void TfmWsGet::buildExport()
+{
     setFixedSize(380, 318 + 58);
     gbExport = named(new QGroupBox("Audio Export", this), "gbExport");
     gbExport->setGeometry(4, 316, 372, 54);
@@ -125,7 +139,10 @@ TfmWsGet::TfmWsGet(const WindowContext& context, QWidget* parent) : TFormBase(co
     bnCancelAudio = named(new QPushButton("Cancel", this), "bnCancelAudio");
     bnCancelAudio->setGeometry(192, 150, 50, 25);
     bnCancelAudio->hide();
+}
 
+void TfmWsGet::connectHandlers()
+{
     connect(cbSelectWs, &QComboBox::activated, this, &TfmWsGet::cbSelectWsChange);
     connect(bnReqWs, &QPushButton::pressed, this, &TfmWsGet::bnReqWsMouseDown);
     connect(bnReqWs, &QPushButton::clicked, this, &TfmWsGet::bnReqWsClick);

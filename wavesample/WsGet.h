@@ -104,6 +104,10 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    void buildRequestColumn();
+    void buildInfo();
+    void buildExport();
+    void connectHandlers();
     void requestWavesample();
     bool awaitAnswer(int before, const MirageProtocol::Transfer& transfer);
     void keepNothing();

@@ -26,8 +26,6 @@ namespace corvane {
 
 namespace {
 
-constexpr auto label = namedLabel;
-
 QFrame* bevel(QWidget* parent, const char* name, const QRect& r)
 {
     auto* f = named(new QFrame(parent), name);
@@ -55,31 +53,51 @@ TfmWsSend::TfmWsSend(const WindowContext& context, QWidget* parent) : TFormBase(
     SetFixedFrame({389, 328});
     UseEditorFont();
 
-    // The file.
+    buildFileRow();
+    buildFigures();
+    buildSendRow();
+    buildDestination();
+    bnOK = named(new QPushButton("OK", this), "bnOK");
+    bnOK->setDefault(true);
+    bnOK->setGeometry(152, 296, 84, 25);
+
+    buildAudioControls();
+    connectHandlers();
+}
+
+// The file.
+void TfmWsSend::buildFileRow()
+{
     Bevel1 = bevel(this, "Bevel1", QRect(4, 4, 381, 44));
     bnOpenFile = named(new QPushButton("Open File", this), "bnOpenFile");
     bnOpenFile->setGeometry(10, 13, 84, 25);
-    Label8 = label(this, "Label8", "Currently Selected File", 104, 7, 200);
+    Label8 = namedLabel(this, "Label8", "Currently Selected File", 104, 7, 200);
     edFilename = named(new QLineEdit("No file selected", this), "edFilename");
     edFilename->setReadOnly(true);
     edFilename->setGeometry(104, 23, 274, 20);
+}
 
-    // Its figures.
+// The file's figures.
+void TfmWsSend::buildFigures()
+{
     Bevel2 = bevel(this, "Bevel2", QRect(4, 52, 381, 92));
-    Label2 = label(this, "Label2", "Wav Data Size:", 12, 58, 140);
-    Label1 = label(this, "Label1", "no data", 156, 58, 48);
-    Label9 = label(this, "Label9", "bytes.", 206, 58, 170);
-    Label3 = label(this, "Label3", "This Wavesample uses:", 12, 78, 140);
-    Label4 = label(this, "Label4", "XX", 156, 78, 48);
-    Label16 = label(this, "Label16", "(Hex) pages of memory.", 206, 78, 170);
-    Label17 = label(this, "Label17", "This corresponds to:", 12, 98, 140);
-    lbWavPercent = label(this, "lbWavPercent", "XX", 156, 98, 48);
-    Label10 = label(this, "Label10", "% of Mirage Memory", 206, 98, 170);
-    Label6 = label(this, "Label6", "XX", 12, 118, 40);
+    Label2 = namedLabel(this, "Label2", "Wav Data Size:", 12, 58, 140);
+    Label1 = namedLabel(this, "Label1", "no data", 156, 58, 48);
+    Label9 = namedLabel(this, "Label9", "bytes.", 206, 58, 170);
+    Label3 = namedLabel(this, "Label3", "This Wavesample uses:", 12, 78, 140);
+    Label4 = namedLabel(this, "Label4", "XX", 156, 78, 48);
+    Label16 = namedLabel(this, "Label16", "(Hex) pages of memory.", 206, 78, 170);
+    Label17 = namedLabel(this, "Label17", "This corresponds to:", 12, 98, 140);
+    lbWavPercent = namedLabel(this, "lbWavPercent", "XX", 156, 98, 48);
+    Label10 = namedLabel(this, "Label10", "% of Mirage Memory", 206, 98, 170);
+    Label6 = namedLabel(this, "Label6", "XX", 12, 118, 40);
     Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label5 = label(this, "Label5", "bytes of padding used to fill last page. ", 58, 118, 320);
+    Label5 = namedLabel(this, "Label5", "bytes of padding used to fill last page. ", 58, 118, 320);
+}
 
-    // Sending.
+// Sending.
+void TfmWsSend::buildSendRow()
+{
     Bevel3 = bevel(this, "Bevel3", QRect(4, 148, 381, 36));
     bnSendWav = named(new QPushButton("Send Wav", this), "bnSendWav");
     bnSendWav->setGeometry(10, 153, 84, 25);
@@ -92,42 +110,42 @@ TfmWsSend::TfmWsSend(const WindowContext& context, QWidget* parent) : TFormBase(
     bnCancelSend = named(new QPushButton("Cancel", this), "bnCancelSend");
     bnCancelSend->setGeometry(308, 153, 70, 25);
     bnCancelSend->hide();
+}
 
-    // Where it goes.
+// Where it goes.
+void TfmWsSend::buildDestination()
+{
     GroupBox2 = named(new QGroupBox("Destination Information", this), "GroupBox2");
     GroupBox2->setGeometry(4, 188, 381, 100);
-    Label11 = label(GroupBox2, "Label11", "Wavesample", 10, 24, 72);
+    Label11 = namedLabel(GroupBox2, "Label11", "Wavesample", 10, 24, 72);
     cbSelectWs = named(new QComboBox(GroupBox2), "cbSelectWs");
     for (int i = 0; i < 16; ++i)
         cbSelectWs->addItem(QString("%1%2").arg(i < 8 ? 'L' : 'U').arg(i % 8 + 1));
     cbSelectWs->setGeometry(86, 20, 57, 22);
-    Label15 = label(GroupBox2, "Label15", "Refresh", 250, 24, 50);
+    Label15 = namedLabel(GroupBox2, "Label15", "Refresh", 250, 24, 50);
     bnRefreshParameters = named(new QPushButton("L", GroupBox2), "bnRefreshParameters");
     bnRefreshParameters->setGeometry(300, 20, 28, 23);
     bnRefreshU = named(new QPushButton("U", GroupBox2), "bnRefreshU");
     bnRefreshU->setGeometry(334, 20, 28, 23);
-    Label12 = label(GroupBox2, "Label12", "Start Page", 10, 54, 62);
+    Label12 = namedLabel(GroupBox2, "Label12", "Start Page", 10, 54, 62);
     edStartPage = named(new TValueBox(GroupBox2, "XX"), "edStartPage");
     edStartPage->setGeometry(76, 52, 40, 21);
-    Label13 = label(GroupBox2, "Label13", "End Page", 126, 54, 54);
+    Label13 = namedLabel(GroupBox2, "Label13", "End Page", 126, 54, 54);
     edEndPage = named(new TValueBox(GroupBox2, "XX"), "edEndPage");
     edEndPage->setGeometry(182, 52, 40, 21);
-    Label14 = label(GroupBox2, "Label14", "Page Count", 234, 54, 70);
+    Label14 = namedLabel(GroupBox2, "Label14", "Page Count", 234, 54, 70);
     edPageCount = named(new QLineEdit("XX", GroupBox2), "edPageCount");
     edPageCount->setReadOnly(true);
     edPageCount->setToolTip("Hex");
     edPageCount->setGeometry(306, 52, 56, 21);
-    lbDoesNotFit = label(GroupBox2, "lbDoesNotFit", QString(), 10, 78, 362);
+    lbDoesNotFit = namedLabel(GroupBox2, "lbDoesNotFit", QString(), 10, 78, 362);
     lbDoesNotFit->setStyleSheet("color: #c00000; font-weight: bold;");
     Bevel4 = bevel(GroupBox2, "Bevel4", QRect(4, 46, 373, 30));
     Bevel5 = bevel(GroupBox2, "Bevel5", QRect(244, 16, 124, 30));
+}
 
-    bnOK = named(new QPushButton("OK", this), "bnOK");
-    bnOK->setDefault(true);
-    bnOK->setGeometry(152, 296, 84, 25);
-
-    buildAudioControls();
-
+void TfmWsSend::connectHandlers()
+{
     connect(bnOpenFile, &QPushButton::clicked, this, &TfmWsSend::bnOpenFileClick);
     connect(bnSendWav, &QPushButton::clicked, this, &TfmWsSend::bnSendWavClick);
     connect(bnCancelSend, &QPushButton::clicked, this, &TfmWsSend::bnCancelSendClick);
@@ -152,17 +170,25 @@ void TfmWsSend::buildAudioControls()
 
     bnImportAudio = named(new QPushButton("Import Audio...", this), "bnImportAudio");
     bnImportAudio->setGeometry(10, 44, 84, 25);
-    lbImportRate = label(this, "lbImportRate", "Rate", 104, 48, 30);
+    lbImportRate = namedLabel(this, "lbImportRate", "Rate", 104, 48, 30);
     edImportRate = named(new QSpinBox(this), "edImportRate");
     edImportRate->setRange(1000, 50000);
     edImportRate->setValue(shownRate_);
     edImportRate->setToolTip("The rate the wavesample will play at");
     edImportRate->setGeometry(136, 46, 70, 21);
-    lbImportHz = label(this, "lbImportHz", "Hz", 210, 48, 20);
+    lbImportHz = namedLabel(this, "lbImportHz", "Hz", 210, 48, 20);
     cbNormalise = named(new QCheckBox("Normalise", this), "cbNormalise");
     cbNormalise->setGeometry(240, 47, 100, 19);
+    buildAudioGroup();
 
-    // The group takes OK's place; OK goes under it.
+    connect(bnImportAudio, &QPushButton::clicked, this, &TfmWsSend::bnImportAudioClick);
+    connect(bnPlay, &QToolButton::clicked, this, &TfmWsSend::bnPlayClick);
+    connect(bnStop, &QToolButton::clicked, this, &TfmWsSend::bnStopClick);
+}
+
+// The group takes OK's place; OK goes under it.
+void TfmWsSend::buildAudioGroup()
+{
     const int top = bnOK->y();
     bnOK->move(bnOK->x(), top + AudioHeight);
     gbAudio = named(new QGroupBox("Audio Import", this), "gbAudio");
@@ -176,7 +202,7 @@ void TfmWsSend::buildAudioControls()
         box->setDecimals(3);
     }
     edLoopStart->setGeometry(90, 20, 80, 21);
-    lbLoopLength = label(gbAudio, "lbLoopLength", "length", 176, 22, 40);
+    lbLoopLength = namedLabel(gbAudio, "lbLoopLength", "length", 176, 22, 40);
     edLoopLength->setGeometry(216, 20, 80, 21);
     cbLoopUnit = named(new QComboBox(gbAudio), "cbLoopUnit");
     cbLoopUnit->addItems({"seconds", "samples"});
@@ -185,10 +211,10 @@ void TfmWsSend::buildAudioControls()
         for (QDoubleSpinBox* box : {edLoopStart, edLoopLength})
             box->setDecimals(unit == 1 ? 0 : 3);
     });
-    lbLoopPointers = label(gbAudio, "lbLoopPointers", QString(), 10, 46, 364);
-    lbSourceFormat = label(gbAudio, "lbSourceFormat", QString(), 10, 64, 364);
-    lbResultLength = label(gbAudio, "lbResultLength", QString(), 10, 82, 364);
-    lbCut = label(gbAudio, "lbCut", QString(), 10, 100, 364);
+    lbLoopPointers = namedLabel(gbAudio, "lbLoopPointers", QString(), 10, 46, 364);
+    lbSourceFormat = namedLabel(gbAudio, "lbSourceFormat", QString(), 10, 64, 364);
+    lbResultLength = namedLabel(gbAudio, "lbResultLength", QString(), 10, 82, 364);
+    lbCut = namedLabel(gbAudio, "lbCut", QString(), 10, 100, 364);
     lbCut->setStyleSheet("color: #c00000;");
     pbWaveform = named(new TWaveView(gbAudio), "pbWaveform");
     pbWaveform->setGeometry(10, 120, 296, 72);
@@ -201,10 +227,6 @@ void TfmWsSend::buildAudioControls()
     bnCancelAudio = named(new QPushButton("Cancel", gbAudio), "bnCancelAudio");
     bnCancelAudio->setGeometry(314, 160, 60, 25);
     bnCancelAudio->hide();
-
-    connect(bnImportAudio, &QPushButton::clicked, this, &TfmWsSend::bnImportAudioClick);
-    connect(bnPlay, &QToolButton::clicked, this, &TfmWsSend::bnPlayClick);
-    connect(bnStop, &QToolButton::clicked, this, &TfmWsSend::bnStopClick);
 }
 
 void TfmWsSend::FormActivate()

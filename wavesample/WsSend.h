@@ -123,6 +123,11 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    void buildFileRow();
+    void buildFigures();
+    void buildSendRow();
+    void buildDestination();
+    void connectHandlers();
     void sendDump();
     void reportSend(const MirageProtocol::LongSend& r, int index);
     void DestinationDisplay();
@@ -130,6 +135,7 @@ private:
     void refuse();
     void refresh(int half);
     void buildAudioControls();
+    void buildAudioGroup();
     void showImportRate();
     void showDump();
     void clearAudio();

@@ -14,11 +14,18 @@ W* named(W* w, const char* name)
     return w;
 }
 
-// A named label of one line at (x, y), `w` wide.
-inline QLabel* namedLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w)
+template <typename W>
+W* named(W* w, const QString& name)
+{
+    w->setObjectName(name);
+    return w;
+}
+
+// A named label at (x, y), `w` wide and of one line unless `h` says more.
+inline QLabel* namedLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w, int h = 17)
 {
     auto* l = named(new QLabel(text, parent), name);
-    l->setGeometry(x, y, w, 17);
+    l->setGeometry(x, y, w, h);
     return l;
 }
 

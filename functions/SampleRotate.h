@@ -59,6 +59,11 @@ protected:
     void hideEvent(QHideEvent* e) override;
 
 private:
+    void buildDirectionStep();
+    void buildAmountStep();
+    void buildDoStep();
+    void buildAbort();
+    void connectHandlers();
     void chooseDirection(std::uint8_t key1, std::uint8_t key2);
     void setStepButtons(bool enabled);
     void startTimer1();

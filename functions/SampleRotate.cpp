@@ -74,7 +74,17 @@ TfmSampleRotate::TfmSampleRotate(const WindowContext& context, QWidget* parent) 
     setWindowTitle("Wavesample Rotate");
     SetFixedFrame({330, 396}, CloseBoxOnly);
 
-    // Step 1: the direction, with the wait while the Mirage enters the function.
+    buildDirectionStep();
+    buildAmountStep();
+    buildDoStep();
+    buildAbort();
+    connectHandlers();
+    setStepButtons(false);
+}
+
+// Step 1: the direction, with the wait while the Mirage enters the function.
+void TfmSampleRotate::buildDirectionStep()
+{
     GroupBox1 = group(this, "GroupBox1", "Step 1 Choose shift direction", QRect(8, 8, 314, 100));
     pkRL = new TImage(GroupBox1);
     pkRL->setObjectName("pkRL");
@@ -93,8 +103,11 @@ TfmSampleRotate::TfmSampleRotate(const WindowContext& context, QWidget* parent) 
     Label2->setStyleSheet("color: #c00000; font-weight: bold;");
     Label2->setGeometry(106, 40, 102, 40);
     Label2->hide();
+}
 
-    // Step 2: the amount, shown on the instrument's display.
+// Step 2: the amount, shown on the instrument's display.
+void TfmSampleRotate::buildAmountStep()
+{
     GroupBox2 = group(this, "GroupBox2", "Step 2 Set number of samples to shift", QRect(8, 114, 314, 112));
     Label3 = new QLabel("Use these buttons to change the value. Look at the Mirage's LED display "
                         "for current value. Values are in Hex ",
@@ -105,11 +118,18 @@ TfmSampleRotate::TfmSampleRotate(const WindowContext& context, QWidget* parent) 
     Label3->setGeometry(12, 22, 290, 46);
     bnIncSampleShift = button(GroupBox2, "bnIncSampleShift", "Increment", QRect(40, 76, 90, 25));
     bnDecSampleShift = button(GroupBox2, "bnDecSampleShift", "Decrement", QRect(184, 76, 90, 25));
+}
 
-    // Step 3: carry it out.
+// Step 3: carry it out.
+void TfmSampleRotate::buildDoStep()
+{
     GroupBox3 = group(this, "GroupBox3", "Step 3 Shift wavsample", QRect(8, 232, 314, 62));
     bnEnterKey = button(GroupBox3, "bnEnterKey", "Do It", QRect(112, 26, 90, 25));
+}
 
+// The way out on the instrument, and the way out of the window.
+void TfmSampleRotate::buildAbort()
+{
     Panel1 = new QFrame(this);
     Panel1->setObjectName("Panel1");
     Panel1->setFrameShape(QFrame::Panel);
@@ -123,7 +143,10 @@ TfmSampleRotate::TfmSampleRotate(const WindowContext& context, QWidget* parent) 
     bnAbort = button(this, "bnAbort", "Abort", QRect(232, 313, 90, 25));
 
     bnCancel = button(this, "bnCancel", "Close", QRect(120, 362, 90, 25));
+}
 
+void TfmSampleRotate::connectHandlers()
+{
     connect(bnRotateSampleLeft, &QPushButton::clicked, this, &TfmSampleRotate::bnRotateSampleLeftClick);
     connect(bnRotateSampleRight, &QPushButton::clicked, this, &TfmSampleRotate::bnRotateSampleRightClick);
     connect(bnIncSampleShift, &QPushButton::clicked, this, &TfmSampleRotate::bnIncSampleShiftClick);
@@ -131,8 +154,6 @@ TfmSampleRotate::TfmSampleRotate(const WindowContext& context, QWidget* parent) 
     connect(bnEnterKey, &QPushButton::clicked, this, &TfmSampleRotate::bnEnterKeyClick);
     connect(bnAbort, &QPushButton::clicked, this, &TfmSampleRotate::bnAbortClick);
     connect(bnCancel, &QPushButton::clicked, this, &TfmSampleRotate::bnCancelClick);
-
-    setStepButtons(false);
 }
 
 TfmSampleRotate::~TfmSampleRotate()
