@@ -166,7 +166,9 @@ TEST_F(LibraryIndexTest, NotesSurviveARescanAndARebuildOfADamagedDatabase)
         ASSERT_TRUE(db.setNote(path, 1, {"pad, warm", 4, "from the \"blue\"\tbox\nsecond line"}));
         touch(path, 50);
         EXPECT_EQ(scanNow(db).read, 1);
-        const Row* r = find(db.rows(), "one.img U1");
+        const Rows rows = db.rows();
+        const Row* r = find(rows, "one.img U1");
+        ASSERT_TRUE(r);
         EXPECT_EQ(r->tags, "pad, warm");
         EXPECT_EQ(r->rating, 4);
     }
@@ -184,7 +186,8 @@ TEST_F(LibraryIndexTest, NotesSurviveARescanAndARebuildOfADamagedDatabase)
     EXPECT_EQ(QDir(dbDir()).entryList({"library.sqlite.damaged-*"}).size(), 1);
     EXPECT_EQ(db.folders(), QStringList{dir.filePath("lib")});
     scanNow(db);
-    const Row* r = find(db.rows(), "one.img U1");
+    const Rows rows = db.rows();
+    const Row* r = find(rows, "one.img U1");
     ASSERT_TRUE(r);
     EXPECT_EQ(r->tags, "pad, warm");
     EXPECT_EQ(r->comment, "from the \"blue\"\tbox\nsecond line");
