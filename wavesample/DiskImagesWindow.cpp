@@ -2,6 +2,7 @@
 
 #include "AudioConvert.h"
 #include "Dumps.h"
+#include "LibraryWindow.h"
 #include "MirageProtocol.h"
 #include "Named.h"
 #include "PlayerPanel.h"
@@ -10,10 +11,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -82,6 +85,7 @@ TfmDiskImages::TfmDiskImages(const WindowContext& context, QWidget* parent)
     buildActions();
     connect(bnOpen, &QPushButton::clicked, this, &TfmDiskImages::bnOpenClick);
     connect(lvSlots, &QListWidget::currentRowChanged, this, [this] { showSlot(); });
+    acceptSoundDrops();
     enableActions();
 }
 
@@ -462,6 +466,58 @@ void TfmDiskImages::bnWriteSyxClick()
     }
     const std::string what =
         std::string("the ") + halfText(half->half) + " of \"" + fs::path(path).filename().string() + "\"";
+    if (confirmReplace(what))
+        writeHalf(*half, what);
+}
+
+// ---- a sound dropped from the library -----------------------------------------------------
+
+void TfmDiskImages::acceptSoundDrops()
+{
+    lvSlots->viewport()->setAcceptDrops(true);
+    lvSlots->viewport()->installEventFilter(this);
+}
+
+int TfmDiskImages::dropSlot(const QDropEvent* event) const
+{
+    if (!open_ || Running() || !event->mimeData()->hasFormat(SoundDrag::MimeType))
+        return -1;
+    return lvSlots->indexAt(event->position().toPoint()).row();
+}
+
+bool TfmDiskImages::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (watched != lvSlots->viewport() ||
+        (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop))
+        return TSoundJobForm::eventFilter(watched, event);
+    auto* drop = static_cast<QDropEvent*>(event);
+    const int slot = dropSlot(drop);
+    const std::optional<SoundDrag> drag = SoundDrag::of(drop->mimeData());
+    if (slot < 0 || !drag) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    // The confirmation is asked once the drag has ended, not inside it.
+    if (type == QEvent::Drop)
+        QMetaObject::invokeMethod(this, [this, d = *drag, slot] { writeDropped(d, slot); }, Qt::QueuedConnection);
+    return true;
+}
+
+void TfmDiskImages::writeDropped(const SoundDrag& drag, int slot)
+{
+    if (!open_ || Running())
+        return;
+    SelectSlot(slot);
+    std::string error;
+    const std::optional<sound::Half> half = drag.read(error);
+    if (!half) {
+        lbStatus->setText("Not written: the image is unchanged.");
+        Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
+        return;
+    }
+    const std::string what = drag.what();
     if (confirmReplace(what))
         writeHalf(*half, what);
 }

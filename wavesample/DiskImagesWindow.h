@@ -3,7 +3,8 @@
 // instrument, saved as a .syx file or exported as audio files; and a slot
 // written from the instrument or from a .syx file, after a confirmation
 // that names what is replaced, optionally keeping a copy of the image.
-// The jobs with the instrument run as the sound windows run theirs.
+// A sound dragged from the library onto a slot is written there the same
+// way. The jobs with the instrument run as the sound windows run theirs.
 #pragma once
 
 #include "DiskImage.h"
@@ -16,8 +17,11 @@ class QComboBox;
 class QGroupBox;
 class QListWidget;
 
+class QDropEvent;
+
 namespace corvane {
 
+struct SoundDrag;
 class TPlayerPanel;
 class TWaveView;
 
@@ -58,7 +62,14 @@ public:
     void bnWriteInstrumentClick();
     void bnWriteSyxClick();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void acceptSoundDrops();
+    // The slot row a library sound is dropped on, or -1.
+    int dropSlot(const QDropEvent* event) const;
+    void writeDropped(const SoundDrag& drag, int slot);
     void buildSlotControls();
     void buildActions();
     void showSlots();

@@ -13,7 +13,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -175,6 +178,69 @@ void LibraryModel::sort(int column, Qt::SortOrder order)
     refilter();
 }
 
+Qt::ItemFlags LibraryModel::flags(const QModelIndex& index) const
+{
+    const Row* r = index.isValid() ? row(index.row()) : nullptr;
+    const bool sound = r && (r->kind == Kind::Sound || r->kind == Kind::Slot);
+    return QAbstractTableModel::flags(index) | (sound ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
+}
+
+QStringList LibraryModel::mimeTypes() const { return {SoundDrag::MimeType}; }
+
+QMimeData* LibraryModel::mimeData(const QModelIndexList& indexes) const
+{
+    const Row* r = indexes.isEmpty() ? nullptr : row(indexes.first().row());
+    if (!r || (r->kind != Kind::Sound && r->kind != Kind::Slot))
+        return nullptr;
+    return SoundDrag{r->path, r->part, r->kind == Kind::Slot, r->modified}.mimeData();
+}
+
+// ---- a sound dragged ---------------------------------------------------------------------
+
+QMimeData* SoundDrag::mimeData() const
+{
+    const QJsonObject o{{"path", path}, {"part", part}, {"slot", slot}, {"modified", modified}};
+    auto* data = new QMimeData;
+    data->setData(MimeType, QJsonDocument(o).toJson(QJsonDocument::Compact));
+    return data;
+}
+
+std::optional<SoundDrag> SoundDrag::of(const QMimeData* data)
+{
+    if (!data || !data->hasFormat(MimeType))
+        return std::nullopt;
+    const QJsonObject o = QJsonDocument::fromJson(data->data(MimeType)).object();
+    SoundDrag d{o.value("path").toString(), o.value("part").toInt(-1), o.value("slot").toBool(),
+                o.value("modified").toInteger()};
+    if (d.path.isEmpty() || d.part < 0 || d.part >= (d.slot ? disk::Layout::Slots : 2))
+        return std::nullopt;
+    return d;
+}
+
+std::optional<sound::Half> SoundDrag::read(std::string& error) const
+{
+    const QFileInfo info(path);
+    const QString where = QDir::toNativeSeparators(path);
+    if (info.exists() && info.lastModified().toMSecsSinceEpoch() != modified) {
+        error = ("Error - " + where + " has changed since the library read it; rescan the library.").toStdString();
+        return std::nullopt;
+    }
+    QString e;
+    std::optional<library::ItemInfo> item = library::readItem(path, part, e);
+    if (item && item->half)
+        return std::move(item->half);
+    error = item ? ("Error - " + where + " no longer holds this sound; rescan the library.").toStdString()
+                 : e.toStdString();
+    return std::nullopt;
+}
+
+std::string SoundDrag::what() const
+{
+    const std::string file = "\"" + QFileInfo(path).fileName().toStdString() + "\"";
+    return slot ? disk::slotName(part) + " of " + file
+                : std::string(part == 0 ? "the lower half of " : "the upper half of ") + file;
+}
+
 // ---- the window ------------------------------------------------------------------------------
 
 TfmLibrary::TfmLibrary(const WindowContext& context, QWidget* parent)
@@ -243,7 +309,8 @@ void TfmLibrary::buildTable()
     tvSounds->sortByColumn(LibraryModel::Name, Qt::AscendingOrder);
     tvSounds->verticalHeader()->hide();
     tvSounds->verticalHeader()->setDefaultSectionSize(20);
-    tvSounds->setDragEnabled(false);
+    tvSounds->setDragEnabled(true);
+    tvSounds->setDragDropMode(QAbstractItemView::DragOnly);
     const int widths[LibraryModel::ColumnCount] = {110, 78, 140, 88, 45, 120, 100, 60, 90};
     for (int c = 0; c < LibraryModel::ColumnCount; ++c)
         tvSounds->setColumnWidth(c, widths[c]);

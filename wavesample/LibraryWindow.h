@@ -18,12 +18,30 @@
 
 class QComboBox;
 class QListWidget;
+class QMimeData;
 class QTableView;
 
 namespace corvane {
 
 class TPlayerPanel;
 class TWaveView;
+
+// A sound dragged out of the library table: what is needed to read its
+// half again from its file where it is dropped.
+struct SoundDrag {
+    static constexpr const char* MimeType = "application/x-corvane-sound";
+    QString path;
+    int part = 0;         // half of a .syx file, slot of an image
+    bool slot = false;    // `part` is a slot of an image
+    qint64 modified = 0;  // of the file as the library indexed it
+    QMimeData* mimeData() const;
+    static std::optional<SoundDrag> of(const QMimeData* data);
+    // The half read afresh; none, with the message, when the file changed
+    // since it was indexed or no longer holds the sound.
+    std::optional<sound::Half> read(std::string& error) const;
+    // "the lower half of "strings.syx"", "L2 of "disk.img"".
+    std::string what() const;
+};
 
 // The rows of the table, searched and sorted in memory: a keystroke never
 // waits for the database.
@@ -48,6 +66,11 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     void sort(int column, Qt::SortOrder order) override;
+    // Rows of sounds are dragged as a SoundDrag; samples and damaged items
+    // are not dragged.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
 private:
     void refilter();

@@ -1,7 +1,8 @@
 // The library window on a generated library: the scan on its thread, search
 // and the kind filter narrowing the table, a wavesample played looped, the
 // user's notes kept, duplicates listed, and Send to Mirage leaving the
-// instrument holding the sound.
+// instrument holding the sound; a sound dragged onto a slot of a disk image.
+#include "DiskImagesWindow.h"
 #include "LibraryFolders.h"
 #include "LibraryWindow.h"
 #include "MirageFixture.h"
@@ -13,10 +14,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
+
+#include <memory>
 
 namespace corvane::test {
 namespace {
@@ -53,6 +57,25 @@ protected:
                 return;
             }
         ADD_FAILURE() << "no row " << source.toStdString();
+    }
+
+    // The drag the table starts for the row of `source`.
+    std::unique_ptr<QMimeData> dragOf(const QString& source)
+    {
+        select(source);
+        return std::unique_ptr<QMimeData>(library->Model->mimeData(library->tvSounds->selectionModel()->selectedRows()));
+    }
+
+    // Enter and drop at `at` on the slot list; true when both were accepted.
+    static bool drop(TfmDiskImages* images, QPoint at, const QMimeData& data)
+    {
+        QWidget* viewport = images->lvSlots->viewport();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &dropped);
+        QCoreApplication::processEvents(); // the write waits for the drag to end
+        return enter.isAccepted() && dropped.isAccepted();
     }
 
     TfmLibrary* library = nullptr;
@@ -192,6 +215,53 @@ TEST_F(LibraryWindowTest, SaveAsSyxAndWriteIntoAnImageSlot)
     library->edSearch->setText("three.img u3");
     ASSERT_EQ(rows(), 1);
     EXPECT_EQ(library->Model->row(0)->copies, 2);
+}
+
+// A lower half dragged onto U3 of the image the disk images window holds:
+// asked as Write from a .syx file asks, the slot then holds it as an upper
+// half and the other slots are as they were. No drag for an audio file,
+// no drop without an image, and none from a file changed since its scan.
+TEST_F(LibraryWindowTest, ASoundDraggedOntoASlotIsWrittenThere)
+{
+    EXPECT_FALSE(dragOf("tone.wav"));
+    const std::unique_ptr<QMimeData> drag = dragOf("bass.syx lower");
+    ASSERT_TRUE(drag);
+    auto* images = dynamic_cast<TfmDiskImages*>(form().Window("TfmDiskImages"));
+    ASSERT_TRUE(images);
+    activate(images);
+    seams().clear();
+    EXPECT_FALSE(drop(images, {20, 10}, *drag));
+
+    const std::string path = (configDir() + "/disk1.img").toStdString();
+    writeImage(QString::fromStdString(path), 3);
+    disk::Image before;
+    ASSERT_EQ(before.open(path), "");
+    ASSERT_TRUE(images->OpenImage(path));
+    const QPoint u3 = images->lvSlots->visualItemRect(images->lvSlots->item(5)).center();
+    seams().answers = {BoxAnswer::Yes};
+    EXPECT_TRUE(drop(images, u3, *drag));
+    ASSERT_EQ(seams().boxes().size(), 1u);
+    EXPECT_EQ(seams().boxes()[0].text.rfind("Writing replaces U3 of \"disk1.img\" (", 0), 0u) << seams().boxes()[0].text;
+    EXPECT_NE(seams().boxes()[0].text.find(") with the lower half of \"bass.syx\". A copy"), std::string::npos);
+    const sound::Half half = markedHalf(0, 2, 5);
+    disk::Image written;
+    ASSERT_EQ(written.open(path), "");
+    const disk::SlotRead slot = disk::readSlot(written, 5);
+    ASSERT_TRUE(slot.ok()) << slot.check.text;
+    EXPECT_EQ(slot.half.programDump, disk::programDumpOf(1, disk::programDataOf(half.programDump)));
+    EXPECT_EQ(slot.half.wavesampleDumps, half.wavesampleDumps);
+    for (int s = 0; s < 5; ++s)
+        EXPECT_TRUE(written.slot(s).program == before.slot(s).program && written.slot(s).memory == before.slot(s).memory)
+            << s;
+
+    touch(configDir() + "/lib/bass.syx", 100);
+    seams().clear();
+    EXPECT_TRUE(drop(images, u3, *drag));
+    ASSERT_EQ(seams().boxes().size(), 1u);
+    EXPECT_NE(seams().boxes()[0].text.find("has changed since the library read it"), std::string::npos);
+    disk::Image after;
+    ASSERT_EQ(after.open(path), "");
+    EXPECT_EQ(after.bytes(), written.bytes());
 }
 
 } // namespace
