@@ -119,11 +119,11 @@ void TForm1::copyDeviceLists()
 {
     MidiInCount = MidiIn1->NumDevs();
     MidiInNames.clear();
-    for (int i = 0; i < std::min(MidiInCount, 8); ++i)
+    for (int i = 0; i < MidiInCount; ++i)
         MidiInNames.push_back(MidiIn1->DeviceName(i));
     MidiOutCount = MidiOut1->NumDevs();
     MidiOutNames.clear();
-    for (int i = 0; i < std::min(MidiOutCount, 8); ++i)
+    for (int i = 0; i < MidiOutCount; ++i)
         MidiOutNames.push_back(MidiOut1->DeviceName(i));
 }
 

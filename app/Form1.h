@@ -45,8 +45,8 @@ public:
     TMidiOut* MidiOut1;
     int MidiInCount = 0;
     int MidiOutCount = 0;
-    std::vector<std::string> MidiInNames;  // at most 8
-    std::vector<std::string> MidiOutNames; // at most 8
+    std::vector<std::string> MidiInNames; // every device listed
+    std::vector<std::string> MidiOutNames;
     int MidiInPort = 0;
     int MidiOutPort = 0;
     // The chosen devices' names ("" when not known): a port is opened by

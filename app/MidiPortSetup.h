@@ -14,7 +14,7 @@ public:
 
     // Reads both device lists afresh, so devices connected since are offered.
     virtual void ReadMidiDevices() = 0;
-    // The names of the listed input and output devices (at most 8 each).
+    // The names of the listed input and output devices, every one of them.
     virtual std::vector<std::string> MidiInputNames() const = 0;
     virtual std::vector<std::string> MidiOutputNames() const = 0;
     // The entries of those lists that are the chosen ports; -1 when the

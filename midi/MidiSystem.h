@@ -44,8 +44,8 @@ struct DeviceEntry {
     VirtualMidiDevice* device = nullptr;
 };
 
-// The registered devices first, then the system ports, at most `max`.
-std::vector<DeviceEntry> deviceTable(RtMidi* api, int max);
+// The registered devices first, then every system port.
+std::vector<DeviceEntry> deviceTable(RtMidi* api);
 
 // Index of the system port called `name` right now, -1 when it has gone.
 int findPort(RtMidi* api, const std::string& name);
@@ -118,9 +118,9 @@ void setPort(Impl& d, int n)
 // entry the port is open on). An open port stays open on its device, and
 // `Port` follows that device to its number in the new table.
 template <typename Impl>
-void readDevices(Impl& d, RtMidi* api, int max)
+void readDevices(Impl& d, RtMidi* api)
 {
-    std::vector<DeviceEntry> fresh = deviceTable(api, max);
+    std::vector<DeviceEntry> fresh = deviceTable(api);
     if (d.usingPort && (d.opened.device || !d.opened.name.empty())) {
         for (std::size_t i = 0; i < fresh.size(); ++i) {
             if (fresh[i].device == d.opened.device && fresh[i].name == d.opened.name) {

@@ -225,7 +225,7 @@ struct TMidiIn::Impl {
 TMidiIn::TMidiIn(QObject* owner) : QObject(owner), d(std::make_unique<Impl>(this))
 {
     d->makeApi();
-    d->table = midisys::deviceTable(d->rt.get(), MaxDevices);
+    d->table = midisys::deviceTable(d->rt.get());
 }
 
 TMidiIn::~TMidiIn()
@@ -255,7 +255,7 @@ void TMidiIn::ReadDevices()
 {
     if (!d->rt)
         d->makeApi(); // no MIDI system at construction; perhaps there is now
-    midisys::readDevices(*d, d->rt.get(), MaxDevices);
+    midisys::readDevices(*d, d->rt.get());
 }
 
 int TMidiIn::FindDevice(const std::string& name) const { return midisys::findEntry(d->table, name); }

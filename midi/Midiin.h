@@ -17,7 +17,6 @@ namespace corvane {
 class TMidiIn : public QObject {
     Q_OBJECT
 public:
-    static constexpr int MaxDevices = 12;
     static constexpr int BufferSize = 65545;
     // Messages received and not yet raised, at most; more are dropped and
     // the loss is reported.

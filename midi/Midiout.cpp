@@ -219,7 +219,7 @@ TMidiOut::TMidiOut(QObject* owner) : QObject(owner), d(std::make_unique<Impl>(th
 {
     d->rt = midisys::makeOutput();
     d->isJack = d->rt && d->rt->getCurrentApi() == RtMidi::UNIX_JACK;
-    d->table = midisys::deviceTable(d->rt.get(), MaxDevices);
+    d->table = midisys::deviceTable(d->rt.get());
 }
 
 TMidiOut::~TMidiOut()
@@ -247,7 +247,7 @@ void TMidiOut::ReadDevices()
         d->rt = midisys::makeOutput();
         d->isJack = d->rt && d->rt->getCurrentApi() == RtMidi::UNIX_JACK;
     }
-    midisys::readDevices(*d, d->rt.get(), MaxDevices);
+    midisys::readDevices(*d, d->rt.get());
 }
 
 int TMidiOut::FindDevice(const std::string& name) const { return midisys::findEntry(d->table, name); }

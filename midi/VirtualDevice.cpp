@@ -204,19 +204,16 @@ std::unique_ptr<RtMidiOut> makeOutput()
     }
 }
 
-std::vector<DeviceEntry> deviceTable(RtMidi* api, int max)
+std::vector<DeviceEntry> deviceTable(RtMidi* api)
 {
     std::vector<DeviceEntry> table;
-    for (VirtualMidiDevice* d : virtualDevices()) {
-        if (static_cast<int>(table.size()) >= max)
-            return table;
+    for (VirtualMidiDevice* d : virtualDevices())
         table.push_back({d->name(), d});
-    }
     if (!api)
         return table;
     try {
         const unsigned n = api->getPortCount();
-        for (unsigned i = 0; i < n && static_cast<int>(table.size()) < max; ++i)
+        for (unsigned i = 0; i < n; ++i)
             table.push_back({api->getPortName(i), nullptr});
     } catch (const RtMidiError&) {
         // a failing API lists nothing more

@@ -184,20 +184,29 @@ TEST_F(PortsTest, TheDialogReadsTheDevicesAfreshAndShowsWholeNames)
     unregisterVirtualDevice(&later);
 }
 
-TEST_F(PortsTest, AtMostEightNamesPerDirectionAreListed)
+TEST_F(PortsTest, EveryDeviceIsListedAndTheNinthAndLaterCanBeChosen)
 {
     std::vector<std::unique_ptr<SilentDevice>> many;
-    for (int i = 0; i < 11; ++i) {
+    for (int i = 0; i < 13; ++i) {
         many.push_back(std::make_unique<SilentDevice>("Device " + std::to_string(i)));
         registerVirtualDevice(many.back().get());
     }
     start();
-    EXPECT_EQ(form().MidiInCount, 12);
-    EXPECT_EQ(form().MidiInNames.size(), 8u);
-    EXPECT_EQ(dialog()->ComboBox2->count(), 8);
+    const int listed = form().MidiIn1->NumDevs();
+    EXPECT_GE(listed, 14);
+    EXPECT_EQ(form().MidiInNames.size(), static_cast<std::size_t>(listed));
+    TMidiSetupDialogBox* d = dialog();
+    d->show();
+    EXPECT_EQ(d->ComboBox2->count(), form().MidiOut1->NumDevs());
+    d->ComboBox2->setCurrentIndex(13);
+    d->OKBtnClick();
+    EXPECT_EQ(form().MidiOutPort, 13);
+    EXPECT_EQ(form().MidiOutPortName, "Device 12");
+    form().SpeedButton1Click();
+    EXPECT_EQ(many[12]->got.size(), 1u) << "the request goes to the thirteenth device";
     stop();
-    for (auto& d : many)
-        unregisterVirtualDevice(d.get());
+    for (auto& dev : many)
+        unregisterVirtualDevice(dev.get());
 }
 
 } // namespace
