@@ -25,7 +25,7 @@ struct TMidiIn::Impl {
     bool useShort = true;
     bool useSysEx = true;
     std::vector<midisys::DeviceEntry> table;
-    std::unique_ptr<RtMidiIn> rt;
+    midisys::InputApi rt;
 
     bool systemOpen = false;
     bool deviceOpen = false;
@@ -177,6 +177,7 @@ struct TMidiIn::Impl {
             return;
         }
         openResult = midisys::openSystemPort(rt.get(), e.name, "Corvane In");
+        midisys::endJackSessionOnFailure(rt.get(), openResult);
         systemOpen = openResult == midisys::ResultOk;
         if (systemOpen)
             opened = e;
@@ -253,6 +254,11 @@ std::string TMidiIn::DeviceName(int i) const { return midisys::deviceName(d->tab
 
 void TMidiIn::ReadDevices()
 {
+    if (midisys::jackEnded(d->rt.get())) {
+        if (d->systemOpen)
+            d->close();
+        d->rt.reset();
+    }
     if (!d->rt)
         d->makeApi(); // no MIDI system at construction; perhaps there is now
     midisys::readDevices(*d, d->rt.get());

@@ -10,6 +10,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -331,7 +332,16 @@ TEST_F(PortsTest, UnregisteringWaitsForAMessageBeingHandedOver)
         unregisterVirtualDevice(&dev);
         insideWhenGone = dev.inside.load();
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Released only once the remover has taken the device out, so that it
+    // is waiting (or, were it not to wait, already past) when receive() ends,
+    // however slowly the remover's thread got going.
+    auto listed = [&] {
+        const auto all = virtualDevices();
+        return std::find(all.begin(), all.end(), &dev) != all.end();
+    };
+    while (listed())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
     dev.release = true;
     remover.join();
     sender.join();
