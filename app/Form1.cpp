@@ -7,6 +7,7 @@
 #include "Midiin.h"
 #include "Midiout.h"
 #include "Shape.h"
+#include "VirtualDevice.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +17,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace corvane {
 
@@ -43,7 +46,7 @@ QLabel* caption(QWidget* parent, const QString& text, int x, int y, int w)
 
 } // namespace
 
-TForm1::TForm1(Seams& seams, bool virtualMirage, QWidget* parent)
+TForm1::TForm1(Seams& seams, bool virtualMirage, const std::string& midiApi, QWidget* parent)
     : QMainWindow(parent), MirageProtocol(seams), virtualMirage_(virtualMirage)
 {
     Form1 = this;
@@ -68,6 +71,7 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, QWidget* parent)
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
+    loadSettings(midiApi);
     MidiIn1 = new TMidiIn(this);
     MidiIn1->setObjectName("MidiIn1");
     MidiIn1->SetUseShort(false);
@@ -75,7 +79,6 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, QWidget* parent)
     MidiOut1 = new TMidiOut(this);
     MidiOut1->setObjectName("MidiOut1");
 
-    loadSettings();
     inKeeper_ = std::make_unique<PortKeeper<TMidiIn>>(*MidiIn1, MidiInPort, MidiInPortName, "MIDI In");
     outKeeper_ = std::make_unique<PortKeeper<TMidiOut>>(*MidiOut1, MidiOutPort, MidiOutPortName, "MIDI Out");
     ResetState();
@@ -96,9 +99,12 @@ TForm1::~TForm1()
         Form1 = nullptr;
 }
 
-void TForm1::loadSettings()
+void TForm1::loadSettings(const std::string& midiApi)
 {
     loadedSettings_ = readSettings(settingsFilePath());
+    // Chosen before the ports are made: they are made on it.
+    MidiSystem = midiApi.empty() ? loadedSettings_.midiApi : midiApi;
+    chooseMidiSystem(MidiSystem);
     WavesampleNames = loadedSettings_.names;
     WavesampleColours = loadedSettings_.colours;
     MidiInPort = loadedSettings_.midiInPort;
@@ -151,16 +157,51 @@ void TForm1::openPortsAtStart()
 void TForm1::ReopenMidiPorts()
 {
     ForgetReceived();
-    MidiIn1->SetUsing(false);
-    MidiOut1->SetUsing(false);
-    openPorts();
+    ChangePorts([this] {
+        MidiIn1->SetUsing(false);
+        MidiOut1->SetUsing(false);
+        openPorts();
+    });
+}
+
+std::vector<std::string> TForm1::MidiSystemNames() const
+{
+    std::vector<std::string> names;
+    for (const std::string& key : midiSystems())
+        names.push_back(midiSystemName(key));
+    return names;
+}
+
+int TForm1::ListedMidiSystem() const
+{
+    const std::string key = MidiSystem.empty() ? MidiIn1->SystemName() : MidiSystem;
+    const std::vector<std::string> keys = midiSystems();
+    const auto it = std::find(keys.begin(), keys.end(), key);
+    return it == keys.end() ? -1 : static_cast<int>(it - keys.begin());
+}
+
+void TForm1::SetMidiSystem(int index)
+{
+    const std::vector<std::string> keys = midiSystems();
+    MidiSystem = index >= 0 && index < static_cast<int>(keys.size()) ? keys[static_cast<std::size_t>(index)] : "";
+    ChangePorts([this] {
+        inKeeper_->close();
+        outKeeper_->close();
+        chooseMidiSystem(MidiSystem);
+        ReadMidiDevices();
+    });
+    showPortNotes();
 }
 
 void TForm1::watchPorts()
 {
     portWatchTimer_ = 0;
-    const bool inChanged = inKeeper_->poll();
-    const bool outChanged = outKeeper_->poll();
+    bool inChanged = false;
+    bool outChanged = false;
+    ChangePorts([&] {
+        inChanged = inKeeper_->poll();
+        outChanged = outKeeper_->poll();
+    });
     if (inChanged || outChanged) {
         // The instrument may have been started again meanwhile: what was
         // received before is read again before it is edited.
@@ -569,6 +610,7 @@ void TForm1::Exit1Click()
     s.midiOutPort = virtualMirage_ ? loadedSettings_.midiOutPort : MidiOutPort;
     s.midiInPortName = virtualMirage_ ? loadedSettings_.midiInPortName : inKeeper_->name();
     s.midiOutPortName = virtualMirage_ ? loadedSettings_.midiOutPortName : outKeeper_->name();
+    s.midiApi = MidiSystem;
     writeSettings(settingsFilePath(), s);
     savePresets(presetsFilePath(), EnvPresets);
     QApplication::quit();
@@ -579,8 +621,10 @@ void TForm1::FormClose()
     if (portWatchTimer_)
         seamsRef().cancelTimer(portWatchTimer_);
     portWatchTimer_ = 0;
-    MidiIn1->SetUsing(false);
-    MidiOut1->SetUsing(false);
+    ChangePorts([this] {
+        MidiIn1->SetUsing(false);
+        MidiOut1->SetUsing(false);
+    });
 }
 
 void TForm1::closeEvent(QCloseEvent* e)

@@ -31,9 +31,16 @@ int main(int argc, char** argv)
     parser.addVersionOption();
     QCommandLineOption virtualOption("virtual-mirage", "Add the built-in Mirage emulator as the first MIDI device.");
     QCommandLineOption shotsOption("screenshots", "Render every window to DIR/<ClassName>.png and exit.", "DIR");
+    QCommandLineOption apiOption("midi-api", "MIDI system: alsa or jack (kept in the settings).", "API");
     parser.addOption(virtualOption);
     parser.addOption(shotsOption);
+    parser.addOption(apiOption);
     parser.process(app);
+    const QString midiApi = parser.value(apiOption).toLower();
+    if (parser.isSet(apiOption) && midiApi != "alsa" && midiApi != "jack") {
+        std::fprintf(stderr, "corvane: --midi-api takes alsa or jack\n");
+        return 2;
+    }
 
     corvane::QtSeams seams;
     seams.setUnattended(parser.isSet(shotsOption));
@@ -48,7 +55,7 @@ int main(int argc, char** argv)
 
     int result = 0;
     {
-        corvane::TForm1 form(seams, virtualMirage);
+        corvane::TForm1 form(seams, virtualMirage, midiApi.toStdString());
         corvane::CreateWindows(&form);
         if (parser.isSet(shotsOption)) {
             form.show();

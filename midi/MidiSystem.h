@@ -45,6 +45,12 @@ using OutputApi = std::unique_ptr<RtMidiOut, ApiDeleter>;
 InputApi makeInput();
 OutputApi makeOutput();
 
+// The API chosen for the program (UNSPECIFIED: the first that works), and
+// whether an RtMidi object on `api` may stay as the choice is now.
+void chooseApi(RtMidi::Api api);
+std::string chosenApiKey();
+bool isChosen(RtMidi::Api api);
+
 // The JACK session (VirtualDevice.cpp tells why there is one): an RtMidi
 // object on JACK is made only after joining it, and leaves it when
 // destroyed (ApiDeleter). Once the session has ended (the server shut a
@@ -61,6 +67,15 @@ template <typename Api>
 bool jackEnded(Api* api)
 {
     return api && api->getCurrentApi() == RtMidi::UNIX_JACK && !jackSessionLive();
+}
+
+// Whether the component's RtMidi object must be made afresh at the next
+// reading of the devices: another system is chosen now, or its JACK session
+// has ended (see jackEnded).
+template <typename Api>
+bool stale(Api* api)
+{
+    return api && (!isChosen(api->getCurrentApi()) || jackEnded(api));
 }
 
 // One entry of a device table: a registered in-process device, or a system

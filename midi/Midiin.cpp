@@ -254,7 +254,7 @@ std::string TMidiIn::DeviceName(int i) const { return midisys::deviceName(d->tab
 
 void TMidiIn::ReadDevices()
 {
-    if (midisys::jackEnded(d->rt.get())) {
+    if (midisys::stale(d->rt.get())) {
         if (d->systemOpen)
             d->close();
         d->rt.reset();
@@ -267,6 +267,8 @@ void TMidiIn::ReadDevices()
 int TMidiIn::FindDevice(const std::string& name) const { return midisys::findEntry(d->table, name); }
 
 bool TMidiIn::DevicePresent() const { return d->usingPort && midisys::devicePresent(*d, d->rt.get()); }
+
+std::string TMidiIn::SystemName() const { return d->rt ? RtMidi::getApiName(d->rt->getCurrentApi()) : std::string(); }
 
 unsigned TMidiIn::OpenResult() const { return d->openResult; }
 unsigned TMidiIn::CloseResult() const { return d->closeResult; }

@@ -44,6 +44,9 @@ public:
     void ReadDevices();
     int FindDevice(const std::string& name) const;
     bool DevicePresent() const;
+    // Key of the MIDI system the system devices are reached through ("alsa",
+    // "jack"; "" when none).
+    std::string SystemName() const;
     unsigned OpenResult() const;
     unsigned CloseResult() const;
 

@@ -264,7 +264,7 @@ std::string TMidiOut::DeviceName(int i) const { return midisys::deviceName(d->ta
 
 void TMidiOut::ReadDevices()
 {
-    if (midisys::jackEnded(d->rt.get())) {
+    if (midisys::stale(d->rt.get())) {
         if (d->systemOpen)
             d->close();
         d->rt.reset();

@@ -100,6 +100,50 @@ std::vector<VirtualMidiDevice*> virtualDevices()
     return r.devices;
 }
 
+namespace {
+
+constexpr std::pair<RtMidi::Api, const char*> SystemNames[] = {
+    {RtMidi::LINUX_ALSA, "ALSA"},
+    {RtMidi::UNIX_JACK, "JACK"},
+};
+
+bool compiledApi(RtMidi::Api api)
+{
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    return std::find(apis.begin(), apis.end(), api) != apis.end();
+}
+
+} // namespace
+
+std::vector<std::string> midiSystems()
+{
+    std::vector<std::string> keys;
+    for (const auto& [api, name] : SystemNames)
+        if (compiledApi(api))
+            keys.push_back(RtMidi::getApiName(api));
+    return keys;
+}
+
+std::string midiSystemName(const std::string& key)
+{
+    for (const auto& [api, name] : SystemNames)
+        if (key == RtMidi::getApiName(api))
+            return name;
+    return {};
+}
+
+void chooseMidiSystem(const std::string& key)
+{
+    RtMidi::Api api = RtMidi::UNSPECIFIED;
+    for (const auto& [each, name] : SystemNames)
+        if (key == RtMidi::getApiName(each) && compiledApi(each))
+            api = each;
+    midisys::chooseApi(api);
+}
+
+std::string chosenMidiSystem() { return midisys::chosenApiKey(); }
+
 namespace midisys {
 
 namespace {
@@ -244,14 +288,17 @@ void jackEndSession()
 
 namespace {
 
+std::atomic<RtMidi::Api> chosenApi{RtMidi::UNSPECIFIED};
+
 // The API the system devices are reached through now; joins the JACK
 // session when that is the one.
 RtMidi::Api pickApi()
 {
     static const bool alsa = alsaUsable();
-    if (alsa)
+    const RtMidi::Api chosen = chosenApi;
+    if (alsa && chosen != RtMidi::UNIX_JACK)
         return RtMidi::LINUX_ALSA;
-    if (jackJoin())
+    if (chosen != RtMidi::LINUX_ALSA && jackJoin())
         return RtMidi::UNIX_JACK;
     return RtMidi::UNSPECIFIED;
 }
@@ -286,6 +333,20 @@ void ApiDeleter::destroy(Api* api)
 
 void ApiDeleter::operator()(RtMidiIn* api) const { destroy(api); }
 void ApiDeleter::operator()(RtMidiOut* api) const { destroy(api); }
+
+void chooseApi(RtMidi::Api api) { chosenApi = api; }
+
+std::string chosenApiKey()
+{
+    const RtMidi::Api api = chosenApi;
+    return api == RtMidi::UNSPECIFIED ? std::string() : RtMidi::getApiName(api);
+}
+
+bool isChosen(RtMidi::Api api)
+{
+    const RtMidi::Api chosen = chosenApi;
+    return chosen == RtMidi::UNSPECIFIED || chosen == api;
+}
 
 InputApi makeInput()
 {

@@ -8,6 +8,8 @@
 #include "VirtualDevice.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -182,6 +184,59 @@ TEST_F(PortsTest, TheDialogReadsTheDevicesAfreshAndShowsWholeNames)
     EXPECT_LE(edit->fontMetrics().horizontalAdvance(edit->text()), edit->contentsRect().width());
     d->CancelBtnClick();
     unregisterVirtualDevice(&later);
+}
+
+TEST_F(PortsTest, TheMidiSystemIsOfferedChosenAndKeptInTheSettings)
+{
+    // A choice in the file, beside a line the program does not know.
+    QFile file(settingsFilePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[MIDIports]\nMidiApi=jack\nLatency=3\n");
+    file.close();
+    start();
+    EXPECT_EQ(form().MidiSystem, "jack");
+    EXPECT_EQ(chosenMidiSystem(), "jack") << "the ports are made on it";
+    TMidiSetupDialogBox* d = dialog();
+    d->show();
+    ASSERT_EQ(d->Label3->text(), "MIDI System");
+    std::vector<std::string> offered;
+    for (int i = 0; i < d->ComboBox3->count(); ++i)
+        offered.push_back(d->ComboBox3->itemText(i).toStdString());
+    EXPECT_EQ(offered, (std::vector<std::string>{"ALSA", "JACK"}));
+    EXPECT_EQ(d->ComboBox3->currentText(), "JACK");
+
+    // Switched to ALSA and back by Cancel; then to ALSA for good by OK.
+    d->ComboBox3->setCurrentIndex(0);
+    emit d->ComboBox3->activated(0);
+    EXPECT_EQ(chosenMidiSystem(), "alsa");
+    EXPECT_EQ(d->ComboBox1->itemText(0).toStdString(), form().MidiIn1->DeviceName(0)) << "the lists follow";
+    d->CancelBtnClick();
+    EXPECT_EQ(chosenMidiSystem(), "jack");
+    d->show();
+    emit d->ComboBox3->activated(0);
+    d->ComboBox1->setCurrentIndex(0);
+    d->ComboBox2->setCurrentIndex(0);
+    d->OKBtnClick();
+    EXPECT_TRUE(form().MidiOut1->Using());
+    form().SpeedButton1Click();
+    EXPECT_EQ(seams().sent().size(), 1u) << "the emulator is still reached";
+
+    form().Exit1Click();
+    EXPECT_EQ(readSettings(settingsFilePath()).midiApi, "alsa");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("Latency=3"));
+    stop();
+    chooseMidiSystem("");
+}
+
+TEST_F(PortsTest, TheCommandLinesMidiSystemGoesBeforeTheSettings)
+{
+    SettingsData s = defaultSettings();
+    s.midiApi = "alsa";
+    ASSERT_TRUE(writeSettings(settingsFilePath(), s));
+    TForm1 form(seams(), false, "jack");
+    EXPECT_EQ(chosenMidiSystem(), "jack");
+    chooseMidiSystem("");
 }
 
 TEST_F(PortsTest, EveryDeviceIsListedAndTheNinthAndLaterCanBeChosen)

@@ -5,6 +5,7 @@
 #include "Midiin.h"
 #include "Midiout.h"
 #include "RecordingSeams.h"
+#include "VirtualDevice.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -286,6 +287,21 @@ TEST_F(JackTest, ADeviceStartedAgainWithinOneLookIsNotTakenForTheOneOpened)
     out.SetUsing(false);
     out.SetUsing(true);
     EXPECT_TRUE(out.DevicePresent()) << "opened again, it is connected to the new port";
+}
+
+TEST_F(JackTest, TheChosenMidiSystemIsTheOneListed)
+{
+    chooseMidiSystem("alsa");
+    TMidiOut out;
+    EXPECT_LT(findDevice(out, JackPeer::InClient), 0) << "JACK's ports are not listed for ALSA";
+    chooseMidiSystem("jack");
+    out.ReadDevices();
+    const int port = findDevice(out, JackPeer::InClient);
+    ASSERT_GE(port, 0) << "made afresh on JACK";
+    out.SetPort(port);
+    out.SetUsing(true);
+    EXPECT_EQ(out.OpenResult(), 0u);
+    chooseMidiSystem("");
 }
 
 TEST_F(JackTest, InputDeliversThroughItsTwoBuffers)
