@@ -162,6 +162,21 @@ TEST_F(JackTest, ClosingLetsTheLastPiecesLeave)
     }
 }
 
+TEST_F(JackTest, ClosingRightAfterASendDrainsWithTheEventLoopRunning)
+{
+    TMidiOut out;
+    out.SetPort(findDevice(out, JackPeer::InClient));
+    out.SetUsing(true);
+    ASSERT_TRUE(probe(out));
+    bool handled = false;
+    QTimer::singleShot(0, [&] { handled = true; });
+    const std::uint8_t request[] = {0xF0, 0x0F, 0x01, 0x00, 0x7F};
+    out.SysEx(request, 5);
+    out.SetUsing(false);
+    EXPECT_FALSE(seams.waits().empty()) << "waited through the wait primitive";
+    EXPECT_TRUE(handled) << "events are handled while the port drains";
+}
+
 TEST_F(JackTest, PacingAddsUpToTheWireTime)
 {
     TMidiOut out;
