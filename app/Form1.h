@@ -60,6 +60,7 @@ public:
     std::string MidiSystem;
     std::vector<std::string> MidiSystemNames() const override;
     int ListedMidiSystem() const override;
+    bool MidiSystemChosen() const override { return !MidiSystem.empty(); }
     void SetMidiSystem(int index) override;
     void ReopenMidiPorts() override;
     void ReadMidiDevices() override;

@@ -16,6 +16,9 @@ public:
     // are on (-1 when none is chosen and none works).
     virtual std::vector<std::string> MidiSystemNames() const = 0;
     virtual int ListedMidiSystem() const = 0;
+    // Whether the system was chosen (by the user or the settings file)
+    // rather than picked by the program.
+    virtual bool MidiSystemChosen() const = 0;
     // Switches to entry `index` of that list (-1: the program picks): both
     // ports close, and the device lists are read afresh on it.
     virtual void SetMidiSystem(int index) = 0;

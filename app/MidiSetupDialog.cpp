@@ -99,9 +99,10 @@ void TMidiSetupDialogBox::FormShow()
     ComboBox3->clear();
     for (const std::string& name : ports_.MidiSystemNames())
         ComboBox3->addItem(QString::fromStdString(name));
-    shownSystem_ = ports_.ListedMidiSystem();
+    // Cancel goes back to this; -1: the program picks.
+    shownSystem_ = ports_.MidiSystemChosen() ? ports_.ListedMidiSystem() : -1;
     systemChanged_ = false;
-    ComboBox3->setCurrentIndex(shownSystem_);
+    ComboBox3->setCurrentIndex(ports_.ListedMidiSystem());
     fillPortLists();
 }
 

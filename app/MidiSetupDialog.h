@@ -55,7 +55,7 @@ private:
     void fillPortLists();
 
     MidiPortSetup& ports_;
-    int shownSystem_ = -1;     // the system when the dialog was shown
+    int shownSystem_ = -1;       // the system chosen when the dialog was shown
     bool systemChanged_ = false; // switched since: Cancel switches back
 };
 

@@ -75,6 +75,13 @@ TEST_F(PortsTest, CancelLeavesThePortsAndTheNextShowingSelectsTheStoredOnes)
     EXPECT_EQ(form().MidiIn1->Port(), 0);
     d->show();
     EXPECT_EQ(d->ComboBox1->currentIndex(), 0);
+
+    // A system switched to and cancelled: the program picks again.
+    emit d->ComboBox3->activated(1);
+    EXPECT_EQ(form().MidiSystem, "jack");
+    d->CancelBtnClick();
+    EXPECT_EQ(form().MidiSystem, "");
+    EXPECT_TRUE(form().MidiIn1->Using());
 }
 
 TEST_F(PortsTest, NothingSelectedStoresMinusOneAndReportsTheFailedOpen)
