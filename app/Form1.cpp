@@ -7,6 +7,7 @@
 #include "Midiin.h"
 #include "Midiout.h"
 #include "Shape.h"
+#include "VirtualDevice.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QMenuBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <utility>
 
 namespace corvane {
@@ -45,7 +47,7 @@ QLabel* caption(QWidget* parent, const QString& text, int x, int y, int w)
 
 } // namespace
 
-TForm1::TForm1(Seams& seams, bool virtualMirage, QWidget* parent)
+TForm1::TForm1(Seams& seams, bool virtualMirage, const std::string& midiApi, QWidget* parent)
     : QMainWindow(parent), MirageProtocol(seams), virtualMirage_(virtualMirage)
 {
     Form1 = this;
@@ -71,6 +73,7 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, QWidget* parent)
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
+    loadSettings(midiApi);
     MidiIn1 = new TMidiIn(this);
     MidiIn1->setObjectName("MidiIn1");
     MidiIn1->SetUseShort(false);
@@ -78,7 +81,6 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, QWidget* parent)
     MidiOut1 = new TMidiOut(this);
     MidiOut1->setObjectName("MidiOut1");
 
-    loadSettings();
     inKeeper_ = std::make_unique<PortKeeper<TMidiIn>>(*MidiIn1, MidiInPort, MidiInPortName, "MIDI In");
     outKeeper_ = std::make_unique<PortKeeper<TMidiOut>>(*MidiOut1, MidiOutPort, MidiOutPortName, "MIDI Out");
     ResetState();
@@ -99,9 +101,12 @@ TForm1::~TForm1()
         Form1 = nullptr;
 }
 
-void TForm1::loadSettings()
+void TForm1::loadSettings(const std::string& midiApi)
 {
     loadedSettings_ = readSettings(settingsFilePath());
+    // Chosen before the ports are made: they are made on it.
+    MidiSystem = midiApi.empty() ? loadedSettings_.midiApi : midiApi;
+    chooseMidiSystem(MidiSystem);
     WavesampleNames = loadedSettings_.names;
     WavesampleColours = loadedSettings_.colours;
     MidiInPort = loadedSettings_.midiInPort;
@@ -122,11 +127,11 @@ void TForm1::copyDeviceLists()
 {
     MidiInCount = MidiIn1->NumDevs();
     MidiInNames.clear();
-    for (int i = 0; i < std::min(MidiInCount, 8); ++i)
+    for (int i = 0; i < MidiInCount; ++i)
         MidiInNames.push_back(MidiIn1->DeviceName(i));
     MidiOutCount = MidiOut1->NumDevs();
     MidiOutNames.clear();
-    for (int i = 0; i < std::min(MidiOutCount, 8); ++i)
+    for (int i = 0; i < MidiOutCount; ++i)
         MidiOutNames.push_back(MidiOut1->DeviceName(i));
 }
 
@@ -154,16 +159,51 @@ void TForm1::openPortsAtStart()
 void TForm1::ReopenMidiPorts()
 {
     ForgetReceived();
-    MidiIn1->SetUsing(false);
-    MidiOut1->SetUsing(false);
-    openPorts();
+    ChangePorts([this] {
+        MidiIn1->SetUsing(false);
+        MidiOut1->SetUsing(false);
+        openPorts();
+    });
+}
+
+std::vector<std::string> TForm1::MidiSystemNames() const
+{
+    std::vector<std::string> names;
+    for (const std::string& key : midiSystems())
+        names.push_back(midiSystemName(key));
+    return names;
+}
+
+int TForm1::ListedMidiSystem() const
+{
+    const std::string key = MidiSystem.empty() ? MidiIn1->SystemName() : MidiSystem;
+    const std::vector<std::string> keys = midiSystems();
+    const auto it = std::find(keys.begin(), keys.end(), key);
+    return it == keys.end() ? -1 : static_cast<int>(it - keys.begin());
+}
+
+void TForm1::SetMidiSystem(int index)
+{
+    const std::vector<std::string> keys = midiSystems();
+    MidiSystem = index >= 0 && index < static_cast<int>(keys.size()) ? keys[static_cast<std::size_t>(index)] : "";
+    ChangePorts([this] {
+        inKeeper_->close();
+        outKeeper_->close();
+        chooseMidiSystem(MidiSystem);
+        ReadMidiDevices();
+    });
+    showPortNotes();
 }
 
 void TForm1::watchPorts()
 {
     portWatchTimer_ = 0;
-    const bool inChanged = inKeeper_->poll();
-    const bool outChanged = outKeeper_->poll();
+    bool inChanged = false;
+    bool outChanged = false;
+    ChangePorts([&] {
+        inChanged = inKeeper_->poll();
+        outChanged = outKeeper_->poll();
+    });
     if (inChanged || outChanged) {
         // The instrument may have been started again meanwhile: what was
         // received before is read again before it is edited.
@@ -673,6 +713,7 @@ void TForm1::Exit1Click()
     s.midiOutPort = virtualMirage_ ? loadedSettings_.midiOutPort : MidiOutPort;
     s.midiInPortName = virtualMirage_ ? loadedSettings_.midiInPortName : inKeeper_->name();
     s.midiOutPortName = virtualMirage_ ? loadedSettings_.midiOutPortName : outKeeper_->name();
+    s.midiApi = MidiSystem;
     std::string failed;
     QString why;
     if (!writeSettings(settingsFilePath(), s, &why))
@@ -690,8 +731,10 @@ void TForm1::FormClose()
     if (portWatchTimer_)
         seamsRef().cancelTimer(portWatchTimer_);
     portWatchTimer_ = 0;
-    MidiIn1->SetUsing(false);
-    MidiOut1->SetUsing(false);
+    ChangePorts([this] {
+        MidiIn1->SetUsing(false);
+        MidiOut1->SetUsing(false);
+    });
 }
 
 void TForm1::closeEvent(QCloseEvent* e)

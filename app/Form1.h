@@ -38,7 +38,10 @@ class TForm1 : public QMainWindow, public MirageProtocol, public MidiPortSetup {
 public:
     // `virtualMirage`: the built-in emulator is registered as the first
     // device; the settings file's port numbers are kept but not applied.
-    explicit TForm1(Seams& seams, bool virtualMirage = false, QWidget* parent = nullptr);
+    // `midiApi`: the MIDI system for this run ("alsa", "jack"), given on the
+    // command line; "" takes the settings file's.
+    explicit TForm1(Seams& seams, bool virtualMirage = false, const std::string& midiApi = {},
+                    QWidget* parent = nullptr);
     ~TForm1() override;
 
     // --- MIDI ports ----------------------------------------------------------
@@ -46,14 +49,20 @@ public:
     TMidiOut* MidiOut1;
     int MidiInCount = 0;
     int MidiOutCount = 0;
-    std::vector<std::string> MidiInNames;  // at most 8
-    std::vector<std::string> MidiOutNames; // at most 8
+    std::vector<std::string> MidiInNames; // every device listed
+    std::vector<std::string> MidiOutNames;
     int MidiInPort = 0;
     int MidiOutPort = 0;
     // The chosen devices' names ("" when not known): a port is opened by
     // name wherever its device is listed, and its number follows.
     std::string MidiInPortName;
     std::string MidiOutPortName;
+    // The MIDI system chosen ("alsa", "jack"; "" lets the program pick).
+    std::string MidiSystem;
+    std::vector<std::string> MidiSystemNames() const override;
+    int ListedMidiSystem() const override;
+    bool MidiSystemChosen() const override { return !MidiSystem.empty(); }
+    void SetMidiSystem(int index) override;
     void ReopenMidiPorts() override;
     void ReadMidiDevices() override;
     std::vector<std::string> MidiInputNames() const override { return MidiInNames; }
@@ -147,7 +156,7 @@ private:
                      std::function<void()> handler);
     QAction* addWindowItem(QMenu* menu, const QString& objectName, const QString& text,
                            const std::string& windowClass);
-    void loadSettings();
+    void loadSettings(const std::string& midiApi);
     void openPortsAtStart();
     void openPorts();
     void copyDeviceLists();

@@ -12,9 +12,19 @@ class MidiPortSetup {
 public:
     virtual ~MidiPortSetup() = default;
 
+    // The MIDI systems offered (as shown) and the entry of the one the ports
+    // are on (-1 when none is chosen and none works).
+    virtual std::vector<std::string> MidiSystemNames() const = 0;
+    virtual int ListedMidiSystem() const = 0;
+    // Whether the system was chosen (by the user or the settings file)
+    // rather than picked by the program.
+    virtual bool MidiSystemChosen() const = 0;
+    // Switches to entry `index` of that list (-1: the program picks): both
+    // ports close, and the device lists are read afresh on it.
+    virtual void SetMidiSystem(int index) = 0;
     // Reads both device lists afresh, so devices connected since are offered.
     virtual void ReadMidiDevices() = 0;
-    // The names of the listed input and output devices (at most 8 each).
+    // The names of the listed input and output devices, every one of them.
     virtual std::vector<std::string> MidiInputNames() const = 0;
     virtual std::vector<std::string> MidiOutputNames() const = 0;
     // The entries of those lists that are the chosen ports; -1 when the

@@ -66,10 +66,10 @@ TMidiSetupDialogBox::TMidiSetupDialogBox(MidiPortSetup& ports, QWidget* parent)
     // ("a2j:USB MIDI Interface [24] (capture): USB MIDI Interface MIDI 1").
     const int margin = 36;
     const int width = ListWidth + 2 * margin;
-    setFixedSize(width, 200);
-    Bevel1->setGeometry(8, 8, width - 16, 145);
-    OKBtn->move(width / 2 - 77, 164);
-    CancelBtn->move(width / 2 + 3, 164);
+    setFixedSize(width, 256);
+    Bevel1->setGeometry(8, 8, width - 16, 201);
+    OKBtn->move(width / 2 - 77, 220);
+    CancelBtn->move(width / 2 + 3, 220);
 
     auto list = [this, margin](const char* labelName, const char* text, const char* boxName, int y,
                                QLabel*& label, QComboBox*& box) {
@@ -82,8 +82,11 @@ TMidiSetupDialogBox::TMidiSetupDialogBox(MidiPortSetup& ports, QWidget* parent)
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setGeometry(margin, y + 18, ListWidth, 24);
     };
-    list("Label1", "MIDI Input Port", "ComboBox1", 24, Label1, ComboBox1);
-    list("Label2", "MIDI Output Port", "ComboBox2", 84, Label2, ComboBox2);
+    list("Label3", "MIDI System", "ComboBox3", 24, Label3, ComboBox3);
+    list("Label1", "MIDI Input Port", "ComboBox1", 84, Label1, ComboBox1);
+    list("Label2", "MIDI Output Port", "ComboBox2", 144, Label2, ComboBox2);
+    ComboBox3->setEditable(false);
+    connect(ComboBox3, &QComboBox::activated, this, [this](int index) { ComboBox3Activated(index); });
     FormShow();
 }
 
@@ -92,6 +95,18 @@ TMidiSetupDialogBox::TMidiSetupDialogBox(MidiPortSetup& ports, QWidget* parent)
 // cancelled choice is undone. A stored port that is not listed shows no
 // selection.
 void TMidiSetupDialogBox::FormShow()
+{
+    ComboBox3->clear();
+    for (const std::string& name : ports_.MidiSystemNames())
+        ComboBox3->addItem(QString::fromStdString(name));
+    // Cancel goes back to this; -1: the program picks.
+    shownSystem_ = ports_.MidiSystemChosen() ? ports_.ListedMidiSystem() : -1;
+    systemChanged_ = false;
+    ComboBox3->setCurrentIndex(ports_.ListedMidiSystem());
+    fillPortLists();
+}
+
+void TMidiSetupDialogBox::fillPortLists()
 {
     ports_.ReadMidiDevices();
     auto fill = [](QComboBox* box, const std::vector<std::string>& names, int index) {
@@ -104,6 +119,15 @@ void TMidiSetupDialogBox::FormShow()
     };
     fill(ComboBox1, ports_.MidiInputNames(), ports_.ListedMidiInPort());
     fill(ComboBox2, ports_.MidiOutputNames(), ports_.ListedMidiOutPort());
+}
+
+void TMidiSetupDialogBox::ComboBox3Activated(int index)
+{
+    if (index == ports_.ListedMidiSystem() && !systemChanged_)
+        return;
+    ports_.SetMidiSystem(index);
+    systemChanged_ = true;
+    fillPortLists();
 }
 
 void TMidiSetupDialogBox::showEvent(QShowEvent* e)
@@ -119,6 +143,15 @@ void TMidiSetupDialogBox::OKBtnClick()
     close();
 }
 
-void TMidiSetupDialogBox::CancelBtnClick() { close(); }
+void TMidiSetupDialogBox::CancelBtnClick()
+{
+    if (systemChanged_) {
+        // Back to the system and the ports as they were.
+        ports_.SetMidiSystem(shownSystem_);
+        ports_.ReopenMidiPorts();
+        systemChanged_ = false;
+    }
+    close();
+}
 
 } // namespace corvane

@@ -37,8 +37,10 @@ public:
 
     QLabel* Label1;
     QLabel* Label2;
+    QLabel* Label3;
     QComboBox* ComboBox1; // input ports
     QComboBox* ComboBox2; // output ports
+    QComboBox* ComboBox3; // MIDI systems
 
     void FormShow();
     void OKBtnClick() override;
@@ -48,7 +50,13 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    // A system picked: the ports switch to it at once and their lists follow.
+    void ComboBox3Activated(int index);
+    void fillPortLists();
+
     MidiPortSetup& ports_;
+    int shownSystem_ = -1;       // the system chosen when the dialog was shown
+    bool systemChanged_ = false; // switched since: Cancel switches back
 };
 
 } // namespace corvane

@@ -86,6 +86,14 @@ public:
                 number_ = namedNumber_ = index;
     }
 
+    // Closes the port; nothing is waited for until it is opened again.
+    void close()
+    {
+        port_.SetUsing(false);
+        state_ = State::Closed;
+        note_.clear();
+    }
+
     // One look at the devices. True when the port was closed or reopened.
     bool poll()
     {

@@ -74,6 +74,8 @@ SettingsData settingsFrom(const IniFile& ini)
         d.midiInPortName = v->toStdString();
     if (const auto v = ini.value("MIDIports", "MidiOutPortName"))
         d.midiOutPortName = v->toStdString();
+    if (const auto v = ini.value("MIDIports", "MidiApi"); v && (v->toLower() == "alsa" || v->toLower() == "jack"))
+        d.midiApi = v->toLower().toStdString();
     return d;
 }
 
@@ -95,6 +97,7 @@ void putSettings(IniFile& ini, const SettingsData& data)
     ini.setValue("MIDIports", "MidiOutPort", QString::number(data.midiOutPort));
     ini.setValue("MIDIports", "MidiInPortName", QString::fromStdString(data.midiInPortName));
     ini.setValue("MIDIports", "MidiOutPortName", QString::fromStdString(data.midiOutPortName));
+    ini.setValue("MIDIports", "MidiApi", QString::fromStdString(data.midiApi));
 }
 
 } // namespace corvane

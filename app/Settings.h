@@ -19,6 +19,8 @@ struct SettingsData {
     // listed under another number in a later run is still found.
     std::string midiInPortName;
     std::string midiOutPortName;
+    // The MIDI system chosen ("alsa", "jack"; "" lets the program pick).
+    std::string midiApi;
 };
 
 SettingsData defaultSettings();
@@ -38,8 +40,8 @@ SettingsData settingsFrom(const IniFile& ini);
 // Sets every key of `data` in `ini`, keeping whatever else it holds.
 void putSettings(IniFile& ini, const SettingsData& data);
 
-// Writes every key, defaults included (names, then colours, then ports and
-// the ports' device names),
+// Writes every key, defaults included (names, then colours, then ports, the
+// ports' device names and the MIDI system),
 // to a temporary file and renames it over the old one; on failure the old
 // file stays whole, false returns and `error`, when given, says why.
 bool writeSettings(const QString& path, const SettingsData& data, QString* error = nullptr);

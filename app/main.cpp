@@ -37,10 +37,17 @@ int main(int argc, char** argv)
     QCommandLineOption shotsOption("screenshots", "Render every window to DIR/<ClassName>.png and exit.", "DIR");
     QCommandLineOption firstPaintOption("quit-after-first-paint",
                                         "Leave once the main window has been drawn (the start-up benchmark).");
+    QCommandLineOption apiOption("midi-api", "MIDI system: alsa or jack (kept in the settings).", "API");
     parser.addOption(virtualOption);
     parser.addOption(shotsOption);
     parser.addOption(firstPaintOption);
+    parser.addOption(apiOption);
     parser.process(app);
+    const QString midiApi = parser.value(apiOption).toLower();
+    if (parser.isSet(apiOption) && midiApi != "alsa" && midiApi != "jack") {
+        std::fprintf(stderr, "corvane: --midi-api takes alsa or jack\n");
+        return 2;
+    }
 
     corvane::QtSeams seams;
     seams.setUnattended(parser.isSet(shotsOption));
@@ -57,7 +64,7 @@ int main(int argc, char** argv)
 
     int result = 0;
     {
-        corvane::TForm1 form(seams, virtualMirage);
+        corvane::TForm1 form(seams, virtualMirage, midiApi.toStdString());
         corvane::CreateWindows(&form);
         if (parser.isSet(shotsOption)) {
             form.show();

@@ -25,16 +25,58 @@ constexpr unsigned ResultOk = 0;
 constexpr unsigned ResultError = 1;       // the MIDI API failed or is absent
 constexpr unsigned ResultBadDevice = 2;   // no such device (any more)
 
-// The API the system devices are reached through: ALSA when a sequencer
-// client can be opened (decided once per process), otherwise JACK when a
-// server runs (asked at every call; no server is ever started), otherwise
-// none (UNSPECIFIED): no system devices.
-RtMidi::Api systemApi();
+// Destroys an RtMidi object; one on JACK then leaves the JACK session.
+struct ApiDeleter {
+    void operator()(RtMidiIn* api) const;
+    void operator()(RtMidiOut* api) const;
 
-// Creates the RtMidi objects of the chosen API; null when that fails. Every
-// RtMidiError is swallowed here and in the error callback installed on them.
-std::unique_ptr<RtMidiIn> makeInput();
-std::unique_ptr<RtMidiOut> makeOutput();
+private:
+    template <typename Api>
+    static void destroy(Api* api);
+};
+using InputApi = std::unique_ptr<RtMidiIn, ApiDeleter>;
+using OutputApi = std::unique_ptr<RtMidiOut, ApiDeleter>;
+
+// Creates the RtMidi objects of the system API: ALSA when a sequencer
+// client can be opened (decided once per process), otherwise JACK when a
+// server runs and the JACK session can be joined (no server is ever
+// started), otherwise none: null, and no system devices. Every RtMidiError
+// is swallowed here and in the error callback installed on them.
+InputApi makeInput();
+OutputApi makeOutput();
+
+// The API chosen for the program (UNSPECIFIED: the first that works), and
+// whether an RtMidi object on `api` may stay as the choice is now.
+void chooseApi(RtMidi::Api api);
+std::string chosenApiKey();
+bool isChosen(RtMidi::Api api);
+
+// The JACK session (VirtualDevice.cpp tells why there is one): an RtMidi
+// object on JACK is made only after joining it, and leaves it when
+// destroyed (ApiDeleter). Once the session has ended (the server shut a
+// client of it down, or may have), the objects of it are destroyed before
+// any other is made: joining fails until then.
+bool jackJoin();
+void jackLeave();
+bool jackSessionLive();
+void jackEndSession();
+
+// Whether `api` is on JACK and its session has ended: it must be destroyed
+// without being used further.
+template <typename Api>
+bool jackEnded(Api* api)
+{
+    return api && api->getCurrentApi() == RtMidi::UNIX_JACK && !jackSessionLive();
+}
+
+// Whether the component's RtMidi object must be made afresh at the next
+// reading of the devices: another system is chosen now, or its JACK session
+// has ended (see jackEnded).
+template <typename Api>
+bool stale(Api* api)
+{
+    return api && (!isChosen(api->getCurrentApi()) || jackEnded(api));
+}
 
 // One entry of a device table: a registered in-process device, or a system
 // port remembered by name so that a port renumbered since construction is
@@ -44,8 +86,8 @@ struct DeviceEntry {
     VirtualMidiDevice* device = nullptr;
 };
 
-// The registered devices first, then the system ports, at most `max`.
-std::vector<DeviceEntry> deviceTable(RtMidi* api, int max);
+// The registered devices first, then every system port.
+std::vector<DeviceEntry> deviceTable(RtMidi* api);
 
 // Index of the system port called `name` right now, -1 when it has gone.
 int findPort(RtMidi* api, const std::string& name);
@@ -57,12 +99,22 @@ int findPort(RtMidi* api, const std::string& name);
 bool jackPortConnected(const std::string& name);
 
 // Waits, at most a few periods, until what a JACK output port was given at
-// `lastSend` has reached the ports connected to it. RtMidi moves a message
+// `lastSend` has reached the ports connected to it, through `wait` (which
+// may run the event loop). RtMidi moves a message
 // into the port buffer at the next cycle and unregisters a closing port as
 // soon as its own part of that cycle is done; a receiver whose part comes
 // later in the same cycle would find nothing. Returns at once without a
 // server, or when the send was several periods ago.
-void jackLetOutputLeave(std::chrono::steady_clock::time_point lastSend);
+void jackLetOutputLeave(std::chrono::steady_clock::time_point lastSend, const std::function<void(int ms)>& wait);
+
+// A JACK port that is listed but cannot be opened: the server has most
+// likely dropped our client, so the session ends.
+template <typename Api>
+void endJackSessionOnFailure(Api* api, unsigned openResult)
+{
+    if (openResult == ResultError && api && api->getCurrentApi() == RtMidi::UNIX_JACK)
+        jackEndSession();
+}
 
 // Index in `table` of the device called `name`, -1 when none: the same name,
 // or else one that differs only in the client and port numbers ALSA appends
@@ -118,9 +170,9 @@ void setPort(Impl& d, int n)
 // entry the port is open on). An open port stays open on its device, and
 // `Port` follows that device to its number in the new table.
 template <typename Impl>
-void readDevices(Impl& d, RtMidi* api, int max)
+void readDevices(Impl& d, RtMidi* api)
 {
-    std::vector<DeviceEntry> fresh = deviceTable(api, max);
+    std::vector<DeviceEntry> fresh = deviceTable(api);
     if (d.usingPort && (d.opened.device || !d.opened.name.empty())) {
         for (std::size_t i = 0; i < fresh.size(); ++i) {
             if (fresh[i].device == d.opened.device && fresh[i].name == d.opened.name) {
@@ -138,7 +190,7 @@ bool devicePresent(const Impl& d, Api* api)
 {
     if (d.opened.device)
         return isRegistered(d.opened.device);
-    if (d.opened.name.empty() || findPort(api, d.opened.name) < 0)
+    if (d.opened.name.empty() || jackEnded(api) || findPort(api, d.opened.name) < 0)
         return false;
     return api->getCurrentApi() != RtMidi::UNIX_JACK || jackPortConnected(d.opened.name);
 }

@@ -25,7 +25,7 @@ struct TMidiIn::Impl {
     bool useShort = true;
     bool useSysEx = true;
     std::vector<midisys::DeviceEntry> table;
-    std::unique_ptr<RtMidiIn> rt;
+    midisys::InputApi rt;
 
     bool systemOpen = false;
     bool deviceOpen = false;
@@ -177,6 +177,7 @@ struct TMidiIn::Impl {
             return;
         }
         openResult = midisys::openSystemPort(rt.get(), e.name, "Corvane In");
+        midisys::endJackSessionOnFailure(rt.get(), openResult);
         systemOpen = openResult == midisys::ResultOk;
         if (systemOpen)
             opened = e;
@@ -225,7 +226,7 @@ struct TMidiIn::Impl {
 TMidiIn::TMidiIn(QObject* owner) : QObject(owner), d(std::make_unique<Impl>(this))
 {
     d->makeApi();
-    d->table = midisys::deviceTable(d->rt.get(), MaxDevices);
+    d->table = midisys::deviceTable(d->rt.get());
 }
 
 TMidiIn::~TMidiIn()
@@ -253,14 +254,21 @@ std::string TMidiIn::DeviceName(int i) const { return midisys::deviceName(d->tab
 
 void TMidiIn::ReadDevices()
 {
+    if (midisys::stale(d->rt.get())) {
+        if (d->systemOpen)
+            d->close();
+        d->rt.reset();
+    }
     if (!d->rt)
         d->makeApi(); // no MIDI system at construction; perhaps there is now
-    midisys::readDevices(*d, d->rt.get(), MaxDevices);
+    midisys::readDevices(*d, d->rt.get());
 }
 
 int TMidiIn::FindDevice(const std::string& name) const { return midisys::findEntry(d->table, name); }
 
 bool TMidiIn::DevicePresent() const { return d->usingPort && midisys::devicePresent(*d, d->rt.get()); }
+
+std::string TMidiIn::SystemName() const { return d->rt ? RtMidi::getApiName(d->rt->getCurrentApi()) : std::string(); }
 
 unsigned TMidiIn::OpenResult() const { return d->openResult; }
 unsigned TMidiIn::CloseResult() const { return d->closeResult; }

@@ -17,7 +17,6 @@ namespace corvane {
 class TMidiIn : public QObject {
     Q_OBJECT
 public:
-    static constexpr int MaxDevices = 12;
     static constexpr int BufferSize = 65545;
     // Messages received and not yet raised, at most; more are dropped and
     // the loss is reported.
@@ -45,6 +44,9 @@ public:
     void ReadDevices();
     int FindDevice(const std::string& name) const;
     bool DevicePresent() const;
+    // Key of the MIDI system the system devices are reached through ("alsa",
+    // "jack"; "" when none).
+    std::string SystemName() const;
     unsigned OpenResult() const;
     unsigned CloseResult() const;
 

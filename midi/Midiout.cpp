@@ -9,6 +9,7 @@
 #include <chrono>
 #include <deque>
 #include <optional>
+#include <thread>
 
 namespace corvane {
 
@@ -24,11 +25,12 @@ struct TMidiOut::Impl {
     bool usingPort = false;
     int port = 0;
     std::vector<midisys::DeviceEntry> table;
-    std::unique_ptr<RtMidiOut> rt;
+    midisys::OutputApi rt;
     bool isJack = false;
     // When the last message was handed to the system port; a JACK port is
     // not closed before it has left.
     std::optional<std::chrono::steady_clock::time_point> lastSystemSend;
+    bool draining = false; // a close waits for the JACK port to drain
 
     // What the last open reached: a registered device, a system port, or
     // nothing (failed open; every send is then dropped).
@@ -66,6 +68,12 @@ struct TMidiOut::Impl {
             return;
         }
         const midisys::DeviceEntry& e = table[static_cast<std::size_t>(port)];
+        if (draining && !e.device) {
+            // Asked from an event handled while the port drains: the port
+            // is still the old one's until the close ends.
+            openResult = midisys::ResultError;
+            return;
+        }
         if (e.device) {
             if (!midisys::isRegistered(e.device)) {
                 openResult = midisys::ResultBadDevice;
@@ -77,31 +85,45 @@ struct TMidiOut::Impl {
             return;
         }
         openResult = midisys::openSystemPort(rt.get(), e.name, "Corvane Out");
+        midisys::endJackSessionOnFailure(rt.get(), openResult);
         systemOpen = openResult == midisys::ResultOk;
         if (systemOpen)
             opened = e;
     }
 
-    void close()
+    // `eventsMayRun`: the wait for a JACK output to drain runs the event
+    // loop (not while the component is being destroyed).
+    void close(bool eventsMayRun = true)
     {
         ++session;
         pending.clear();
         pendingBytes = 0;
         closeResult = midisys::ResultOk;
         closeSysEx(); // a paced send cut short
-        if (systemOpen && rt) {
-            if (isJack && lastSystemSend)
-                midisys::jackLetOutputLeave(*lastSystemSend);
-            lastSystemSend.reset();
-            try {
-                rt->closePort();
-            } catch (const RtMidiError&) {
-                closeResult = midisys::ResultError;
-            }
-        }
+        const bool wasOpen = systemOpen && rt;
+        // Closed from here on: nothing more goes out, and a close asked for
+        // while the port drains below finds nothing left to do.
         systemOpen = false;
         openDevice = nullptr;
         opened = {};
+        if (!wasOpen)
+            return;
+        if (isJack && lastSystemSend && !midisys::jackEnded(rt.get())) {
+            draining = true;
+            midisys::jackLetOutputLeave(*lastSystemSend, [eventsMayRun](int ms) {
+                if (eventsMayRun)
+                    seams().wait(ms);
+                else
+                    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            });
+            draining = false;
+        }
+        lastSystemSend.reset();
+        try {
+            rt->closePort();
+        } catch (const RtMidiError&) {
+            closeResult = midisys::ResultError;
+        }
     }
 
     // A message sent while a send is going on waits for it, in a queue of
@@ -260,13 +282,13 @@ TMidiOut::TMidiOut(QObject* owner) : QObject(owner), d(std::make_unique<Impl>(th
 {
     d->rt = midisys::makeOutput();
     d->isJack = d->rt && d->rt->getCurrentApi() == RtMidi::UNIX_JACK;
-    d->table = midisys::deviceTable(d->rt.get(), MaxDevices);
+    d->table = midisys::deviceTable(d->rt.get());
 }
 
 TMidiOut::~TMidiOut()
 {
     if (d->usingPort)
-        d->close();
+        d->close(false);
 }
 
 bool TMidiOut::Using() const { return d->usingPort; }
@@ -283,12 +305,17 @@ std::string TMidiOut::DeviceName(int i) const { return midisys::deviceName(d->ta
 
 void TMidiOut::ReadDevices()
 {
+    if (midisys::stale(d->rt.get())) {
+        if (d->systemOpen)
+            d->close();
+        d->rt.reset();
+    }
     if (!d->rt) {
         // No MIDI system was there at construction; perhaps there is now.
         d->rt = midisys::makeOutput();
         d->isJack = d->rt && d->rt->getCurrentApi() == RtMidi::UNIX_JACK;
     }
-    midisys::readDevices(*d, d->rt.get(), MaxDevices);
+    midisys::readDevices(*d, d->rt.get());
 }
 
 int TMidiOut::FindDevice(const std::string& name) const { return midisys::findEntry(d->table, name); }

@@ -17,7 +17,6 @@ namespace corvane {
 class TMidiOut : public QObject {
     Q_OBJECT
 public:
-    static constexpr int MaxDevices = 12;
     // MIDI wire speed in bytes per second (31250 baud, 10 bits a byte).
     static constexpr int WireSpeed = 3125;
     // Long SysEx messages leave in pieces of this many bytes.

@@ -100,6 +100,50 @@ std::vector<VirtualMidiDevice*> virtualDevices()
     return r.devices;
 }
 
+namespace {
+
+constexpr std::pair<RtMidi::Api, const char*> SystemNames[] = {
+    {RtMidi::LINUX_ALSA, "ALSA"},
+    {RtMidi::UNIX_JACK, "JACK"},
+};
+
+bool compiledApi(RtMidi::Api api)
+{
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    return std::find(apis.begin(), apis.end(), api) != apis.end();
+}
+
+} // namespace
+
+std::vector<std::string> midiSystems()
+{
+    std::vector<std::string> keys;
+    for (const auto& [api, name] : SystemNames)
+        if (compiledApi(api))
+            keys.push_back(RtMidi::getApiName(api));
+    return keys;
+}
+
+std::string midiSystemName(const std::string& key)
+{
+    for (const auto& [api, name] : SystemNames)
+        if (key == RtMidi::getApiName(api))
+            return name;
+    return {};
+}
+
+void chooseMidiSystem(const std::string& key)
+{
+    RtMidi::Api api = RtMidi::UNSPECIFIED;
+    for (const auto& [each, name] : SystemNames)
+        if (key == RtMidi::getApiName(each) && compiledApi(each))
+            api = each;
+    midisys::chooseApi(api);
+}
+
+std::string chosenMidiSystem() { return midisys::chosenApiKey(); }
+
 namespace midisys {
 
 namespace {
@@ -144,79 +188,187 @@ jack_client_t* openQuietly(const char* name)
     jack_set_info_function(info);
     return client;
 }
-#endif
 
-// Whether a JACK server runs now. Asked quietly: RtMidi would otherwise
-// report the missing server for every component constructed.
-bool jackServerRunning()
+// libjack (JACK2) frees every client the process still has open when the
+// process opens a new client after the server has shut any of them down:
+// the server stopped, or it dropped a client whose cycle did not finish in
+// time, as it does to everyone behind a peer that never runs its process
+// cycle and so holds the graph up. RtMidi goes on using the clients it was
+// given and faults on its next call (closing a port, listing, destruction).
+// So the JACK clients of the process form one session: the look below,
+// opened first, and each RtMidi object on JACK. New ones join only while
+// the session is live; once a client of it may have been shut down it has
+// ended, and no client is opened again until every RtMidi object of it has
+// been destroyed (their clients closed while still valid).
+struct JackSession {
+    std::mutex mutex;
+    // Our own client: looks at the server's connections and cycles; closed
+    // when the program ends (a client left open keeps the server waiting
+    // when it stops).
+    jack_client_t* look = nullptr;
+    std::atomic<bool> ended{false};
+    int held = 0; // RtMidi objects on JACK not yet destroyed
+    ~JackSession()
+    {
+        if (look)
+            jack_client_close(look);
+    }
+};
+
+JackSession& jackSession()
 {
-    if (!compiled(RtMidi::UNIX_JACK))
-        return false;
-#ifdef CORVANE_HAVE_JACK
-    jack_client_t* client = openQuietly("Corvane-probe");
-    if (client)
-        jack_client_close(client);
-    return client != nullptr;
-#else
-    return true; // let RtMidi find out
-#endif
+    static JackSession session;
+    return session;
 }
+
+void onServerGone(void* session) { static_cast<JackSession*>(session)->ended = true; }
+
+// The session's look client while the session is live, else nullptr.
+// Called with the session's mutex held.
+jack_client_t* liveLook(JackSession& s) { return s.ended ? nullptr : s.look; }
+#endif
 
 } // namespace
 
-RtMidi::Api systemApi()
+bool jackJoin()
+{
+#ifdef CORVANE_HAVE_JACK
+    if (!compiled(RtMidi::UNIX_JACK))
+        return false;
+    JackSession& s = jackSession();
+    std::lock_guard lock(s.mutex);
+    if (s.ended) {
+        if (s.held > 0)
+            return false; // the old session's clients are still open
+        if (s.look)
+            jack_client_close(s.look);
+        s.look = nullptr;
+        s.ended = false;
+    }
+    if (!s.look) {
+        // Also tells whether a server runs, quietly: RtMidi would report a
+        // missing server for every component constructed.
+        s.look = openQuietly("Corvane-look");
+        if (!s.look)
+            return false;
+        jack_on_shutdown(s.look, &onServerGone, &s);
+    }
+    ++s.held;
+    return true;
+#else
+    return compiled(RtMidi::UNIX_JACK); // let RtMidi find out
+#endif
+}
+
+void jackLeave()
+{
+#ifdef CORVANE_HAVE_JACK
+    JackSession& s = jackSession();
+    std::lock_guard lock(s.mutex);
+    if (s.held > 0)
+        --s.held;
+#endif
+}
+
+bool jackSessionLive()
+{
+#ifdef CORVANE_HAVE_JACK
+    return !jackSession().ended;
+#else
+    return true;
+#endif
+}
+
+void jackEndSession()
+{
+#ifdef CORVANE_HAVE_JACK
+    jackSession().ended = true;
+#endif
+}
+
+namespace {
+
+std::atomic<RtMidi::Api> chosenApi{RtMidi::UNSPECIFIED};
+
+// The API the system devices are reached through now; joins the JACK
+// session when that is the one.
+RtMidi::Api pickApi()
 {
     static const bool alsa = alsaUsable();
-    if (alsa)
+    const RtMidi::Api chosen = chosenApi;
+    if (alsa && chosen != RtMidi::UNIX_JACK)
         return RtMidi::LINUX_ALSA;
-    if (jackServerRunning())
+    if (chosen != RtMidi::LINUX_ALSA && jackJoin())
         return RtMidi::UNIX_JACK;
     return RtMidi::UNSPECIFIED;
 }
 
-std::unique_ptr<RtMidiIn> makeInput()
+template <typename Api>
+std::unique_ptr<Api, ApiDeleter> makeApi()
 {
-    const RtMidi::Api api = systemApi();
+    const RtMidi::Api api = pickApi();
     if (api == RtMidi::UNSPECIFIED)
         return nullptr;
     try {
-        auto in = std::make_unique<RtMidiIn>(api, "Corvane");
-        in->setErrorCallback(&ignoreRtMidiError, nullptr);
-        // Time-code and active-sensing stay filtered; SysEx is wanted.
+        std::unique_ptr<Api, ApiDeleter> made(new Api(api, "Corvane"));
+        made->setErrorCallback(&ignoreRtMidiError, nullptr);
+        return made;
+    } catch (const RtMidiError&) {
+        if (api == RtMidi::UNIX_JACK)
+            jackLeave();
+        return nullptr;
+    }
+}
+
+} // namespace
+
+template <typename Api>
+void ApiDeleter::destroy(Api* api)
+{
+    const bool jack = api->getCurrentApi() == RtMidi::UNIX_JACK;
+    delete api;
+    if (jack)
+        jackLeave();
+}
+
+void ApiDeleter::operator()(RtMidiIn* api) const { destroy(api); }
+void ApiDeleter::operator()(RtMidiOut* api) const { destroy(api); }
+
+void chooseApi(RtMidi::Api api) { chosenApi = api; }
+
+std::string chosenApiKey()
+{
+    const RtMidi::Api api = chosenApi;
+    return api == RtMidi::UNSPECIFIED ? std::string() : RtMidi::getApiName(api);
+}
+
+bool isChosen(RtMidi::Api api)
+{
+    const RtMidi::Api chosen = chosenApi;
+    return chosen == RtMidi::UNSPECIFIED || chosen == api;
+}
+
+InputApi makeInput()
+{
+    InputApi in = makeApi<RtMidiIn>();
+    // Time-code and active-sensing stay filtered; SysEx is wanted.
+    if (in)
         in->ignoreTypes(false, true, true);
-        return in;
-    } catch (const RtMidiError&) {
-        return nullptr;
-    }
+    return in;
 }
 
-std::unique_ptr<RtMidiOut> makeOutput()
-{
-    const RtMidi::Api api = systemApi();
-    if (api == RtMidi::UNSPECIFIED)
-        return nullptr;
-    try {
-        auto out = std::make_unique<RtMidiOut>(api, "Corvane");
-        out->setErrorCallback(&ignoreRtMidiError, nullptr);
-        return out;
-    } catch (const RtMidiError&) {
-        return nullptr;
-    }
-}
+OutputApi makeOutput() { return makeApi<RtMidiOut>(); }
 
-std::vector<DeviceEntry> deviceTable(RtMidi* api, int max)
+std::vector<DeviceEntry> deviceTable(RtMidi* api)
 {
     std::vector<DeviceEntry> table;
-    for (VirtualMidiDevice* d : virtualDevices()) {
-        if (static_cast<int>(table.size()) >= max)
-            return table;
+    for (VirtualMidiDevice* d : virtualDevices())
         table.push_back({d->name(), d});
-    }
     if (!api)
         return table;
     try {
         const unsigned n = api->getPortCount();
-        for (unsigned i = 0; i < n && static_cast<int>(table.size()) < max; ++i)
+        for (unsigned i = 0; i < n; ++i)
             table.push_back({api->getPortName(i), nullptr});
     } catch (const RtMidiError&) {
         // a failing API lists nothing more
@@ -247,58 +399,12 @@ std::string_view withoutAlsaAddress(std::string_view name)
 
 } // namespace
 
-#ifdef CORVANE_HAVE_JACK
-namespace {
-
-// The client that looks at the server's connections and cycles: opened at
-// the first look, and again after its server went away; closed when the
-// program ends (a client left open keeps the server waiting when it stops).
-struct ConnectionLook {
-    std::mutex mutex;
-    jack_client_t* client = nullptr;
-    std::atomic<bool> serverGone{false};
-    ~ConnectionLook()
-    {
-        if (client)
-            jack_client_close(client);
-    }
-};
-
-void onServerGone(void* look) { static_cast<ConnectionLook*>(look)->serverGone = true; }
-
-ConnectionLook& connectionLook()
-{
-    static ConnectionLook look;
-    return look;
-}
-
-// The look's client, opened when needed; nullptr when no server answers.
-// Called with the look's mutex held.
-jack_client_t* lookClient(ConnectionLook& look)
-{
-    if (look.client && look.serverGone) {
-        jack_client_close(look.client);
-        look.client = nullptr;
-    }
-    if (!look.client) {
-        look.client = openQuietly("Corvane-look");
-        if (!look.client)
-            return nullptr;
-        look.serverGone = false;
-        jack_on_shutdown(look.client, &onServerGone, &look);
-    }
-    return look.client;
-}
-
-} // namespace
-#endif
-
 bool jackPortConnected(const std::string& name)
 {
 #ifdef CORVANE_HAVE_JACK
-    ConnectionLook& look = connectionLook();
-    std::lock_guard lock(look.mutex);
-    jack_client_t* const client = lookClient(look);
+    JackSession& s = jackSession();
+    std::lock_guard lock(s.mutex);
+    jack_client_t* const client = liveLook(s);
     if (!client)
         return true;
     jack_port_t* port = jack_port_by_name(client, name.c_str());
@@ -315,13 +421,13 @@ bool jackPortConnected(const std::string& name)
 #endif
 }
 
-void jackLetOutputLeave(std::chrono::steady_clock::time_point lastSend)
+void jackLetOutputLeave(std::chrono::steady_clock::time_point lastSend, const std::function<void(int ms)>& wait)
 {
 #ifdef CORVANE_HAVE_JACK
     using namespace std::chrono;
-    ConnectionLook& look = connectionLook();
-    std::lock_guard lock(look.mutex);
-    jack_client_t* const client = lookClient(look);
+    JackSession& s = jackSession();
+    std::unique_lock lock(s.mutex);
+    jack_client_t* client = liveLook(s);
     if (!client)
         return;
     const std::uint64_t period = jack_get_buffer_size(client);
@@ -338,11 +444,26 @@ void jackLetOutputLeave(std::chrono::steady_clock::time_point lastSend)
     // numbers wrap around; their difference does not.
     const jack_nframes_t target = jack_frame_time(client) - static_cast<jack_nframes_t>(framesSince) +
                                   static_cast<jack_nframes_t>(2 * period);
-    const auto limit = steady_clock::now() + microseconds(4 * period * 1'000'000 / rate) + milliseconds(250);
-    while (static_cast<std::int32_t>(jack_last_frame_time(client) - target) < 0 && steady_clock::now() < limit)
-        std::this_thread::sleep_for(milliseconds(1));
+    const int limitMs = static_cast<int>(4 * period * 1000 / rate) + 250;
+    const auto limit = steady_clock::now() + milliseconds(limitMs);
+    // Waited in steps with the lock let go: the wait may run the event
+    // loop, and whatever runs there may look at the server too.
+    for (int waited = 0; waited < limitMs && steady_clock::now() < limit;) {
+        const auto ahead = static_cast<std::int32_t>(target - jack_last_frame_time(client));
+        if (ahead <= 0)
+            return;
+        const int ms = std::clamp(static_cast<int>(static_cast<std::uint64_t>(ahead) * 1000 / rate), 1, 20);
+        lock.unlock();
+        wait(ms);
+        waited += ms;
+        lock.lock();
+        client = liveLook(s);
+        if (!client)
+            return;
+    }
 #else
     (void)lastSend;
+    (void)wait;
 #endif
 }
 

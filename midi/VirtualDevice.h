@@ -41,4 +41,16 @@ void registerVirtualDevice(VirtualMidiDevice* device);
 void unregisterVirtualDevice(VirtualMidiDevice* device);
 std::vector<VirtualMidiDevice*> virtualDevices();
 
+// The MIDI systems the system devices can be reached through, by key:
+// "alsa" and "jack", those this build has, in that order.
+std::vector<std::string> midiSystems();
+// The name shown for a system ("ALSA", "JACK"); "" for an unknown key.
+std::string midiSystemName(const std::string& key);
+// The system chosen for the program: "" lets it pick (ALSA where a sequencer
+// client opens, otherwise JACK where a server runs); an unknown key counts
+// as "". Ports made afterwards use it, and so do those whose devices are
+// read afresh.
+void chooseMidiSystem(const std::string& key);
+std::string chosenMidiSystem();
+
 } // namespace corvane

@@ -112,6 +112,28 @@ bool MirageProtocol::Converse(std::function<void()> sequence, int* ticket)
     return true;
 }
 
+void MirageProtocol::ChangePorts(const std::function<void()>& change)
+{
+    const bool own = !conversing_;
+    {
+        struct Restore {
+            MirageProtocol& m;
+            bool own;
+            ~Restore()
+            {
+                --m.waitDepth_;
+                if (own)
+                    m.conversing_ = false;
+            }
+        } restore{*this, own};
+        conversing_ = true;
+        ++waitDepth_;
+        change();
+    }
+    if (own)
+        runKept();
+}
+
 void MirageProtocol::runKept()
 {
     while (!conversing_ && !kept_.empty()) {

@@ -156,6 +156,11 @@ public:
     // reaches the windows, and, as in Wait, whatever an event starts is kept
     // until the sequence has ended.
     void WaitAcceptingInput(int ms);
+    // Runs `change` (ports closed and opened again) at once, as a wait of
+    // the conversation: closing a JACK output runs the event loop while the
+    // port drains, and whatever an event starts meanwhile is kept until the
+    // change has ended.
+    void ChangePorts(const std::function<void()>& change);
     // A sequence holds the conversation.
     bool Conversing() const { return conversing_; }
 

@@ -97,7 +97,7 @@ TEST(SettingsFile, AFreshFileListsNamesThenColoursThenPorts)
                                "255", "16711680", "65535", "32768", "128", "8388608", "32896", "8421376"};
     for (int i = 0; i < 16; ++i)
         expected += QByteArray("Wsc") + (i < 8 ? "L" : "U") + QByteArray::number(i % 8 + 1) + "=" + colours[i] + "\n";
-    expected += "\n[MIDIports]\nMidiInPort=0\nMidiOutPort=0\nMidiInPortName=\nMidiOutPortName=\n";
+    expected += "\n[MIDIports]\nMidiInPort=0\nMidiOutPort=0\nMidiInPortName=\nMidiOutPortName=\nMidiApi=\n";
     EXPECT_EQ(readAll(path), expected);
 }
 

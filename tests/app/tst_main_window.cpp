@@ -236,7 +236,7 @@ TEST_F(MainWindowTest, ExitWritesEveryKeyAndRestartShowsIt)
     form().Exit1Click();
 
     QSettings ini(configDir() + "/Corvane.ini", QSettings::IniFormat);
-    EXPECT_EQ(ini.allKeys().size(), 36);
+    EXPECT_EQ(ini.allKeys().size(), 37);
     EXPECT_EQ(ini.value("WsColours/WscL2").toString(), "16711680");
     EXPECT_EQ(ini.value("WsColours/WscL1").toString(), "255");
     EXPECT_EQ(ini.value("WsNames/WsnU3").toString(), "Strings");
@@ -244,6 +244,7 @@ TEST_F(MainWindowTest, ExitWritesEveryKeyAndRestartShowsIt)
     EXPECT_EQ(ini.value("MIDIports/MidiOutPort").toString(), "3");
     EXPECT_EQ(ini.value("MIDIports/MidiInPort").toString(), "0");
     EXPECT_EQ(ini.value("MIDIports/MidiOutPortName").toString(), "") << "the name went with the old number";
+    EXPECT_EQ(ini.value("MIDIports/MidiApi").toString(), "") << "no MIDI system chosen: the program picks";
     EXPECT_EQ(QFileInfo(configDir() + "/EnvPresets.cv1").size(), 360);
 
     stop();

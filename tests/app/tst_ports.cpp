@@ -8,6 +8,8 @@
 #include "VirtualDevice.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -73,6 +75,13 @@ TEST_F(PortsTest, CancelLeavesThePortsAndTheNextShowingSelectsTheStoredOnes)
     EXPECT_EQ(form().MidiIn1->Port(), 0);
     d->show();
     EXPECT_EQ(d->ComboBox1->currentIndex(), 0);
+
+    // A system switched to and cancelled: the program picks again.
+    emit d->ComboBox3->activated(1);
+    EXPECT_EQ(form().MidiSystem, "jack");
+    d->CancelBtnClick();
+    EXPECT_EQ(form().MidiSystem, "");
+    EXPECT_TRUE(form().MidiIn1->Using());
 }
 
 TEST_F(PortsTest, NothingSelectedStoresMinusOneAndReportsTheFailedOpen)
@@ -184,20 +193,82 @@ TEST_F(PortsTest, TheDialogReadsTheDevicesAfreshAndShowsWholeNames)
     unregisterVirtualDevice(&later);
 }
 
-TEST_F(PortsTest, AtMostEightNamesPerDirectionAreListed)
+TEST_F(PortsTest, TheMidiSystemIsOfferedChosenAndKeptInTheSettings)
+{
+    // A choice in the file, beside a line the program does not know.
+    QFile file(settingsFilePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[MIDIports]\nMidiApi=jack\nLatency=3\n");
+    file.close();
+    start();
+    EXPECT_EQ(form().MidiSystem, "jack");
+    EXPECT_EQ(chosenMidiSystem(), "jack") << "the ports are made on it";
+    TMidiSetupDialogBox* d = dialog();
+    d->show();
+    ASSERT_EQ(d->Label3->text(), "MIDI System");
+    std::vector<std::string> offered;
+    for (int i = 0; i < d->ComboBox3->count(); ++i)
+        offered.push_back(d->ComboBox3->itemText(i).toStdString());
+    EXPECT_EQ(offered, (std::vector<std::string>{"ALSA", "JACK"}));
+    EXPECT_EQ(d->ComboBox3->currentText(), "JACK");
+
+    // Switched to ALSA and back by Cancel; then to ALSA for good by OK.
+    d->ComboBox3->setCurrentIndex(0);
+    emit d->ComboBox3->activated(0);
+    EXPECT_EQ(chosenMidiSystem(), "alsa");
+    EXPECT_EQ(d->ComboBox1->itemText(0).toStdString(), form().MidiIn1->DeviceName(0)) << "the lists follow";
+    d->CancelBtnClick();
+    EXPECT_EQ(chosenMidiSystem(), "jack");
+    d->show();
+    emit d->ComboBox3->activated(0);
+    d->ComboBox1->setCurrentIndex(0);
+    d->ComboBox2->setCurrentIndex(0);
+    d->OKBtnClick();
+    EXPECT_TRUE(form().MidiOut1->Using());
+    form().SpeedButton1Click();
+    EXPECT_EQ(seams().sent().size(), 1u) << "the emulator is still reached";
+
+    form().Exit1Click();
+    EXPECT_EQ(readSettings(settingsFilePath()).midiApi, "alsa");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("Latency=3"));
+    stop();
+    chooseMidiSystem("");
+}
+
+TEST_F(PortsTest, TheCommandLinesMidiSystemGoesBeforeTheSettings)
+{
+    SettingsData s = defaultSettings();
+    s.midiApi = "alsa";
+    ASSERT_TRUE(writeSettings(settingsFilePath(), s));
+    TForm1 form(seams(), false, "jack");
+    EXPECT_EQ(chosenMidiSystem(), "jack");
+    chooseMidiSystem("");
+}
+
+TEST_F(PortsTest, EveryDeviceIsListedAndTheNinthAndLaterCanBeChosen)
 {
     std::vector<std::unique_ptr<SilentDevice>> many;
-    for (int i = 0; i < 11; ++i) {
+    for (int i = 0; i < 13; ++i) {
         many.push_back(std::make_unique<SilentDevice>("Device " + std::to_string(i)));
         registerVirtualDevice(many.back().get());
     }
     start();
-    EXPECT_EQ(form().MidiInCount, 12);
-    EXPECT_EQ(form().MidiInNames.size(), 8u);
-    EXPECT_EQ(dialog()->ComboBox2->count(), 8);
+    const int listed = form().MidiIn1->NumDevs();
+    EXPECT_GE(listed, 14);
+    EXPECT_EQ(form().MidiInNames.size(), static_cast<std::size_t>(listed));
+    TMidiSetupDialogBox* d = dialog();
+    d->show();
+    EXPECT_EQ(d->ComboBox2->count(), form().MidiOut1->NumDevs());
+    d->ComboBox2->setCurrentIndex(13);
+    d->OKBtnClick();
+    EXPECT_EQ(form().MidiOutPort, 13);
+    EXPECT_EQ(form().MidiOutPortName, "Device 12");
+    form().SpeedButton1Click();
+    EXPECT_EQ(many[12]->got.size(), 1u) << "the request goes to the thirteenth device";
     stop();
-    for (auto& d : many)
-        unregisterVirtualDevice(d.get());
+    for (auto& dev : many)
+        unregisterVirtualDevice(dev.get());
 }
 
 } // namespace

@@ -1,8 +1,11 @@
 // The far end of a JACK MIDI link, in-process: one RtMidi client with a
 // virtual input that collects whole messages, one with a virtual output that
-// sends long SysEx in pieces at a rate a JACK port buffer can take.
+// sends long SysEx in pieces at a rate a JACK port buffer can take. And a
+// peer that never runs its process cycle.
 #pragma once
 
+#include <jack/jack.h>
+#include <jack/midiport.h>
 #include <rtmidi/RtMidi.h>
 
 #include <chrono>
@@ -64,6 +67,34 @@ private:
     std::vector<std::vector<std::uint8_t>> received_;
     RtMidiIn in_;
     RtMidiOut out_;
+};
+
+// A client with a MIDI output "out1" and input "in1", activated without a
+// process callback: it never clears its output buffer, and the server waits
+// for its part of every cycle in vain. Such peers are programs of their own:
+// jack_silent_peer runs one.
+class SilentJackPeer {
+public:
+    explicit SilentJackPeer(const char* name = "interface")
+        : client_(jack_client_open(name, JackNoStartServer, nullptr))
+    {
+        if (!client_)
+            return;
+        jack_port_register(client_, "out1", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        jack_port_register(client_, "in1", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+        jack_activate(client_);
+    }
+    ~SilentJackPeer()
+    {
+        if (client_)
+            jack_client_close(client_);
+    }
+    SilentJackPeer(const SilentJackPeer&) = delete;
+    SilentJackPeer& operator=(const SilentJackPeer&) = delete;
+    bool ready() const { return client_ != nullptr; }
+
+private:
+    jack_client_t* client_;
 };
 
 // Index of the first device whose name contains `part`, -1 if none.

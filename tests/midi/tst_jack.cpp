@@ -5,6 +5,7 @@
 #include "Midiin.h"
 #include "Midiout.h"
 #include "RecordingSeams.h"
+#include "VirtualDevice.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -161,6 +162,21 @@ TEST_F(JackTest, ClosingLetsTheLastPiecesLeave)
     }
 }
 
+TEST_F(JackTest, ClosingRightAfterASendDrainsWithTheEventLoopRunning)
+{
+    TMidiOut out;
+    out.SetPort(findDevice(out, JackPeer::InClient));
+    out.SetUsing(true);
+    ASSERT_TRUE(probe(out));
+    bool handled = false;
+    QTimer::singleShot(0, [&] { handled = true; });
+    const std::uint8_t request[] = {0xF0, 0x0F, 0x01, 0x00, 0x7F};
+    out.SysEx(request, 5);
+    out.SetUsing(false);
+    EXPECT_FALSE(seams.waits().empty()) << "waited through the wait primitive";
+    EXPECT_TRUE(handled) << "events are handled while the port drains";
+}
+
 TEST_F(JackTest, PacingAddsUpToTheWireTime)
 {
     TMidiOut out;
@@ -286,6 +302,21 @@ TEST_F(JackTest, ADeviceStartedAgainWithinOneLookIsNotTakenForTheOneOpened)
     out.SetUsing(false);
     out.SetUsing(true);
     EXPECT_TRUE(out.DevicePresent()) << "opened again, it is connected to the new port";
+}
+
+TEST_F(JackTest, TheChosenMidiSystemIsTheOneListed)
+{
+    chooseMidiSystem("alsa");
+    TMidiOut out;
+    EXPECT_LT(findDevice(out, JackPeer::InClient), 0) << "JACK's ports are not listed for ALSA";
+    chooseMidiSystem("jack");
+    out.ReadDevices();
+    const int port = findDevice(out, JackPeer::InClient);
+    ASSERT_GE(port, 0) << "made afresh on JACK";
+    out.SetPort(port);
+    out.SetUsing(true);
+    EXPECT_EQ(out.OpenResult(), 0u);
+    chooseMidiSystem("");
 }
 
 TEST_F(JackTest, InputDeliversThroughItsTwoBuffers)

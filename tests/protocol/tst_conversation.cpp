@@ -56,6 +56,18 @@ TEST_F(ConversationTest, ASelectionStartedDuringALongSendWaitsUntilTheSendHasLef
     EXPECT_EQ(lines[3], "wait 50") << "the selection's wait starts after its message has left";
 }
 
+TEST_F(ConversationTest, WhatStartsWhileThePortsChangeRunsAfterwards)
+{
+    // Closing a JACK output drains it through the wait primitive.
+    seams.duringNextWait = [this] { proto.SelectProgram(0, 1); };
+    proto.ChangePorts([this] { seams.wait(20); });
+    const auto lines = seams.lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "wait 20");
+    EXPECT_EQ(lines[1], "sent F0 0F 01 01 00 00 7F") << "the selection starts once the ports have changed";
+    EXPECT_FALSE(proto.Conversing());
+}
+
 TEST_F(ConversationTest, AKeptSequenceCanBeCancelled)
 {
     int ticket = 0;
