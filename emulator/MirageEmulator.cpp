@@ -324,20 +324,14 @@ Message MirageEmulator::configDump() const
 Message MirageEmulator::programDump(int h) const
 {
     const Half& hf = halves_[static_cast<std::size_t>(h & 1)];
-    Message m = header(h & 1 ? cmd::UpperDump : cmd::LowerDump);
-    m.reserve(ProgramDumpSize);
-    for (auto b : hf.leading)
-        putNibblePair(m, b);
+    std::vector<std::uint8_t> data(hf.leading.begin(), hf.leading.end());
+    data.reserve((ProgramDumpSize - 5) / 2);
     for (const auto& ws : hf.wavesamples)
-        for (auto b : ws.bytes)
-            putNibblePair(m, b);
-    for (auto b : hf.further)
-        putNibblePair(m, b);
+        data.insert(data.end(), ws.bytes.begin(), ws.bytes.end());
+    data.insert(data.end(), hf.further.begin(), hf.further.end());
     for (const auto& pr : hf.programs)
-        for (auto b : pr.bytes)
-            putNibblePair(m, b);
-    m.push_back(sysex::End);
-    return m;
+        data.insert(data.end(), pr.bytes.begin(), pr.bytes.end());
+    return makeProgramDump(h & 1, data);
 }
 
 // F0 0F 01 06, page count (low, high nibble), the pages from the current
@@ -351,19 +345,9 @@ Message MirageEmulator::wavesampleDump() const
     const int start = ws.field(wsf::StartPage);
     const int end = ws.field(wsf::EndPage);
     const int pages = end >= start ? end - start + 1 : 0;
-    Message m = header(cmd::WavesampleDump);
-    m.reserve(8 + 512 * static_cast<std::size_t>(pages));
-    putNibblePair(m, pages & 0xFF);
-    m[5] = static_cast<std::uint8_t>((pages >> 4) & 0x7F); // 256 pages: 00 10
     const std::size_t from = static_cast<std::size_t>(start) * PageSize;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(pages) * PageSize; ++i)
-        putNibblePair(m, hf.memory[from + i]);
-    unsigned sum = 0;
-    for (std::size_t i = 4; i < m.size(); ++i)
-        sum += m[i];
-    m.push_back(static_cast<std::uint8_t>(sum % 128));
-    m.push_back(sysex::End);
-    return m;
+    // 256 pages go as 00 10.
+    return makeWavesampleDump(pages, std::span(hf.memory).subspan(from, static_cast<std::size_t>(pages) * PageSize));
 }
 
 // A wavesample dump from the editor: F0 0F 01 06, page count P (two nibbles),

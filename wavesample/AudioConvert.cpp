@@ -1,5 +1,6 @@
 #include "AudioConvert.h"
 
+#include "AtomicFile.h"
 #include "SendDump.h"
 #include "WavFile.h"
 
@@ -346,9 +347,7 @@ std::string exportReplacing(const std::string& path, std::span<const std::uint8_
 {
     namespace fs = std::filesystem;
     const fs::path target(path);
-    std::random_device random;
-    const fs::path temp = target.parent_path() /
-                          ("." + target.filename().string() + "." + std::to_string(random() % 1000000) + ".part");
+    const fs::path temp = temporaryBeside(target);
     const ExportResult r = exportAudio(temp.string(), samples, rateOfSampleTime(DefaultSampleTimeUs), options);
     std::error_code ec;
     if (!r.ok()) {

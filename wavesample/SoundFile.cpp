@@ -1,13 +1,13 @@
 #include "SoundFile.h"
 
+#include "AtomicFile.h"
 #include "Dumps.h"
 #include "Frames.h"
+#include "HexText.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <random>
-#include <system_error>
 
 namespace corvane::sound {
 
@@ -114,12 +114,6 @@ std::string messageAt(int n, std::size_t offset)
     return "message " + std::to_string(n) + " (at byte " + std::to_string(offset) + ")";
 }
 
-std::string hexByte(std::uint8_t b)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    return std::string{digits[b >> 4], digits[b & 0x0F]};
-}
-
 } // namespace
 
 const Half* Sound::find(int half) const
@@ -161,15 +155,8 @@ int dumpsNeeded(std::span<const std::uint8_t> programDump)
 
 Bytes wavesampleDumpMessage(int pages, std::span<const std::uint8_t> samples, std::uint8_t checksum)
 {
-    Bytes m{sysex::Start, sysex::Ensoniq, sysex::Mirage, cmd::WavesampleDump,
-            static_cast<std::uint8_t>(pages % 16), static_cast<std::uint8_t>(pages / 16)};
-    m.reserve(8 + 2 * samples.size());
-    for (std::uint8_t b : samples) {
-        m.push_back(b & 0x0F);
-        m.push_back(b >> 4);
-    }
-    m.push_back(checksum & 0x7F);
-    m.push_back(sysex::End);
+    Bytes m = makeWavesampleDump(pages, samples);
+    m[m.size() - 2] = checksum & 0x7F;
     return m;
 }
 
@@ -194,10 +181,7 @@ Bytes wavesampleSendMessage(std::span<const std::uint8_t> dump)
     if (dump.size() < 8)
         return {};
     Bytes m(dump.begin(), dump.end() - 2);
-    unsigned sum = 0;
-    for (std::size_t i = 4; i < m.size(); ++i)
-        sum += m[i];
-    m.push_back(static_cast<std::uint8_t>(sum % 128));
+    m.push_back(dumpChecksum(m));
     m.push_back(sysex::Close);
     return m;
 }
@@ -399,31 +383,16 @@ ReadResult readFile(const std::string& path)
 
 std::string writeAtomically(const std::string& path, std::span<const std::uint8_t> bytes)
 {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    std::random_device random;
-    const fs::path temp = target.parent_path() /
-                          ("." + target.filename().string() + "." + std::to_string(random() % 1000000) + ".part");
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return "Error - The file \"" + path + "\" cannot be written.";
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            return "Error - The file \"" + path + "\" could not be written whole (is the disk full?).";
-        }
+    const auto failure = writeFileAtomically(path, bytes);
+    if (!failure)
+        return {};
+    switch (failure->step) {
+    case WriteFailure::Step::Create: return "Error - The file \"" + path + "\" cannot be written.";
+    case WriteFailure::Step::Write:
+        return "Error - The file \"" + path + "\" could not be written whole (is the disk full?).";
+    case WriteFailure::Step::Replace: break;
     }
-    std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        return "Error - The file \"" + path + "\" cannot be replaced: " + ec.message() + ".";
-    }
-    return {};
+    return "Error - The file \"" + path + "\" cannot be replaced: " + failure->code.message() + ".";
 }
 
 } // namespace corvane::sound

@@ -1,5 +1,6 @@
 #include "WsCalc.h"
 
+#include "HexText.h"
 #include "Named.h"
 #include "SendDump.h"
 #include "UpDown.h"
@@ -44,7 +45,7 @@ const char* const Olive = "QLineEdit { background-color: #808000; color: #FFFFFF
                           "QLineEdit:focus { border: 2px solid #FFFF00; padding: 0px 1px; }";
 const char* const PointerHint = "This gets worked out by uding the above pointers.";
 
-QString hex(int v) { return QString::fromStdString(wav::hexText(v)); }
+QString hex(int v) { return QString::fromStdString(hexNumber(v)); }
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "WsCalculator.h"
 
+#include "HexText.h"
 #include "SendDump.h"
 
 namespace corvane::wscalc {
@@ -39,6 +40,6 @@ Pointers pointers(int loopStart, int loopSize, int startPage)
             (loopStart + loopSize + PageBytes) / PageBytes + startPage - 1};
 }
 
-Converted convert(int value) { return {wav::hexText(value), std::to_string(value)}; }
+Converted convert(int value) { return {hexNumber(value), std::to_string(value)}; }
 
 } // namespace corvane::wscalc

@@ -3,6 +3,7 @@
 #include "Named.h"
 #include "PlayerPanel.h"
 #include "Dumps.h"
+#include "HexText.h"
 #include "MirageProtocol.h"
 #include "ValueBox.h"
 #include "WavFile.h"
@@ -38,7 +39,7 @@ QFrame* bevel(QWidget* parent, const char* name, const QRect& r)
     return f;
 }
 
-QString hex(int v) { return QString::fromStdString(wav::hexText(v)); }
+QString hex(int v) { return QString::fromStdString(hexNumber(v)); }
 
 const char* const Error = "ERROR";
 const char* const SendCaption = "MIDI Wavesample Send";
