@@ -133,10 +133,10 @@ AudioError placeLoop(const LoopRequest& request, const SourceFormat& source, dou
     const auto pages = [](double bytes) { return static_cast<int>(std::lround(bytes / wav::PageBytes)); };
     placed.loopStart = pages(start * ratio) * wav::PageBytes;
     placed.loopSize = std::max(1, pages(length * ratio)) * wav::PageBytes;
-    const wscalc::LoopFigures figures = wscalc::loopFigures(placed.loopStart, placed.loopSize);
+    const wavprep::LoopFigures figures = wavprep::loopFigures(placed.loopStart, placed.loopSize);
     placed.markerByte = figures.markerByte;
     placed.dataSize = figures.wavSize;
-    placed.pointers = wscalc::pointers(placed.loopStart, placed.loopSize, startPage);
+    placed.pointers = wavprep::pointers(placed.loopStart, placed.loopSize, startPage);
     if (placed.markerByte > LoopEndLimit || placed.pointers.wsEnd > LastPage)
         return AudioError::TooLong;
     return AudioError::None;
@@ -290,7 +290,7 @@ Conversion importAudio(const std::string& path, const ImportOptions& options, co
     if (options.loop) {
         LoopPlacement placed;
         const AudioError e = placeLoop(*options.loop, source, ratio,
-                                       std::clamp(options.startPage, 0, wscalc::MaxStartPage), placed);
+                                       std::clamp(options.startPage, 0, wavprep::MaxStartPage), placed);
         if (e != AudioError::None)
             return refuse(e, source);
         loop = placed;

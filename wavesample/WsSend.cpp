@@ -460,7 +460,7 @@ void TfmWsSend::showConversion(const audio::Conversion& c)
                                 .arg(c.rate));
     lbCut->setText(QString::fromStdString(c.cutNotice()));
     if (c.loop) {
-        const wscalc::Pointers& p = c.loop->pointers;
+        const wavprep::Pointers& p = c.loop->pointers;
         lbLoopPointers->setText(QString("Loop bytes %1 to %2. Pointers: %3 %4 %5 %6 (Hex)")
                                     .arg(c.loop->loopStart)
                                     .arg(c.loop->markerByte - 1)

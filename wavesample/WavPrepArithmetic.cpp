@@ -1,9 +1,9 @@
-#include "WsCalculator.h"
+#include "WavPrepArithmetic.h"
 
 #include "HexText.h"
 #include "SendDump.h"
 
-namespace corvane::wscalc {
+namespace corvane::wavprep {
 
 namespace {
 constexpr int ChoiceLimit = 0xFC00; // 64,512
@@ -42,4 +42,4 @@ Pointers pointers(int loopStart, int loopSize, int startPage)
 
 Converted convert(int value) { return {hexNumber(value), std::to_string(value)}; }
 
-} // namespace corvane::wscalc
+} // namespace corvane::wavprep
