@@ -89,8 +89,8 @@ FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, c
 
 namespace {
 
-// What a fetch has done and expects, in ms, for the progress bar.
-struct FetchProgress {
+// What a job has done and expects, in ms, for the progress bar.
+struct JobProgress {
     long long done = 0;
     long long total = 0;
 };
@@ -108,7 +108,7 @@ PollWait pollWait(const JobHooks& hooks, long long limitMs, std::function<bool()
 // Requests the program dump of half `h` and waits for it; the text of what
 // went wrong, if anything.
 std::optional<std::pair<JobEnd, std::string>> fetchProgram(MirageProtocol& mirage, int h, const int& arrivals,
-                                                            const JobHooks& hooks, const FetchProgress& at)
+                                                            const JobHooks& hooks, const JobProgress& at)
 {
     const std::string status = std::string("Requesting the ") + halfName(h) + " program dump";
     hooks.progress(status, at.done, at.total);
@@ -130,7 +130,7 @@ std::optional<std::pair<JobEnd, std::string>> fetchProgram(MirageProtocol& mirag
 // Selects wavesample `index` (of `pages` pages), requests its data and waits
 // for it whole; the dump, or what went wrong.
 std::variant<Bytes, std::pair<JobEnd, std::string>> fetchWavesample(MirageProtocol& mirage, int index, int pages,
-                                                                    const JobHooks& hooks, const FetchProgress& at)
+                                                                    const JobHooks& hooks, const JobProgress& at)
 {
     const long long expected = wavesampleFetchMs(pages);
     const std::string status = "Receiving wavesample " + wsName(index) + " (" + std::to_string(pages) + " pages)";
@@ -172,6 +172,29 @@ Half receivedHalf(const MirageProtocol& mirage, int h)
     return half;
 }
 
+// Selects wavesample `index` and sends it `message`, then waits for the
+// answer, also after Cancel: it belongs to this dump. Nothing when the port
+// went on the way (`lost` has said so).
+std::optional<Answer> sendWavesample(MirageProtocol& mirage, int index, int pages, const Bytes& message,
+                                     const JobHooks& hooks, const JobProgress& at,
+                                     const std::function<bool(const MirageProtocol::LongSend&, const std::string&)>& lost)
+{
+    const long long expected = SelectWaitMs + wireMs(message.size()) + wireMs(5);
+    const std::string status = "Sending wavesample " + wsName(index) + " (" + std::to_string(pages) + " pages)";
+    hooks.progress(status, at.done, at.total);
+    mirage.SelectWavesample(index);
+    const int seen = mirage.WavesampleAnswers();
+    if (lost(mirage.SendLongSysEx(message.data(), static_cast<int>(message.size())), "wavesample " + wsName(index)))
+        return std::nullopt;
+    // The last pause is the one that begins at the limit itself.
+    PollWait wait = pollWait(hooks, wireMs(message.size()) + AnswerTimeoutMs + 1,
+                             [&mirage, seen] { return mirage.WavesampleAnswers() != seen; });
+    wait.paused = [&](long long waited) { hooks.progress(status, at.done + std::min(waited, expected), at.total); };
+    if (waitFor(wait) != WaitEnd::Arrived)
+        return Answer::NoAnswer;
+    return mirage.LastWavesampleAccepted() ? Answer::Accepted : Answer::Refused;
+}
+
 } // namespace
 
 FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, const JobHooks& hooks)
@@ -185,7 +208,7 @@ FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, c
                                       ++programArrivals[1];
                               })};
     const int selected = 8 * mirage.GetCurrentHalf() + mirage.CurrentWavesample;
-    FetchProgress at;
+    JobProgress at;
     for (int h : halves)
         at.total += programFetchMs() +
                     fetchMs(std::span<const std::uint8_t>(h == 0 ? mirage.LowerProgramDump : mirage.UpperProgramDump,
@@ -269,26 +292,13 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
                 continue;
             const int index = h.half * 8 + w;
             const Bytes message = wavesampleSendMessage(h.wavesampleDumps[static_cast<std::size_t>(e.dump)]);
-            const long long expected = SelectWaitMs + wireMs(message.size()) + wireMs(5);
-            const std::string status = "Sending wavesample " + wsName(index) + " (" + std::to_string(e.range.pages()) + " pages)";
-            hooks.progress(status, done, total);
-            mirage.SelectWavesample(index);
-            const int seen = mirage.WavesampleAnswers();
-            if (lost(mirage.SendLongSysEx(message.data(), static_cast<int>(message.size())),
-                     "wavesample " + wsName(index)))
+            const auto answer = sendWavesample(mirage, index, e.range.pages(), message, hooks, {done, total}, lost);
+            if (!answer)
                 break;
-            // The answer is awaited even after Cancel: it belongs to this dump.
-            // The last pause is the one that begins at the limit itself.
-            PollWait wait = pollWait(hooks, wireMs(message.size()) + AnswerTimeoutMs + 1,
-                                     [&mirage, seen] { return mirage.WavesampleAnswers() != seen; });
-            wait.paused = [&](long long waited) { hooks.progress(status, done + std::min(waited, expected), total); };
-            Answer answer = Answer::NoAnswer;
-            if (waitFor(wait) == WaitEnd::Arrived)
-                answer = mirage.LastWavesampleAccepted() ? Answer::Accepted : Answer::Refused;
             for (int v = 0; v < 8; ++v)
                 if (entries[static_cast<std::size_t>(v)].dump == e.dump)
-                    r.answers[static_cast<std::size_t>(h.half * 8 + v)] = answer;
-            done += expected;
+                    r.answers[static_cast<std::size_t>(h.half * 8 + v)] = *answer;
+            done += SelectWaitMs + wireMs(message.size()) + wireMs(5);
         }
     }
 
