@@ -1,9 +1,10 @@
 #include "IniFile.h"
 
+#include "AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace corvane {
@@ -121,21 +122,11 @@ bool IniFile::save(const QString& path, QString* error) const
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     const QByteArray bytes = text();
-    QSaveFile f(path);
-    bool ok = false;
-    QString why;
-    if (!f.open(QIODevice::WriteOnly)) {
-        why = f.errorString();
-    } else if (f.write(bytes) != bytes.size()) {
-        why = f.errorString(); // before cancelWriting puts its own
-        f.cancelWriting();
-    } else {
-        ok = f.commit();
-        why = f.errorString();
-    }
+    const auto failure = writeFileAtomically(
+        path.toStdString(), std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<std::size_t>(bytes.size())));
     if (error)
-        *error = ok ? QString() : why;
-    return ok;
+        *error = failure ? QString::fromStdString(failure->reason()) : QString();
+    return !failure;
 }
 
 } // namespace corvane

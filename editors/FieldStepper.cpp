@@ -1,5 +1,6 @@
 #include "FieldStepper.h"
 
+#include "HexText.h"
 #include "MirageProtocol.h"
 #include "Parameters.h"
 #include "SwitchBox.h"
@@ -47,7 +48,7 @@ int DumpTarget::byte(const MirageProtocol& m, int offset) const
     return p < ProgramBufferSize ? dump[p] : -1;
 }
 
-QString hexText(int stored) { return QString("%1").arg(stored, 2, 16, QChar('0')).toUpper(); }
+QString hexText(int stored) { return QString::fromStdString(hexNumber(stored)); }
 
 StepField StepField::of(int parameter)
 {

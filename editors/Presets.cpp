@@ -1,9 +1,10 @@
 #include "Presets.h"
 
+#include "AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -71,23 +72,10 @@ EnvPresetTable loadPresets(const QString& path)
 bool savePresets(const QString& path, const EnvPresetTable& table, QString* error)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile f(path);
-    const std::vector<std::uint8_t> bytes = presetsToBytes(table);
-    const auto size = static_cast<qint64>(bytes.size());
-    bool ok = false;
-    QString why;
-    if (!f.open(QIODevice::WriteOnly)) {
-        why = f.errorString();
-    } else if (f.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
-        why = f.errorString(); // before cancelWriting puts its own
-        f.cancelWriting();
-    } else {
-        ok = f.commit();
-        why = f.errorString();
-    }
+    const auto failure = writeFileAtomically(path.toStdString(), presetsToBytes(table));
     if (error)
-        *error = ok ? QString() : why;
-    return ok;
+        *error = failure ? QString::fromStdString(failure->reason()) : QString();
+    return !failure;
 }
 
 } // namespace corvane

@@ -324,20 +324,14 @@ Message MirageEmulator::configDump() const
 Message MirageEmulator::programDump(int h) const
 {
     const Half& hf = halves_[static_cast<std::size_t>(h & 1)];
-    Message m = header(h & 1 ? cmd::UpperDump : cmd::LowerDump);
-    m.reserve(ProgramDumpSize);
-    for (auto b : hf.leading)
-        putNibblePair(m, b);
+    std::vector<std::uint8_t> data(hf.leading.begin(), hf.leading.end());
+    data.reserve((ProgramDumpSize - 5) / 2);
     for (const auto& ws : hf.wavesamples)
-        for (auto b : ws.bytes)
-            putNibblePair(m, b);
-    for (auto b : hf.further)
-        putNibblePair(m, b);
+        data.insert(data.end(), ws.bytes.begin(), ws.bytes.end());
+    data.insert(data.end(), hf.further.begin(), hf.further.end());
     for (const auto& pr : hf.programs)
-        for (auto b : pr.bytes)
-            putNibblePair(m, b);
-    m.push_back(sysex::End);
-    return m;
+        data.insert(data.end(), pr.bytes.begin(), pr.bytes.end());
+    return makeProgramDump(h & 1, data);
 }
 
 // F0 0F 01 06, page count (low, high nibble), the pages from the current
@@ -351,19 +345,9 @@ Message MirageEmulator::wavesampleDump() const
     const int start = ws.field(wsf::StartPage);
     const int end = ws.field(wsf::EndPage);
     const int pages = end >= start ? end - start + 1 : 0;
-    Message m = header(cmd::WavesampleDump);
-    m.reserve(8 + 512 * static_cast<std::size_t>(pages));
-    putNibblePair(m, pages & 0xFF);
-    m[5] = static_cast<std::uint8_t>((pages >> 4) & 0x7F); // 256 pages: 00 10
     const std::size_t from = static_cast<std::size_t>(start) * PageSize;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(pages) * PageSize; ++i)
-        putNibblePair(m, hf.memory[from + i]);
-    unsigned sum = 0;
-    for (std::size_t i = 4; i < m.size(); ++i)
-        sum += m[i];
-    m.push_back(static_cast<std::uint8_t>(sum % 128));
-    m.push_back(sysex::End);
-    return m;
+    // 256 pages go as 00 10.
+    return makeWavesampleDump(pages, std::span(hf.memory).subspan(from, static_cast<std::size_t>(pages) * PageSize));
 }
 
 // A wavesample dump from the editor: F0 0F 01 06, page count P (two nibbles),
@@ -457,113 +441,137 @@ Message MirageEmulator::statusReply(std::uint8_t command) const
 
 // ---------------------------------------------------------------- keys
 
-void MirageEmulator::handleKeys(const std::vector<std::uint8_t>& k, std::vector<Message>& out)
+namespace {
+bool keysAre(const std::vector<std::uint8_t>& k, std::initializer_list<std::uint8_t> pattern)
 {
-    const std::size_t n = k.size();
-    auto is = [&](std::initializer_list<std::uint8_t> pattern) {
-        return n == pattern.size() && std::equal(pattern.begin(), pattern.end(), k.begin());
-    };
-    auto soundDigit = [](std::uint8_t d) { return d >= 1 && d <= 3; };
+    return k.size() == pattern.size() && std::equal(pattern.begin(), pattern.end(), k.begin());
+}
+bool soundDigit(std::uint8_t d) { return d >= 1 && d <= 3; }
+bool stepKey(std::uint8_t x) { return x == key::Inc || x == key::Dec; }
+} // namespace
 
-    if (n == 0) {
-        ++counters_.ignored;
-        return;
-    }
-    if (k[0] == key::Param) {
-        if (!handleParameterKeys(k, 0, out))
-            ++counters_.ignored;
-        return;
-    }
-    // Parameter digits typed straight before the value key (72, 27).
-    if (n >= 3 && isDigitKey(k[0]) && isDigitKey(k[1]) && k[2] == key::Value) {
-        rotateDirection_ = 0;
-        selectedParameter_ = 10 * k[0] + k[1];
-        pressValueKey(out);
-        for (std::size_t i = 3; i < n; ++i) {
-            if (k[i] == key::Inc || k[i] == key::Dec)
-                stepSelected(k[i] == key::Inc);
-            else if (k[i] == key::Value)
-                pressValueKey(out);
-            else
-                break;
-        }
-        return;
-    }
-    if (n == 1) {
-        const std::uint8_t key0 = k[0];
-        if (key0 == 0x00) {
-            switchHalf();
-            out.push_back(statusReply(HalfReplyCommand));
-        } else if (key0 >= 1 && key0 <= 4) {
-            selectProgram(key0 - 1);
-        } else if (key0 == key::Inc || key0 == key::Dec) {
-            if (rotateActive())
-                stepRotate(key0 == key::Inc);
-            else
-                stepSelected(key0 == key::Inc);
-        } else if (key0 == key::Enter) {
-            if (rotateActive())
-                doRotate();
-        } else if (key0 == key::Abort) {
-            rotateDirection_ = 0;
-        } else {
-            ++counters_.ignored;
-        }
-        return;
-    }
-    if (is({0x00, 0x00})) {
+// In the order the instrument tries them; the first that matches acts.
+const std::vector<MirageEmulator::KeySequence>& MirageEmulator::keySequences()
+{
+    using M = MirageEmulator;
+    using Out = std::vector<Message>;
+    static const std::vector<KeySequence> table{
+        {[](const Keys& k) { return k.empty(); }, [](M&, const Keys&, Out&) { return false; }},
+        {[](const Keys& k) { return k[0] == key::Param; },
+         [](M& m, const Keys& k, Out& out) { return m.handleParameterKeys(k, 0, out); }},
+        // Parameter digits typed straight before the value key (72, 27).
+        {[](const Keys& k) { return k.size() >= 3 && isDigitKey(k[0]) && isDigitKey(k[1]) && k[2] == key::Value; },
+         [](M& m, const Keys& k, Out& out) { return m.typeParameter(k, out), true; }},
+        {[](const Keys& k) { return k.size() == 1; },
+         [](M& m, const Keys& k, Out& out) { return m.pressSingleKey(k[0], out); }},
         // Program select: the instrument shows which half it is on.
-        rotateDirection_ = 0;
-        out.push_back(statusReply(HalfReplyCommand));
-        return;
-    }
-    if (is({0x01, 0x09}) || is({0x02, 0x00})) {
-        rotateDirection_ = k[0] == 0x01 ? -1 : +1;
-        rotateAmount_ = 0;
-        return;
-    }
-    if (n == 2 && (k[0] == key::LowerWavesample || k[0] == key::UpperWavesample) && k[1] >= 1 &&
-        k[1] <= 8) {
-        rotateDirection_ = 0;
-        currentHalf_ = k[0] == key::UpperWavesample ? 1 : 0;
-        currentWavesample_ = k[1] - 1;
-        return;
-    }
-    if (n == 3 && (k[0] == key::LowerLoad || k[0] == key::UpperLoad) && soundDigit(k[1]) &&
-        k[2] == key::Enter) {
-        loadSound(k[1] - 1, k[0] == key::LowerLoad, k[0] == key::UpperLoad);
-        return;
-    }
-    if (is({0x01, 0x04, key::Enter})) {
-        savedConfig_ = config_;
-        ++counters_.configSaves;
-        return;
-    }
-    if (n == 4 && k[0] == key::UpperLoad && k[1] == key::LowerLoad && k[3] == key::Enter) {
-        if (k[2] == 0x00)
-            reboot();
-        else if (soundDigit(k[2]))
-            loadSound(k[2] - 1, true, true);
-        else
-            ++counters_.ignored;
-        return;
-    }
-    if (n == 4 && k[0] == 0x01 && k[3] == key::Enter) {
-        if (k[1] >= 1 && k[1] <= 3 && soundDigit(k[2])) {
-            saveSound(k[2] - 1, k[1] != 2, k[1] != 1);
+        {[](const Keys& k) { return keysAre(k, {0x00, 0x00}); },
+         [](M& m, const Keys&, Out& out) {
+             m.rotateDirection_ = 0;
+             out.push_back(m.statusReply(HalfReplyCommand));
+             return true;
+         }},
+        {[](const Keys& k) { return keysAre(k, {0x01, 0x09}) || keysAre(k, {0x02, 0x00}); },
+         [](M& m, const Keys& k, Out&) {
+             m.rotateDirection_ = k[0] == 0x01 ? -1 : +1;
+             m.rotateAmount_ = 0;
+             return true;
+         }},
+        {[](const Keys& k) {
+             return k.size() == 2 && (k[0] == key::LowerWavesample || k[0] == key::UpperWavesample) && k[1] >= 1 &&
+                    k[1] <= 8;
+         },
+         [](M& m, const Keys& k, Out&) {
+             m.rotateDirection_ = 0;
+             m.currentHalf_ = k[0] == key::UpperWavesample ? 1 : 0;
+             m.currentWavesample_ = k[1] - 1;
+             return true;
+         }},
+        {[](const Keys& k) {
+             return k.size() == 3 && (k[0] == key::LowerLoad || k[0] == key::UpperLoad) && soundDigit(k[1]) &&
+                    k[2] == key::Enter;
+         },
+         [](M& m, const Keys& k, Out&) { return m.loadSound(k[1] - 1, k[0] == key::LowerLoad, k[0] == key::UpperLoad), true; }},
+        {[](const Keys& k) { return keysAre(k, {0x01, 0x04, key::Enter}); },
+         [](M& m, const Keys&, Out&) {
+             m.savedConfig_ = m.config_;
+             ++m.counters_.configSaves;
+             return true;
+         }},
+        {[](const Keys& k) { return k.size() == 4 && k[0] == key::UpperLoad && k[1] == key::LowerLoad && k[3] == key::Enter; },
+         [](M& m, const Keys& k, Out&) {
+             if (k[2] == 0x00)
+                 m.reboot();
+             else if (soundDigit(k[2]))
+                 m.loadSound(k[2] - 1, true, true);
+             return k[2] == 0x00 || soundDigit(k[2]);
+         }},
+        {[](const Keys& k) { return k.size() == 4 && k[0] == 0x01 && k[3] == key::Enter; },
+         [](M& m, const Keys& k, Out&) {
+             if (k[1] >= 1 && k[1] <= 3 && soundDigit(k[2]))
+                 return m.saveSound(k[2] - 1, k[1] != 2, k[1] != 1), true;
+             if ((k[1] == 5 || k[1] == 6) && k[2] >= 1 && k[2] <= 4)
+                 return m.copyProgram(k[1] == 6 ? 1 : 0, k[2] - 1), true;
+             return false;
+         }},
+        {[](const Keys& k) { return std::all_of(k.begin(), k.end(), stepKey); },
+         [](M& m, const Keys& k, Out&) {
+             for (auto x : k)
+                 m.rotateActive() ? m.stepRotate(x == key::Inc) : m.stepSelected(x == key::Inc);
+             return true;
+         }},
+    };
+    return table;
+}
+
+void MirageEmulator::handleKeys(const Keys& k, std::vector<Message>& out)
+{
+    for (const KeySequence& s : keySequences()) {
+        if (s.matches(k)) {
+            if (!s.run(*this, k, out))
+                ++counters_.ignored;
             return;
         }
-        if ((k[1] == 5 || k[1] == 6) && k[2] >= 1 && k[2] <= 4) {
-            copyProgram(k[1] == 6 ? 1 : 0, k[2] - 1);
-            return;
-        }
-    }
-    if (std::all_of(k.begin(), k.end(), [](std::uint8_t x) { return x == key::Inc || x == key::Dec; })) {
-        for (auto x : k)
-            rotateActive() ? stepRotate(x == key::Inc) : stepSelected(x == key::Inc);
-        return;
     }
     ++counters_.ignored;
+}
+
+void MirageEmulator::typeParameter(const Keys& k, std::vector<Message>& out)
+{
+    rotateDirection_ = 0;
+    selectedParameter_ = 10 * k[0] + k[1];
+    pressValueKey(out);
+    for (std::size_t i = 3; i < k.size(); ++i) {
+        if (stepKey(k[i]))
+            stepSelected(k[i] == key::Inc);
+        else if (k[i] == key::Value)
+            pressValueKey(out);
+        else
+            break;
+    }
+}
+
+bool MirageEmulator::pressSingleKey(std::uint8_t key0, std::vector<Message>& out)
+{
+    if (key0 == 0x00) {
+        switchHalf();
+        out.push_back(statusReply(HalfReplyCommand));
+    } else if (key0 >= 1 && key0 <= 4) {
+        selectProgram(key0 - 1);
+    } else if (stepKey(key0)) {
+        if (rotateActive())
+            stepRotate(key0 == key::Inc);
+        else
+            stepSelected(key0 == key::Inc);
+    } else if (key0 == key::Enter) {
+        if (rotateActive())
+            doRotate();
+    } else if (key0 == key::Abort) {
+        rotateDirection_ = 0;
+    } else {
+        return false;
+    }
+    return true;
 }
 
 // 0C d1 d2, then value key, steps, or (functions 17 and 18) a wavesample

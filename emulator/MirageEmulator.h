@@ -174,7 +174,16 @@ public:
     const Counters& counters() const { return counters_; }
 
 private:
-    void handleKeys(const std::vector<std::uint8_t>& keys, std::vector<Message>& out);
+    using Keys = std::vector<std::uint8_t>;
+    // A key sequence the instrument acts on. `run` false: ignored after all.
+    struct KeySequence {
+        bool (*matches)(const Keys& keys);
+        bool (*run)(MirageEmulator& mirage, const Keys& keys, std::vector<Message>& out);
+    };
+    static const std::vector<KeySequence>& keySequences();
+    void handleKeys(const Keys& keys, std::vector<Message>& out);
+    bool pressSingleKey(std::uint8_t key, std::vector<Message>& out);
+    void typeParameter(const Keys& keys, std::vector<Message>& out);
     bool handleParameterKeys(const std::vector<std::uint8_t>& keys, std::size_t i,
                              std::vector<Message>& out);
     void pressValueKey(std::vector<Message>& out);

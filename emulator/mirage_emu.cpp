@@ -5,6 +5,7 @@
 // Long replies go out in chunks with a gap between them, because a JACK MIDI
 // port buffer holds only a few kilobytes per process cycle, RtMidi's JACK
 // ring buffer holds 16 KiB and an ALSA client's output buffer about as much.
+#include "HexText.h"
 #include "ImageDisk.h"
 #include "MirageEmulator.h"
 #include "SysExAssembler.h"
@@ -138,18 +139,7 @@ std::optional<Options> parseOptions(int argc, char** argv)
 
 std::string hex(const std::uint8_t* data, std::size_t len)
 {
-    static const char digits[] = "0123456789ABCDEF";
-    constexpr std::size_t shown = 24;
-    std::string s;
-    for (std::size_t i = 0; i < len && i < shown; ++i) {
-        if (i)
-            s += ' ';
-        s += digits[data[i] >> 4];
-        s += digits[data[i] & 15];
-    }
-    if (len > shown)
-        s += " ... (" + std::to_string(len) + " bytes)";
-    return s;
+    return corvane::hexBytes(data, len, 24);
 }
 
 // Messages from RtMidi's thread to the worker, in arrival order.

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <vector>
 
 namespace corvane {
@@ -66,6 +67,19 @@ Message typedStepMessage(int parameter, bool up);
 
 // F0 0F 01 04: exactly four bytes, no closing byte.
 Message wavesampleRequestMessage();
+
+// The checksum of a dump: its bytes from position 4 on (page count and
+// data nibbles) added up, modulo 128. `message` ends before the checksum.
+std::uint8_t dumpChecksum(std::span<const std::uint8_t> message);
+
+// F0 0F 01 06, the page count as low and high nibble, each sample byte as
+// low and high nibble, the checksum, then `end`: F7 as the instrument sends
+// it, 7F when the instrument is sent it.
+Message makeWavesampleDump(int pages, std::span<const std::uint8_t> samples, std::uint8_t end = sysex::End);
+
+// F0 0F 01 05 (lower) or 15 (upper), each of the program's data bytes as
+// low and high nibble, F7: 1,255 bytes from 625.
+Message makeProgramDump(int half, std::span<const std::uint8_t> data);
 
 // True when the message starts F0 0F 01.
 bool isMirageMessage(const std::uint8_t* data, std::size_t size);

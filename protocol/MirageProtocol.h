@@ -90,8 +90,14 @@ public:
     }
 
     // --- received wavesample ----------------------------------------------
+    // Written by the receive dispatcher only; windows read them through the
+    // accessors below.
     std::array<std::uint8_t, WavesampleBufferSize> WavesampleBuffer{};
     bool WavesampleReady = false;
+    const std::array<std::uint8_t, WavesampleBufferSize>& ReceivedWavesample() const { return WavesampleBuffer; }
+    bool WavesampleArrived() const { return WavesampleReady; }
+    // Before a request: the next dump that ends sets it again.
+    void AwaitWavesample() { WavesampleReady = false; }
 
     // What the last wavesample dump brought: the page count it announced
     // (256 too, which buffer byte 0 cannot hold), the sample bytes that

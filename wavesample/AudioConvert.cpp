@@ -1,5 +1,6 @@
 #include "AudioConvert.h"
 
+#include "AtomicFile.h"
 #include "SendDump.h"
 #include "WavFile.h"
 
@@ -132,10 +133,10 @@ AudioError placeLoop(const LoopRequest& request, const SourceFormat& source, dou
     const auto pages = [](double bytes) { return static_cast<int>(std::lround(bytes / wav::PageBytes)); };
     placed.loopStart = pages(start * ratio) * wav::PageBytes;
     placed.loopSize = std::max(1, pages(length * ratio)) * wav::PageBytes;
-    const wscalc::LoopFigures figures = wscalc::loopFigures(placed.loopStart, placed.loopSize);
+    const wavprep::LoopFigures figures = wavprep::loopFigures(placed.loopStart, placed.loopSize);
     placed.markerByte = figures.markerByte;
     placed.dataSize = figures.wavSize;
-    placed.pointers = wscalc::pointers(placed.loopStart, placed.loopSize, startPage);
+    placed.pointers = wavprep::pointers(placed.loopStart, placed.loopSize, startPage);
     if (placed.markerByte > LoopEndLimit || placed.pointers.wsEnd > LastPage)
         return AudioError::TooLong;
     return AudioError::None;
@@ -289,7 +290,7 @@ Conversion importAudio(const std::string& path, const ImportOptions& options, co
     if (options.loop) {
         LoopPlacement placed;
         const AudioError e = placeLoop(*options.loop, source, ratio,
-                                       std::clamp(options.startPage, 0, wscalc::MaxStartPage), placed);
+                                       std::clamp(options.startPage, 0, wavprep::MaxStartPage), placed);
         if (e != AudioError::None)
             return refuse(e, source);
         loop = placed;
@@ -346,9 +347,7 @@ std::string exportReplacing(const std::string& path, std::span<const std::uint8_
 {
     namespace fs = std::filesystem;
     const fs::path target(path);
-    std::random_device random;
-    const fs::path temp = target.parent_path() /
-                          ("." + target.filename().string() + "." + std::to_string(random() % 1000000) + ".part");
+    const fs::path temp = temporaryBeside(target);
     const ExportResult r = exportAudio(temp.string(), samples, rateOfSampleTime(DefaultSampleTimeUs), options);
     std::error_code ec;
     if (!r.ok()) {

@@ -4,7 +4,7 @@
 // boxes and feed the converted bytes to buildSendDump().
 #pragma once
 
-#include "WsCalculator.h"
+#include "WavPrepArithmetic.h"
 
 #include <atomic>
 #include <cstdint>
@@ -80,7 +80,7 @@ struct LoopPlacement {
     int loopSize = 0;   // bytes, a multiple of 256
     int markerByte = 0; // first byte after the loop
     int dataSize = 0;   // loop end plus the page for the end-of-sample and loop marker
-    wscalc::Pointers pointers{};
+    wavprep::Pointers pointers{};
 };
 
 struct Conversion {

@@ -2,6 +2,7 @@
 
 #include "Dumps.h"
 #include "Frames.h"
+#include "HexText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,11 +23,7 @@ int wsField(std::span<const std::uint8_t, Layout::ProgramData> program, int w, i
     return program[static_cast<std::size_t>((wavesampleFieldPos(w, offset) - 4) / 2)];
 }
 
-std::string hexPage(int page)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    return std::string{digits[(page >> 4) & 15], digits[page & 15]};
-}
+std::string hexPage(int page) { return hexByte(static_cast<std::uint8_t>(page)); }
 
 std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
@@ -169,15 +166,7 @@ void Image::setSlot(int slot, const SlotData& data)
 
 sound::Bytes programDumpOf(int half, std::span<const std::uint8_t, Layout::ProgramData> program)
 {
-    sound::Bytes m(ProgramDumpSize, 0);
-    m[0] = sysex::Start;
-    m[1] = sysex::Ensoniq;
-    m[2] = sysex::Mirage;
-    m[3] = half == 0 ? cmd::LowerDump : cmd::UpperDump;
-    for (std::size_t k = 0; k < program.size(); ++k)
-        setNibblePair(m.data(), m.size(), static_cast<int>(4 + 2 * k), program[k]);
-    m.back() = sysex::End;
-    return m;
+    return makeProgramDump(half, program);
 }
 
 std::array<std::uint8_t, Layout::ProgramData> programDataOf(std::span<const std::uint8_t> programDump)
@@ -199,13 +188,7 @@ sound::Half halfOf(const SlotData& data, int half)
         const auto from = static_cast<std::size_t>(e.range.start) * PageSize;
         const std::span<const std::uint8_t> samples(data.memory.data() + from,
                                                     static_cast<std::size_t>(e.range.pages()) * PageSize);
-        // The checksum as the instrument makes it: the page-count and sample
-        // nibbles added up, modulo 128.
-        const sound::Bytes unsummed = sound::wavesampleDumpMessage(e.range.pages(), samples, 0);
-        unsigned sum = 0;
-        for (std::size_t i = 4; i + 2 < unsummed.size(); ++i)
-            sum += unsummed[i];
-        h.wavesampleDumps.push_back(sound::wavesampleDumpMessage(e.range.pages(), samples, static_cast<std::uint8_t>(sum % 128)));
+        h.wavesampleDumps.push_back(makeWavesampleDump(e.range.pages(), samples));
     }
     return h;
 }

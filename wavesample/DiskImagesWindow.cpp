@@ -2,6 +2,7 @@
 
 #include "AudioConvert.h"
 #include "Dumps.h"
+#include "HexText.h"
 #include "LibraryWindow.h"
 #include "MirageProtocol.h"
 #include "Named.h"
@@ -37,12 +38,7 @@ const char* const SyxFilter = "SysEx files|*.syx";
 constexpr audio::Container Formats[] = {audio::Container::Wav, audio::Container::Aiff, audio::Container::Flac};
 constexpr int RowHeight = 24;
 
-std::string hex2(int v)
-{
-    char b[4];
-    std::snprintf(b, sizeof b, "%02X", v & 0xFF);
-    return b;
-}
+std::string hex2(int v) { return hexByte(static_cast<std::uint8_t>(v)); }
 
 const char* halfText(int half) { return half == 0 ? "lower half" : "upper half"; }
 

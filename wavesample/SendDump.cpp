@@ -1,8 +1,9 @@
 #include "SendDump.h"
 
+#include "Frames.h"
 #include "WavFile.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace corvane::wav {
 
@@ -20,28 +21,11 @@ std::optional<SendDump> buildSendDump(std::span<const std::uint8_t> samples)
     d.percent = d.pages * 100 / MemoryPages;
     d.padding = d.dataSize % PageBytes;
 
-    std::vector<std::uint8_t>& m = d.message;
-    m.reserve(2 * samples.size() + 8);
-    m = {0xF0, 0x0F, 0x01, 0x06, static_cast<std::uint8_t>(d.pages % 16), static_cast<std::uint8_t>(d.pages / 16)};
-    unsigned sum = m[4] + m[5];
-    for (std::uint8_t b : samples) {
-        // The instrument takes 0 as the end-of-sample marker.
-        if (b == 0)
-            b = 1;
-        m.push_back(b % 16);
-        m.push_back(b / 16);
-        sum += b % 16 + b / 16;
-    }
-    m.push_back(static_cast<std::uint8_t>(sum % 128));
-    m.push_back(0x7F);
+    // The instrument takes 0 as the end-of-sample marker.
+    std::vector<std::uint8_t> sent(samples.begin(), samples.end());
+    std::replace(sent.begin(), sent.end(), std::uint8_t{0}, std::uint8_t{1});
+    d.message = makeWavesampleDump(d.pages, sent, sysex::Close);
     return d;
-}
-
-std::string hexText(int value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(value));
-    return text;
 }
 
 } // namespace corvane::wav

@@ -27,7 +27,4 @@ struct SendDump {
 // A sample byte 0 is sent as 1.
 std::optional<SendDump> buildSendDump(std::span<const std::uint8_t> samples);
 
-// A number as at least two upper-case hexadecimal digits ("04", "100").
-std::string hexText(int value);
-
 } // namespace corvane::wav

@@ -1,13 +1,15 @@
 #include "SoundFile.h"
 
+#include "AtomicFile.h"
 #include "Dumps.h"
 #include "Frames.h"
+#include "HexText.h"
 
 #include <algorithm>
+#include <optional>
+#include <variant>
 #include <filesystem>
 #include <fstream>
-#include <random>
-#include <system_error>
 
 namespace corvane::sound {
 
@@ -114,12 +116,6 @@ std::string messageAt(int n, std::size_t offset)
     return "message " + std::to_string(n) + " (at byte " + std::to_string(offset) + ")";
 }
 
-std::string hexByte(std::uint8_t b)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    return std::string{digits[b >> 4], digits[b & 0x0F]};
-}
-
 } // namespace
 
 const Half* Sound::find(int half) const
@@ -161,15 +157,8 @@ int dumpsNeeded(std::span<const std::uint8_t> programDump)
 
 Bytes wavesampleDumpMessage(int pages, std::span<const std::uint8_t> samples, std::uint8_t checksum)
 {
-    Bytes m{sysex::Start, sysex::Ensoniq, sysex::Mirage, cmd::WavesampleDump,
-            static_cast<std::uint8_t>(pages % 16), static_cast<std::uint8_t>(pages / 16)};
-    m.reserve(8 + 2 * samples.size());
-    for (std::uint8_t b : samples) {
-        m.push_back(b & 0x0F);
-        m.push_back(b >> 4);
-    }
-    m.push_back(checksum & 0x7F);
-    m.push_back(sysex::End);
+    Bytes m = makeWavesampleDump(pages, samples);
+    m[m.size() - 2] = checksum & 0x7F;
     return m;
 }
 
@@ -194,10 +183,7 @@ Bytes wavesampleSendMessage(std::span<const std::uint8_t> dump)
     if (dump.size() < 8)
         return {};
     Bytes m(dump.begin(), dump.end() - 2);
-    unsigned sum = 0;
-    for (std::size_t i = 4; i < m.size(); ++i)
-        sum += m[i];
-    m.push_back(static_cast<std::uint8_t>(sum % 128));
+    m.push_back(dumpChecksum(m));
     m.push_back(sysex::Close);
     return m;
 }
@@ -248,122 +234,149 @@ Bytes fileImage(const Sound& sound)
 
 // ---- reading ------------------------------------------------------------------
 
-ReadResult parseFile(std::span<const std::uint8_t> image)
+namespace {
+
+using Refusal = std::optional<ReadResult>;
+
+// The message that begins at `pos` (the `n`th), up to and with its F7; or
+// why none does.
+std::variant<std::span<const std::uint8_t>, ReadResult> messageFrom(std::span<const std::uint8_t> image,
+                                                                     std::size_t pos, int n)
 {
-    if (image.empty())
-        return refuse(ReadError::Empty, "The file is empty.");
-    if (image.size() > MaxFileSize)
-        return refuse(ReadError::TooBig, "The file is too big to be a Mirage sound.");
+    if (image[pos] != sysex::Start)
+        return refuse(ReadError::OutsideMessage, "Byte " + std::to_string(pos) + " (" + hexByte(image[pos]) +
+                                                     ") does not begin a SysEx message (F0).");
+    std::size_t end = pos + 1;
+    while (end < image.size() && image[end] < 0x80)
+        ++end;
+    if (end == image.size())
+        return refuse(ReadError::Truncated, "The file ends in the middle of " + messageAt(n, pos) +
+                                                ": its closing F7 is missing.");
+    if (image[end] != sysex::End)
+        return refuse(ReadError::CutShort, "Message " + std::to_string(n) + " (at byte " + std::to_string(pos) +
+                                               ") is cut short by " + hexByte(image[end]) + " at byte " +
+                                               std::to_string(end) + " before its closing F7.");
+    return image.subspan(pos, end - pos + 1);
+}
 
-    Sound sound;
-    sound.halves.reserve(2); // `current` points into it
-    std::vector<HalfNames> names;
-    bool namesSeen = false;
-    Half* current = nullptr;
-    std::array<WavesampleEntry, 8> entries{};
-    int n = 0;
-    std::size_t pos = 0;
+std::string countText(const Half& h)
+{
+    return "The " + std::string(halfName(h.half)) + " half holds " + std::to_string(h.wavesampleDumps.size()) +
+           " wavesample dumps; its page pointers need " + std::to_string(dumpsNeeded(h.programDump)) + ".";
+}
 
-    while (pos < image.size()) {
-        ++n;
-        if (image[pos] != sysex::Start)
-            return refuse(ReadError::OutsideMessage, "Byte " + std::to_string(pos) + " (" + hexByte(image[pos]) +
-                                                         ") does not begin a SysEx message (F0).");
-        std::size_t end = pos + 1;
-        while (end < image.size() && image[end] < 0x80)
-            ++end;
-        if (end == image.size())
-            return refuse(ReadError::Truncated, "The file ends in the middle of " + messageAt(n, pos) +
-                                                    ": its closing F7 is missing.");
-        if (image[end] != sysex::End)
-            return refuse(ReadError::CutShort, "Message " + std::to_string(n) + " (at byte " + std::to_string(pos) +
-                                                   ") is cut short by " + hexByte(image[end]) + " at byte " +
-                                                   std::to_string(end) + " before its closing F7.");
-        const std::span<const std::uint8_t> m = image.subspan(pos, end - pos + 1);
-        const std::string where = messageAt(n, pos);
+// Takes a file's messages one by one into a sound, refusing the first that
+// does not belong.
+class FileReader {
+public:
+    FileReader() { sound_.halves.reserve(2); } // `current_` points into it
 
-        if (m.size() >= 7 && m[1] == NonCommercial && std::equal(std::begin(Signature), std::end(Signature), m.begin() + 2)) {
-            if (namesSeen || !parseNames(m, names))
-                return refuse(ReadError::NamesMismatch, "The wavesample names in " + where + " are damaged.");
-            namesSeen = true;
-        } else if (m.size() >= 2 && m[1] == NonCommercial) {
+    Refusal take(std::span<const std::uint8_t> m, const std::string& where)
+    {
+        if (m.size() >= 7 && m[1] == NonCommercial && std::equal(std::begin(Signature), std::end(Signature), m.begin() + 2))
+            return takeNames(m, where);
+        if (m.size() >= 2 && m[1] == NonCommercial)
             return refuse(ReadError::UnknownNames, "The file holds a message of another program (" + where +
                                                        ", non-commercial ID 7D).");
-        } else if (m.size() < 5 || m[1] != sysex::Ensoniq || m[2] != sysex::Mirage) {
+        if (m.size() < 5 || m[1] != sysex::Ensoniq || m[2] != sysex::Mirage) {
             if (m.size() >= 4 && m[1] == sysex::Ensoniq && m[2] == sysex::Mirage)
                 return refuse(ReadError::UnexpectedCommand, "The Mirage message " + where + " is empty.");
             const std::string id = m.size() >= 3 ? hexByte(m[1]) : "none";
             return refuse(ReadError::Foreign, "The file holds a message that is not the Mirage's (" + where +
                                                   ", manufacturer ID " + id + ").");
-        } else if (m[3] == cmd::LowerDump || m[3] == cmd::UpperDump) {
-            const int half = m[3] == cmd::UpperDump ? 1 : 0;
-            if (m.size() != ProgramMessageSize)
-                return refuse(ReadError::ProgramSize, "The " + std::string(halfName(half)) + " program dump (" + where +
-                                                          ") is " + std::to_string(m.size()) +
-                                                          " bytes long; a program dump is 1255 bytes.");
-            if (!nibblesOnly(m, 4, m.size() - 1))
-                return refuse(ReadError::BadNibble, "The " + std::string(halfName(half)) + " program dump (" + where +
-                                                        ") holds bytes that are not nibbles.");
-            if (sound.find(half))
-                return refuse(ReadError::DuplicateHalf, "The file holds two " + std::string(halfName(half)) +
-                                                            " program dumps (the second is " + where + ").");
-            if (current && static_cast<int>(current->wavesampleDumps.size()) != dumpsNeeded(current->programDump))
-                return refuse(ReadError::WavesampleCount,
-                              "The " + std::string(halfName(current->half)) + " half holds " +
-                                  std::to_string(current->wavesampleDumps.size()) + " wavesample dumps; its page pointers need " +
-                                  std::to_string(dumpsNeeded(current->programDump)) + ".");
-            sound.halves.push_back(Half{});
-            current = &sound.halves.back();
-            current->half = half;
-            current->programDump.assign(m.begin(), m.end());
-            entries = wavesampleEntries(current->programDump);
-        } else if (m[3] == cmd::WavesampleDump) {
-            if (!current)
-                return refuse(ReadError::Orphan, "The wavesample dump " + where +
-                                                     " comes before any program dump, so its wavesample is unknown.");
-            if (m.size() < 8 || m[4] > 0x0F || wavesamplePages(m) > MaxPages)
-                return refuse(ReadError::PageMismatch, "The wavesample dump " + where + " has no valid page count.");
-            const int pages = wavesamplePages(m);
-            if (m.size() != wavesampleDumpSize(pages))
-                return refuse(ReadError::PageMismatch,
-                              "The wavesample dump " + where + " announces " + std::to_string(pages) + " pages (" +
-                                  std::to_string(wavesampleDumpSize(pages)) + " bytes) but is " +
-                                  std::to_string(m.size()) + " bytes long.");
-            if (!nibblesOnly(m, 6, m.size() - 2))
-                return refuse(ReadError::BadNibble, "The wavesample dump " + where + " holds bytes that are not nibbles.");
-            const int k = static_cast<int>(current->wavesampleDumps.size());
-            const auto it = std::find_if(entries.begin(), entries.end(),
-                                         [k](const WavesampleEntry& e) { return e.first && e.dump == k; });
-            if (it == entries.end())
-                return refuse(ReadError::WavesampleCount, "The wavesample dump " + where + " is one more than the " +
-                                                              halfName(current->half) + " half's page pointers need (" +
-                                                              std::to_string(k) + ").");
-            const int w = static_cast<int>(it - entries.begin());
-            if (it->range.pages() != pages)
-                return refuse(ReadError::WavesampleMismatch,
-                              "The wavesample dump " + where + " holds " + std::to_string(pages) + " pages, but wavesample " +
-                                  wsName(current->half, w) + " spans " + std::to_string(it->range.pages()) +
-                                  " pages (" + std::to_string(it->range.start) + " to " +
-                                  std::to_string(it->range.end) + ").");
-            current->wavesampleDumps.emplace_back(m.begin(), m.end());
-        } else {
-            return refuse(ReadError::UnexpectedCommand, "The Mirage message " + where + " (command " + hexByte(m[3]) +
-                                                            ") does not belong in a sound file.");
         }
-        pos = end + 1;
+        if (m[3] == cmd::LowerDump || m[3] == cmd::UpperDump)
+            return takeProgram(m, where);
+        if (m[3] == cmd::WavesampleDump)
+            return takeWavesample(m, where);
+        return refuse(ReadError::UnexpectedCommand, "The Mirage message " + where + " (command " + hexByte(m[3]) +
+                                                        ") does not belong in a sound file.");
     }
 
-    if (sound.halves.empty())
+    ReadResult finish();
+
+private:
+    Refusal takeNames(std::span<const std::uint8_t> m, const std::string& where)
+    {
+        if (namesSeen_ || !parseNames(m, names_))
+            return refuse(ReadError::NamesMismatch, "The wavesample names in " + where + " are damaged.");
+        namesSeen_ = true;
+        return std::nullopt;
+    }
+    Refusal takeProgram(std::span<const std::uint8_t> m, const std::string& where);
+    Refusal takeWavesample(std::span<const std::uint8_t> m, const std::string& where);
+
+    Sound sound_;
+    std::vector<HalfNames> names_;
+    bool namesSeen_ = false;
+    Half* current_ = nullptr;
+    std::array<WavesampleEntry, 8> entries_{};
+};
+
+Refusal FileReader::takeProgram(std::span<const std::uint8_t> m, const std::string& where)
+{
+    const int half = m[3] == cmd::UpperDump ? 1 : 0;
+    if (m.size() != ProgramMessageSize)
+        return refuse(ReadError::ProgramSize, "The " + std::string(halfName(half)) + " program dump (" + where +
+                                                  ") is " + std::to_string(m.size()) +
+                                                  " bytes long; a program dump is 1255 bytes.");
+    if (!nibblesOnly(m, 4, m.size() - 1))
+        return refuse(ReadError::BadNibble, "The " + std::string(halfName(half)) + " program dump (" + where +
+                                                ") holds bytes that are not nibbles.");
+    if (sound_.find(half))
+        return refuse(ReadError::DuplicateHalf, "The file holds two " + std::string(halfName(half)) +
+                                                    " program dumps (the second is " + where + ").");
+    if (current_ && static_cast<int>(current_->wavesampleDumps.size()) != dumpsNeeded(current_->programDump))
+        return refuse(ReadError::WavesampleCount, countText(*current_));
+    sound_.halves.push_back(Half{});
+    current_ = &sound_.halves.back();
+    current_->half = half;
+    current_->programDump.assign(m.begin(), m.end());
+    entries_ = wavesampleEntries(current_->programDump);
+    return std::nullopt;
+}
+
+Refusal FileReader::takeWavesample(std::span<const std::uint8_t> m, const std::string& where)
+{
+    if (!current_)
+        return refuse(ReadError::Orphan, "The wavesample dump " + where +
+                                             " comes before any program dump, so its wavesample is unknown.");
+    if (m.size() < 8 || m[4] > 0x0F || wavesamplePages(m) > MaxPages)
+        return refuse(ReadError::PageMismatch, "The wavesample dump " + where + " has no valid page count.");
+    const int pages = wavesamplePages(m);
+    if (m.size() != wavesampleDumpSize(pages))
+        return refuse(ReadError::PageMismatch, "The wavesample dump " + where + " announces " + std::to_string(pages) +
+                                                   " pages (" + std::to_string(wavesampleDumpSize(pages)) +
+                                                   " bytes) but is " + std::to_string(m.size()) + " bytes long.");
+    if (!nibblesOnly(m, 6, m.size() - 2))
+        return refuse(ReadError::BadNibble, "The wavesample dump " + where + " holds bytes that are not nibbles.");
+    const int k = static_cast<int>(current_->wavesampleDumps.size());
+    const auto it = std::find_if(entries_.begin(), entries_.end(),
+                                 [k](const WavesampleEntry& e) { return e.first && e.dump == k; });
+    if (it == entries_.end())
+        return refuse(ReadError::WavesampleCount, "The wavesample dump " + where + " is one more than the " +
+                                                      halfName(current_->half) + " half's page pointers need (" +
+                                                      std::to_string(k) + ").");
+    const int w = static_cast<int>(it - entries_.begin());
+    if (it->range.pages() != pages)
+        return refuse(ReadError::WavesampleMismatch,
+                      "The wavesample dump " + where + " holds " + std::to_string(pages) + " pages, but wavesample " +
+                          wsName(current_->half, w) + " spans " + std::to_string(it->range.pages()) + " pages (" +
+                          std::to_string(it->range.start) + " to " + std::to_string(it->range.end) + ").");
+    current_->wavesampleDumps.emplace_back(m.begin(), m.end());
+    return std::nullopt;
+}
+
+ReadResult FileReader::finish()
+{
+    if (sound_.halves.empty())
         return refuse(ReadError::NoProgram, "The file holds no program dump.");
-    for (const Half& h : sound.halves)
+    for (const Half& h : sound_.halves)
         if (static_cast<int>(h.wavesampleDumps.size()) != dumpsNeeded(h.programDump))
-            return refuse(ReadError::WavesampleCount, "The " + std::string(halfName(h.half)) + " half holds " +
-                                                          std::to_string(h.wavesampleDumps.size()) +
-                                                          " wavesample dumps; its page pointers need " +
-                                                          std::to_string(dumpsNeeded(h.programDump)) + ".");
-    for (const HalfNames& hn : names) {
-        auto it = std::find_if(sound.halves.begin(), sound.halves.end(), [&](const Half& h) { return h.half == hn.half; });
-        if (it == sound.halves.end())
+            return refuse(ReadError::WavesampleCount, countText(h));
+    for (const HalfNames& hn : names_) {
+        auto it = std::find_if(sound_.halves.begin(), sound_.halves.end(), [&](const Half& h) { return h.half == hn.half; });
+        if (it == sound_.halves.end())
             return refuse(ReadError::NamesMismatch, "The file names the wavesamples of the " +
                                                         std::string(halfName(hn.half)) + " half but holds no " +
                                                         halfName(hn.half) + " program dump.");
@@ -371,10 +384,33 @@ ReadResult parseFile(std::span<const std::uint8_t> image)
         it->colours = hn.colours;
         it->hasNames = true;
     }
-    std::sort(sound.halves.begin(), sound.halves.end(), [](const Half& a, const Half& b) { return a.half < b.half; });
+    std::sort(sound_.halves.begin(), sound_.halves.end(), [](const Half& a, const Half& b) { return a.half < b.half; });
     ReadResult r;
-    r.sound = std::move(sound);
+    r.sound = std::move(sound_);
     return r;
+}
+
+} // namespace
+
+ReadResult parseFile(std::span<const std::uint8_t> image)
+{
+    if (image.empty())
+        return refuse(ReadError::Empty, "The file is empty.");
+    if (image.size() > MaxFileSize)
+        return refuse(ReadError::TooBig, "The file is too big to be a Mirage sound.");
+    FileReader reader;
+    int n = 0;
+    for (std::size_t pos = 0; pos < image.size();) {
+        ++n;
+        auto found = messageFrom(image, pos, n);
+        if (auto* refused = std::get_if<ReadResult>(&found))
+            return std::move(*refused);
+        const auto m = std::get<std::span<const std::uint8_t>>(found);
+        if (Refusal refused = reader.take(m, messageAt(n, pos)))
+            return std::move(*refused);
+        pos += m.size();
+    }
+    return reader.finish();
 }
 
 ReadResult readFile(const std::string& path)
@@ -399,31 +435,16 @@ ReadResult readFile(const std::string& path)
 
 std::string writeAtomically(const std::string& path, std::span<const std::uint8_t> bytes)
 {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    std::random_device random;
-    const fs::path temp = target.parent_path() /
-                          ("." + target.filename().string() + "." + std::to_string(random() % 1000000) + ".part");
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return "Error - The file \"" + path + "\" cannot be written.";
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            return "Error - The file \"" + path + "\" could not be written whole (is the disk full?).";
-        }
+    const auto failure = writeFileAtomically(path, bytes);
+    if (!failure)
+        return {};
+    switch (failure->step) {
+    case WriteFailure::Step::Create: return "Error - The file \"" + path + "\" cannot be written.";
+    case WriteFailure::Step::Write:
+        return "Error - The file \"" + path + "\" could not be written whole (is the disk full?).";
+    case WriteFailure::Step::Replace: break;
     }
-    std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        return "Error - The file \"" + path + "\" cannot be replaced: " + ec.message() + ".";
-    }
-    return {};
+    return "Error - The file \"" + path + "\" cannot be replaced: " + failure->code.message() + ".";
 }
 
 } // namespace corvane::sound

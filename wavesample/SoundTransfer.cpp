@@ -1,8 +1,12 @@
 #include "SoundTransfer.h"
 
 #include "MirageProtocol.h"
+#include "PollWait.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
+#include <variant>
 
 namespace corvane::sound {
 
@@ -83,6 +87,116 @@ FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, c
     return r;
 }
 
+namespace {
+
+// What a job has done and expects, in ms, for the progress bar.
+struct JobProgress {
+    long long done = 0;
+    long long total = 0;
+};
+
+PollWait pollWait(const JobHooks& hooks, long long limitMs, std::function<bool()> arrived)
+{
+    PollWait w;
+    w.pollMs = Poll;
+    w.limitMs = limitMs;
+    w.pause = hooks.wait;
+    w.arrived = std::move(arrived);
+    return w;
+}
+
+// Requests the program dump of half `h` and waits for it; the text of what
+// went wrong, if anything.
+std::optional<std::pair<JobEnd, std::string>> fetchProgram(MirageProtocol& mirage, int h, const int& arrivals,
+                                                            const JobHooks& hooks, const JobProgress& at)
+{
+    const std::string status = std::string("Requesting the ") + halfName(h) + " program dump";
+    hooks.progress(status, at.done, at.total);
+    const int seen = arrivals;
+    mirage.SendSysEx(requestMessage(h == 0 ? cmd::LowerRequest : cmd::UpperRequest));
+    PollWait wait = pollWait(hooks, ProgramTimeoutMs, [&arrivals, seen] { return arrivals != seen; });
+    wait.stop = hooks.cancelled;
+    wait.paused = [&](long long waited) {
+        hooks.progress(status, at.done + std::min<long long>(waited, programFetchMs()), at.total);
+    };
+    switch (waitFor(wait)) {
+    case WaitEnd::Arrived: return std::nullopt;
+    case WaitEnd::Stopped: return std::pair{JobEnd::Cancelled, std::string("Cancelled.")};
+    case WaitEnd::TimedOut: break;
+    }
+    return std::pair{JobEnd::Failed, std::string("Error - The Mirage did not send its ") + halfName(h) + " program dump."};
+}
+
+// Selects wavesample `index` (of `pages` pages), requests its data and waits
+// for it whole; the dump, or what went wrong.
+std::variant<Bytes, std::pair<JobEnd, std::string>> fetchWavesample(MirageProtocol& mirage, int index, int pages,
+                                                                    const JobHooks& hooks, const JobProgress& at)
+{
+    const long long expected = wavesampleFetchMs(pages);
+    const std::string status = "Receiving wavesample " + wsName(index) + " (" + std::to_string(pages) + " pages)";
+    hooks.progress(status, at.done, at.total);
+    if (hooks.cancelled())
+        return std::pair{JobEnd::Cancelled, std::string("Cancelled.")};
+    mirage.SelectWavesample(index);
+    mirage.AwaitWavesample();
+    mirage.SendSysEx(wavesampleRequestMessage());
+    // After Cancel the dump under way is still let in whole: the instrument
+    // is sending it, and it must not be taken later for the answer to
+    // another request.
+    PollWait wait = pollWait(hooks, 2 * expected + ProgramTimeoutMs, [&mirage] { return mirage.WavesampleArrived(); });
+    wait.paused = [&](long long waited) {
+        hooks.progress(hooks.cancelled() ? "Cancelling: wavesample " + wsName(index) + " is still arriving" : status,
+                       at.done + std::min(waited, expected), at.total);
+    };
+    if (waitFor(wait) != WaitEnd::Arrived)
+        return std::pair{JobEnd::Failed, "Error - Wavesample " + wsName(index) + " did not arrive."};
+    if (hooks.cancelled())
+        return std::pair{JobEnd::Cancelled, std::string("Cancelled.")};
+    const MirageProtocol::WavesampleArrival& a = mirage.LastWavesample();
+    if (!a.complete || a.pages != pages)
+        return std::pair{JobEnd::Failed, "Error - Wavesample " + wsName(index) + " arrived with " +
+                                             std::to_string(a.pages) + " pages" + (a.complete ? "" : ", not whole") +
+                                             "; its page pointers give " + std::to_string(pages) + "."};
+    const auto& buffer = mirage.ReceivedWavesample();
+    const std::size_t bytes = 256 * static_cast<std::size_t>(pages);
+    return wavesampleDumpMessage(pages, std::span<const std::uint8_t>(buffer.data() + 1, bytes), buffer[1 + bytes]);
+}
+
+Half receivedHalf(const MirageProtocol& mirage, int h)
+{
+    Half half;
+    half.half = h;
+    const std::uint8_t* dump = h == 0 ? mirage.LowerProgramDump : mirage.UpperProgramDump;
+    half.programDump.assign(dump, dump + ProgramMessageSize);
+    half.programDump.back() = sysex::End;
+    return half;
+}
+
+// Selects wavesample `index` and sends it `message`, then waits for the
+// answer, also after Cancel: it belongs to this dump. Nothing when the port
+// went on the way (`lost` has said so).
+std::optional<Answer> sendWavesample(MirageProtocol& mirage, int index, int pages, const Bytes& message,
+                                     const JobHooks& hooks, const JobProgress& at,
+                                     const std::function<bool(const MirageProtocol::LongSend&, const std::string&)>& lost)
+{
+    const long long expected = SelectWaitMs + wireMs(message.size()) + wireMs(5);
+    const std::string status = "Sending wavesample " + wsName(index) + " (" + std::to_string(pages) + " pages)";
+    hooks.progress(status, at.done, at.total);
+    mirage.SelectWavesample(index);
+    const int seen = mirage.WavesampleAnswers();
+    if (lost(mirage.SendLongSysEx(message.data(), static_cast<int>(message.size())), "wavesample " + wsName(index)))
+        return std::nullopt;
+    // The last pause is the one that begins at the limit itself.
+    PollWait wait = pollWait(hooks, wireMs(message.size()) + AnswerTimeoutMs + 1,
+                             [&mirage, seen] { return mirage.WavesampleAnswers() != seen; });
+    wait.paused = [&](long long waited) { hooks.progress(status, at.done + std::min(waited, expected), at.total); };
+    if (waitFor(wait) != WaitEnd::Arrived)
+        return Answer::NoAnswer;
+    return mirage.LastWavesampleAccepted() ? Answer::Accepted : Answer::Refused;
+}
+
+} // namespace
+
 FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, const JobHooks& hooks)
 {
     FetchResult r;
@@ -94,46 +208,29 @@ FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, c
                                       ++programArrivals[1];
                               })};
     const int selected = 8 * mirage.GetCurrentHalf() + mirage.CurrentWavesample;
-    long long done = 0;
-    long long total = 0;
+    JobProgress at;
     for (int h : halves)
-        total += programFetchMs() +
-                 fetchMs(std::span<const std::uint8_t>(h == 0 ? mirage.LowerProgramDump : mirage.UpperProgramDump,
-                                                       ProgramMessageSize));
-    auto fail = [&r](JobEnd end, std::string text) {
-        r.end = end;
-        r.text = std::move(text);
+        at.total += programFetchMs() +
+                    fetchMs(std::span<const std::uint8_t>(h == 0 ? mirage.LowerProgramDump : mirage.UpperProgramDump,
+                                                          ProgramMessageSize));
+    auto fail = [&r](const std::pair<JobEnd, std::string>& why) {
+        r.end = why.first;
+        r.text = why.second;
         r.sound = {};
         return r;
     };
 
     // The program dumps first: their page pointers say what follows.
     for (int h : halves) {
-        const std::string status = std::string("Requesting the ") + halfName(h) + " program dump";
-        hooks.progress(status, done, total);
-        const int seen = programArrivals[static_cast<std::size_t>(h)];
-        mirage.SendSysEx(requestMessage(h == 0 ? cmd::LowerRequest : cmd::UpperRequest));
-        for (int waited = 0; programArrivals[static_cast<std::size_t>(h)] == seen; waited += Poll) {
-            if (hooks.cancelled())
-                return fail(JobEnd::Cancelled, "Cancelled.");
-            if (waited >= ProgramTimeoutMs)
-                return fail(JobEnd::Failed, std::string("Error - The Mirage did not send its ") + halfName(h) +
-                                                " program dump.");
-            hooks.wait(Poll);
-            hooks.progress(status, done + std::min<long long>(waited + Poll, programFetchMs()), total);
-        }
-        Half half;
-        half.half = h;
-        const std::uint8_t* dump = h == 0 ? mirage.LowerProgramDump : mirage.UpperProgramDump;
-        half.programDump.assign(dump, dump + ProgramMessageSize);
-        half.programDump.back() = sysex::End;
-        r.sound.halves.push_back(std::move(half));
-        done += programFetchMs();
+        if (const auto failed = fetchProgram(mirage, h, programArrivals[static_cast<std::size_t>(h)], hooks, at))
+            return fail(*failed);
+        r.sound.halves.push_back(receivedHalf(mirage, h));
+        at.done += programFetchMs();
     }
-    total = done;
+    at.total = at.done;
     for (const Half& h : r.sound.halves)
-        total += fetchMs(h.programDump);
-    r.expectedMs = total;
+        at.total += fetchMs(h.programDump);
+    r.expectedMs = at.total;
 
     // Then each wavesample with pages of its own.
     for (Half& half : r.sound.halves) {
@@ -142,44 +239,16 @@ FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, c
             const WavesampleEntry& e = entries[static_cast<std::size_t>(w)];
             if (!e.first)
                 continue;
-            const int index = half.half * 8 + w;
-            const int pages = e.range.pages();
-            const long long expected = wavesampleFetchMs(pages);
-            const std::string status = "Receiving wavesample " + wsName(index) + " (" + std::to_string(pages) + " pages)";
-            hooks.progress(status, done, total);
-            if (hooks.cancelled())
-                return fail(JobEnd::Cancelled, "Cancelled.");
-            mirage.SelectWavesample(index);
-            mirage.WavesampleReady = false;
-            mirage.SendSysEx(wavesampleRequestMessage());
-            // After Cancel the dump under way is still let in whole: the
-            // instrument is sending it, and it must not be taken later for
-            // the answer to another request.
-            for (long long waited = 0; !mirage.WavesampleReady; waited += Poll) {
-                if (waited >= 2 * expected + ProgramTimeoutMs)
-                    return fail(JobEnd::Failed, "Error - Wavesample " + wsName(index) + " did not arrive.");
-                hooks.wait(Poll);
-                hooks.progress(hooks.cancelled() ? "Cancelling: wavesample " + wsName(index) + " is still arriving"
-                                                 : status,
-                               done + std::min(waited + Poll, expected), total);
-            }
-            if (hooks.cancelled())
-                return fail(JobEnd::Cancelled, "Cancelled.");
-            const MirageProtocol::WavesampleArrival& a = mirage.LastWavesample();
-            if (!a.complete || a.pages != pages)
-                return fail(JobEnd::Failed, "Error - Wavesample " + wsName(index) + " arrived with " +
-                                                std::to_string(a.pages) + " pages" + (a.complete ? "" : ", not whole") +
-                                                "; its page pointers give " + std::to_string(pages) + ".");
-            const std::size_t bytes = 256 * static_cast<std::size_t>(pages);
-            half.wavesampleDumps.push_back(wavesampleDumpMessage(
-                pages, std::span<const std::uint8_t>(mirage.WavesampleBuffer.data() + 1, bytes),
-                mirage.WavesampleBuffer[1 + bytes]));
-            done += expected;
+            auto dump = fetchWavesample(mirage, half.half * 8 + w, e.range.pages(), hooks, at);
+            if (const auto* failed = std::get_if<std::pair<JobEnd, std::string>>(&dump))
+                return fail(*failed);
+            half.wavesampleDumps.push_back(std::move(std::get<Bytes>(dump)));
+            at.done += wavesampleFetchMs(e.range.pages());
         }
     }
     // The instrument's wavesample selection as it was before.
     mirage.SelectWavesample(selected);
-    hooks.progress("Received", total, total);
+    hooks.progress("Received", at.total, at.total);
     return r;
 }
 
@@ -223,28 +292,13 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
                 continue;
             const int index = h.half * 8 + w;
             const Bytes message = wavesampleSendMessage(h.wavesampleDumps[static_cast<std::size_t>(e.dump)]);
-            const long long expected = SelectWaitMs + wireMs(message.size()) + wireMs(5);
-            const std::string status = "Sending wavesample " + wsName(index) + " (" + std::to_string(e.range.pages()) + " pages)";
-            hooks.progress(status, done, total);
-            mirage.SelectWavesample(index);
-            const int seen = mirage.WavesampleAnswers();
-            if (lost(mirage.SendLongSysEx(message.data(), static_cast<int>(message.size())),
-                     "wavesample " + wsName(index)))
+            const auto answer = sendWavesample(mirage, index, e.range.pages(), message, hooks, {done, total}, lost);
+            if (!answer)
                 break;
-            // The answer is awaited even after Cancel: it belongs to this dump.
-            Answer answer = Answer::NoAnswer;
-            for (long long waited = 0; waited <= wireMs(message.size()) + AnswerTimeoutMs; waited += Poll) {
-                if (mirage.WavesampleAnswers() != seen) {
-                    answer = mirage.LastWavesampleAccepted() ? Answer::Accepted : Answer::Refused;
-                    break;
-                }
-                hooks.wait(Poll);
-                hooks.progress(status, done + std::min(waited + Poll, expected), total);
-            }
             for (int v = 0; v < 8; ++v)
                 if (entries[static_cast<std::size_t>(v)].dump == e.dump)
-                    r.answers[static_cast<std::size_t>(h.half * 8 + v)] = answer;
-            done += expected;
+                    r.answers[static_cast<std::size_t>(h.half * 8 + v)] = *answer;
+            done += SelectWaitMs + wireMs(message.size()) + wireMs(5);
         }
     }
 

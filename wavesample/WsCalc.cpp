@@ -1,10 +1,11 @@
 #include "WsCalc.h"
 
+#include "HexText.h"
 #include "Named.h"
 #include "SendDump.h"
 #include "UpDown.h"
 #include "ValueBox.h"
-#include "WsCalculator.h"
+#include "WavPrepArithmetic.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -44,7 +45,7 @@ const char* const Olive = "QLineEdit { background-color: #808000; color: #FFFFFF
                           "QLineEdit:focus { border: 2px solid #FFFF00; padding: 0px 1px; }";
 const char* const PointerHint = "This gets worked out by uding the above pointers.";
 
-QString hex(int v) { return QString::fromStdString(wav::hexText(v)); }
+QString hex(int v) { return QString::fromStdString(hexNumber(v)); }
 
 } // namespace
 
@@ -104,7 +105,7 @@ void TfmWsCalc::buildPointerGroup()
     edWsStart->setGeometry(100, 22, 40, 21);
     udWsStart = named(new TUpDown(GroupBox3), "udWsStart");
     udWsStart->setGeometry(140, 22, 17, 21);
-    udWsStart->setRange(0, wscalc::MaxStartPage);
+    udWsStart->setRange(0, wavprep::MaxStartPage);
     udWsStart->setPosition(0);
     udWsStart->setToolTip("Select a start page");
     edWsStart->setToolTip("Select a start page");
@@ -161,17 +162,17 @@ void TfmWsCalc::cbChosenLoopSizeChange(int index)
     for (QLineEdit* e : {edEOSstartByte, edWsSize, edLoopStartPage, edLoopEndPage, edWsEndPage})
         e->setText("XX");
     edWsStart->setText(QString::number(startPage_));
-    loopSize_ = wscalc::loopSizeBytes(index);
+    loopSize_ = wavprep::loopSizeBytes(index);
     const QSignalBlocker quiet(lbLoopStartChoose);
     lbLoopStartChoose->clear();
-    for (int start : wscalc::loopStartChoices(loopSize_))
+    for (int start : wavprep::loopStartChoices(loopSize_))
         lbLoopStartChoose->addItem(QString::number(start));
 }
 
 void TfmWsCalc::lbLoopStartChooseClick(int index)
 {
     loopStart_ = index * loopSize_;
-    const wscalc::LoopFigures f = wscalc::loopFigures(loopStart_, loopSize_);
+    const wavprep::LoopFigures f = wavprep::loopFigures(loopStart_, loopSize_);
     edEOSstartByte->setText(QString::number(f.markerByte));
     edWsSize->setText(QString::number(f.wavSize));
     PointerRoutine();
@@ -185,7 +186,7 @@ void TfmWsCalc::udWsStartClick(bool)
 
 void TfmWsCalc::PointerRoutine()
 {
-    const wscalc::Pointers p = wscalc::pointers(loopStart_, loopSize_, startPage_);
+    const wavprep::Pointers p = wavprep::pointers(loopStart_, loopSize_, startPage_);
     edWsStart->setText(hex(p.wsStart));
     edLoopStartPage->setText(hex(p.loopStart));
     edLoopEndPage->setText(hex(p.loopEnd));
@@ -194,7 +195,7 @@ void TfmWsCalc::PointerRoutine()
 
 void TfmWsCalc::sbDataChange(int position)
 {
-    const wscalc::Converted c = wscalc::convert(position);
+    const wavprep::Converted c = wavprep::convert(position);
     edHexDisplay->setText(QString::fromStdString(c.hex));
     edDecDisplay->setText(QString::fromStdString(c.dec));
 }

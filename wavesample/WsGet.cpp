@@ -5,6 +5,7 @@
 #include "Dumps.h"
 #include "Frames.h"
 #include "MirageProtocol.h"
+#include "PollWait.h"
 #include "WavFile.h"
 #include "WaveView.h"
 #include "WsAudio.h"
@@ -229,7 +230,7 @@ void TfmWsGet::requestWavesample()
     const bool answered = Mirage().LastWavesample().serial != before;
     if (!ready)
         Ctx().seams.messageBox(TimeOut, ReceiveCaption, BoxButtons::Ok);
-    Mirage().WavesampleReady = false;
+    Mirage().AwaitWavesample();
     if (!answered) {
         keepNothing();
         return;
@@ -246,23 +247,27 @@ void TfmWsGet::requestWavesample()
 // true when the answer arrived.
 bool TfmWsGet::awaitAnswer(int before, const MirageProtocol::Transfer& transfer)
 {
-    ProgressBar1->setRange(0, pollLimit_ - 1);
-    for (int poll = 0; poll < pollLimit_; ++poll) {
-        ProgressBar1->setValue(poll);
-        const auto& arriving = Mirage().LastWavesample();
-        if (Mirage().WavesampleReady && arriving.serial != before)
-            return true;
-        if (transfer.Stopped())
-            return false;
-        Mirage().WaitAcceptingInput(PollMs);
+    const auto& arriving = Mirage().LastWavesample();
+    PollWait wait;
+    wait.pollMs = PollMs;
+    wait.limitMs = static_cast<long long>(pollLimit_) * PollMs;
+    wait.pause = [this](int ms) { Mirage().WaitAcceptingInput(ms); };
+    wait.arrived = [&] { return Mirage().WavesampleArrived() && arriving.serial != before; };
+    wait.stop = [&transfer] { return transfer.Stopped(); };
+    wait.paused = [&](long long waited) {
         // A dump coming in pieces has announced its page count: wait as
         // long as that many pages need.
-        if (!Mirage().WavesampleReady && arriving.serial != before && PollsFor(arriving.pages) > pollLimit_) {
+        if (!Mirage().WavesampleArrived() && arriving.serial != before && PollsFor(arriving.pages) > pollLimit_) {
             pollLimit_ = PollsFor(arriving.pages);
+            wait.limitMs = static_cast<long long>(pollLimit_) * PollMs;
             ProgressBar1->setRange(0, pollLimit_ - 1);
         }
-    }
-    return false;
+        if (const int poll = static_cast<int>(waited / PollMs); poll < pollLimit_)
+            ProgressBar1->setValue(poll);
+    };
+    ProgressBar1->setRange(0, pollLimit_ - 1);
+    ProgressBar1->setValue(0);
+    return waitFor(wait) == WaitEnd::Arrived;
 }
 
 // Nothing of this request is kept: nothing to show or write.
@@ -299,7 +304,7 @@ void TfmWsGet::closeEvent(QCloseEvent* e)
 void TfmWsGet::takeReceived()
 {
     const auto& a = Mirage().LastWavesample();
-    const auto& buffer = Mirage().WavesampleBuffer;
+    const auto& buffer = Mirage().ReceivedWavesample();
     received_.pages = a.pages;
     received_.complete = a.complete;
     const std::size_t n = std::min(a.sampleBytes, buffer.size() - 2);

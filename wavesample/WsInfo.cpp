@@ -1,5 +1,6 @@
 #include "WsInfo.h"
 
+#include "HexText.h"
 #include "MirageProtocol.h"
 
 #include <QGroupBox>
@@ -15,11 +16,7 @@ namespace {
 const char* const NoData = "no data";
 
 // At least two upper-case hexadecimal digits; a negative figure keeps its sign.
-QString hex2(int v)
-{
-    const QString digits = QString::number(std::abs(v), 16).toUpper().rightJustified(2, '0');
-    return v < 0 ? "-" + digits : digits;
-}
+QString hex2(int v) { return QString::fromStdString(hexNumber(v)); }
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "Named.h"
 #include "PlayerPanel.h"
 #include "Dumps.h"
+#include "HexText.h"
 #include "MirageProtocol.h"
 #include "ValueBox.h"
 #include "WavFile.h"
@@ -36,7 +37,7 @@ QFrame* bevel(QWidget* parent, const char* name, const QRect& r)
     return f;
 }
 
-QString hex(int v) { return QString::fromStdString(wav::hexText(v)); }
+QString hex(int v) { return QString::fromStdString(hexNumber(v)); }
 
 const char* const Error = "ERROR";
 const char* const SendCaption = "MIDI Wavesample Send";
@@ -481,7 +482,7 @@ void TfmWsSend::showConversion(const audio::Conversion& c)
                                 .arg(c.rate));
     lbCut->setText(QString::fromStdString(c.cutNotice()));
     if (c.loop) {
-        const wscalc::Pointers& p = c.loop->pointers;
+        const wavprep::Pointers& p = c.loop->pointers;
         lbLoopPointers->setText(QString("Loop bytes %1 to %2. Pointers: %3 %4 %5 %6 (Hex)")
                                     .arg(c.loop->loopStart)
                                     .arg(c.loop->markerByte - 1)

@@ -127,7 +127,7 @@ TEST_F(AudioFiles, LoopLandsOnPagesWithTheCalculatorsPointers)
         EXPECT_EQ(c.loop->loopSize, 3 * 256);
         EXPECT_EQ(c.loop->markerByte, 60 * 256);
         EXPECT_EQ(c.samples.size(), 61u * 256) << "one page for the marker after the loop";
-        const wscalc::Pointers p = wscalc::pointers(57 * 256, 3 * 256, 2);
+        const wavprep::Pointers p = wavprep::pointers(57 * 256, 3 * 256, 2);
         EXPECT_EQ((std::vector{c.loop->pointers.wsStart, c.loop->pointers.loopStart, c.loop->pointers.loopEnd,
                                c.loop->pointers.wsEnd}),
                   (std::vector{p.wsStart, p.loopStart, p.loopEnd, p.wsEnd}));

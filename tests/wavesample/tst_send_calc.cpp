@@ -1,7 +1,8 @@
 // The dump sent from a WAV file's data with its figures, and the
 // calculator's arithmetic.
+#include "HexText.h"
 #include "SendDump.h"
-#include "WsCalculator.h"
+#include "WavPrepArithmetic.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ TEST(SendDump, FiguresPageCountNibblesAndChecksum)
     for (const auto& r : rows) {
         const auto d = wav::buildSendDump(std::vector<std::uint8_t>(static_cast<std::size_t>(r.size), 0x80));
         ASSERT_TRUE(d) << r.size;
-        EXPECT_EQ(wav::hexText(d->pages), r.pagesHex) << r.size;
+        EXPECT_EQ(hexNumber(d->pages), r.pagesHex) << r.size;
         EXPECT_EQ(d->percent, r.percent) << r.size;
         EXPECT_EQ(d->padding, r.padding) << r.size;
         ASSERT_EQ(d->message.size(), 2u * r.size + 8) << r.size; // 1,000 bytes: 2,008
@@ -47,20 +48,20 @@ TEST(Calculator, LoopChoicesPointersAndConverter)
     const int sizes[] = {256, 512, 1024};
     const std::size_t counts[] = {252, 126, 63};
     for (int i = 0; i < 3; ++i) {
-        const auto list = wscalc::loopStartChoices(wscalc::loopSizeBytes(i));
+        const auto list = wavprep::loopStartChoices(wavprep::loopSizeBytes(i));
         ASSERT_EQ(list.size(), counts[i]) << sizes[i];
         EXPECT_EQ(list.back(), sizes[i] * static_cast<int>(counts[i] - 1)); // 64,256, 64,000, 63,488
     }
     auto shown = [](int loopStart, int loopSize, int startPage) {
-        const auto f = wscalc::loopFigures(loopStart, loopSize);
-        const auto p = wscalc::pointers(loopStart, loopSize, startPage);
-        return std::to_string(f.markerByte) + " " + std::to_string(f.wavSize) + " " + wav::hexText(p.wsStart) + " " +
-               wav::hexText(p.loopStart) + " " + wav::hexText(p.loopEnd) + " " + wav::hexText(p.wsEnd);
+        const auto f = wavprep::loopFigures(loopStart, loopSize);
+        const auto p = wavprep::pointers(loopStart, loopSize, startPage);
+        return std::to_string(f.markerByte) + " " + std::to_string(f.wavSize) + " " + hexNumber(p.wsStart) + " " +
+               hexNumber(p.loopStart) + " " + hexNumber(p.loopEnd) + " " + hexNumber(p.wsEnd);
     };
-    EXPECT_EQ(shown(wscalc::loopStartChoices(256)[16], 256, 2), "4352 4608 02 12 12 13");
+    EXPECT_EQ(shown(wavprep::loopStartChoices(256)[16], 256, 2), "4352 4608 02 12 12 13");
     EXPECT_EQ(shown(0, 1024, 0), "1024 1280 00 00 03 04");
-    EXPECT_EQ(wscalc::convert(256).hex + " " + wscalc::convert(256).dec, "100 256");
-    EXPECT_EQ(wscalc::convert(10).hex, "0A");
+    EXPECT_EQ(wavprep::convert(256).hex + " " + wavprep::convert(256).dec, "100 256");
+    EXPECT_EQ(wavprep::convert(10).hex, "0A");
 }
 
 } // namespace

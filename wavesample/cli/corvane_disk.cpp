@@ -3,6 +3,7 @@
 // .syx file. No display needed.
 #include "AudioConvert.h"
 #include "DiskImage.h"
+#include "HexText.h"
 #include "SoundFile.h"
 
 #include <algorithm>
@@ -63,12 +64,7 @@ std::string lowered(std::string s)
     return s;
 }
 
-std::string hex2(int v)
-{
-    char b[4];
-    std::snprintf(b, sizeof b, "%02X", v & 0xFF);
-    return b;
-}
+std::string hex2(int v) { return corvane::hexByte(static_cast<std::uint8_t>(v)); }
 
 // ---- list ---------------------------------------------------------------------------
 

@@ -1,8 +1,9 @@
-#include "WsCalculator.h"
+#include "WavPrepArithmetic.h"
 
+#include "HexText.h"
 #include "SendDump.h"
 
-namespace corvane::wscalc {
+namespace corvane::wavprep {
 
 namespace {
 constexpr int ChoiceLimit = 0xFC00; // 64,512
@@ -39,6 +40,6 @@ Pointers pointers(int loopStart, int loopSize, int startPage)
             (loopStart + loopSize + PageBytes) / PageBytes + startPage - 1};
 }
 
-Converted convert(int value) { return {wav::hexText(value), std::to_string(value)}; }
+Converted convert(int value) { return {hexNumber(value), std::to_string(value)}; }
 
-} // namespace corvane::wscalc
+} // namespace corvane::wavprep

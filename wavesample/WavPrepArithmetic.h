@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace corvane::wscalc {
+namespace corvane::wavprep {
 
 constexpr int MaxStartPage = 250;
 
@@ -41,4 +41,4 @@ struct Converted {
 };
 Converted convert(int value);
 
-} // namespace corvane::wscalc
+} // namespace corvane::wavprep
