@@ -51,6 +51,9 @@ void chooseApi(RtMidi::Api api);
 std::string chosenApiKey();
 bool isChosen(RtMidi::Api api);
 
+// Whether RtMidi was built with this MIDI system.
+bool compiledApi(RtMidi::Api api);
+
 // The JACK session (VirtualDevice.cpp tells why there is one): an RtMidi
 // object on JACK is made only after joining it, and leaves it when
 // destroyed (ApiDeleter). Once the session has ended (the server shut a
