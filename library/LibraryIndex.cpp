@@ -1,11 +1,12 @@
 #include "LibraryIndex.h"
 
+#include "AtomicFile.h"
+
 #include <QAtomicInt>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTextStream>
@@ -267,11 +268,8 @@ void Database::rebuild(const QString& why)
 
 QString Database::exportNotes()
 {
-    QSaveFile out(QDir(directory_).filePath(notesFileName()));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Text))
-        return out.errorString();
-    QTextStream s(&out);
-    s.setEncoding(QStringConverter::Utf8);
+    QString text;
+    QTextStream s(&text);
     QSqlQuery q(db_);
     if (q.exec("SELECT path FROM folders ORDER BY path"))
         while (q.next())
@@ -283,7 +281,11 @@ QString Database::exportNotes()
               << '\t' << escaped(q.value(3).toString()) << '\t' << (comments ? escaped(q.value(4).toString()) : "")
               << '\n';
     s.flush();
-    return out.commit() ? QString() : out.errorString();
+    const QByteArray bytes = text.toUtf8();
+    const auto failure = writeFileAtomically(
+        QDir(directory_).filePath(notesFileName()).toStdString(),
+        std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+    return failure ? QString::fromStdString(failure->reason()) : QString();
 }
 
 void Database::importNotes()
