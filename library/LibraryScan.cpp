@@ -442,7 +442,6 @@ Indexer::~Indexer() = default;
 
 void Indexer::run(const QString& directory, const QStringList& folders, int sortKey, bool descending)
 {
-    cancel_ = false;
 #ifdef __linux__
     // A nicer thread than the window's: where the two share a core, the
     // window's events go first.

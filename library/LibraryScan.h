@@ -80,7 +80,10 @@ class Indexer : public QObject {
 public:
     Indexer();
     ~Indexer() override;
+    // A cancel holds for every run asked for before it, even one that has
+    // not started yet; the one asking for a run re-arms first.
     void cancel() { cancel_ = true; }
+    void rearm() { cancel_ = false; }
 
 public slots:
     // Scans `folders` into the database in `directory`; the rows come

@@ -453,6 +453,7 @@ void TfmLibrary::Rescan()
     ProgressBar1->setValue(0);
     lbStatus->setText("Reading the library folders...");
     lbTime->clear();
+    indexer_->rearm();
     emit startScan(DataDirectory(), db_->folders(), Model->sortColumn(), Model->descending());
 }
 

@@ -246,6 +246,7 @@ TEST_F(LibraryIndexTest, CancelEndsTheWorkersScanPromptlyAndTheNextScanCompletes
         }
     };
     const QStringList folders{dir.filePath("lib")};
+    indexer.rearm();
     QMetaObject::invokeMethod(&indexer, [&] { indexer.run(dbDir(), folders, 0, false); }, Qt::QueuedConnection);
     QThread::msleep(150);
     QElapsedTimer clock;
@@ -258,6 +259,7 @@ TEST_F(LibraryIndexTest, CancelEndsTheWorkersScanPromptlyAndTheNextScanCompletes
     EXPECT_LT(done->read, 68);
     const int first = done->read;
     done.reset();
+    indexer.rearm();
     QMetaObject::invokeMethod(&indexer, [&] { indexer.run(dbDir(), folders, 0, false); }, Qt::QueuedConnection);
     waitDone(clock, 60000);
     ASSERT_TRUE(done);
