@@ -155,12 +155,8 @@ int main(int argc, char** argv)
     library->show();
     QTest::qWait(200);
     QTest::qWaitFor([library] { return !library->Scanning(); }, 10000);
-    {
-        library::Database db(TfmLibrary::DataDirectory(), true);
-        db.setFolders({lib});
-    }
     Meter meter;
-    const double first = scanSeconds(library, meter, [&] { library->Rescan(); });
+    const double first = scanSeconds(library, meter, [&] { library->SetFolders({lib}); });
     std::printf("first index: %.1f s for %d sounds and samples\n", first, library->Model->total());
     meter.print();
     const double again = scanSeconds(library, meter, [&] { library->Rescan(); });
