@@ -627,6 +627,44 @@ int MirageEmulator::parameterValue(int number) const
     return -1;
 }
 
+namespace {
+
+// Where a step moves a page pointer of wavesample `ws`, or -1 where the
+// instrument refuses it: the pointers keep start <= loop start <= loop end
+// <= end, and the end page stays after the start page.
+int pageStep(StepKind kind, const Wavesample& ws, bool up)
+{
+    const int s = ws.field(wsf::StartPage);
+    const int e = ws.field(wsf::EndPage);
+    const int ls = ws.field(wsf::LoopStart);
+    const int le = ws.field(wsf::LoopEnd);
+    switch (kind) {
+    case StepKind::StartPage:
+        return up ? (s < e ? s + 1 : -1) : (s >= 1 ? s - 1 : -1);
+    case StepKind::EndPage:
+        return up ? (e <= 0xFE ? e + 1 : -1) : (s + 1 < e ? e - 1 : -1);
+    case StepKind::LoopStart:
+        return up ? (ls < le ? ls + 1 : -1) : (s < ls ? ls - 1 : -1);
+    case StepKind::LoopEnd:
+        return up ? (le < e ? le + 1 : -1) : (ls < le ? le - 1 : -1);
+    default:
+        return -1;
+    }
+}
+
+// A start or end page move puts the loop back to its default: the last
+// page, played to its end; never before the start page (start and end on
+// one page).
+void resetLoop(Wavesample& ws)
+{
+    const int page = std::max(ws.field(wsf::StartPage), ws.field(wsf::EndPage) - 1);
+    ws.setField(wsf::LoopStart, page);
+    ws.setField(wsf::LoopEnd, page);
+    ws.setField(wsf::LoopEndFine, 0xFF);
+}
+
+} // namespace
+
 void MirageEmulator::stepSelected(bool up)
 {
     const ParameterInfo* p = findParameter(selectedParameter_);
@@ -648,70 +686,20 @@ void MirageEmulator::stepSelected(bool up)
         else
             ws.setField(p->position, v);
     };
-    auto taken = [&](int v) {
-        set(v);
-        ++counters_.steps;
-    };
-    auto refused = [&] { ++counters_.refusedSteps; };
-    // A start or end page move puts the loop back to its default: the last
-    // page, played to its end; never before the start page (start and end
-    // on one page).
-    auto resetLoop = [&] {
-        const int page = std::max(ws.field(wsf::StartPage), ws.field(wsf::EndPage) - 1);
-        ws.setField(wsf::LoopStart, page);
-        ws.setField(wsf::LoopEnd, page);
+
+    const int next = p->kind == StepKind::Switch  ? (up ? 1 : 0)
+                     : p->kind == StepKind::Plain ? plainStep(*p, get(), up)
+                                                  : pageStep(p->kind, ws, up);
+    if (next < 0) {
+        ++counters_.refusedSteps;
+        return;
+    }
+    set(next);
+    ++counters_.steps;
+    if (p->kind == StepKind::StartPage || p->kind == StepKind::EndPage)
+        resetLoop(ws);
+    else if (p->kind == StepKind::LoopEnd)
         ws.setField(wsf::LoopEndFine, 0xFF);
-    };
-
-    const int v = get();
-    const int s = ws.field(wsf::StartPage);
-    const int e = ws.field(wsf::EndPage);
-    const int ls = ws.field(wsf::LoopStart);
-    const int le = ws.field(wsf::LoopEnd);
-
-    switch (p->kind) {
-    case StepKind::Switch:
-        taken(up ? 1 : 0);
-        return;
-    case StepKind::Plain: {
-        const int next = plainStep(*p, v, up);
-        if (next >= 0)
-            taken(next);
-        else
-            refused();
-        return;
-    }
-    case StepKind::StartPage:
-        if (up ? s < e : s >= 1) {
-            taken(up ? s + 1 : s - 1);
-            resetLoop();
-        } else {
-            refused();
-        }
-        return;
-    case StepKind::EndPage:
-        if (up ? e <= 0xFE : s + 1 < e) {
-            taken(up ? e + 1 : e - 1);
-            resetLoop();
-        } else {
-            refused();
-        }
-        return;
-    case StepKind::LoopStart:
-        if (up ? ls < le : s < ls)
-            taken(up ? ls + 1 : ls - 1);
-        else
-            refused();
-        return;
-    case StepKind::LoopEnd:
-        if (up ? le < e : ls < le) {
-            taken(up ? le + 1 : le - 1);
-            ws.setField(wsf::LoopEndFine, 0xFF);
-        } else {
-            refused();
-        }
-        return;
-    }
 }
 
 void MirageEmulator::stepRotate(bool up)
