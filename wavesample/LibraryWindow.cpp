@@ -70,15 +70,17 @@ std::optional<SoundLoop> loopOf(const library::WavesampleInfo& w)
 
 void LibraryModel::setRows(library::Rows rows, const std::function<void(std::shared_ptr<library::Rows>)>& dispose)
 {
+    // One reset for the rows and their filter: each reset makes the table
+    // lay out its rows again, and a library has thousands.
     beginResetModel();
     auto old = std::make_shared<library::Rows>(std::move(rows_));
     rows_ = std::move(rows);
     sorted_.resize(rows_.size());
     std::iota(sorted_.begin(), sorted_.end(), 0);
+    filterRows();
     endResetModel();
     if (dispose)
         dispose(std::move(old));
-    refilter();
 }
 
 void LibraryModel::setFilter(const QString& text, int kind)
@@ -91,15 +93,21 @@ void LibraryModel::setFilter(const QString& text, int kind)
 void LibraryModel::refilter()
 {
     beginResetModel();
-    visible_.clear();
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        if (kind_ >= 0 && static_cast<int>(rows_[i].kind) != kind_)
-            continue;
-        const QString& hay = rows_[i].haystack;
-        if (std::all_of(words_.begin(), words_.end(), [&hay](const QString& w) { return hay.contains(w); }))
-            visible_.push_back(static_cast<int>(i));
-    }
+    filterRows();
     endResetModel();
+}
+
+// The rows shown, in the table's order, that pass the kind and every word.
+void LibraryModel::filterRows()
+{
+    visible_.clear();
+    for (const int i : sorted_) {
+        const Row& r = rows_[static_cast<std::size_t>(i)];
+        if (kind_ >= 0 && static_cast<int>(r.kind) != kind_)
+            continue;
+        if (std::all_of(words_.begin(), words_.end(), [&r](const QString& w) { return r.haystack.contains(w); }))
+            visible_.push_back(i);
+    }
 }
 
 const Row* LibraryModel::row(int visibleRow) const

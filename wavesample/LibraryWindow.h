@@ -74,6 +74,7 @@ public:
 
 private:
     void refilter();
+    void filterRows();
 
     library::Rows rows_;
     std::vector<int> sorted_; // indices into rows_ in the table's order

@@ -61,6 +61,37 @@ qint64 threadCpuNs()
     return static_cast<qint64>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
+// The slowest single event the user-interface thread handled while a scan
+// ran, and what it was: where a gap comes from.
+class TimedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (depth_++ > 0) {
+            const bool r = QApplication::notify(receiver, event);
+            --depth_;
+            return r;
+        }
+        QElapsedTimer t;
+        t.start();
+        const int type = event->type();
+        const QString what = QString::fromLatin1(receiver->metaObject()->className()) + " " + receiver->objectName();
+        const bool r = QApplication::notify(receiver, event);
+        --depth_;
+        if (t.nsecsElapsed() > slowest) {
+            slowest = t.nsecsElapsed();
+            slowestWhat = QString("%1 (event %2)").arg(what).arg(type);
+        }
+        return r;
+    }
+    qint64 slowest = 0;
+    QString slowestWhat;
+
+private:
+    int depth_ = 0;
+};
+
 // The longest gaps between the ticks of a 1 ms timer while a scan runs. On
 // a loaded machine a gap includes time the thread was not scheduled at all
 // (the scan's thread and other programs share the cores), so the processor
@@ -68,7 +99,7 @@ qint64 threadCpuNs()
 // that is the work that stalled it.
 struct Meter {
     QElapsedTimer clock;
-    qint64 last = 0, longest = 0, lastCpu = 0, longestCpu = 0, at = 0;
+    qint64 last = 0, longest = 0, lastCpu = 0, longestCpu = 0, at = 0, gapAt = 0;
     int over16 = 0, cpuOver16 = 0;
     QTimer tick;
     Meter()
@@ -77,6 +108,8 @@ struct Meter {
         QObject::connect(&tick, &QTimer::timeout, [this] {
             const qint64 now = clock.nsecsElapsed();
             const qint64 cpu = threadCpuNs();
+            if (now - last > longest)
+                gapAt = now;
             longest = std::max(longest, now - last);
             if (cpu - lastCpu > longestCpu)
                 at = now;
@@ -89,7 +122,7 @@ struct Meter {
     }
     void start()
     {
-        last = longest = longestCpu = 0;
+        last = longest = longestCpu = at = gapAt = 0;
         over16 = cpuOver16 = 0;
         clock.start();
         lastCpu = threadCpuNs();
@@ -97,20 +130,24 @@ struct Meter {
     }
     void print() const
     {
-        std::printf("  longest event-loop gap %.1f ms (%d over 16 ms); longest processor time of the user-interface "
+        std::printf("  longest event-loop gap %.1f ms (%d over 16 ms, the longest ending %.2f s after the start); longest processor time of the user-interface "
                     "thread between two ticks %.1f ms (%d over 16 ms, the longest %.2f s after the start)\n",
-                    longest / 1e6, over16, longestCpu / 1e6, cpuOver16, at / 1e9);
+                    longest / 1e6, over16, gapAt / 1e9, longestCpu / 1e6, cpuOver16, at / 1e9);
     }
 };
 
 double scanSeconds(TfmLibrary* library, Meter& meter, const std::function<void()>& begin)
 {
     QElapsedTimer t;
+    auto* timed = static_cast<TimedApplication*>(QApplication::instance());
+    timed->slowest = 0;
     meter.start();
     t.start();
     begin();
     QTest::qWaitFor([library] { return !library->Scanning(); }, 3600000);
     meter.tick.stop();
+
+    std::printf("  slowest single event %.1f ms: %s\n", timed->slowest / 1e6, qPrintable(timed->slowestWhat));
     return t.elapsed() / 1000.0;
 }
 
@@ -137,7 +174,7 @@ void typeAndMeasure(TfmLibrary* library, const QString& text)
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    TimedApplication app(argc, argv);
     QTemporaryDir temp;
     const QString lib = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temp.filePath("lib");
     if (!QFile::exists(lib + "/.complete"))

@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -109,6 +110,28 @@ TEST_F(LibraryWindowTest, SearchAndKindNarrowTheTableAndNotesAreKept)
     ASSERT_EQ(rows(), 1);
     EXPECT_EQ(library->Model->row(0)->rating, 3);
     EXPECT_EQ(library->Model->data(library->Model->index(0, LibraryModel::Rating), Qt::DisplayRole).toString().size(), 3);
+}
+
+TEST_F(LibraryWindowTest, AClickOnAColumnHeadingSortsTheShownRows)
+{
+    QHeaderView* header = library->tvSounds->horizontalHeader();
+    const auto names = [this] {
+        QStringList out;
+        for (int r = 0; r < rows(); ++r)
+            out << library->Model->data(library->Model->index(r, LibraryModel::Name), Qt::DisplayRole).toString();
+        return out;
+    };
+    QTest::keyClicks(library->edSearch, "s"); // sorted while filtered
+    const QStringList ascending = names();
+    // The table opens sorted by name; a click on that heading turns it round.
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionPosition(LibraryModel::Name) + 5, 5));
+    QStringList descending = names();
+    ASSERT_GT(descending.size(), 2);
+    EXPECT_NE(descending.join(", ").toStdString(), ascending.join(", ").toStdString());
+    std::reverse(descending.begin(), descending.end());
+    EXPECT_TRUE(std::is_sorted(descending.begin(), descending.end(),
+                               [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; }))
+        << descending.join(", ").toStdString();
 }
 
 TEST_F(LibraryWindowTest, AWavesamplePlaysLoopedAndItsCopiesAreListed)
