@@ -1,6 +1,7 @@
 // Pictures we draw ourselves: the block diagram of the main window, the tool
-// button glyphs, the about box picture. Everything is painted with QPainter at
-// start-up, so no bitmap files ship with the program.
+// button glyphs, the about box picture. Everything is painted with QPainter,
+// so no bitmap files ship with the program; a tool glyph's pixmap for a mode
+// and resolution only when a button first shows it.
 #pragma once
 
 #include <QIcon>

@@ -2,10 +2,14 @@
 #include "Artwork.h"
 #include "ArtworkPaint.h"
 
+#include <QIconEngine>
 #include <QImage>
+#include <QPainter>
+#include <QStyle>
 #include <QLinearGradient>
 
 #include <algorithm>
+#include <map>
 
 namespace corvane::art {
 
@@ -191,32 +195,60 @@ QImage renderGlyph(Glyph glyph, int scale, GlyphState state)
     return img;
 }
 
-QPixmap glyphPixmap(Glyph glyph, int scale, GlyphState state)
-{
-    QPixmap pm = QPixmap::fromImage(renderGlyph(glyph, scale, state));
-    pm.setDevicePixelRatio(scale);
-    return pm;
-}
+// A glyph's pixmap for an icon mode and state is painted when a button first
+// shows it: most buttons never show their pressed or high-resolution ones.
+class GlyphIconEngine : public QIconEngine {
+public:
+    explicit GlyphIconEngine(Glyph glyph) : glyph_(glyph) {}
+
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        const int s = scale > 1.5 ? 2 : 1;
+        const GlyphState look = mode == QIcon::Disabled                       ? GlyphState::Disabled
+                                : mode == QIcon::Normal && state == QIcon::Off ? GlyphState::Normal
+                                                                               : GlyphState::Pressed;
+        QPixmap& pm = cache_[{look, s}];
+        if (pm.isNull()) {
+            pm = QPixmap::fromImage(renderGlyph(glyph_, s, look));
+            pm.setDevicePixelRatio(s);
+        }
+        // Never larger than asked for, as with any icon.
+        if (size.width() >= Side && size.height() >= Side)
+            return pm;
+        QPixmap smaller = pm.scaled(size * s, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        smaller.setDevicePixelRatio(s);
+        return smaller;
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const QPixmap pm = scaledPixmap(rect.size(), mode, state, painter->device()->devicePixelRatioF());
+        const QSize logical = (QSizeF(pm.size()) / pm.devicePixelRatio()).toSize();
+        painter->drawPixmap(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, logical, rect), pm);
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        return QSize(Side, Side).scaled(size.boundedTo(QSize(Side, Side)), Qt::KeepAspectRatio);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return {QSize(Side, Side)}; }
+    QIconEngine* clone() const override { return new GlyphIconEngine(*this); }
+    QString key() const override { return QStringLiteral("CorvaneGlyph"); }
+
+private:
+    static constexpr int Side = 20;
+    Glyph glyph_;
+    std::map<std::pair<GlyphState, int>, QPixmap> cache_;
+};
 
 } // namespace
 
-QIcon toolGlyph(Glyph glyph)
-{
-    QIcon icon;
-    for (int scale : {1, 2}) {
-        const QPixmap normal = glyphPixmap(glyph, scale, GlyphState::Normal);
-        const QPixmap disabled = glyphPixmap(glyph, scale, GlyphState::Disabled);
-        const QPixmap pressed = glyphPixmap(glyph, scale, GlyphState::Pressed);
-        icon.addPixmap(normal, QIcon::Normal, QIcon::Off);
-        icon.addPixmap(pressed, QIcon::Normal, QIcon::On);
-        icon.addPixmap(disabled, QIcon::Disabled, QIcon::Off);
-        icon.addPixmap(disabled, QIcon::Disabled, QIcon::On);
-        for (QIcon::Mode m : {QIcon::Active, QIcon::Selected}) {
-            icon.addPixmap(pressed, m, QIcon::Off);
-            icon.addPixmap(pressed, m, QIcon::On);
-        }
-    }
-    return icon;
-}
+QIcon toolGlyph(Glyph glyph) { return QIcon(new GlyphIconEngine(glyph)); }
 
 } // namespace corvane::art

@@ -67,13 +67,15 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, const std::string& midiApi, QWi
     pal.setColor(QPalette::Window, QColor(0x03, 0x06, 0x09)); // Windows colour 0x090603
     client->setPalette(pal);
     setCentralWidget(client);
+    loadSettings(midiApi);
+    // The MIDI system's objects are made while the window is built.
+    prepareMidiSystem();
     buildToolBar(client);
     buildBlockDiagram(client);
     buildStatusBar(client);
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    loadSettings(midiApi);
     MidiIn1 = new TMidiIn(this);
     MidiIn1->setObjectName("MidiIn1");
     MidiIn1->SetUseShort(false);

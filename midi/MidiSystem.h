@@ -44,6 +44,9 @@ using OutputApi = std::unique_ptr<RtMidiOut, ApiDeleter>;
 // is swallowed here and in the error callback installed on them.
 InputApi makeInput();
 OutputApi makeOutput();
+// Has the next input and output objects made on a thread of their own;
+// makeInput() and makeOutput() take them (prepareMidiSystem()).
+void prepare();
 
 // The API chosen for the program (UNSPECIFIED: the first that works), and
 // whether an RtMidi object on `api` may stay as the choice is now.

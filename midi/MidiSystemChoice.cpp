@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <future>
+#include <mutex>
+#include <optional>
 #include <string_view>
 
 #include <unistd.h>
@@ -48,6 +51,8 @@ void chooseMidiSystem(const std::string& key)
 }
 
 std::string chosenMidiSystem() { return midisys::chosenApiKey(); }
+
+void prepareMidiSystem() { midisys::prepare(); }
 
 namespace midisys {
 
@@ -140,7 +145,9 @@ bool isChosen(RtMidi::Api api)
     return chosen == RtMidi::UNSPECIFIED || chosen == api;
 }
 
-InputApi makeInput()
+namespace {
+
+InputApi makeInputNow()
 {
     InputApi in = makeApi<RtMidiIn>();
     // Time-code and active-sensing stay filtered; SysEx is wanted.
@@ -149,7 +156,76 @@ InputApi makeInput()
     return in;
 }
 
-OutputApi makeOutput() { return makeApi<RtMidiOut>(); }
+// The objects prepareMidiSystem() has made, or is making, for the next
+// components; each taken once.
+struct Prepared {
+    std::mutex mutex;
+    std::future<void> making;
+    RtMidi::Api choice = RtMidi::UNSPECIFIED;
+    bool haveIn = false, haveOut = false;
+    InputApi in;
+    OutputApi out;
+
+    // What `have` marks as prepared under the choice of now, once made; an
+    // empty optional when nothing is (and the caller makes its own).
+    template <typename Api>
+    std::optional<std::unique_ptr<Api, ApiDeleter>> take(bool& have, std::unique_ptr<Api, ApiDeleter>& made)
+    {
+        std::lock_guard lock(mutex);
+        if (!have)
+            return std::nullopt;
+        have = false;
+        making.wait();
+        if (choice != chosenApi) {
+            made.reset(); // the choice changed meanwhile
+            return std::nullopt;
+        }
+        return std::move(made);
+    }
+};
+
+Prepared& prepared()
+{
+    // Statics end in the reverse order of their making: the JACK session
+    // must outlive objects prepared but never taken, which leave it.
+    (void)jackSessionLive();
+    static Prepared p;
+    return p;
+}
+
+} // namespace
+
+InputApi makeInput()
+{
+    Prepared& p = prepared();
+    if (auto in = p.take(p.haveIn, p.in))
+        return std::move(*in);
+    return makeInputNow();
+}
+
+OutputApi makeOutput()
+{
+    Prepared& p = prepared();
+    if (auto out = p.take(p.haveOut, p.out))
+        return std::move(*out);
+    return makeApi<RtMidiOut>();
+}
+
+void prepare()
+{
+    Prepared& p = prepared();
+    std::lock_guard lock(p.mutex);
+    if (p.haveIn || p.haveOut)
+        return;
+    p.in.reset();
+    p.out.reset();
+    p.choice = chosenApi;
+    p.haveIn = p.haveOut = true;
+    p.making = std::async(std::launch::async, [&p] {
+        p.in = makeInputNow();
+        p.out = makeApi<RtMidiOut>();
+    });
+}
 
 std::vector<DeviceEntry> deviceTable(RtMidi* api)
 {

@@ -52,5 +52,12 @@ std::string midiSystemName(const std::string& key);
 // read afresh.
 void chooseMidiSystem(const std::string& key);
 std::string chosenMidiSystem();
+// Starts making the system's MIDI objects for the next input and output
+// port components on a thread of their own, under the system chosen now:
+// ALSA reads its configuration and JACK asks its server (or finds there is
+// none), several milliseconds the program's start spends building its
+// window meanwhile. The components made next take them; made under another
+// choice, they are dropped.
+void prepareMidiSystem();
 
 } // namespace corvane
