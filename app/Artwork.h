@@ -1,15 +1,22 @@
 // Pictures we draw ourselves: the block diagram of the main window, the tool
-// button glyphs, the about box picture. Everything is painted with QPainter,
-// so no bitmap files ship with the program; a tool glyph's pixmap for a mode
-// and resolution only when a button first shows it.
+// button glyphs, the about box picture. Everything is painted with QPainter.
+// The block diagram's fixed pictures are painted once when the program is
+// built and kept in it as PNG resources: decoding them is a fraction of
+// painting them, and the start needs every one. A tool glyph's pixmap for a
+// mode and resolution is painted when a button first shows it.
 #pragma once
 
 #include <QIcon>
 #include <QPixmap>
+#include <QString>
+
+#include <functional>
+#include <vector>
 
 namespace corvane::art {
 
-// Block diagram pieces; half 0 lower, 1 upper.
+// Block diagram pieces; half 0 lower, 1 upper. From the resources where the
+// build put them there, otherwise painted.
 QPixmap memoryBlock(int half);      // about 81 x 89
 QPixmap oscillatorBlock(int half);  // about 113 x 89
 QPixmap filterBlock(int half);      // about 137 x 89
@@ -28,5 +35,24 @@ enum class Glyph {
 QIcon toolGlyph(Glyph glyph);
 
 QPixmap aboutPicture(); // about 120 x 120
+
+// The pictures the build paints into the resources, by file name (without
+// ".png"), with the painting that makes each.
+struct BakedPicture {
+    QString name;
+    std::function<QPixmap()> paint;
+};
+std::vector<BakedPicture> bakedPictures();
+// Where the program finds them: ":/baked/<name>.png".
+QString bakedPath(const QString& name);
+
+namespace painted {
+QPixmap memoryBlock(int half);
+QPixmap oscillatorBlock(int half);
+QPixmap filterBlock(int half);
+QPixmap keyboardBlock();
+QPixmap outputConnector();
+QPixmap bottomPicture();
+} // namespace painted
 
 } // namespace corvane::art

@@ -121,7 +121,7 @@ void dataSlider(QPainter &p)
 
 } // namespace
 
-QPixmap bottomPicture()
+QPixmap painted::bottomPicture()
 {
     const int w = 593, h = 57;
     QPixmap pm = blank(w, h);

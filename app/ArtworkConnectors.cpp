@@ -41,7 +41,7 @@ QPixmap connector(int width, int height)
     return pm;
 }
 
-QPixmap outputConnector()
+QPixmap painted::outputConnector()
 {
     const int w = 44, h = 44;
     QPixmap pm = blank(w, h);

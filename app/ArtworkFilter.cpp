@@ -73,7 +73,7 @@ void envelopeCurve(QPainter &p, const QRectF &b, const Tint &t)
 
 } // namespace
 
-QPixmap filterBlock(int half)
+QPixmap painted::filterBlock(int half)
 {
     const int w = 137, h = 89;
     const Tint t = tintFor(half);

@@ -5,7 +5,6 @@
 #include <QIconEngine>
 #include <QImage>
 #include <QPainter>
-#include <QStyle>
 #include <QLinearGradient>
 
 #include <algorithm>
@@ -229,7 +228,8 @@ public:
     {
         const QPixmap pm = scaledPixmap(rect.size(), mode, state, painter->device()->devicePixelRatioF());
         const QSize logical = (QSizeF(pm.size()) / pm.devicePixelRatio()).toSize();
-        painter->drawPixmap(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, logical, rect), pm);
+        const QPoint at(rect.x() + (rect.width() - logical.width()) / 2, rect.y() + (rect.height() - logical.height()) / 2);
+        painter->drawPixmap(QRect(at, logical), pm);
     }
 
     QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override

@@ -64,7 +64,7 @@ void keyStrip(QPainter &p, const QRectF &keys)
 
 } // namespace
 
-QPixmap keyboardBlock()
+QPixmap painted::keyboardBlock()
 {
     const int w = 33, h = 153;
     const Tint up = tintFor(1), lo = tintFor(0);

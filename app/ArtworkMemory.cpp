@@ -11,7 +11,7 @@ namespace corvane::art {
 
 using namespace paint;
 
-QPixmap memoryBlock(int half)
+QPixmap painted::memoryBlock(int half)
 {
     const int w = 81, h = 89;
     const Tint t = tintFor(half);

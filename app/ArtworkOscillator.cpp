@@ -65,7 +65,7 @@ void lfo(QPainter &p, const QRectF &c)
 
 } // namespace
 
-QPixmap oscillatorBlock(int half)
+QPixmap painted::oscillatorBlock(int half)
 {
     const int w = 113, h = 89;
     const Tint t = tintFor(half);

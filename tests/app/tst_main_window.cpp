@@ -3,6 +3,7 @@
 #include "MirageFixture.h"
 
 #include "AboutBox.h"
+#include "Artwork.h"
 #include "FormBase.h"
 #include "Midiin.h"
 #include "Midiout.h"
@@ -14,6 +15,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -28,6 +30,23 @@ namespace corvane::test {
 namespace {
 
 class MainWindowTest : public MirageFixture {};
+
+// The program shows the block diagram from the pictures the build painted
+// into it; they must be what the painting makes now.
+TEST(Artwork, BakedPicturesAreTheirPainting)
+{
+#ifndef CORVANE_BAKED_DIR
+    GTEST_SKIP() << "this build paints the pictures at start";
+#else
+    for (const art::BakedPicture& p : art::bakedPictures()) {
+        const QImage baked(QStringLiteral(CORVANE_BAKED_DIR "/%1.png").arg(p.name));
+        ASSERT_FALSE(baked.isNull()) << p.name.toStdString();
+        EXPECT_EQ(baked.convertToFormat(QImage::Format_ARGB32),
+                  p.paint().toImage().convertToFormat(QImage::Format_ARGB32))
+            << p.name.toStdString();
+    }
+#endif
+}
 
 TEST_F(MainWindowTest, StartsWithDefaultsAndSendsNothing)
 {

@@ -1,0 +1,52 @@
+// The block diagram's pictures as the build painted them into the resources.
+#include "Artwork.h"
+
+#include <QFile>
+
+namespace corvane::art {
+
+namespace {
+
+QPixmap baked(const QString& name, const std::function<QPixmap()>& paint)
+{
+    // A build that could not run its painting tool (a cross build) has none.
+    const QString path = bakedPath(name);
+    QPixmap pm;
+    if (QFile::exists(path) && pm.load(path, "PNG"))
+        return pm;
+    return paint();
+}
+
+QString halfName(const char* piece, int half) { return QStringLiteral("%1-%2").arg(QLatin1String(piece)).arg(half); }
+
+} // namespace
+
+QString bakedPath(const QString& name) { return QStringLiteral(":/baked/%1.png").arg(name); }
+
+std::vector<BakedPicture> bakedPictures()
+{
+    std::vector<BakedPicture> all;
+    for (int half : {0, 1}) {
+        all.push_back({halfName("memory", half), [half] { return painted::memoryBlock(half); }});
+        all.push_back({halfName("oscillator", half), [half] { return painted::oscillatorBlock(half); }});
+        all.push_back({halfName("filter", half), [half] { return painted::filterBlock(half); }});
+    }
+    all.push_back({QStringLiteral("keyboard"), &painted::keyboardBlock});
+    all.push_back({QStringLiteral("output-connector"), &painted::outputConnector});
+    all.push_back({QStringLiteral("bottom"), &painted::bottomPicture});
+    return all;
+}
+
+QPixmap memoryBlock(int half) { return baked(halfName("memory", half), [half] { return painted::memoryBlock(half); }); }
+
+QPixmap oscillatorBlock(int half)
+{
+    return baked(halfName("oscillator", half), [half] { return painted::oscillatorBlock(half); });
+}
+
+QPixmap filterBlock(int half) { return baked(halfName("filter", half), [half] { return painted::filterBlock(half); }); }
+QPixmap keyboardBlock() { return baked(QStringLiteral("keyboard"), &painted::keyboardBlock); }
+QPixmap outputConnector() { return baked(QStringLiteral("output-connector"), &painted::outputConnector); }
+QPixmap bottomPicture() { return baked(QStringLiteral("bottom"), &painted::bottomPicture); }
+
+} // namespace corvane::art
