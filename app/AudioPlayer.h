@@ -1,19 +1,17 @@
-// The real audio output of the player: Qt Multimedia's low-level sink on
-// the system's default output, fed the samples already in memory. Nothing
-// is decoded, and a machine without a sound server or device is told
-// apart, never crashed on: each call says why it cannot play instead.
+// The program's audio output: the module with Qt Multimedia's low-level sink
+// (audio/SinkPlayer.cpp), loaded when a window first asks about playing, so
+// that neither Qt Multimedia nor the sound server's libraries are loaded at
+// start. Nothing is decoded, and a machine without a sound server, a device
+// or the module is told apart, never crashed on: each call says why it
+// cannot play instead.
 #pragma once
 
-#include "PlaySound.h"
+#include "AudioOutput.h"
 
 #include <memory>
 #include <string>
 
-class QAudioSink;
-
 namespace corvane {
-
-class SoundSource;
 
 class AudioPlayer {
 public:
@@ -29,10 +27,13 @@ public:
     void stop();
 
 private:
-    // The sink is made only when something is played, and made again for
-    // every sound: the rate is part of its format.
-    std::unique_ptr<SoundSource> source_;
-    std::unique_ptr<QAudioSink> sink_;
+    // The module's output, loaded at the first call; null when it could
+    // not be (loadProblem_ says why).
+    AudioOutput* output() const;
+
+    mutable std::unique_ptr<AudioOutput> output_;
+    mutable std::string loadProblem_;
+    mutable bool loaded_ = false;
 };
 
 } // namespace corvane
