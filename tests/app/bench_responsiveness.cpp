@@ -92,8 +92,13 @@ std::string loadAverage()
     return f.readLine().split(' ').mid(0, 3).join(' ').toStdString();
 }
 
+bool verbose = false; // --verbose: when the longest stretch ended, on the steady clock (to find it in a profile)
+
 void report(const char* scenario, const EventLoopMeter::Figures& f, const std::string& note)
 {
+    if (verbose)
+        std::printf("%s: longest processor stretch ended at %.6f s on the steady clock\n", scenario,
+                    (f.startedNs + f.cpuEndNs) / 1e9);
     std::printf("%-8s %6.1f s  gap %6.2f ms  cpu %6.2f ms  over 8 ms: %d gaps, %d cpu  slowest event %.2f ms cpu "
                 "(%.2f wall): %s  load %s  %s\n",
                 scenario, f.elapsedNs / 1e9, f.longestGapNs / 1e6, f.longestCpuNs / 1e6, f.gapsOver(8), f.cpusOver(8),
@@ -351,6 +356,8 @@ std::set<std::string> scenarios(int argc, char** argv, bool& quick)
         const std::string a = argv[i];
         if (a == "--quick")
             quick = true;
+        else if (a == "--verbose")
+            verbose = true;
         else if (a == "--only" && i + 1 < argc)
             for (const QString& s : QString(argv[++i]).split(','))
                 only.insert(s.toStdString());

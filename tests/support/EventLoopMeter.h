@@ -116,6 +116,7 @@ private:
 class EventLoopMeter {
 public:
     struct Figures {
+        qint64 startedNs = 0;      // the steady clock at the start (wallNs())
         qint64 elapsedNs = 0;
         qint64 ticks = 0;
         qint64 longestGapNs = 0;   // wall time between two ticks
@@ -148,6 +149,7 @@ public:
     void start()
     {
         f_ = Figures{};
+        f_.startedNs = wallNs();
         clock_.start();
         last_ = 0;
         lastCpu_ = threadCpuNs();
