@@ -74,7 +74,9 @@ void AudioProgress::run(const std::function<void(const audio::Work&)>& job)
         },
         Qt::QueuedConnection);
     loop.exec();
-    worker.join();
+    stop_ = true; // the loop may have been ended early, by the program quitting
+    if (worker.joinable())
+        worker.join();
 }
 
 } // namespace corvane
