@@ -94,6 +94,14 @@ public:
     TFormBase* Window(const std::string& className);
     // Every window, in registration order, each built if it was not yet.
     const std::vector<std::pair<std::string, TFormBase*>>& Windows();
+    // The class names in registration order, building none.
+    std::vector<std::string> WindowNames() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : windowOrder_)
+            names.push_back(entry.first);
+        return names;
+    }
     void ShowWindow(const std::string& className);
     // What every other window is given at creation.
     WindowContext Context();

@@ -4,8 +4,12 @@
 #include "MirageProtocol.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
+
+#include <thread>
 
 namespace corvane {
 
@@ -28,12 +32,6 @@ AudioProgress::AudioProgress(QProgressBar* bar, QPushButton* cancel, std::vector
     bar_->show();
     cancel_->show();
     cancelled_ = QObject::connect(cancel_, &QPushButton::clicked, cancel_, [this] { stop_ = true; });
-    work_.cancel = &stop_;
-    work_.progress = [this](double fraction) {
-        if (bar_)
-            bar_->setValue(static_cast<int>(fraction * Steps));
-        QCoreApplication::processEvents();
-    };
 }
 
 AudioProgress::~AudioProgress()
@@ -48,6 +46,37 @@ AudioProgress::~AudioProgress()
     for (const QPointer<QWidget>& w : locked_)
         if (w)
             w->setEnabled(true);
+}
+
+// The conversion's blocks take milliseconds each at the best resampling
+// quality; on their own thread they never hold up the window.
+void AudioProgress::run(const std::function<void(const audio::Work&)>& job)
+{
+    std::atomic<int> shown{0};
+    audio::Work work;
+    work.cancel = &stop_;
+    work.progress = [&shown](double fraction) { shown = static_cast<int>(fraction * Steps); };
+    QEventLoop loop;
+    QTimer follow;
+    QObject::connect(&follow, &QTimer::timeout, [this, &shown] {
+        if (bar_)
+            bar_->setValue(shown);
+    });
+    follow.start(20);
+    std::thread worker;
+    QMetaObject::invokeMethod(
+        &loop,
+        [&] {
+            worker = std::thread([&] {
+                job(work);
+                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            });
+        },
+        Qt::QueuedConnection);
+    loop.exec();
+    stop_ = true; // the loop may have been ended early, by the program quitting
+    if (worker.joinable())
+        worker.join();
 }
 
 } // namespace corvane

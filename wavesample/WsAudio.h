@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 class QProgressBar;
@@ -22,9 +23,8 @@ class MirageProtocol;
 // 29,411 Hz for the default 34 µs while no configuration has arrived.
 int wavesampleRate(const MirageProtocol& mirage);
 
-// While it lives: the bar shows the conversion's progress, the Cancel button
-// is shown and stops it, and `locked` are disabled (and enabled again
-// afterwards if they were). Between blocks the window's events are handled.
+// While it lives: the bar shows progress, the Cancel button is shown, and
+// `locked` are disabled (and enabled again afterwards if they were).
 class AudioProgress {
 public:
     AudioProgress(QProgressBar* bar, QPushButton* cancel, std::vector<QWidget*> locked);
@@ -32,7 +32,11 @@ public:
     AudioProgress(const AudioProgress&) = delete;
     AudioProgress& operator=(const AudioProgress&) = delete;
 
-    const audio::Work& work() const { return work_; }
+    // Runs `job` on a thread of its own with a Work that only notes its
+    // progress, while this thread handles the window's events (the bar
+    // follows, Cancel stops it); returns when the job has ended. The job
+    // starts once the events already waiting have been handled.
+    void run(const std::function<void(const audio::Work&)>& job);
 
     static constexpr int Steps = 1000;
 
@@ -42,7 +46,6 @@ private:
     std::vector<QPointer<QWidget>> locked_;
     QMetaObject::Connection cancelled_;
     std::atomic<bool> stop_{false};
-    audio::Work work_;
 };
 
 } // namespace corvane

@@ -407,9 +407,10 @@ void TfmWsGet::bnExportAudioClick()
     {
         AudioProgress progress(ProgressBar1, bnCancelAudio,
                                {bnReqWs, bnMakeIntoWav, bnSaveAs, bnExportAudio, cbExportFormat, cbExportRate});
-        r = audio::exportAudio(path, received_.samples, playRate,
-                               {container, f.bits, ExportRates[std::clamp(cbExportRate->currentIndex(), 0, 2)]},
-                               progress.work());
+        const audio::ExportOptions options{container, f.bits,
+                                           ExportRates[std::clamp(cbExportRate->currentIndex(), 0, 2)]};
+        const std::vector<std::uint8_t> samples = received_.samples; // the window's may change meanwhile
+        progress.run([&](const audio::Work& work) { r = audio::exportAudio(path, samples, playRate, options, work); });
     }
     if (!r.ok() && r.error != audio::AudioError::Cancelled)
         Ctx().seams.messageBox(r.text(), audio::ExportResult::Caption, BoxButtons::Ok);

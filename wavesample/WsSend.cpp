@@ -455,7 +455,8 @@ void TfmWsSend::bnImportAudioClick()
         AudioProgress progress(ProgressBar1, bnCancelAudio,
                                {bnOpenFile, bnImportAudio, bnSendWav, edImportRate, cbNormalise, cbLoop, edLoopStart,
                                 edLoopLength, cbLoopUnit, MediaPlayer1});
-        c = audio::importAudio(path, importOptions(), progress.work());
+        const audio::ImportOptions options = importOptions();
+        progress.run([&](const audio::Work& work) { c = audio::importAudio(path, options, work); });
     }
     if (!c.ok()) {
         if (c.error != audio::AudioError::Cancelled)

@@ -5,10 +5,12 @@
 // thread goes without processing events while the recall runs: a 1 ms
 // timer notes each time it gets through. On a loaded machine the wall-clock
 // gaps include time the thread was not scheduled at all, so the processor
-// time the program used between two ticks is given as well.
+// time the thread used between two ticks is given as well
+// (tests/support/EventLoopMeter.h).
 //
 //   QT_QPA_PLATFORM=offscreen build-test/tests/editors/bench_recall
 #include "EnvFilter.h"
+#include "EventLoopMeter.h"
 #include "Form1.h"
 #include "QtSeams.h"
 #include "Settings.h"
@@ -17,12 +19,8 @@
 #include "Windows.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QTimer>
 
-#include <algorithm>
-#include <ctime>
 #include <cstdio>
 
 using namespace corvane;
@@ -66,38 +64,19 @@ int main(int argc, char** argv)
             auto guard = mirage.lock();
             steps = mirage.emulator().counters().steps;
         }
-        QElapsedTimer clock;
-        qint64 last = 0, longest = 0, ticks = 0;
-        std::clock_t lastCpu = std::clock(), longestCpu = 0;
-        int over[3] = {0, 0, 0}; // gaps over 5, 10 and 16 ms
-        QTimer tick;
-        tick.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            longest = std::max(longest, now - last);
-            for (int i = 0; i < 3; ++i)
-                over[i] += now - last > qint64(i == 0 ? 5 : i == 1 ? 10 : 16) * 1000000;
-            last = now;
-            const std::clock_t cpu = std::clock();
-            longestCpu = std::max(longestCpu, cpu - lastCpu);
-            lastCpu = cpu;
-            ++ticks;
-        });
-        clock.start();
-        lastCpu = std::clock();
-        tick.start(1);
+        test::EventLoopMeter meter;
+        meter.start();
         env->cbEnvPresetNamesClick(1);
         env->bnEnvSetClick();
-        const qint64 total = clock.nsecsElapsed();
-        tick.stop();
+        const test::EventLoopMeter::Figures& f = meter.stop();
         {
             auto guard = mirage.lock();
             steps = mirage.emulator().counters().steps - steps;
         }
         std::printf("recall of %d steps took %.1f s; %lld timer ticks; longest time without processing events: "
                     "%.2f ms (processor time at most %.2f ms); gaps over 5/10/16 ms: %d/%d/%d\n",
-                    steps, total / 1e9, ticks, longest / 1e6, 1000.0 * longestCpu / CLOCKS_PER_SEC, over[0], over[1],
-                    over[2]);
+                    steps, f.elapsedNs / 1e9, f.ticks, f.longestGapNs / 1e6, f.longestCpuNs / 1e6, f.gapsOver(5),
+                    f.gapsOver(10), f.gapsOver(16));
         result = steps > 0 ? 0 : 1;
         form.FormClose();
     }

@@ -3,6 +3,7 @@
 // bytes per second each way against the wire's 3,125, and the longest time
 // the user-interface thread went without processing events meanwhile.
 // Run under scripts/with-jack.sh.
+#include "EventLoopMeter.h"
 #include "JackMirage.h"
 
 #include "WavFile.h"
@@ -17,44 +18,6 @@
 
 using namespace corvane;
 using namespace corvane::test;
-
-namespace {
-
-// Fires every millisecond while events are processed; the longest interval
-// between two firings is the longest stretch without.
-class GapMeter {
-public:
-    GapMeter()
-    {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(1);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.elapsed();
-            longest_ = std::max(longest_, now - last_);
-            last_ = now;
-        });
-    }
-    void start()
-    {
-        clock_.start();
-        last_ = 0;
-        longest_ = 0;
-        timer_.start();
-    }
-    qint64 stop()
-    {
-        timer_.stop();
-        return std::max(longest_, clock_.elapsed() - last_);
-    }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 longest_ = 0;
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -86,7 +49,7 @@ int main(int argc, char** argv)
     send->bnOpenFileClick();
     const std::size_t sendBytes = send->Dump()->message.size() + 1; // and the F7
 
-    GapMeter meter;
+    EventLoopMeter meter;
     QElapsedTimer t;
 
     // Send: the call returns when the last piece has left.
@@ -97,7 +60,7 @@ int main(int argc, char** argv)
     const qint64 sendMs = t.elapsed();
     const bool acked = waitUntil([&] { return !jack.seams.boxes().empty(); }, 10000) &&
                        jack.seams.boxes().front().text == "Wavesample Receive - Ack = good";
-    const qint64 sendGap = meter.stop();
+    const qint64 sendGap = meter.stop().longestGapNs / 1000000;
 
     // Receive: from the request to the dump's last byte taken in.
     qint64 arrivedMs = -1;
@@ -109,7 +72,7 @@ int main(int argc, char** argv)
     meter.start();
     t.start();
     get->bnReqWsClick();
-    const qint64 receiveGap = meter.stop();
+    const qint64 receiveGap = meter.stop().longestGapNs / 1000000;
     jack.form->RemoveArrivalListener(listener);
     const std::size_t receiveBytes = 8 + 512 * 256;
     const bool whole = get->Data().complete && get->Data().samples.size() == 65536 &&

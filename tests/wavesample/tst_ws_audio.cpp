@@ -11,6 +11,7 @@
 #include "SendDump.h"
 #include "WaveView.h"
 #include "WsGet.h"
+#include "WsAudio.h"
 #include "WsSend.h"
 
 #include <QCheckBox>
@@ -176,6 +177,33 @@ TEST_F(WsAudio, RefusedCancelledOrTooLongImportLeavesNothingToSend)
         EXPECT_TRUE(send->bnCancelAudio->isHidden());
         EXPECT_TRUE(send->bnImportAudio->isEnabled());
     }
+}
+
+// At the lowest rate the head of a long file takes its time to convert: the
+// window keeps answering meanwhile, the bar moves, and Cancel stops it there.
+TEST_F(WsAudio, CancelStopsAnImportUnderWayWhileTheBarMoves)
+{
+    const std::string file = sine("minute.wav", "-r 44100 -c 2 -b 16", 70);
+    activate(send);
+    send->edImportRate->setValue(1000);
+    int seen = 0; // the bar's value when Cancel was clicked
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const int v = send->ProgressBar1->value();
+        if (seen == 0 && v > 0 && !send->bnCancelAudio->isHidden()) {
+            seen = v;
+            QTest::mouseClick(send->bnCancelAudio, Qt::LeftButton);
+        }
+    });
+    watch.start(5);
+    seams().clear();
+    import(file);
+    EXPECT_GT(seen, 0);
+    EXPECT_LT(seen, AudioProgress::Steps) << "clicked before the end";
+    EXPECT_TRUE(seams().lines().empty()) << "no box for a cancelled import";
+    EXPECT_FALSE(send->Dump());
+    EXPECT_FALSE(send->Converted());
+    EXPECT_TRUE(send->bnImportAudio->isEnabled());
 }
 
 TEST_F(WsAudio, LoopPointersCountFromTheDestinationAndTheRateFollowsTheSampleTime)
