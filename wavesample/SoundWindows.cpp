@@ -52,7 +52,7 @@ TSoundJobForm::TSoundJobForm(const WindowContext& context, QWidget* parent, cons
 
     lbStatus = named(new QLabel("Ready.", this), "lbStatus");
     lbStatus->setGeometry(12, height - 92, width - 24, 18);
-    ProgressBar1 = named(new QProgressBar(this), "ProgressBar1");
+    ProgressBar1 = named(new TProgressBar(this), "ProgressBar1");
     ProgressBar1->setRange(0, BarSteps);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);

@@ -7,12 +7,12 @@
 #pragma once
 
 #include "FormBase.h"
+#include "ProgressBar.h"
 #include "SoundTransfer.h"
 
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
@@ -26,7 +26,7 @@ public:
     TSoundJobForm(const WindowContext& context, QWidget* parent, const char* name, const QString& caption, int width,
                   int height);
 
-    QProgressBar* ProgressBar1;
+    TProgressBar* ProgressBar1;
     QLabel* lbStatus;
     QLabel* lbTime;
     QPushButton* bnCancel;

@@ -19,7 +19,7 @@ int wavesampleRate(const MirageProtocol& mirage)
     return audio::rateOfSampleTime(t > 0 ? t : audio::DefaultSampleTimeUs);
 }
 
-AudioProgress::AudioProgress(QProgressBar* bar, QPushButton* cancel, std::vector<QWidget*> locked)
+AudioProgress::AudioProgress(TProgressBar* bar, QPushButton* cancel, std::vector<QWidget*> locked)
     : bar_(bar), cancel_(cancel)
 {
     for (QWidget* w : locked)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "AudioConvert.h"
+#include "ProgressBar.h"
 
 #include <QPointer>
 
@@ -11,7 +12,6 @@
 #include <functional>
 #include <vector>
 
-class QProgressBar;
 class QPushButton;
 class QWidget;
 
@@ -27,7 +27,7 @@ int wavesampleRate(const MirageProtocol& mirage);
 // `locked` are disabled (and enabled again afterwards if they were).
 class AudioProgress {
 public:
-    AudioProgress(QProgressBar* bar, QPushButton* cancel, std::vector<QWidget*> locked);
+    AudioProgress(TProgressBar* bar, QPushButton* cancel, std::vector<QWidget*> locked);
     ~AudioProgress();
     AudioProgress(const AudioProgress&) = delete;
     AudioProgress& operator=(const AudioProgress&) = delete;
@@ -41,7 +41,7 @@ public:
     static constexpr int Steps = 1000;
 
 private:
-    QPointer<QProgressBar> bar_;
+    QPointer<TProgressBar> bar_;
     QPointer<QPushButton> cancel_;
     std::vector<QPointer<QWidget>> locked_;
     QMetaObject::Connection cancelled_;

@@ -112,7 +112,7 @@ void TfmWsGet::buildInfo()
     for (QLabel* l : {Label1, lbPageCount, Label2, lbWsSize, Label3, lbChecksum})
         l->setStyleSheet("font-weight: normal;");
 
-    ProgressBar1 = named(new QProgressBar(this), "ProgressBar1");
+    ProgressBar1 = named(new TProgressBar(this), "ProgressBar1");
     ProgressBar1->setGeometry(192, 110, 182, 17);
     ProgressBar1->setRange(0, LeastPolls);
     ProgressBar1->setTextVisible(false);

@@ -7,6 +7,7 @@
 
 #include "FormBase.h"
 #include "PlaySound.h"
+#include "ProgressBar.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,7 +18,6 @@ class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
-class QProgressBar;
 class QPushButton;
 class QToolButton;
 
@@ -56,7 +56,7 @@ public:
     QLabel* lbWsSize;
     QLabel* Label3;
     QLabel* lbChecksum;
-    QProgressBar* ProgressBar1;
+    TProgressBar* ProgressBar1;
     QPushButton* bnOK;
     QFrame* Bevel1;
     TWaveView* pbWaveform;

@@ -103,7 +103,7 @@ void TfmWsSend::buildSendRow()
     bnSendWav = named(new QPushButton("Send Wav", this), "bnSendWav");
     bnSendWav->setGeometry(10, 153, 84, 25);
     bnSendWav->setEnabled(false);
-    ProgressBar1 = named(new QProgressBar(this), "ProgressBar1");
+    ProgressBar1 = named(new TProgressBar(this), "ProgressBar1");
     ProgressBar1->setGeometry(104, 157, 196, 17);
     ProgressBar1->setRange(0, 1000);
     ProgressBar1->setTextVisible(false);

@@ -6,8 +6,9 @@
 // shown as a waveform and playable from memory before it is sent.
 #pragma once
 
-#include "FormBase.h"
 #include "AudioConvert.h"
+#include "FormBase.h"
+#include "ProgressBar.h"
 #include "SendDump.h"
 
 #include <optional>
@@ -21,7 +22,6 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 
 namespace corvane {
@@ -55,7 +55,7 @@ public:
     QLabel* Label6;
     QLabel* Label5;
     QPushButton* bnSendWav;
-    QProgressBar* ProgressBar1;
+    TProgressBar* ProgressBar1;
     QPushButton* bnCancelSend; // shown while a dump goes out
     QGroupBox* GroupBox2;
     QLabel* Label11;

@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QMetaEnum>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -49,7 +50,8 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override
     {
-        if (!timing_)
+        // Only the user-interface thread's events: workers' go by untimed.
+        if (!timing_ || QThread::currentThread() != thread())
             return QApplication::notify(receiver, event);
         const char* className = receiver->metaObject()->className();
         const QString objectName = receiver->objectName();
