@@ -458,4 +458,10 @@ void Indexer::run(const QString& directory, const QStringList& folders, int sort
     emit finished(s, std::move(rows));
 }
 
+void Indexer::open(const QString& directory)
+{
+    const Database db(directory);
+    emit opened(db.isOpen(), db.error(), db.recovered());
+}
+
 } // namespace corvane::library

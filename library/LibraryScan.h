@@ -89,8 +89,14 @@ public slots:
     // Scans `folders` into the database in `directory`; the rows come
     // sorted by `sortKey`.
     void run(const QString& directory, const QStringList& folders, int sortKey = 0, bool descending = false);
+    // Opens the database in `directory` as a run's first opening does: the
+    // whole of it checked, brought to this version, rebuilt from the notes
+    // file when damaged (Database). On a large library that takes tens of
+    // milliseconds, which the window's thread does not wait for.
+    void open(const QString& directory);
 
 signals:
+    void opened(bool ok, const QString& error, const QString& recovered);
     void progress(int done, int total);
     void finished(corvane::library::ScanSummary summary, std::shared_ptr<corvane::library::Rows> rows);
 

@@ -261,6 +261,8 @@ TfmLibrary::TfmLibrary(const WindowContext& context, QWidget* parent)
     indexer_ = new library::Indexer;
     indexer_->moveToThread(&thread_);
     connect(this, &TfmLibrary::startScan, indexer_, &library::Indexer::run);
+    connect(this, &TfmLibrary::openLibrary, indexer_, &library::Indexer::open);
+    connect(indexer_, &library::Indexer::opened, this, &TfmLibrary::libraryOpened);
     connect(indexer_, &library::Indexer::progress, this, &TfmLibrary::scanProgress);
     connect(indexer_, &library::Indexer::finished, this, &TfmLibrary::scanFinished);
     connect(bnCancel, &QPushButton::clicked, this, [this] {
@@ -411,11 +413,21 @@ bool TfmLibrary::EnsureOpen()
 {
     if (db_)
         return db_->isOpen();
-    db_ = std::make_unique<library::Database>(DataDirectory());
+    // Asked while the indexer's thread opens it: that opening ends first
+    // (its report comes later and finds the database open).
+    if (opening_)
+        QMetaObject::invokeMethod(indexer_, [] {}, Qt::BlockingQueuedConnection);
+    // Checked there, it is only opened here.
+    db_ = std::make_unique<library::Database>(DataDirectory(), checked_);
     if (!db_->isOpen())
         showError(db_->error());
     else if (!db_->recovered().isEmpty())
         showError(db_->recovered());
+    if (db_->isOpen() && pendingFolders_) {
+        if (!db_->setFolders(*pendingFolders_))
+            showError("Error - the library folders could not be saved.");
+        pendingFolders_.reset();
+    }
     return db_->isOpen();
 }
 
@@ -427,10 +439,21 @@ bool TfmLibrary::libraryExists() const
            QFileInfo::exists(dir.filePath(library::notesFileName()));
 }
 
-QStringList TfmLibrary::Folders() { return libraryExists() && EnsureOpen() ? db_->folders() : QStringList(); }
+QStringList TfmLibrary::Folders()
+{
+    if (pendingFolders_)
+        return *pendingFolders_;
+    return libraryExists() && EnsureOpen() ? db_->folders() : QStringList();
+}
 
 void TfmLibrary::SetFolders(const QStringList& folders)
 {
+    if (!db_) {
+        // Kept until the indexer's thread has opened (or made) the database.
+        pendingFolders_ = folders;
+        openOnIndexer();
+        return;
+    }
     if (!EnsureOpen())
         return;
     if (!db_->setFolders(folders))
@@ -438,12 +461,42 @@ void TfmLibrary::SetFolders(const QStringList& folders)
     Rescan();
 }
 
+void TfmLibrary::openOnIndexer()
+{
+    if (opening_)
+        return;
+    opening_ = true;
+    lbStatus->setText("Opening the library...");
+    emit openLibrary(DataDirectory());
+}
+
 void TfmLibrary::FormActivate()
 {
-    // The first showing reads what changed since the last run.
-    if (!libraryExists())
+    // The first showing opens the database on the indexer's thread, then
+    // reads what changed since the last run.
+    if (!libraryExists()) {
         lbStatus->setText("Name the folders of your library in Setup - Library Folders.");
-    else if (!db_ && EnsureOpen())
+    } else if (!db_) {
+        openOnIndexer();
+    }
+}
+
+void TfmLibrary::libraryOpened(bool ok, const QString& error, const QString& recovered)
+{
+    opening_ = false;
+    // Unless EnsureOpen opened it meanwhile, reporting for itself.
+    if (!db_) {
+        if (!ok) {
+            lbStatus->clear();
+            showError(error);
+            pendingFolders_.reset();
+            return; // the next use tries again
+        }
+        checked_ = true;
+        if (!recovered.isEmpty())
+            showError(recovered);
+    }
+    if (EnsureOpen())
         Rescan();
 }
 

@@ -124,7 +124,8 @@ public:
     QStringList Folders();
     void SetFolders(const QStringList& folders);
     void Rescan();
-    bool Scanning() const { return scanning_; }
+    // Opening the database or reading the folders.
+    bool Scanning() const { return opening_ || scanning_; }
     // Selects the wavesample the player offers (0..7).
     void SelectWavesample(int w);
     const library::Row* SelectedRow() const;
@@ -137,6 +138,7 @@ public:
 
 signals:
     void startScan(const QString& directory, const QStringList& folders, int sortKey, bool descending);
+    void openLibrary(const QString& directory);
 
 protected:
     void FormActivate() override;
@@ -146,6 +148,8 @@ private:
     void buildTable();
     void buildDetail();
     void buildActions();
+    void openOnIndexer();
+    void libraryOpened(bool ok, const QString& error, const QString& recovered);
     void scanProgress(int done, int total);
     void scanFinished(library::ScanSummary summary, std::shared_ptr<library::Rows> rows);
     void selectionChanged();
@@ -159,6 +163,9 @@ private:
     std::unique_ptr<library::Database> db_;
     QThread thread_;
     library::Indexer* indexer_ = nullptr;
+    bool opening_ = false; // the indexer's thread is opening the database
+    bool checked_ = false; // and has checked it in this run
+    std::optional<QStringList> pendingFolders_; // named before it was open
     bool scanning_ = false;
     bool rescanAgain_ = false;
     std::optional<library::ItemInfo> item_;

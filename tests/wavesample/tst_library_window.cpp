@@ -207,6 +207,22 @@ TEST_F(LibraryWindowTest, AFolderAddedInLibraryFoldersIsIndexed)
     EXPECT_EQ(rows(), 2);
 }
 
+// The next run's window opens the library it finds on the indexer's thread
+// (where the whole database is checked), then reads what changed.
+TEST_F(LibraryWindowTest, AnExistingLibraryOpensOffTheWindowsThreadThenRescans)
+{
+    writeSoundFile(configDir() + "/lib/new.syx", 3);
+    seams().clear();
+    TfmLibrary next(form().Context());
+    activate(&next);
+    EXPECT_TRUE(next.Scanning() || next.lbStatus->text() == "Opening the library...")
+        << next.lbStatus->text().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&next] { return next.Model->total() > 0 && !next.Scanning(); }, 20000));
+    EXPECT_EQ(next.Model->rowCount(), 13 + 2);
+    EXPECT_EQ(next.Folders(), library->Folders());
+    EXPECT_TRUE(seams().boxes().empty());
+}
+
 // A lower half saved as a file of its own and written into an upper slot:
 // the file reads back as the half, the slot holds its samples as an upper
 // half, and the rescan that follows lists the slot as a copy.
