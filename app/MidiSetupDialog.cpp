@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -88,6 +89,11 @@ TMidiSetupDialogBox::TMidiSetupDialogBox(MidiPortSetup& ports, QWidget* parent)
     ComboBox3->setEditable(false);
     connect(ComboBox3, &QComboBox::activated, this, [this](int index) { ComboBox3Activated(index); });
     FormShow();
+    // A dialog made to be shown at once is not read again for that showing:
+    // reading the MIDI systems' devices takes milliseconds (JACK asks its
+    // server), and nothing can have changed before the event loop turns.
+    listsFresh_ = true;
+    QTimer::singleShot(0, this, [this] { listsFresh_ = false; });
 }
 
 // Reads the device lists afresh, so a device connected since the last
@@ -132,7 +138,9 @@ void TMidiSetupDialogBox::ComboBox3Activated(int index)
 
 void TMidiSetupDialogBox::showEvent(QShowEvent* e)
 {
-    FormShow();
+    if (!listsFresh_)
+        FormShow();
+    listsFresh_ = false;
     TOKBottomDlg::showEvent(e);
 }
 

@@ -57,6 +57,7 @@ private:
     MidiPortSetup& ports_;
     int shownSystem_ = -1;       // the system chosen when the dialog was shown
     bool systemChanged_ = false; // switched since: Cancel switches back
+    bool listsFresh_ = false;    // read by the constructor, in this turn of the event loop
 };
 
 } // namespace corvane
