@@ -20,6 +20,7 @@
 //   QT_QPA_PLATFORM=offscreen build/tests/app/bench_responsiveness [--only open,recall,...] [--quick]
 //
 // --quick shortens the recall to an eighth of each range and saves one half.
+#include "BenchStart.h"
 #include "EnvFilter.h"
 #include "EventLoopMeter.h"
 #include "Form1.h"
@@ -190,17 +191,12 @@ void Bench::openEveryWindow()
     report("open", worst, "worst window: " + worstName);
 }
 
-// Entry 0 holds every value at the bottom of its range, entry 1 at the top;
-// the recall of entry 1 after entry 0 steps every value all the way up.
+// The recall of entry 1 after entry 0 steps every value all the way up.
 void Bench::recall()
 {
     auto* env = window<TEnvFilterEditor>("TEnvelopeForm");
     activate(env);
-    for (int slot = 0; slot < TEnvFilterEditor::PairCount; ++slot) {
-        const int top = slot == 0 ? 198 : slot == 1 ? 160 : slot == 2 ? 4 : (slot - 3) % 10 < 5 ? 31 : 124;
-        form.EnvPresets.value(0, slot) = 0;
-        form.EnvPresets.value(1, slot) = quick ? top / 8 : top;
-    }
+    fillRecallPresets(form, quick ? 8 : 1);
     env->cbEnvPresetNamesClick(0);
     env->bnEnvSetClick();
     int steps = 0;
@@ -394,10 +390,7 @@ int main(int argc, char** argv)
         TForm1 form(seams, true);
         CreateWindows(&form);
         form.show();
-        form.SpeedButton1Click();
-        seams.wait(200);
-        form.sbRefreshULClick();
-        seams.wait(1500);
+        fetchDumps(form, seams);
         Bench bench{seams, form, mirage, dir, quick, {}};
         // First, while no window has been built.
         if (only.count("open"))

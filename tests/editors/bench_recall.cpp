@@ -9,6 +9,7 @@
 // (tests/support/EventLoopMeter.h).
 //
 //   QT_QPA_PLATFORM=offscreen build-test/tests/editors/bench_recall
+#include "BenchStart.h"
 #include "EnvFilter.h"
 #include "EventLoopMeter.h"
 #include "Form1.h"
@@ -40,22 +41,14 @@ int main(int argc, char** argv)
         TForm1 form(seams, true);
         CreateWindows(&form);
         form.show();
-        form.SpeedButton1Click();
-        seams.wait(200);
-        form.sbRefreshULClick();
-        seams.wait(1500);
+        test::fetchDumps(form, seams);
         auto* env = qobject_cast<TEnvFilterEditor*>(form.Window("TEnvelopeForm"));
         env->ShowAndActivate();
         seams.wait(300);
         if (env->ActivationCount() == 0)
             env->Activate();
 
-        // Entry 0 holds every value at the bottom of its range, entry 1 at the top.
-        for (int slot = 0; slot < TEnvFilterEditor::PairCount; ++slot) {
-            const int top = slot == 0 ? 198 : slot == 1 ? 160 : slot == 2 ? 4 : (slot - 3) % 10 < 5 ? 31 : 124;
-            form.EnvPresets.value(0, slot) = 0;
-            form.EnvPresets.value(1, slot) = top;
-        }
+        test::fillRecallPresets(form);
         env->cbEnvPresetNamesClick(0);
         env->bnEnvSetClick();
 
