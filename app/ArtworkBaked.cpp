@@ -1,20 +1,20 @@
 // The block diagram's pictures as the build painted them into the resources.
 #include "Artwork.h"
 
-#include <QFile>
-
 namespace corvane::art {
 
 namespace {
 
-QPixmap baked(const QString& name, const std::function<QPixmap()>& paint)
+QPixmap baked(const QString& name)
 {
-    // A build that could not run its painting tool (a cross build) has none.
-    const QString path = bakedPath(name);
     QPixmap pm;
-    if (QFile::exists(path) && pm.load(path, "PNG"))
+    if (pm.load(bakedPath(name), "PNG"))
         return pm;
-    return paint();
+    // A build that could not run its painting tool (a cross build) has none.
+    for (const BakedPicture& p : bakedPictures())
+        if (p.name == name)
+            return p.paint();
+    return pm;
 }
 
 QString halfName(const char* piece, int half) { return QStringLiteral("%1-%2").arg(QLatin1String(piece)).arg(half); }
@@ -37,16 +37,11 @@ std::vector<BakedPicture> bakedPictures()
     return all;
 }
 
-QPixmap memoryBlock(int half) { return baked(halfName("memory", half), [half] { return painted::memoryBlock(half); }); }
-
-QPixmap oscillatorBlock(int half)
-{
-    return baked(halfName("oscillator", half), [half] { return painted::oscillatorBlock(half); });
-}
-
-QPixmap filterBlock(int half) { return baked(halfName("filter", half), [half] { return painted::filterBlock(half); }); }
-QPixmap keyboardBlock() { return baked(QStringLiteral("keyboard"), &painted::keyboardBlock); }
-QPixmap outputConnector() { return baked(QStringLiteral("output-connector"), &painted::outputConnector); }
-QPixmap bottomPicture() { return baked(QStringLiteral("bottom"), &painted::bottomPicture); }
+QPixmap memoryBlock(int half) { return baked(halfName("memory", half)); }
+QPixmap oscillatorBlock(int half) { return baked(halfName("oscillator", half)); }
+QPixmap filterBlock(int half) { return baked(halfName("filter", half)); }
+QPixmap keyboardBlock() { return baked(QStringLiteral("keyboard")); }
+QPixmap outputConnector() { return baked(QStringLiteral("output-connector")); }
+QPixmap bottomPicture() { return baked(QStringLiteral("bottom")); }
 
 } // namespace corvane::art
