@@ -101,7 +101,7 @@ void TfmWsCalc::buildPointerGroup()
     GroupBox3->setGeometry(332, 4, 176, 246);
     Label5 = label(GroupBox3, "Label5", "Ws Start Page", QRect(10, 24, 86, 16));
     edWsStart = named(new TValueBox(GroupBox3, "0"), "edWsStart");
-    edWsStart->setStyleSheet(Olive);
+    edWsStart->setColours(QColor(0x80, 0x80, 0x00), Qt::white);
     edWsStart->setGeometry(100, 22, 40, 21);
     udWsStart = named(new TUpDown(GroupBox3), "udWsStart");
     udWsStart->setGeometry(140, 22, 17, 21);

@@ -4,6 +4,7 @@
 // where the keys go, and the text is never shown selected.
 #pragma once
 
+#include <QColor>
 #include <QLineEdit>
 
 namespace corvane {
@@ -13,8 +14,16 @@ class TValueBox : public QLineEdit {
 public:
     explicit TValueBox(QWidget* parent = nullptr, const QString& text = QString());
 
+    // Another fill and text colour (the calculator's olive pointer box).
+    void setColours(const QColor& background, const QColor& text);
+
 protected:
     void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QColor background_;
 };
 
 } // namespace corvane

@@ -1,10 +1,12 @@
 // The shared controls: an up-down reports only moves, a switch box reports
-// only real toggles.
+// only real toggles, a value box paints its face and focus frame itself.
 #include "MirageFixture.h"
 
 #include "SwitchBox.h"
 #include "UpDown.h"
+#include "ValueBox.h"
 
+#include <QImage>
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
@@ -74,6 +76,46 @@ TEST(SwitchBoxTest, ReportsRealTogglesWithTheStateBeforeAndAfter)
     // The program setting the state reports nothing either.
     box.setChecked(true);
     EXPECT_EQ(toggles.size(), 2u);
+}
+
+// The face: a one-pixel grey border round the fill, lime text; with the
+// focus a two-pixel yellow frame, the text not moved; other colours on demand.
+TEST(ValueBoxTest, PaintsItsFaceAndFocusFrameItself)
+{
+    QWidget host;
+    auto* box = new TValueBox(&host, "127");
+    box->setGeometry(4, 4, 40, 21);
+    host.show();
+    box->setFocusPolicy(Qt::StrongFocus);
+    const QRect textArea(3, 2, 34, 17);
+    auto rgb = [](const QImage& image, int x, int y) { return QColor(image.pixel(x, y)).name(); };
+
+    const QImage plain = box->grab().toImage();
+    EXPECT_EQ(rgb(plain, 0, 0), "#404040");
+    EXPECT_EQ(rgb(plain, 39, 20), "#404040");
+    EXPECT_EQ(rgb(plain, 1, 1), "#008000");
+    bool lime = false;
+    for (int y = textArea.top(); y <= textArea.bottom(); ++y)
+        for (int x = textArea.left(); x <= textArea.right(); ++x)
+            lime = lime || rgb(plain, x, y) == "#00ff00";
+    EXPECT_TRUE(lime) << "no text painted";
+
+    host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    box->setFocus();
+    ASSERT_TRUE(box->hasFocus());
+    const QImage focused = box->grab().toImage();
+    EXPECT_EQ(rgb(focused, 0, 0), "#ffff00");
+    EXPECT_EQ(rgb(focused, 1, 1), "#ffff00");
+    EXPECT_EQ(rgb(focused, 2, 2), "#008000");
+    EXPECT_EQ(focused.copy(textArea), plain.copy(textArea));
+    EXPECT_EQ(box->selectedText(), "");
+
+    box->clearFocus();
+    box->setColours(QColor(0x80, 0x80, 0x00), Qt::white);
+    const QImage olive = box->grab().toImage();
+    EXPECT_EQ(rgb(olive, 0, 0), "#404040");
+    EXPECT_EQ(rgb(olive, 1, 1), "#808000");
 }
 
 } // namespace
