@@ -1,5 +1,6 @@
 #include "FormBase.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFont>
 #include <QKeyEvent>
@@ -23,6 +24,18 @@ TFormBase::~TFormBase()
     if (keptActivation_)
         context_->mirage.CancelKept(keptActivation_);
     context_->mirage.RemoveArrivalListener(listener_);
+}
+
+void TFormBase::setVisible(bool visible)
+{
+    const bool showing = visible && !isVisible();
+    QWidget::setVisible(visible);
+    // Showing a window posts every control a request to be drawn. Where the
+    // window system exposes the window before those requests are handled,
+    // the window is drawn whole twice, once for the exposure and once for the
+    // requests. Marking the controls now lets the exposure draw them once.
+    if (showing)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
 }
 
 bool TFormBase::HandlerRunning() const { return context_ ? context_->mirage.Conversing() : activating_; }

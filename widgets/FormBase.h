@@ -31,6 +31,8 @@ public:
     // Shows the window modeless, brings it to the front and activates it.
     void ShowAndActivate();
 
+    void setVisible(bool visible) override;
+
     // Most editor windows hide themselves when they lose activation.
     void setHideOnDeactivate(bool on) { hideOnDeactivate_ = on; }
 

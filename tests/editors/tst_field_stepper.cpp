@@ -100,8 +100,9 @@ TEST_F(FieldStepperTest, StepToSendsWholeStepsTowardTheValueAndStopsWhenAsked)
         EXPECT_EQ(fields.stepTo(ud, c.to, 30), std::abs(c.steps)) << c.from << " -> " << c.to;
         EXPECT_EQ(form().GetLowerParam(pos), c.from + 4 * c.steps);
         EXPECT_EQ(seams().waits(), std::vector<int>(static_cast<std::size_t>(std::abs(c.steps)), 30));
-        if (c.steps != 0)
+        if (c.steps != 0) {
             EXPECT_EQ(box->text(), QString::number(form().GetLowerParam(pos) / 4));
+        }
     }
     form().SetLowerParam(pos, 0);
     int asked = 0;

@@ -363,8 +363,9 @@ TEST_F(WsWithoutInstrument, OnlyWhatArrivedIsShownAndWritten)
         EXPECT_EQ(seams().waits().size(), 1u) << "ready at the next poll";
         EXPECT_EQ(texts(get->lbPageCount, get->lbWsSize, get->lbChecksum), row.labels);
         EXPECT_EQ(seams().boxes().size(), row.boxes.size());
-        if (!row.boxes.empty())
+        if (!row.boxes.empty()) {
             EXPECT_EQ(seams().lines().back(), row.boxes[0]);
+        }
         QTest::mouseClick(get->bnMakeIntoWav, Qt::LeftButton);
         EXPECT_EQ(readFile("test.wav").size(), row.fileSize);
     }
