@@ -1,7 +1,9 @@
 // The shared controls: an up-down reports only moves, a switch box reports
-// only real toggles, a value box paints its face and focus frame itself.
+// only real toggles, a value box paints its face and focus frame itself, a
+// window opening is drawn once.
 #include "MirageFixture.h"
 
+#include "FormBase.h"
 #include "SwitchBox.h"
 #include "UpDown.h"
 #include "ValueBox.h"
@@ -116,6 +118,29 @@ TEST(ValueBoxTest, PaintsItsFaceAndFocusFrameItself)
     const QImage olive = box->grab().toImage();
     EXPECT_EQ(rgb(olive, 0, 0), "#404040");
     EXPECT_EQ(rgb(olive, 1, 1), "#808000");
+}
+
+TEST(FormBaseTest, AWindowOpeningIsDrawnOnce)
+{
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    TFormBase window;
+    window.resize(200, 100);
+    auto* box = new TValueBox(&window, "12");
+    box->setGeometry(10, 10, 40, 21);
+    box->installEventFilter(&counter);
+    // From the event loop, as a menu item shows it.
+    QMetaObject::invokeMethod(&window, [&window] { window.ShowAndActivate(); }, Qt::QueuedConnection);
+    ASSERT_TRUE(QTest::qWaitFor([&window] { return window.isVisible(); }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(50);
+    EXPECT_EQ(counter.paints, 1);
 }
 
 } // namespace
