@@ -2,6 +2,10 @@
 // reboot, program copy and wavesample copy, seen through the next dumps.
 #include "EmulatorFixture.h"
 
+#include "FactorySamples.h"
+
+#include <algorithm>
+
 namespace corvane::emu::test {
 namespace {
 
@@ -58,6 +62,22 @@ TEST_F(EmulatorTest, DiskSoundsDifferFromEachOther)
     keys({0x10, 0x11, 0x03, key::Enter});
     EXPECT_NE(one, two);
     EXPECT_NE(two, lowerDump());
+}
+
+// The samples the build computed are the ones the emulator computes now, and
+// none holds the end-of-sample 0.
+TEST(FactorySamples, TheBakedMemoryIsTheComputedOne)
+{
+    for (int half = 0; half < 2; ++half)
+        for (int variant = 0; variant < 3; ++variant) {
+            const std::uint8_t* baked = bakedFactoryMemory(half, variant);
+            ASSERT_NE(baked, nullptr) << "a native build bakes the factory samples";
+            const std::vector<std::uint8_t> computed = computeFactoryMemory(half, variant);
+            ASSERT_EQ(computed.size(), SampleMemorySize);
+            EXPECT_TRUE(std::equal(computed.begin(), computed.end(), baked)) << half << " " << variant;
+            EXPECT_EQ(std::count(computed.begin(), computed.end(), 0), 0);
+        }
+    EXPECT_EQ(bakedFactoryMemory(2, 0), nullptr);
 }
 
 TEST_F(EmulatorTest, RebootBringsBackTheSavedConfigurationAndSoundOne)
