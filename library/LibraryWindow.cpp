@@ -2,6 +2,7 @@
 
 #include "AudioConvert.h"
 #include "DiskImage.h"
+#include "Named.h"
 #include "PlayerPanel.h"
 #include "WaveView.h"
 
@@ -37,13 +38,6 @@ namespace {
 
 constexpr const char* Caption = "Library";
 constexpr int BarSteps = 1000;
-
-template <typename T>
-T* named(T* w, const char* name)
-{
-    w->setObjectName(name);
-    return w;
-}
 
 QString& dataDirectoryOverride()
 {
