@@ -184,12 +184,19 @@ std::optional<Answer> sendWavesample(MirageProtocol& mirage, int index, int page
     hooks.progress(status, at.done, at.total);
     mirage.SelectWavesample(index);
     const int seen = mirage.WavesampleAnswers();
-    if (lost(mirage.SendLongSysEx(message.data(), static_cast<int>(message.size())), "wavesample " + wsName(index)))
+    // A whole wavesample is on the wire for up to 42 s: the bar moves with it.
+    const auto sent = [&](std::size_t bytes, std::size_t) {
+        hooks.progress(status, at.done + std::min(SelectWaitMs + wireMs(bytes), expected), at.total);
+    };
+    if (lost(mirage.SendLongSysEx(message.data(), static_cast<int>(message.size()), sent), "wavesample " + wsName(index)))
         return std::nullopt;
     // The last pause is the one that begins at the limit itself.
     PollWait wait = pollWait(hooks, wireMs(message.size()) + AnswerTimeoutMs + 1,
                              [&mirage, seen] { return mirage.WavesampleAnswers() != seen; });
-    wait.paused = [&](long long waited) { hooks.progress(status, at.done + std::min(waited, expected), at.total); };
+    const long long out = SelectWaitMs + wireMs(message.size());
+    wait.paused = [&](long long waited) {
+        hooks.progress(status, at.done + std::min(out + waited, expected), at.total);
+    };
     if (waitFor(wait) != WaitEnd::Arrived)
         return Answer::NoAnswer;
     return mirage.LastWavesampleAccepted() ? Answer::Accepted : Answer::Refused;

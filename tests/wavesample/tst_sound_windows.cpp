@@ -176,6 +176,22 @@ TEST_F(SoundWindowsTest, PortLostDuringALoadEndsItWithTheBytesThatLeft)
         << load->lbStatus->text().toStdString();
 }
 
+TEST_F(SoundWindowsTest, TheBarAndTimeMoveWhileAWavesampleIsOnTheWire)
+{
+    saveBoth(path("both.syx"));
+    activate(load);
+    ASSERT_TRUE(load->OpenFile(path("both.syx")));
+    form().MidiOut1->SetPacing(TMidiOut::WireSpeed);
+    std::vector<std::pair<int, std::string>> seen; // the first wavesample's dump is on the wire from 1 s to 6 s
+    for (int ms : {2000, 4000})
+        seams().startTimer(ms, [&] { seen.emplace_back(load->ProgressBar1->value(), load->lbTime->text().toStdString()); });
+    load->bnSend->click();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_GT(seen[1].first, seen[0].first);
+    EXPECT_NE(seen[1].second, seen[0].second);
+    EXPECT_TRUE(load->lbStatus->text().startsWith("Sent: 16 wavesamples accepted")) << load->lbStatus->text().toStdString();
+}
+
 TEST_F(SoundWindowsTest, BadFilesAreRefusedWithTheirMessageAndNothingSent)
 {
     saveBoth(path("good.syx"));
