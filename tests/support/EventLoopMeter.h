@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <vector>
 
@@ -61,12 +62,14 @@ public:
         Frame f = frames_.back();
         frames_.pop_back();
         f.close({threadCpuNs(), wallNs()});
+        if (timing_ && traceOverNs > 0 && f.longest.cpu > traceOverNs)
+            std::fprintf(stderr, "%.6f  %*s%.2f ms  %s %s (%s)\n", wallNs() / 1e9, 2 * static_cast<int>(frames_.size()),
+                         "", f.longest.cpu / 1e6, className, qPrintable(objectName), eventName(type).constData());
         if (timing_ && f.longest.cpu > slowestCpuNs) {
             slowestCpuNs = f.longest.cpu;
             slowestWallNs = f.longest.wall;
-            const char* name = QMetaEnum::fromType<QEvent::Type>().valueToKey(type);
             slowest = QString::fromLatin1(className) + (objectName.isEmpty() ? "" : " " + objectName) + " (" +
-                      (name ? QString::fromLatin1(name) : QString::number(type)) + ")";
+                      QString::fromLatin1(eventName(type)) + ")";
         }
         return r;
     }
@@ -93,11 +96,21 @@ public:
 
     static TimedApplication* timed() { return dynamic_cast<TimedApplication*>(QCoreApplication::instance()); }
 
+    // When set, every event whose longest stretch is over this is written to
+    // standard error as it ends, on the steady clock and indented by depth.
+    static inline qint64 traceOverNs = 0;
+
     qint64 slowestCpuNs = 0;  // the thread's processor time in that stretch
     qint64 slowestWallNs = 0; // its wall time
     QString slowest;          // the receiver's class and name, and the event's type
 
 private:
+    static QByteArray eventName(int type)
+    {
+        const char* name = QMetaEnum::fromType<QEvent::Type>().valueToKey(type);
+        return name ? QByteArray(name) : QByteArray::number(type);
+    }
+
     struct Mark {
         qint64 cpu = 0, wall = 0;
     };
@@ -198,6 +211,8 @@ private:
             f_.gaps.push_back(gap);
         if (spent > 2000000)
             f_.cpus.push_back(spent);
+        if (TimedApplication::traceOverNs > 0 && spent > TimedApplication::traceOverNs)
+            std::fprintf(stderr, "%.6f  stretch between ticks %.2f ms\n", wallNs() / 1e9, spent / 1e6);
         last_ = now;
         lastCpu_ = cpu;
         ++f_.ticks;
