@@ -6,6 +6,8 @@
 // mode and resolution is painted when a button first shows it.
 #pragma once
 
+#include "Baking.h"
+
 #include <QIcon>
 #include <QPixmap>
 #include <QString>
@@ -36,15 +38,9 @@ QIcon toolGlyph(Glyph glyph);
 
 QPixmap aboutPicture(); // about 120 x 120
 
-// The pictures the build paints into the resources, by file name (without
-// ".png"), with the painting that makes each.
-struct BakedPicture {
-    QString name;
-    std::function<QPixmap()> paint;
-};
+// The pictures the build paints into the resources, with the painting that
+// makes each.
 std::vector<BakedPicture> bakedPictures();
-// Where the program finds them: ":/baked/<name>.png".
-QString bakedPath(const QString& name);
 
 namespace painted {
 QPixmap memoryBlock(int half);

@@ -5,23 +5,11 @@ namespace corvane::art {
 
 namespace {
 
-QPixmap baked(const QString& name)
-{
-    QPixmap pm;
-    if (pm.load(bakedPath(name), "PNG"))
-        return pm;
-    // A build that could not run its painting tool (a cross build) has none.
-    for (const BakedPicture& p : bakedPictures())
-        if (p.name == name)
-            return p.paint();
-    return pm;
-}
+QPixmap baked(const QString& name) { return bakedOrPainted(name, &bakedPictures); }
 
 QString halfName(const char* piece, int half) { return QStringLiteral("%1-%2").arg(QLatin1String(piece)).arg(half); }
 
 } // namespace
-
-QString bakedPath(const QString& name) { return QStringLiteral(":/baked/%1.png").arg(name); }
 
 std::vector<BakedPicture> bakedPictures()
 {

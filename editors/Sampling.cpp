@@ -194,8 +194,8 @@ void TfmSample::buildGuide()
     const char* steps[] = {"1. Select", "2. Start", "3. Stop"};
     for (int i = 0; i < 3; ++i) {
         auto* pic = new TImage(Panel1);
-        pic->setGeometry(8 + 100 * i, 8, 90, 112);
-        pic->setPixmap(art::samplingStep(i, pic->size()));
+        pic->setGeometry(QRect(QPoint(8 + 100 * i, 8), art::SamplingStepSize));
+        pic->setPixmap(art::samplingStep(i));
         caption(Panel1, steps[i], 8 + 100 * i, 124, 90, true);
     }
 
@@ -205,8 +205,8 @@ void TfmSample::buildGuide()
     const char* levels[] = {"No signal", "Low level", "Threshold", "Peak"};
     for (int i = 0; i < 4; ++i) {
         auto* pic = new TImage(Panel2);
-        pic->setGeometry(8 + 74 * i, 28, 68, 70);
-        pic->setPixmap(art::levelMeter(i, pic->size()));
+        pic->setGeometry(QRect(QPoint(8 + 74 * i, 28), art::LevelMeterSize));
+        pic->setPixmap(art::levelMeter(i));
         caption(Panel2, levels[i], 4 + 74 * i, 102, 76);
     }
 
@@ -217,8 +217,8 @@ void TfmSample::buildGuide()
     const char* meanings[] = {"SF = sample finished.", "nS = no signal.", "SU = Sample Upper", "SL = Sample Lower"};
     for (int i = 0; i < 4; ++i) {
         auto* pic = new TImage(Panel3);
-        pic->setGeometry(40, 24 + 20 * i, 28, 18);
-        pic->setPixmap(art::displayCode(codes[i], pic->size()));
+        pic->setGeometry(QRect(QPoint(40, 24 + 20 * i), art::DisplayCodeSize));
+        pic->setPixmap(art::displayCode(codes[i]));
         auto* l = new QLabel(meanings[i], Panel3);
         l->setGeometry(80, 24 + 20 * i, 200, 18);
     }

@@ -124,6 +124,8 @@ void drawRecording(QPainter& p, const QRectF& r, double startX, double until, bo
 
 } // namespace
 
+namespace painted {
+
 QPixmap samplingStep(int step, QSize size)
 {
     QPixmap pm = blank(size);
@@ -225,5 +227,33 @@ QPixmap displayCode(const QString& code, QSize size)
     drawDisplay(p, QRectF(0.5, 0.5, size.width() - 1.0, size.height() - 1.0), code);
     return pm;
 }
+
+} // namespace painted
+
+const char* const DisplayCodes[] = {"SF", "nS", "SU", "SL"};
+
+std::vector<BakedPicture> samplingPictures()
+{
+    std::vector<BakedPicture> all;
+    for (int step = 0; step < 3; ++step)
+        all.push_back({QStringLiteral("sampling-step-%1").arg(step),
+                       [step] { return painted::samplingStep(step, SamplingStepSize); }});
+    for (int level = 0; level < 4; ++level)
+        all.push_back({QStringLiteral("level-meter-%1").arg(level),
+                       [level] { return painted::levelMeter(level, LevelMeterSize); }});
+    for (const char* code : DisplayCodes)
+        all.push_back({QStringLiteral("display-%1").arg(QLatin1String(code)),
+                       [code] { return painted::displayCode(QString::fromLatin1(code), DisplayCodeSize); }});
+    return all;
+}
+
+QPixmap samplingStep(int step)
+{
+    return bakedOrPainted(QStringLiteral("sampling-step-%1").arg(step), &samplingPictures);
+}
+
+QPixmap levelMeter(int level) { return bakedOrPainted(QStringLiteral("level-meter-%1").arg(level), &samplingPictures); }
+
+QPixmap displayCode(const QString& code) { return bakedOrPainted("display-" + code, &samplingPictures); }
 
 } // namespace corvane::art

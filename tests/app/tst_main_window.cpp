@@ -4,6 +4,7 @@
 
 #include "AboutBox.h"
 #include "Artwork.h"
+#include "SamplingArt.h"
 #include "FormBase.h"
 #include "Midiin.h"
 #include "Midiout.h"
@@ -31,20 +32,27 @@ namespace {
 
 class MainWindowTest : public MirageFixture {};
 
-// The program shows the block diagram from the pictures the build painted
-// into it; they must be what the painting makes now.
+// The program shows the block diagram and the sampling window's guide from
+// the pictures the build painted into it; they must be what the painting
+// makes now. The sampling window's are in every program that has the window,
+// this test's too.
 TEST(Artwork, BakedPicturesAreTheirPainting)
 {
-#ifndef CORVANE_BAKED_DIR
-    GTEST_SKIP() << "this build paints the pictures at start";
+#if !defined(CORVANE_BAKED_DIR) || !defined(CORVANE_SAMPLING_BAKED)
+    GTEST_SKIP() << "this build paints the pictures when they are first shown";
 #else
-    for (const art::BakedPicture& p : art::bakedPictures()) {
-        const QImage baked(QStringLiteral(CORVANE_BAKED_DIR "/%1.png").arg(p.name));
-        ASSERT_FALSE(baked.isNull()) << p.name.toStdString();
-        EXPECT_EQ(baked.convertToFormat(QImage::Format_ARGB32),
-                  p.paint().toImage().convertToFormat(QImage::Format_ARGB32))
-            << p.name.toStdString();
-    }
+    const std::pair<QString, std::vector<art::BakedPicture>> sets[] = {
+        {QStringLiteral(CORVANE_BAKED_DIR "/%1.png"), art::bakedPictures()},
+        {art::bakedPath("%1"), art::samplingPictures()},
+    };
+    for (const auto& [file, pictures] : sets)
+        for (const art::BakedPicture& p : pictures) {
+            const QImage baked(file.arg(p.name));
+            ASSERT_FALSE(baked.isNull()) << p.name.toStdString();
+            EXPECT_EQ(baked.convertToFormat(QImage::Format_ARGB32),
+                      p.paint().toImage().convertToFormat(QImage::Format_ARGB32))
+                << p.name.toStdString();
+        }
 #endif
 }
 
