@@ -213,12 +213,11 @@ void TfmSample::buildGuide()
     // What the display says.
     Panel3 = panel("Panel3", 336, 300, 306, 108);
     caption(Panel3, "Display Mesages", 8, 4, 290, true);
-    const char* codes[] = {"SF", "nS", "SU", "SL"};
     const char* meanings[] = {"SF = sample finished.", "nS = no signal.", "SU = Sample Upper", "SL = Sample Lower"};
     for (int i = 0; i < 4; ++i) {
         auto* pic = new TImage(Panel3);
         pic->setGeometry(QRect(QPoint(40, 24 + 20 * i), art::DisplayCodeSize));
-        pic->setPixmap(art::displayCode(codes[i]));
+        pic->setPixmap(art::displayCode(art::DisplayCodes[i]));
         auto* l = new QLabel(meanings[i], Panel3);
         l->setGeometry(80, 24 + 20 * i, 200, 18);
     }

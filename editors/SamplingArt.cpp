@@ -230,8 +230,6 @@ QPixmap displayCode(const QString& code, QSize size)
 
 } // namespace painted
 
-const char* const DisplayCodes[] = {"SF", "nS", "SU", "SL"};
-
 std::vector<BakedPicture> samplingPictures()
 {
     std::vector<BakedPicture> all;

@@ -23,8 +23,10 @@ QPixmap samplingStep(int step);
 // 3 peak.
 QPixmap levelMeter(int level);
 
-// A two-character code on the instrument's LED display: "SF", "nS", "SU" or
-// "SL".
+// The codes the instrument's LED display shows while sampling.
+inline constexpr const char* DisplayCodes[] = {"SF", "nS", "SU", "SL"};
+
+// A two-character code of DisplayCodes on the instrument's LED display.
 QPixmap displayCode(const QString& code);
 
 // The pictures above as the build paints them, with the painting of each.
