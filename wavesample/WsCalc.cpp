@@ -30,19 +30,26 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, const QRec
     return l;
 }
 
-QLineEdit* readOnly(QWidget* parent, const char* name, const QRect& r, const char* style = nullptr)
+QLineEdit* readOnly(QWidget* parent, const char* name, const QRect& r)
 {
     auto* e = named(new QLineEdit("XX", parent), name);
     e->setReadOnly(true);
     e->setGeometry(r);
-    if (style)
-        e->setStyleSheet(style);
     return e;
 }
 
-const char* const Olive = "QLineEdit { background-color: #808000; color: #FFFFFF; font-weight: bold; "
-                          "border: 1px solid #404040; padding: 0px 2px; }"
-                          "QLineEdit:focus { border: 2px solid #FFFF00; padding: 0px 1px; }";
+const QColor Olive(0x80, 0x80, 0x00);
+
+// The pointers the user copies into the memory map: olive boxes with white
+// text, as the start page's, which the user may still tab into and select.
+TValueBox* pointerBox(QWidget* parent, const char* name, const QRect& r)
+{
+    auto* e = named(new TValueBox(parent, "XX"), name);
+    e->setColours(Olive, Qt::white);
+    e->setFocusPolicy(Qt::StrongFocus);
+    e->setGeometry(r);
+    return e;
+}
 const char* const PointerHint = "This gets worked out by uding the above pointers.";
 
 QString hex(int v) { return QString::fromStdString(hexNumber(v)); }
@@ -101,7 +108,7 @@ void TfmWsCalc::buildPointerGroup()
     GroupBox3->setGeometry(332, 4, 176, 246);
     Label5 = label(GroupBox3, "Label5", "Ws Start Page", QRect(10, 24, 86, 16));
     edWsStart = named(new TValueBox(GroupBox3, "0"), "edWsStart");
-    edWsStart->setColours(QColor(0x80, 0x80, 0x00), Qt::white);
+    edWsStart->setColours(Olive, Qt::white);
     edWsStart->setGeometry(100, 22, 40, 21);
     udWsStart = named(new TUpDown(GroupBox3), "udWsStart");
     udWsStart->setGeometry(140, 22, 17, 21);
@@ -110,11 +117,11 @@ void TfmWsCalc::buildPointerGroup()
     udWsStart->setToolTip("Select a start page");
     edWsStart->setToolTip("Select a start page");
     Label6 = label(GroupBox3, "Label6", "Loop Start Page", QRect(10, 54, 86, 16));
-    edLoopStartPage = readOnly(GroupBox3, "edLoopStartPage", QRect(100, 52, 40, 21), Olive);
+    edLoopStartPage = pointerBox(GroupBox3, "edLoopStartPage", QRect(100, 52, 40, 21));
     Label7 = label(GroupBox3, "Label7", "Loop End Page", QRect(10, 84, 86, 16));
-    edLoopEndPage = readOnly(GroupBox3, "edLoopEndPage", QRect(100, 82, 40, 21), Olive);
+    edLoopEndPage = pointerBox(GroupBox3, "edLoopEndPage", QRect(100, 82, 40, 21));
     Label8 = label(GroupBox3, "Label8", "Ws End Page", QRect(10, 114, 86, 16));
-    edWsEndPage = readOnly(GroupBox3, "edWsEndPage", QRect(100, 112, 40, 21), Olive);
+    edWsEndPage = pointerBox(GroupBox3, "edWsEndPage", QRect(100, 112, 40, 21));
     for (QLineEdit* e : {edLoopStartPage, edLoopEndPage, edWsEndPage})
         e->setToolTip(PointerHint);
     Label9 = label(GroupBox3, "Label9",
