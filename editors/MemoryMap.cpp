@@ -3,6 +3,7 @@
 #include "Colours.h"
 #include "NameLabel.h"
 #include "Named.h"
+#include "Panel.h"
 #include "MirageProtocol.h"
 #include "Shape.h"
 #include "SwitchBox.h"
@@ -108,10 +109,8 @@ void TMemMap::buildMemoryPicture()
 void TMemMap::buildStrip()
 {
     const bool upper = half_ != 0;
-    auto* strip = new QFrame(this);
-    strip->setObjectName("Panel1");
+    auto* strip = named(new TPanel(this, QColor(0xC0, 0xC0, 0xC0)), "Panel1");
     strip->setGeometry(0, 96, 531, 33);
-    strip->setStyleSheet("QFrame#Panel1 { background-color: #C0C0C0; }");
     auto* selectLabel = new QLabel("Select Wavesample", strip);
     selectLabel->setGeometry(16, 8, 120, 17);
     cbCurrentWs = named(new QComboBox(strip), upper ? "cbCurrentUWs" : "cbCurrentLWs");

@@ -1,6 +1,7 @@
 #include "OscLfo.h"
 
 #include "Named.h"
+#include "Panel.h"
 #include "MirageProtocol.h"
 #include "SwitchBox.h"
 #include "UpDown.h"
@@ -81,9 +82,7 @@ void TOscLfoEditor::buildOscillator()
 
 void TOscLfoEditor::buildMixMode()
 {
-    pnMixMode = named(new QFrame(gbOscillator), "pnMixMode");
-    pnMixMode->setFrameShape(QFrame::StyledPanel);
-    pnMixMode->setStyleSheet("QFrame#pnMixMode { background-color: #AAAAAA; border: 1px solid #606060; }");
+    pnMixMode = named(new TPanel(gbOscillator, QColor(0xAA, 0xAA, 0xAA), QColor(0x60, 0x60, 0x60)), "pnMixMode");
     pnMixMode->setGeometry(10, 96, 282, 94);
     cbMixModeSwitch = named(new TSwitchBox("Mix Mode", pnMixMode), "cbMixModeSwitch");
     cbMixModeSwitch->setToolTip("unck = 1 osc, ck= 2 osc");

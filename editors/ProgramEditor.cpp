@@ -2,6 +2,7 @@
 
 #include "MirageProtocol.h"
 #include "Named.h"
+#include "Panel.h"
 
 #include <QButtonGroup>
 #include <QFrame>
@@ -51,9 +52,7 @@ void TProgramEditor::buildProgramButtons(int x, int y)
 
 void TProgramEditor::buildRefreshPanel(const QRect& panel, const QRect& refresh, const QRect& ok)
 {
-    Panel1 = named(new QFrame(this), "Panel1");
-    Panel1->setFrameShape(QFrame::StyledPanel);
-    Panel1->setStyleSheet("QFrame#Panel1 { background-color: #C0C0C0; border: 1px solid #808080; }");
+    Panel1 = named(new TPanel(this, QColor(0xC0, 0xC0, 0xC0), QColor(0x80, 0x80, 0x80)), "Panel1");
     Panel1->setGeometry(panel);
     bnRefresh = named(new QPushButton("Refresh", Panel1), "bnRefresh");
     bnRefresh->setGeometry(refresh);

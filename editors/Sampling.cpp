@@ -1,6 +1,7 @@
 #include "Sampling.h"
 
 #include "Named.h"
+#include "Panel.h"
 #include "MirageProtocol.h"
 #include "Image.h"
 #include "SamplingArt.h"
@@ -168,12 +169,9 @@ TfmSample::~TfmSample() = default;
 
 void TfmSample::buildGuide()
 {
-    const QString grey = "QFrame#%1 { background-color: #C0C0C0; border: 1px solid #808080; }";
-    auto panel = [this, &grey](const char* name, int x, int y, int w, int h) {
-        auto* p = named(new QFrame(this), name);
-        p->setFrameShape(QFrame::StyledPanel);
+    auto panel = [this](const char* name, int x, int y, int w, int h) {
+        auto* p = named(new TPanel(this, QColor(0xC0, 0xC0, 0xC0), QColor(0x80, 0x80, 0x80)), name);
         p->setGeometry(x, y, w, h);
-        p->setStyleSheet(grey.arg(name));
         return p;
     };
     auto caption = [](QWidget* parent, const QString& text, int x, int y, int w, bool bold = false) {
