@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QToolButton>
 
 #include <algorithm>
@@ -37,13 +38,67 @@ const char* const OutputNotReady = "Error - MIDI output port is not ready.";
 
 enum Halves { Both, Upper, Lower };
 
+// The main window's faces and frames are set and painted directly, not by
+// style sheets: a style sheet sends every control under it through Qt's
+// style-sheet machinery, at start and at every repaint of the window.
 QLabel* caption(QWidget* parent, const QString& text, int x, int y, int w)
 {
     auto* l = new QLabel(text, parent);
-    l->setStyleSheet("color: #ffff00; font-size: 16px; font-weight: bold; background: transparent;");
+    QFont f = l->font();
+    f.setPixelSize(16);
+    f.setBold(true);
+    l->setFont(f);
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, QColor(0xFF, 0xFF, 0x00));
+    l->setPalette(p);
     l->setGeometry(x, y, w, 20);
     return l;
 }
+
+// The tool bar's strip: light grey at the top to darker at the bottom, in a
+// black frame.
+class ToolStrip : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        QLinearGradient shade(0, 0, 0, height());
+        shade.setColorAt(0, QColor(0xD4, 0xD4, 0xD4));
+        shade.setColorAt(1, QColor(0xA8, 0xA8, 0xA8));
+        p.fillRect(rect(), shade);
+        p.setPen(Qt::black);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+// A status bar panel: sunk, dark above and left, light below and right.
+class StatusPanel : public QLabel {
+public:
+    StatusPanel(const QString& text, QWidget* parent) : QLabel(text, parent)
+    {
+        // Inside the border, with the text a few pixels in from the left.
+        setContentsMargins(5, 1, 1, 1);
+        QPalette p = palette();
+        p.setColor(QPalette::WindowText, Qt::black);
+        setPalette(p);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        QLabel::paintEvent(e);
+        QPainter p(this);
+        const QRect r = rect();
+        const QColor dark(0x8A, 0x8A, 0x8A), light(0xF0, 0xF0, 0xF0);
+        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), light);
+        p.fillRect(QRect(r.right(), r.top(), 1, r.height()), light);
+        p.fillRect(QRect(r.left(), r.top(), r.width(), 1), dark); // the dark sides have the corners
+        p.fillRect(QRect(r.left(), r.top(), 1, r.height()), dark);
+    }
+};
 
 } // namespace
 
@@ -245,13 +300,9 @@ void TForm1::SetMidiPorts(int in, int out)
 
 void TForm1::buildToolBar(QWidget* client)
 {
-    auto* panel = new QFrame(client);
+    auto* panel = new ToolStrip(client);
     panel->setObjectName("Panel1");
     panel->setGeometry(0, 0, ClientWidth, 27);
-    panel->setFrameShape(QFrame::StyledPanel);
-    panel->setAutoFillBackground(true);
-    panel->setStyleSheet("QFrame#Panel1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #d4d4d4, "
-                         "stop:1 #a8a8a8); border-bottom: 1px solid #555; }");
     struct Button {
         const char* name;
         const char* hint;
@@ -366,14 +417,14 @@ void TForm1::buildStatusBar(QWidget* client)
     bar->setObjectName("StatusBar1");
     bar->setGeometry(0, ClientHeight - 20, ClientWidth, 20);
     bar->setAutoFillBackground(true);
-    bar->setStyleSheet("QFrame#StatusBar1 { background: #c8c8c8; }"
-                       "QLabel { border: 1px solid #8a8a8a; border-right-color: #f0f0f0; "
-                       "border-bottom-color: #f0f0f0; padding-left: 2px; color: black; }");
+    QPalette grey = bar->palette();
+    grey.setColor(QPalette::Window, QColor(0xC8, 0xC8, 0xC8));
+    bar->setPalette(grey);
     // The last panel, where the MIDI ports' notes go, takes the rest.
     const int widths[4] = {125, 130, 130, ClientWidth - 386};
     int x = 1;
     for (int i = 0; i < 4; ++i) {
-        auto* l = new QLabel(QString::fromStdString(StatusText[static_cast<std::size_t>(i)]), bar);
+        auto* l = new StatusPanel(QString::fromStdString(StatusText[static_cast<std::size_t>(i)]), bar);
         l->setObjectName(QString("StatusPanel%1").arg(i));
         // The panels keep their classic widths; a narrow face fits the texts.
         QFont f = l->font();
