@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "Artwork.h"
+#include "Border.h"
 #include "FormBase.h"
 #include "HelpWindow.h"
 #include "Image.h"
@@ -69,8 +70,7 @@ protected:
         shade.setColorAt(0, QColor(0xD4, 0xD4, 0xD4));
         shade.setColorAt(1, QColor(0xA8, 0xA8, 0xA8));
         p.fillRect(rect(), shade);
-        p.setPen(Qt::black);
-        p.drawRect(rect().adjusted(0, 0, -1, -1));
+        paintBorder(p, rect(), 1, Qt::black);
     }
 };
 
@@ -91,12 +91,7 @@ protected:
     {
         QLabel::paintEvent(e);
         QPainter p(this);
-        const QRect r = rect();
-        const QColor dark(0x8A, 0x8A, 0x8A), light(0xF0, 0xF0, 0xF0);
-        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), light);
-        p.fillRect(QRect(r.right(), r.top(), 1, r.height()), light);
-        p.fillRect(QRect(r.left(), r.top(), r.width(), 1), dark); // the dark sides have the corners
-        p.fillRect(QRect(r.left(), r.top(), 1, r.height()), dark);
+        paintBorder(p, rect(), 1, QColor(0x8A, 0x8A, 0x8A), QColor(0xF0, 0xF0, 0xF0));
     }
 };
 

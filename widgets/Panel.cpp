@@ -1,5 +1,7 @@
 #include "Panel.h"
 
+#include "Border.h"
+
 #include <QApplication>
 #include <QPainter>
 
@@ -18,12 +20,8 @@ void TPanel::paintEvent(QPaintEvent*)
     QPainter p(this);
     const QRect r = rect();
     p.fillRect(r, fill_);
-    if (!border_)
-        return;
-    p.fillRect(QRect(r.left(), r.top(), r.width(), 1), *border_);
-    p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), *border_);
-    p.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), *border_);
-    p.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), *border_);
+    if (border_)
+        paintBorder(p, r, 1, *border_);
 }
 
 } // namespace corvane

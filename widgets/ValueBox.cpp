@@ -1,5 +1,7 @@
 #include "ValueBox.h"
 
+#include "Border.h"
+
 #include <QPainter>
 
 namespace corvane {
@@ -74,13 +76,7 @@ void TValueBox::paintEvent(QPaintEvent* e)
     }
     QLineEdit::paintEvent(e);
     QPainter p(this);
-    const int frame = hasFocus() ? FocusWidth : BorderWidth;
-    const QColor colour = hasFocus() ? FocusFrame : Border;
-    const QRect r = rect();
-    p.fillRect(QRect(r.left(), r.top(), r.width(), frame), colour);
-    p.fillRect(QRect(r.left(), r.bottom() - frame + 1, r.width(), frame), colour);
-    p.fillRect(QRect(r.left(), r.top() + frame, frame, r.height() - 2 * frame), colour);
-    p.fillRect(QRect(r.right() - frame + 1, r.top() + frame, frame, r.height() - 2 * frame), colour);
+    paintBorder(p, rect(), hasFocus() ? FocusWidth : BorderWidth, hasFocus() ? FocusFrame : Border);
 }
 
 } // namespace corvane
