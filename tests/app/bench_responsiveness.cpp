@@ -5,7 +5,8 @@
 // MIDI wire time:
 //
 //   open     every window opened the first time, in the program's order,
-//            then every one again
+//            each followed by an empty window of its size; then every
+//            window again
 //   recall   an envelope preset recall from every value's bottom to its top
 //   send     a 256-page wavesample sent through "Send Wavesample to Mirage"
 //   receive  the same 256 pages asked back through the request window
@@ -220,11 +221,20 @@ struct Bench {
 // activation started has ended; then closed. The first pass builds each
 // window; the second ("reopen") shows the windows kept, as every opening
 // after a run's first does.
+//
+// After each first opening an empty window of the same size is shown the
+// same way: what the machine alone charges a new window for its first
+// picture (a fresh backing store of the window's size, filled once), the
+// floor under that window's figure. The empty ones are kept until the pass
+// ends, so the memory of one is not handed on to the next window's picture.
 void Bench::openEveryWindow(bool again)
 {
     const std::string label = again ? "reopen" : "open";
     EventLoopMeter::Figures worst;
     std::string worstName;
+    std::vector<std::unique_ptr<QWidget>> empties;
+    qint64 worstEmptyNs = 0;
+    int emptiesOver = 0;
     for (const std::string& name : form.WindowNames()) {
         const int activations = again ? form.Window(name)->ActivationCount() : 0;
         meter.start();
@@ -243,17 +253,40 @@ void Bench::openEveryWindow(bool again)
         seams.waitFor([w] { return !w->HandlerRunning(); }, 10000);
         seams.wait(100);
         const EventLoopMeter::Figures f = meter.stop();
-        char split[64];
+        w->close();
+        char split[128];
         std::snprintf(split, sizeof split, " (built in %.2f ms, shown in %.2f ms)", built / 1e6, shown / 1e6);
-        report(("  " + label).c_str(), f, name + split);
+        std::string note = name + split;
+        if (!again) {
+            empties.push_back(std::make_unique<QWidget>(nullptr, Qt::Window));
+            QWidget* empty = empties.back().get();
+            empty->resize(w->size());
+            meter.start();
+            asEvent([empty] { empty->show(); });
+            seams.wait(100);
+            const qint64 emptyNs = meter.stop().longestCpuNs;
+            empty->hide();
+            worstEmptyNs = std::max(worstEmptyNs, emptyNs);
+            emptiesOver += emptyNs > 8000000;
+            std::snprintf(split, sizeof split, "; an empty %dx%d window: %.2f ms", w->width(), w->height(),
+                          emptyNs / 1e6);
+            note += split;
+        }
+        report(("  " + label).c_str(), f, note);
         if (f.longestCpuNs > worst.longestCpuNs) {
             worst = f;
             worstName = name;
         }
-        w->close();
         seams.wait(50);
     }
-    report(label.c_str(), worst, "worst window: " + worstName);
+    std::string summary = "worst window: " + worstName;
+    if (!again) {
+        char line[128];
+        std::snprintf(line, sizeof line, "; empty windows of the same sizes: worst %.2f ms, %d over 8 ms",
+                      worstEmptyNs / 1e6, emptiesOver);
+        summary += line;
+    }
+    report(label.c_str(), worst, summary);
 }
 
 // The recall of entry 1 after entry 0 steps every value all the way up.
