@@ -109,7 +109,7 @@ void TMemMap::buildMemoryPicture()
 void TMemMap::buildStrip()
 {
     const bool upper = half_ != 0;
-    auto* strip = named(new TPanel(this, QColor(0xC0, 0xC0, 0xC0)), "Panel1");
+    auto* strip = named(new TPanel(this, TPanel::Grey), "Panel1");
     strip->setGeometry(0, 96, 531, 33);
     auto* selectLabel = new QLabel("Select Wavesample", strip);
     selectLabel->setGeometry(16, 8, 120, 17);

@@ -52,7 +52,7 @@ void TProgramEditor::buildProgramButtons(int x, int y)
 
 void TProgramEditor::buildRefreshPanel(const QRect& panel, const QRect& refresh, const QRect& ok)
 {
-    Panel1 = named(new TPanel(this, QColor(0xC0, 0xC0, 0xC0), QColor(0x80, 0x80, 0x80)), "Panel1");
+    Panel1 = named(new TPanel(this, TPanel::Grey, TPanel::Edge), "Panel1");
     Panel1->setGeometry(panel);
     bnRefresh = named(new QPushButton("Refresh", Panel1), "bnRefresh");
     bnRefresh->setGeometry(refresh);

@@ -170,7 +170,7 @@ TfmSample::~TfmSample() = default;
 void TfmSample::buildGuide()
 {
     auto panel = [this](const char* name, int x, int y, int w, int h) {
-        auto* p = named(new TPanel(this, QColor(0xC0, 0xC0, 0xC0), QColor(0x80, 0x80, 0x80)), name);
+        auto* p = named(new TPanel(this, TPanel::Grey, TPanel::Edge), name);
         p->setGeometry(x, y, w, h);
         return p;
     };

@@ -15,6 +15,10 @@ class TPanel : public QFrame {
 public:
     explicit TPanel(QWidget* parent, const QColor& fill, std::optional<QColor> border = std::nullopt);
 
+    // The editor windows' grey panels and their darker edge.
+    static inline const QColor Grey{0xC0, 0xC0, 0xC0};
+    static inline const QColor Edge{0x80, 0x80, 0x80};
+
 protected:
     void paintEvent(QPaintEvent* e) override;
 
