@@ -209,6 +209,7 @@ struct Bench {
     }
 
     void openEveryWindow(bool again);
+    qint64 showEmpty(const QSize& size, std::vector<std::unique_ptr<QWidget>>& kept);
     void recall();
     void stretchL1();
     void send();
@@ -258,14 +259,7 @@ void Bench::openEveryWindow(bool again)
         std::snprintf(split, sizeof split, " (built in %.2f ms, shown in %.2f ms)", built / 1e6, shown / 1e6);
         std::string note = name + split;
         if (!again) {
-            empties.push_back(std::make_unique<QWidget>(nullptr, Qt::Window));
-            QWidget* empty = empties.back().get();
-            empty->resize(w->size());
-            meter.start();
-            asEvent([empty] { empty->show(); });
-            seams.wait(100);
-            const qint64 emptyNs = meter.stop().longestCpuNs;
-            empty->hide();
+            const qint64 emptyNs = showEmpty(w->size(), empties);
             worstEmptyNs = std::max(worstEmptyNs, emptyNs);
             emptiesOver += emptyNs > 8000000;
             std::snprintf(split, sizeof split, "; an empty %dx%d window: %.2f ms", w->width(), w->height(),
@@ -287,6 +281,21 @@ void Bench::openEveryWindow(bool again)
         summary += line;
     }
     report(label.c_str(), worst, summary);
+}
+
+// An empty window of `size` shown as a window is, then hidden and kept in
+// `kept`: the longest processor stretch of its first showing.
+qint64 Bench::showEmpty(const QSize& size, std::vector<std::unique_ptr<QWidget>>& kept)
+{
+    kept.push_back(std::make_unique<QWidget>(nullptr, Qt::Window));
+    QWidget* empty = kept.back().get();
+    empty->resize(size);
+    meter.start();
+    asEvent([empty] { empty->show(); });
+    seams.wait(100);
+    const qint64 ns = meter.stop().longestCpuNs;
+    empty->hide();
+    return ns;
 }
 
 // The recall of entry 1 after entry 0 steps every value all the way up.
