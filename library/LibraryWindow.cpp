@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QJsonDocument>
@@ -21,6 +22,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QToolButton>
@@ -809,16 +811,39 @@ TfmLibraryFolders::TfmLibraryFolders(const WindowContext& context, TfmLibrary* l
     bnOK->setGeometry(282, 226, 80, 25);
     bnCancel = named(new QPushButton("Cancel", this), "bnCancel");
     bnCancel->setGeometry(368, 226, 80, 25);
+    for (QPushButton* b : {bnAdd, bnRemove, bnCancel})
+        b->setAutoDefault(false);
+    bnOK->setDefault(true);
     connect(bnAdd, &QPushButton::clicked, this, &TfmLibraryFolders::bnAddClick);
     connect(bnRemove, &QPushButton::clicked, this, [this] { delete lbFolders->currentItem(); });
     connect(bnOK, &QPushButton::clicked, this, &TfmLibraryFolders::bnOKClick);
     connect(bnCancel, &QPushButton::clicked, this, &QWidget::hide);
 }
 
-void TfmLibraryFolders::FormActivate()
+// The list is read from the library when the window is shown, not at every
+// activation: the folder picker hands activation back to this window, and a
+// reload then would drop the folder just added.
+void TfmLibraryFolders::showEvent(QShowEvent* e)
 {
+    TFormBase::showEvent(e);
+    if (e->spontaneous())
+        return;
     lbFolders->clear();
     lbFolders->addItems(library_->Folders());
+    if (lbFolders->count() > 0)
+        lbFolders->setCurrentRow(0);
+    bnOK->setFocus();
+}
+
+// Enter takes the list as it stands (OK, the default button); Escape leaves
+// the library's folders as they were.
+void TfmLibraryFolders::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        bnOKClick();
+        return;
+    }
+    TFormBase::keyPressEvent(e);
 }
 
 void TfmLibraryFolders::bnAddClick()

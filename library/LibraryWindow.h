@@ -190,7 +190,8 @@ public:
     void bnOKClick();
 
 protected:
-    void FormActivate() override;
+    void showEvent(QShowEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     TfmLibrary* library_;
