@@ -79,6 +79,7 @@ TfmDiskImages::TfmDiskImages(const WindowContext& context, QWidget* parent)
     lvSlots->setGeometry(12, 46, 204, 212);
     buildSlotControls();
     buildActions();
+    layOut();
     connect(bnOpen, &QPushButton::clicked, this, &TfmDiskImages::bnOpenClick);
     connect(lvSlots, &QListWidget::currentRowChanged, this, [this] { showSlot(); });
     acceptSoundDrops();
@@ -109,6 +110,22 @@ void TfmDiskImages::buildSlotControls()
     cbHalf = named(new QComboBox(this), "cbHalf");
     cbHalf->addItems({"Lower half", "Upper half"});
     cbHalf->setGeometry(110, 267, 106, 23);
+}
+
+// The slot list grows with the window's height, the image's name and the
+// waveforms with its width; the player and the actions keep to the bottom.
+void TfmDiskImages::layOut()
+{
+    TAnchors* anchors = Sizable();
+    anchors->anchor(edImage, TAnchors::Left | TAnchors::Top | TAnchors::Right);
+    anchors->anchor(lvSlots, TAnchors::Left | TAnchors::Top | TAnchors::Bottom);
+    anchors->anchor(gbWavesamples, TAnchors::Left | TAnchors::Top | TAnchors::Right);
+    auto* rows = new TAnchors(gbWavesamples);
+    for (TWaveView* wave : wvWavesample)
+        rows->anchor(wave, TAnchors::Left | TAnchors::Top | TAnchors::Right);
+    anchors->anchor(MediaPlayer1, TAnchors::Right | TAnchors::Bottom);
+    for (const char* name : {"lbHalf", "cbHalf", "gbFrom", "gbInto"})
+        anchors->anchor(findChild<QWidget*>(name), TAnchors::Left | TAnchors::Bottom);
 }
 
 void TfmDiskImages::buildActions()

@@ -72,6 +72,7 @@ private:
     void writeDropped(const SoundDrag& drag, int slot);
     void buildSlotControls();
     void buildActions();
+    void layOut();
     void showSlots();
     void showSlot();
     void wavesampleChosen(int wavesample);

@@ -22,6 +22,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStandardPaths>
 #include <QTableView>
@@ -254,6 +255,7 @@ TfmLibrary::TfmLibrary(const WindowContext& context, QWidget* parent)
     buildTable();
     buildDetail();
     buildActions();
+    layOut();
     indexer_ = new library::Indexer;
     indexer_->moveToThread(&thread_);
     connect(this, &TfmLibrary::startScan, indexer_, &library::Indexer::run);
@@ -355,7 +357,10 @@ void TfmLibrary::buildDetail()
     bnPlaces->setGeometry(828, 362, 140, 24);
     connect(bnPlaces, &QPushButton::clicked, this, &TfmLibrary::bnPlacesClick);
 
-    const auto label = [this](const char* text, int y) { (new QLabel(text, this))->setGeometry(656, y, 70, 22); };
+    const auto label = [this](const char* text, int y) {
+        noteLabels_.push_back(new QLabel(text, this));
+        noteLabels_.back()->setGeometry(656, y, 70, 22);
+    };
     label("Tags", 400);
     edTags = named(new QLineEdit(this), "edTags");
     edTags->setGeometry(726, 400, 242, 22);
@@ -401,6 +406,44 @@ void TfmLibrary::buildActions()
         if (const Row* r = SelectedRow())
             QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(r->path).path()));
     });
+}
+
+// The list and its search line take what the window grows by; the details
+// keep to the right edge and the actions to the bottom. The window opens wide
+// enough for every column of the list to show its whole heading, in the bold
+// face the headings take while a row is selected.
+void TfmLibrary::layOut()
+{
+    TAnchors* anchors = Sizable();
+    anchors->anchor(edSearch, TAnchors::Left | TAnchors::Top | TAnchors::Right);
+    anchors->anchor(tvSounds, TAnchors::All);
+    for (QWidget* w : std::initializer_list<QWidget*>{cbKind, bnRescan, bnFolders, lbSelected, MediaPlayer1, bnPlaces,
+                                                      edTags, cbRating, edComment})
+        anchors->anchor(w, TAnchors::Top | TAnchors::Right);
+    for (int w = 0; w < 8; ++w) {
+        anchors->anchor(WaveLabels[static_cast<std::size_t>(w)], TAnchors::Top | TAnchors::Right);
+        anchors->anchor(Waves[static_cast<std::size_t>(w)], TAnchors::Top | TAnchors::Right);
+    }
+    for (QLabel* l : noteLabels_)
+        anchors->anchor(l, TAnchors::Top | TAnchors::Right);
+    for (QWidget* w : std::initializer_list<QWidget*>{bnSend, cbHalf, bnSaveSyx, bnExport, bnWriteImage, cbSlot})
+        anchors->anchor(w, TAnchors::Left | TAnchors::Bottom);
+    anchors->anchor(bnShowFolder, TAnchors::Right | TAnchors::Bottom);
+
+    QFont bold = tvSounds->horizontalHeader()->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    int columns = 0;
+    for (int c = 0; c < LibraryModel::ColumnCount; ++c) {
+        const QString heading = Model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        // Room for the sort arrow and the section's margins beside the text.
+        const int width = std::max(tvSounds->columnWidth(c), metrics.horizontalAdvance(heading) + 30);
+        tvSounds->setColumnWidth(c, width);
+        columns += width;
+    }
+    const int needed = columns + 2 * tvSounds->frameWidth() + tvSounds->verticalScrollBar()->sizeHint().width();
+    if (needed > tvSounds->width())
+        resize(width() + needed - tvSounds->width(), height());
 }
 
 void TfmLibrary::showError(const QString& text) { Ctx().seams.messageBox(text.toStdString(), Caption, BoxButtons::Ok); }
@@ -795,7 +838,7 @@ TfmLibraryFolders::TfmLibraryFolders(const WindowContext& context, TfmLibrary* l
 {
     setObjectName("fmLibraryFolders");
     setWindowTitle("Library Folders");
-    SetFixedFrame(QSize(460, 260));
+    SetSizableFrame(QSize(460, 260));
     auto* note = new QLabel("The library indexes the sound files, disk images and audio files in these folders "
                             "and their subfolders. It never changes them.",
                             this);
@@ -811,6 +854,13 @@ TfmLibraryFolders::TfmLibraryFolders(const WindowContext& context, TfmLibrary* l
     bnOK->setGeometry(282, 226, 80, 25);
     bnCancel = named(new QPushButton("Cancel", this), "bnCancel");
     bnCancel->setGeometry(368, 226, 80, 25);
+    auto* anchors = new TAnchors(this);
+    anchors->anchor(note, TAnchors::Left | TAnchors::Top | TAnchors::Right);
+    anchors->anchor(lbFolders, TAnchors::All);
+    for (QWidget* w : std::initializer_list<QWidget*>{bnAdd, bnRemove})
+        anchors->anchor(w, TAnchors::Top | TAnchors::Right);
+    for (QWidget* w : std::initializer_list<QWidget*>{bnOK, bnCancel})
+        anchors->anchor(w, TAnchors::Bottom | TAnchors::Right);
     for (QPushButton* b : {bnAdd, bnRemove, bnCancel})
         b->setAutoDefault(false);
     bnOK->setDefault(true);

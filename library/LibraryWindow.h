@@ -148,6 +148,7 @@ private:
     void buildTable();
     void buildDetail();
     void buildActions();
+    void layOut();
     void openOnIndexer();
     void libraryOpened(bool ok, const QString& error, const QString& recovered);
     void scanProgress(int done, int total);
@@ -172,6 +173,7 @@ private:
     std::vector<library::WavesampleRow> indexed_;
     qint64 itemId_ = 0;
     int wavesample_ = -1;
+    std::vector<QLabel*> noteLabels_; // "Tags", "Rating", "Comment"
 };
 
 // "Library Folders": the folders the library indexes, with their subfolders.

@@ -68,6 +68,17 @@ TSoundJobForm::TSoundJobForm(const WindowContext& context, QWidget* parent, cons
     connect(bnOK, &QPushButton::clicked, this, &TSoundJobForm::bnOKClick);
 }
 
+TAnchors* TSoundJobForm::Sizable()
+{
+    SetSizableFrame(size());
+    auto* anchors = new TAnchors(this);
+    for (QWidget* w : std::initializer_list<QWidget*>{lbStatus, ProgressBar1, lbTime})
+        anchors->anchor(w, TAnchors::Left | TAnchors::Right | TAnchors::Bottom);
+    for (QWidget* w : std::initializer_list<QWidget*>{bnCancel, bnOK})
+        anchors->anchor(w, TAnchors::Right | TAnchors::Bottom);
+    return anchors;
+}
+
 void TSoundJobForm::bnCancelClick()
 {
     if (running_) {
@@ -214,6 +225,10 @@ TfmLoadSound::TfmLoadSound(const WindowContext& context, QWidget* parent)
     bnSend = named(new QPushButton("Send to Mirage", this), "bnSend");
     bnSend->setGeometry(12, height() - 33, 120, 25);
     bnSend->setEnabled(false);
+    TAnchors* anchors = Sizable();
+    anchors->anchor(edFilename, TAnchors::Left | TAnchors::Top | TAnchors::Right);
+    anchors->anchor(edContents, TAnchors::All);
+    anchors->anchor(bnSend, TAnchors::Left | TAnchors::Bottom);
     connect(bnOpen, &QPushButton::clicked, this, &TfmLoadSound::bnOpenClick);
     connect(bnSend, &QPushButton::clicked, this, &TfmLoadSound::bnSendClick);
 }
@@ -306,6 +321,11 @@ TfmArchiveDisk::TfmArchiveDisk(const WindowContext& context, QWidget* parent)
     edSummary->setGeometry(12, 94, 416, 130);
     bnArchive = named(new QPushButton("Archive", this), "bnArchive");
     bnArchive->setGeometry(12, height() - 33, 100, 25);
+    TAnchors* anchors = Sizable();
+    anchors->anchor(note, TAnchors::Left | TAnchors::Top | TAnchors::Right);
+    anchors->anchor(edFolder, TAnchors::Left | TAnchors::Top | TAnchors::Right);
+    anchors->anchor(edSummary, TAnchors::All);
+    anchors->anchor(bnArchive, TAnchors::Left | TAnchors::Bottom);
     connect(bnFolder, &QPushButton::clicked, this, &TfmArchiveDisk::bnFolderClick);
     connect(bnArchive, &QPushButton::clicked, this, &TfmArchiveDisk::bnArchiveClick);
 }

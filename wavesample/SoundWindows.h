@@ -6,6 +6,7 @@
 // steps; the window stays modal while it is shown.
 #pragma once
 
+#include "Anchors.h"
 #include "FormBase.h"
 #include "ProgressBar.h"
 #include "SoundTransfer.h"
@@ -42,6 +43,10 @@ protected:
     // `to` (fractions of the whole bar).
     void runJob(const std::vector<QWidget*>& locked, const std::function<void()>& job);
     sound::JobHooks hooks(double from = 0.0, double to = 1.0);
+    // Lets the window grow from its size as built: the status lines and the
+    // progress bar stretch, Cancel and OK keep to the bottom right corner.
+    // The window anchors its own controls on what this returns.
+    TAnchors* Sizable();
     bool cancelled() const { return cancelled_; }
     void keyPressEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;

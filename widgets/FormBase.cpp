@@ -106,6 +106,14 @@ void TFormBase::SetFixedFrame(QSize size, Qt::WindowFlags extra)
     setFixedSize(size);
 }
 
+void TFormBase::SetSizableFrame(QSize size, Qt::WindowFlags extra)
+{
+    setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint | extra);
+    setMinimumSize(size);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(size);
+}
+
 void TFormBase::UseEditorFont()
 {
     QFont font("MS Sans Serif");

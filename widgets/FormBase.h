@@ -57,6 +57,9 @@ protected:
     // staying on top, or nothing more (the small boxes).
     static constexpr Qt::WindowFlags CloseBoxOnly{};
     void SetFixedFrame(QSize size, Qt::WindowFlags extra = Qt::WindowSystemMenuHint);
+    // The frame of the windows that hold lists: they open at `size`, the
+    // smallest they may be, and grow with the user's frame (see TAnchors).
+    void SetSizableFrame(QSize size, Qt::WindowFlags extra = Qt::WindowSystemMenuHint);
     // The 11-pixel "MS Sans Serif" of the editor windows.
     void UseEditorFont();
 

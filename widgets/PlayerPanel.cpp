@@ -33,7 +33,9 @@ TPlayerPanel::TPlayerPanel(QWidget* parent, Seams& seams) : QFrame(parent), seam
     cbPlayLoop->setChecked(true);
     cbPlayLoop->setToolTip(LoopTip);
     cbPlayLoop->setGeometry(66, 7, Width - 70, 18);
-    lbNoOutput = namedLabel(this, "lbNoOutput", "No audio output", 66, 7, Width - 70);
+    // Over the Loop tick's place, on two lines where one is too narrow.
+    lbNoOutput = namedLabel(this, "lbNoOutput", "No audio output", 62, 2, Width - 64, Height - 4);
+    lbNoOutput->setWordWrap(true);
     lbNoOutput->hide();
     withdraw();
 }

@@ -308,5 +308,46 @@ TEST_F(LibraryWindowTest, ASoundDraggedOntoASlotIsWrittenThere)
     EXPECT_EQ(after.bytes(), written.bytes());
 }
 
+// The windows that hold lists open with every column's heading whole (in
+// the bold face of a selected row's headings) and grow with their frame:
+// the list takes what the window grows by, the buttons keep their corner.
+TEST_F(LibraryWindowTest, ListWindowsGrowWithTheirListsAndShowWholeHeadings)
+{
+    QHeaderView* heading = library->tvSounds->horizontalHeader();
+    QFont bold = heading->font();
+    bold.setBold(true);
+    int columns = 0;
+    for (int c = 0; c < heading->count(); ++c) {
+        const QString text = library->Model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        EXPECT_GT(heading->sectionSize(c), QFontMetrics(bold).horizontalAdvance(text)) << text.toStdString();
+        columns += heading->sectionSize(c);
+    }
+    EXPECT_LE(columns, library->tvSounds->viewport()->width());
+
+    const struct {
+        const char* window;
+        const char* list;
+    } windows[] = {{"TfmLibrary", "tvSounds"},
+                   {"TfmLibraryFolders", "lbFolders"},
+                   {"TfmDiskImages", "lvSlots"},
+                   {"TfmLoadSound", "edContents"},
+                   {"TfmArchiveDisk", "edSummary"}};
+    for (const auto& w : windows) {
+        QWidget* window = form().Window(w.window);
+        ASSERT_TRUE(window) << w.window;
+        window->show();
+        auto* list = window->findChild<QWidget*>(w.list);
+        auto* ok = window->findChild<QWidget*>("bnOK");
+        ASSERT_TRUE(list && ok) << w.window;
+        const QSize listBefore = list->size();
+        const QPoint okFromCorner = QPoint(window->width(), window->height()) - ok->pos();
+        window->resize(window->size() + QSize(120, 80));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(list->height(), listBefore.height() + 80) << w.window;
+        EXPECT_EQ(QPoint(window->width(), window->height()) - ok->pos(), okFromCorner) << w.window;
+        window->hide();
+    }
+}
+
 } // namespace
 } // namespace corvane::test
