@@ -138,6 +138,7 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, const std::string& midiApi, QWi
     ResetState();
     EnvPresets = loadPresets(presetsFilePath());
     openPortsAtStart();
+    AddArrivalListener([this](Arrival a) { noteArrival(a); });
     UpdateMenus();
 }
 
@@ -211,6 +212,7 @@ void TForm1::openPortsAtStart()
 void TForm1::ReopenMidiPorts()
 {
     ForgetReceived();
+    lastArrivalNote_.clear();
     ChangePorts([this] {
         MidiIn1->SetUsing(false);
         MidiOut1->SetUsing(false);
@@ -231,7 +233,11 @@ int TForm1::ListedMidiSystem() const
     const std::string key = MidiSystem.empty() ? MidiIn1->SystemName() : MidiSystem;
     const std::vector<std::string> keys = midiSystems();
     const auto it = std::find(keys.begin(), keys.end(), key);
-    return it == keys.end() ? -1 : static_cast<int>(it - keys.begin());
+    if (it != keys.end())
+        return static_cast<int>(it - keys.begin());
+    // None in use (no sequencer, no JACK server running): the first of the
+    // list is the one the program tries first, and would use once it runs.
+    return keys.empty() ? -1 : 0;
 }
 
 void TForm1::SetMidiSystem(int index)
@@ -260,19 +266,66 @@ void TForm1::watchPorts()
         // The instrument may have been started again meanwhile: what was
         // received before is read again before it is edited.
         ForgetReceived();
+        lastArrivalNote_.clear();
         copyDeviceLists();
         showPortNotes();
     }
     portWatchTimer_ = seamsRef().startTimer(PortWatchInterval, [this] { watchPorts(); });
 }
 
+// The last status panel: a port's note when one is missing or back, else
+// what the program knows of the connection: the output port and whether the
+// Mirage has answered on it (with its software version once the
+// configuration has come), or what arrived last. The ports in full are the
+// panel's tooltip.
 void TForm1::showPortNotes()
 {
     std::string text = inKeeper_->note();
     if (!text.empty() && !outKeeper_->note().empty())
         text += "; ";
     text += outKeeper_->note();
+    const bool inOpen = inKeeper_->state() == PortKeeper<TMidiIn>::State::Open;
+    const bool outOpen = outKeeper_->state() == PortKeeper<TMidiOut>::State::Open;
+    const std::string inName = inOpen ? MidiIn1->DeviceName(MidiInPort) : "none";
+    const std::string outName = outOpen ? MidiOut1->DeviceName(MidiOutPort) : "none";
+    std::string answer;
+    if (!inOpen || !outOpen)
+        answer = "No MIDI port: Setup - MIDI Ports";
+    else if (!Received(Arrival::Config) && !Received(Arrival::LowerProgram) && !Received(Arrival::UpperProgram) &&
+             !Received(Arrival::Wavesample) && !Received(Arrival::Status))
+        answer = outName + ": no answer yet";
+    else {
+        answer = "Mirage";
+        if (Received(Arrival::Config)) {
+            const int major = static_cast<std::int8_t>(ConfigDump[cfg::VersionMajor]);
+            const int minor = static_cast<std::int8_t>(ConfigDump[cfg::VersionMinor]);
+            answer += " " + std::to_string(major) + "." + std::to_string(minor);
+        }
+        answer += " answered";
+        if (!lastArrivalNote_.empty())
+            answer += " - " + lastArrivalNote_;
+    }
+    if (text.empty())
+        text = answer;
     setStatusText(3, text);
+    if (auto* panel = statusPanels_[3])
+        panel->setToolTip(QString::fromStdString("MIDI In: " + inName + "\nMIDI Out: " + outName + "\n" + answer));
+}
+
+// What the main window says when a dump it shows has arrived.
+void TForm1::noteArrival(Arrival a)
+{
+    switch (a) {
+    case Arrival::Config: lastArrivalNote_ = "Configuration received"; break;
+    case Arrival::LowerProgram:
+    case Arrival::UpperProgram:
+        lastArrivalNote_ = Received(Arrival::LowerProgram) && Received(Arrival::UpperProgram)
+                               ? "Programs received"
+                               : a == Arrival::LowerProgram ? "Lower program received" : "Upper program received";
+        break;
+    default: break;
+    }
+    showPortNotes();
 }
 
 void TForm1::ReadMidiDevices()
@@ -528,6 +581,9 @@ void TForm1::buildMirageMenu(QMenuBar* bar)
     addWindowItem(lower, "MemoryMap2", "&Memory Map", "TMemoryMap");
     mirage->addSeparator();
     addWindowItem(mirage, "KeyAllocation2", "&Key Allocation", "TKeyboardAssig");
+    mirage->addSeparator();
+    addItem(mirage, "GetConfiguration1", "Get &Configuration", [this] { SpeedButton1Click(); });
+    addItem(mirage, "GetULParameters1", "Get U&L Parameters", [this] { sbRefreshULClick(); });
 }
 
 void TForm1::buildFunctionsMenu(QMenuBar* bar)

@@ -170,6 +170,7 @@ private:
     void copyDeviceLists();
     void watchPorts();
     void showPortNotes();
+    void noteArrival(Arrival a);
     void loadSound(int halves, int sound);
     void saveToDisk(int halves, int slot);
     bool mayLeave(std::function<void()> leave);
@@ -185,6 +186,7 @@ private:
     std::map<std::string, TImage*> windowImages_;
     std::array<QLabel*, 4> statusPanels_{};
     QWidget* helpWindow_ = nullptr;
+    std::string lastArrivalNote_; // "Configuration received", "Programs received"
     std::function<void()> leaveWhenFree_; // quitting, once the stopped transfer has ended
 };
 

@@ -69,18 +69,23 @@ TEST_F(MainWindowTest, StartsWithDefaultsAndSendsNothing)
     EXPECT_EQ(form().StatusPanelText(0), "Current Kbd Half: XXXXX");
     EXPECT_EQ(form().StatusPanelText(1), "Current Lower Program: X");
     EXPECT_EQ(form().StatusPanelText(2), "Current Upper Program: X");
-    EXPECT_EQ(form().StatusPanelText(3), "");
+    EXPECT_EQ(form().StatusPanelText(3), "Mirage (built-in emulator): no answer yet");
     EXPECT_EQ(form().centralWidget()->size(), QSize(627, 465));
     EXPECT_EQ(form().GetLowerParam(978), 0);
     EXPECT_EQ(form().GetConfigParam(6), 0);
 }
 
+// The status bar says what has answered, with the instrument's software
+// version; the Mirage menu holds both fetches beside the tool buttons.
 TEST_F(MainWindowTest, GetConfigurationAndParametersFillTheDumpsFromTheInstrument)
 {
+    form().Action("GetConfiguration1")->trigger();
+    EXPECT_EQ(seams().lines(), (std::vector<std::string>{"sent F0 0F 01 00 7F"}));
     QTest::mouseClick(form().ToolButton("SpeedButton1"), Qt::LeftButton);
     seams().wait(60);
     const Message config = mirage().configDump();
     EXPECT_TRUE(std::equal(config.begin(), config.end(), form().ConfigDump));
+    EXPECT_EQ(form().StatusPanelText(3), "Mirage 3.2 answered - Configuration received");
 
     seams().clear();
     QTest::mouseClick(form().ToolButton("sbRefreshUL"), Qt::LeftButton);
@@ -96,7 +101,11 @@ TEST_F(MainWindowTest, GetConfigurationAndParametersFillTheDumpsFromTheInstrumen
     EXPECT_FALSE(form().Received(MirageProtocol::Arrival::UpperProgram));
     seams().wait(300);
     EXPECT_TRUE(std::equal(upper.begin(), upper.end(), form().UpperProgramDump));
+    EXPECT_EQ(form().StatusPanelText(3), "Mirage 3.2 answered - Programs received");
     EXPECT_TRUE(seams().boxes().empty());
+    seams().clear();
+    form().Action("GetULParameters1")->trigger();
+    EXPECT_EQ(seams().lines(), (std::vector<std::string>{"sent F0 0F 01 03 7F", "wait 100", "sent F0 0F 01 13 7F"}));
 }
 
 TEST_F(MainWindowTest, GetParametersWithNoInstrumentChangesNothing)
@@ -213,7 +222,8 @@ TEST_F(MainWindowTest, MenuHasItsItemsAccelsAndSeparators)
         EXPECT_EQ(form().Action(item)->shortcut(), QKeySequence(keys)) << item;
     EXPECT_EQ(itemsOf(1), QStringList({"&Tuning", "Relative &Amplitude", "Relative &Filter", "-", "Sam&pling", "-",
                                        "&Get from Mirage", "&Send to Mirage", "-", "&Calculator"}));
-    EXPECT_EQ(itemsOf(2), QStringList({"&Upper", "&Lower", "-", "&Key Allocation"}));
+    EXPECT_EQ(itemsOf(2), QStringList({"&Upper", "&Lower", "-", "&Key Allocation", "-", "Get &Configuration",
+                                       "Get U&L Parameters"}));
     EXPECT_EQ(itemsOf(3), QStringList({"&Program Copy", "&Wavesample Copy", "&Sample Rotate", "-", "&Reboot"}));
     EXPECT_EQ(itemsOf(4), QStringList({"MIDI &Ports", "&Configuration Table", "C&olours", "&Library Folders..."}));
     EXPECT_EQ(itemsOf(5), QStringList({"&Contents", "&About..."}));

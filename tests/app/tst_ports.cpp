@@ -193,6 +193,17 @@ TEST_F(PortsTest, TheDialogReadsTheDevicesAfreshAndShowsWholeNames)
     unregisterVirtualDevice(&later);
 }
 
+// With no system chosen and none running, the dialog shows the one the
+// program would use rather than a blank.
+TEST_F(PortsTest, TheMidiSystemShownIsNeverBlank)
+{
+    start();
+    TMidiSetupDialogBox* d = dialog();
+    d->show();
+    EXPECT_GE(d->ComboBox3->currentIndex(), 0);
+    EXPECT_FALSE(d->ComboBox3->currentText().isEmpty());
+}
+
 TEST_F(PortsTest, TheMidiSystemIsOfferedChosenAndKeptInTheSettings)
 {
     // A choice in the file, beside a line the program does not know.
