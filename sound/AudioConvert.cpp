@@ -296,6 +296,12 @@ Conversion importAudio(const std::string& path, const ImportOptions& options, co
         loop = placed;
         limit = static_cast<std::size_t>(placed.dataSize);
     }
+    if (options.maxPages > 0) {
+        const std::size_t room = static_cast<std::size_t>(options.maxPages) * wav::PageBytes;
+        if (loop && limit > room)
+            return refuse(AudioError::TooLong, source);
+        limit = std::min(limit, room);
+    }
 
     std::vector<float> out;
     bool whole = false;
@@ -323,7 +329,7 @@ Conversion importAudio(const std::string& path, const ImportOptions& options, co
     const std::size_t padded =
         loop ? limit
              : std::min<std::size_t>((c.samples.size() + wav::PageBytes - 1) / wav::PageBytes * wav::PageBytes,
-                                     wav::MaxDataSize);
+                                     limit);
     c.samples.resize(std::max(padded, c.samples.size()), Silence);
     if (!whole)
         c.cutSamples = std::max<std::int64_t>(1, std::llround(static_cast<double>(source.frames) * ratio) - c.length);

@@ -61,6 +61,7 @@ struct ImportOptions {
     bool normalise = false;
     std::optional<LoopRequest> loop = std::nullopt;
     int startPage = 0; // the wavesample's first page in memory, for the pointers (0..250)
+    int maxPages = 0;  // the pages the destination wavesample has; 0: as many as a dump holds
     std::uint32_t ditherSeed = 1;
 };
 

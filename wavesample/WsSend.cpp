@@ -309,7 +309,34 @@ void TfmWsSend::refuse()
 
 void TfmWsSend::bnSendWavClick()
 {
+    // The pointers may have been stepped in the memory map since they were shown.
+    DestinationDisplay();
+    if (dump_ && dump_->pages > destinationPages_) {
+        offerToFit();
+        return;
+    }
     Converse([this] { sendDump(); });
+}
+
+// The instrument refuses a dump that announces more pages than the
+// destination has, after the whole dump has crossed the wire. Nothing is
+// sent; the user may have the file converted to fit instead, and send that.
+void TfmWsSend::offerToFit()
+{
+    const int index = destHalf_ * 8 + destNumber_;
+    const std::string ws = std::string(index < 8 ? "L" : "U") + std::to_string(index % 8 + 1);
+    const std::string sizes = "This sample needs " + hexNumber(dump_->pages) + " (Hex) pages; wavesample " +
+                              ws + " has " + hexNumber(destinationPages_) +
+                              ". The Mirage refuses a dump larger than its wavesample, so it was not sent.";
+    if (destinationPages_ <= 0) {
+        Ctx().seams.messageBox(sizes + "\n\nGive the wavesample pages in the memory map first.", SendCaption,
+                               BoxButtons::Ok);
+        return;
+    }
+    const std::string offer = "\n\nConvert the file to fit into " + hexNumber(destinationPages_) +
+                              " (Hex) pages with Import Audio? You can listen to it before sending.";
+    if (Ctx().seams.messageBox(sizes + offer, SendCaption, BoxButtons::YesNo) == BoxAnswer::Yes)
+        importAudio(edFilename->text().toStdString(), destinationPages_);
 }
 
 // The dump names no wavesample: the destination shown is selected first, in
@@ -450,12 +477,20 @@ void TfmWsSend::bnImportAudioClick()
         return;
     }
     edFilename->setText(QString::fromStdString(path));
+    importAudio(path, 0);
+}
+
+// Converts `path` into the wavesample to send; `maxPages` > 0 keeps it
+// within that many pages.
+void TfmWsSend::importAudio(const std::string& path, int maxPages)
+{
     audio::Conversion c;
     {
         AudioProgress progress(ProgressBar1, bnCancelAudio,
                                {bnOpenFile, bnImportAudio, bnSendWav, edImportRate, cbNormalise, cbLoop, edLoopStart,
                                 edLoopLength, cbLoopUnit, MediaPlayer1});
-        const audio::ImportOptions options = importOptions();
+        audio::ImportOptions options = importOptions();
+        options.maxPages = maxPages;
         progress.run([&](const audio::Work& work) { c = audio::importAudio(path, options, work); });
     }
     if (!c.ok()) {

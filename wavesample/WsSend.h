@@ -129,6 +129,8 @@ private:
     void buildDestination();
     void connectHandlers();
     void sendDump();
+    void offerToFit();
+    void importAudio(const std::string& path, int maxPages);
     void reportSend(const MirageProtocol::LongSend& r, int index);
     void DestinationDisplay();
     void showFit();

@@ -1,7 +1,7 @@
 // WAV files sent into a wavesample of mirage-emu over real MIDI and asked
 // back through the receive window: the same sample bytes, zeros as ones, for
-// a small wavesample and for one of all 256 pages; and the instrument's
-// refusal of a file larger than its page pointers; a send cut short when the
+// a small wavesample and for one of all 256 pages; the window's refusal of
+// a file larger than the wavesample's page pointers; a send cut short when the
 // emulator goes away under it. Runs under scripts/with-jack.sh.
 #include "JackMirage.h"
 
@@ -74,18 +74,21 @@ TEST_F(WsOverJack, WavSentAndAskedBackGivesTheSameSampleBytesOrIsRefused)
         int endPage; // L1 from page 0
         const char* answer;
     } table[] = {
-        {32 * 256 + 1, 31, "Wavesample Receive - Nck = bad"},
+        {32 * 256 + 1, 31, "This sample needs 21 (Hex) pages; wavesample L1 has 20. The Mirage refuses"},
         {1000, 31, "Wavesample Receive - Ack = good"},
         {65535, 255, "Wavesample Receive - Ack = good"},
     };
+    jack.seams.defaultAnswer = BoxAnswer::No; // not converted to fit
     for (const auto& row : table) {
         ASSERT_TRUE(jack.stretchL1(row.endPage)) << row.endPage;
         const Bytes samples = samplesOf(row.n);
         std::string answer;
-        jack.resend([&] { return (answer = sendWav(samples)) == row.answer; });
-        EXPECT_EQ(answer, row.answer) << row.n;
-        if (std::string(row.answer).ends_with("bad"))
+        jack.resend([&] { return (answer = sendWav(samples)).starts_with(row.answer); });
+        EXPECT_TRUE(answer.starts_with(row.answer)) << row.n << ": " << answer;
+        if (std::string(row.answer).starts_with("This sample")) {
+            EXPECT_EQ(jack.seams.sent().size(), 0u) << "refused before sending";
             continue;
+        }
 
         jack.resend([&] {
             jack.seams.clear();
@@ -103,6 +106,7 @@ TEST_F(WsOverJack, WavSentAndAskedBackGivesTheSameSampleBytesOrIsRefused)
 
 TEST_F(WsOverJack, InstrumentGoneDuringASendCutsItShort)
 {
+    ASSERT_TRUE(jack.stretchL1(255));
     openWav(samplesOf(65535));
     jack.seams.clear();
     jack.seams.startTimer(3000, [&] { jack.stopEmulator(); });
