@@ -468,7 +468,7 @@ void TfmDiskImages::bnWriteSyxClick()
         return;
     const sound::ReadResult r = sound::readFile(path);
     if (!r.ok()) {
-        Ctx().seams.messageBox(r.text, sound::ReadResult::Caption, BoxButtons::Ok);
+        Ctx().seams.messageBox(r.message(), sound::ReadResult::Caption, BoxButtons::Ok);
         return;
     }
     const sound::Half* half = disk::halfForSlot(r.sound, slot);

@@ -1,5 +1,6 @@
 #include "Seams.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -27,5 +28,11 @@ int Seams::startTimer(int, std::function<void()>)
 }
 
 void Seams::cancelTimer(int) {}
+
+long long Seams::clockMs() const
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 } // namespace corvane

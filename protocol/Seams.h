@@ -35,6 +35,9 @@ public:
     // Seams without a clock of their own refuse timers (abort).
     virtual int startTimer(int ms, std::function<void()> fn);
     virtual void cancelTimer(int id);
+    // Milliseconds on the same clock, from a fixed point: what a job has
+    // taken so far is the difference of two readings.
+    virtual long long clockMs() const;
 
     // Modal message box with an exclamation icon.
     virtual BoxAnswer messageBox(const std::string& text, const std::string& caption,

@@ -234,6 +234,17 @@ Bytes fileImage(const Sound& sound)
 
 // ---- reading ------------------------------------------------------------------
 
+std::string ReadResult::message() const
+{
+    switch (error) {
+    case ReadError::None: return "";
+    case ReadError::CannotOpen:
+    case ReadError::Empty:
+    case ReadError::TooBig: return text;
+    default: return "This file is not a Mirage sound file, or it is damaged.\n" + text;
+    }
+}
+
 namespace {
 
 using Refusal = std::optional<ReadResult>;

@@ -108,6 +108,9 @@ struct ReadResult {
     std::string text; // what is wrong, naming the message and the bytes
     Sound sound;
     bool ok() const { return error == ReadError::None; }
+    // The text of the window's box: first, in plain words, that the file is
+    // not a Mirage sound or is damaged, then `text`.
+    std::string message() const;
     static constexpr const char* Caption = "Load Sound from File";
 };
 

@@ -105,6 +105,7 @@ void TSoundJobForm::runJob(const std::vector<QWidget*>& locked, const std::funct
         bnOK->setEnabled(false);
         bnCancel->setEnabled(true);
         ProgressBar1->setValue(0);
+        jobStart_ = Ctx().seams.clockMs();
         job();
         for (QWidget* w : locked)
             w->setEnabled(true);
@@ -123,7 +124,12 @@ sound::JobHooks TSoundJobForm::hooks(double from, double to)
         const double fraction = total > 0 ? std::min(1.0, static_cast<double>(done) / static_cast<double>(total)) : 0.0;
         ProgressBar1->setValue(static_cast<int>((from + (to - from) * fraction) * BarSteps));
         lbStatus->setText(QString::fromStdString(status));
-        lbTime->setText(QString("%1 of about %2").arg(timeText(done), timeText(total)));
+        // The time the job has taken, and the whole it will take: the wire
+        // times expected at first, then what the part done took so far
+        // (the instrument may answer faster than the wire allows, or slower).
+        const long long elapsed = Ctx().seams.clockMs() - jobStart_;
+        const long long whole = fraction >= 0.05 ? static_cast<long long>(static_cast<double>(elapsed) / fraction) : total;
+        lbTime->setText(QString("%1 of about %2").arg(timeText(elapsed), timeText(std::max(whole, elapsed))));
     };
     return h;
 }
@@ -251,7 +257,7 @@ bool TfmLoadSound::OpenFile(const std::string& path)
         bnSend->setEnabled(false);
         lbStatus->setText("Refused: nothing will be sent.");
         lbTime->clear();
-        Ctx().seams.messageBox(r.text, sound::ReadResult::Caption, BoxButtons::Ok);
+        Ctx().seams.messageBox(r.message(), sound::ReadResult::Caption, BoxButtons::Ok);
         return false;
     }
     sound_ = std::move(r.sound);

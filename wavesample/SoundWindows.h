@@ -54,6 +54,7 @@ protected:
 private:
     bool running_ = false;
     bool cancelled_ = false;
+    long long jobStart_ = 0; // on the seams' clock
 };
 
 class TfmSaveSound : public TSoundJobForm {

@@ -12,6 +12,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -95,6 +96,10 @@ void TfmWsGet::buildRequestColumn()
     MediaPlayer1->move(12, 140);
     bnPlay = MediaPlayer1->bnPlay;
     bnStop = MediaPlayer1->bnStop;
+
+    // Where "Make Into Wav" or "Save As..." wrote the file, the whole path
+    // as the tooltip.
+    lbWritten = namedLabel(this, "lbWritten", QString(), 194, 106, 180, 36);
 }
 
 // What arrived, and the progress while it arrives.
@@ -369,8 +374,12 @@ bool TfmWsGet::writeWav(const std::string& path)
     if (!file) {
         Ctx().seams.messageBox("Error - File write fail - cannot create " + path + ".", wav::ExportResult::Caption,
                                BoxButtons::Ok);
+        lbWritten->clear();
         return false;
     }
+    const QString whole = QFileInfo(QString::fromStdString(path)).absoluteFilePath();
+    lbWritten->setText("Written to:\n" + lbWritten->fontMetrics().elidedText(whole, Qt::ElideMiddle, lbWritten->width()));
+    lbWritten->setToolTip(whole);
     return true;
 }
 

@@ -56,6 +56,7 @@ public:
     QLabel* lbWsSize;
     QLabel* Label3;
     QLabel* lbChecksum;
+    QLabel* lbWritten;
     TProgressBar* ProgressBar1;
     QPushButton* bnOK;
     QFrame* Bevel1;

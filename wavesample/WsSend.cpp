@@ -41,6 +41,9 @@ QString hex(int v) { return QString::fromStdString(hexNumber(v)); }
 
 const char* const Error = "ERROR";
 const char* const SendCaption = "MIDI Wavesample Send";
+// The second line of a box refusing a file "Open File" cannot read.
+const char* const OtherFilesHint = "\nOpen File reads 8-bit mono WAV files only. For other audio files (any depth, "
+                                   "rate or channels; WAV, AIFF, FLAC, Ogg), use \"Import Audio...\".";
 
 constexpr int ImportRow = 30;    // the row of "Import Audio..." under the file row
 constexpr int AudioHeight = 242; // the audio group under the rest
@@ -271,7 +274,13 @@ void TfmWsSend::bnOpenFileClick()
     clearAudio();
     const wav::ImportResult file = wav::readImport(path);
     if (!file.ok()) {
-        Ctx().seams.messageBox(file.text(), wav::ImportResult::Caption, BoxButtons::Ok);
+        std::string text = file.text();
+        // "Open File" takes 8-bit mono WAV files alone; everything else goes
+        // through the conversion.
+        if (file.error != wav::ImportError::CannotOpen && file.error != wav::ImportError::Truncated &&
+            file.error != wav::ImportError::NoData)
+            text += OtherFilesHint;
+        Ctx().seams.messageBox(text, wav::ImportResult::Caption, BoxButtons::Ok);
         refuse();
         return;
     }

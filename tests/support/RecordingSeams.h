@@ -38,6 +38,7 @@ public:
 
     std::vector<TraceEvent> trace;
     long long now = 0; // the virtual clock, in ms
+    long long clockMs() const override { return now; }
 
     // Answers for Yes/No boxes, taken in order; `defaultAnswer` when none.
     std::deque<BoxAnswer> answers;

@@ -222,6 +222,10 @@ TEST_F(SoundWindowsTest, BadFilesAreRefusedWithTheirMessageAndNothingSent)
         load->bnOpen->click();
         ASSERT_EQ(seams().boxes().size(), 1u) << c.what;
         EXPECT_NE(seams().boxes()[0].text.find(c.says), std::string::npos) << c.what << ": " << seams().boxes()[0].text;
+        // A file that has bytes is first said, in plain words, not to be a sound.
+        EXPECT_EQ(seams().boxes()[0].text.starts_with("This file is not a Mirage sound file, or it is damaged.\n"),
+                  !c.bytes.empty())
+            << c.what;
         EXPECT_EQ(seams().boxes()[0].caption, "Load Sound from File");
         EXPECT_FALSE(load->bnSend->isEnabled()) << c.what;
         load->bnSend->click();

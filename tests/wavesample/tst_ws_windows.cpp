@@ -119,6 +119,7 @@ TEST_F(WsWindows, EachRefusedFileShowsItsBoxAndLeavesNothingToSend)
     const struct {
         Bytes bytes;
         const char* message; // "" for a cancelled dialog
+        bool pointsToImport = true; // a second line names "Import Audio..." for other files
     } table[] = {
         {patched({{0, 'X'}}), "Error - RIFF detect fail."},
         {patched({{4, 0x2C}, {5, 0x01}, {6, 0x01}, {7, 0}}), "Error - File too big."}, // 65,836
@@ -127,21 +128,26 @@ TEST_F(WsWindows, EachRefusedFileShowsItsBoxAndLeavesNothingToSend)
         {patched({{22, 2}, {34, 16}}), "Error - mono detect fail - wrong file type."}, // stereo 16-bit
         {patched({{34, 16}}), "Error - 8 bit detect fail - wrong file type."},
         {wavOf(Bytes(65536, 0x80)), "Error - Wave data greater than 65536 - too big."},
-        {wavOf({}), "Error - Wave data detect fail - no sample data."},
-        {Bytes(good.begin(), good.end() - 100), "Error - File too short - wave data missing."},
-        {{}, "Error - File open fail - cannot read file."}, // no such file
-        {{}, ""},
+        {wavOf({}), "Error - Wave data detect fail - no sample data.", false},
+        {Bytes(good.begin(), good.end() - 100), "Error - File too short - wave data missing.", false},
+        {{}, "Error - File open fail - cannot read file.", false}, // no such file
+        {{}, "", false},
     };
     const std::string goodPath = file("good.wav", good);
     int row = 0;
-    for (const auto& [bytes, message] : table) {
+    for (const auto& [bytes, message, pointsToImport] : table) {
         open(goodPath);
         ASSERT_TRUE(send->bnSendWav->isEnabled());
         seams().clear();
         const std::string path = *message == 0 ? "" : bytes.empty() ? files.filePath("none.wav").toStdString()
                                                                      : file("bad.wav", bytes);
         open(path);
-        EXPECT_EQ(seams().lines(), *message ? Texts{std::string("box \"") + message + "\" \"WAV Import\""} : Texts{});
+        const std::string hint = pointsToImport ? "\nOpen File reads 8-bit mono WAV files only. For other audio files "
+                                                  "(any depth, rate or channels; WAV, AIFF, FLAC, Ogg), use \"Import "
+                                                  "Audio...\"."
+                                                : "";
+        EXPECT_EQ(seams().lines(),
+                  *message ? Texts{std::string("box \"") + message + hint + "\" \"WAV Import\""} : Texts{});
         EXPECT_EQ(send->edFilename->text().toStdString(), path.empty() ? goodPath : path) << row;
         EXPECT_EQ(texts(send->Label1, send->Label4, send->Label6), (Texts{"ERROR", "ERROR", "ERROR"})) << row;
         EXPECT_FALSE(send->bnSendWav->isEnabled());
@@ -268,6 +274,7 @@ TEST_F(WsWindows, RequestWaitsForTheDumpAtWireSpeedShowsAndWritesIt)
     QTest::mouseClick(get->bnMakeIntoWav, Qt::LeftButton);
     const Bytes image = wav::exportImage(expected, checksum);
     EXPECT_EQ(readFile("test.wav"), image);
+    EXPECT_EQ(get->lbWritten->toolTip(), files.filePath("test.wav")) << "the window says where";
     ASSERT_TRUE(get->bnPlay->isEnabled());
     EXPECT_TRUE(get->MediaPlayer1->lbNoOutput->isHidden());
     QTest::mouseClick(get->bnPlay, Qt::LeftButton);
