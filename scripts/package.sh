@@ -20,6 +20,8 @@ if [ $# -ge 1 ]; then
     corvane_desktop_files
 else
   build="$here/build-package"
+  # Debian's flags with every hardening feature (bindnow too).
+  export DEB_BUILD_MAINT_OPTIONS=hardening=+all
   export CFLAGS="$(dpkg-buildflags --get CFLAGS)" CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS)"
   export CPPFLAGS="$(dpkg-buildflags --get CPPFLAGS)" LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
   CXXFLAGS="$CXXFLAGS $CPPFLAGS"
