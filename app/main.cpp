@@ -63,6 +63,8 @@ int main(int argc, char** argv)
 
     Q_INIT_RESOURCE(corvane);
     corvane::CorvaneApplication app(argc, argv);
+    // Ties the windows to the menu entry and its icon (Wayland's app id).
+    QGuiApplication::setDesktopFileName("org.corvane.Corvane");
     // Again without the options the application took for itself (-platform,
     // -style): anything else unknown is reported here.
     parser.process(app);
