@@ -1,6 +1,7 @@
 #include "AboutBox.h"
 
 #include "Artwork.h"
+#include "CorvaneVersion.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -8,18 +8,30 @@ namespace corvane {
 
 namespace {
 
-// Beside the program, where a package puts it, or in the build tree.
+QStringList& extraFolders()
+{
+    static QStringList folders;
+    return folders;
+}
+
+// Where the installed tree keeps it, by the path from the program's folder
+// (the prefix may be anywhere); beside the program, as in the build; then
+// any folder a test program named.
 QStringList moduleCandidates()
 {
     const QString dir = QCoreApplication::applicationDirPath();
-    QStringList out{dir + "/corvane_audio_output", dir + "/../lib/corvane/corvane_audio_output"};
-#ifdef CORVANE_AUDIO_MODULE_DIR
-    out << QStringLiteral(CORVANE_AUDIO_MODULE_DIR "/corvane_audio_output");
-#endif
+    QStringList out{dir + "/" CORVANE_AUDIO_MODULE_RELDIR "/corvane_audio_output", dir + "/corvane_audio_output"};
+    for (const QString& folder : extraFolders())
+        out << folder + "/corvane_audio_output";
     return out;
 }
 
 } // namespace
+
+void AudioPlayer::addModuleFolder(const std::string& folder)
+{
+    extraFolders() << QString::fromStdString(folder);
+}
 
 AudioPlayer::AudioPlayer() = default;
 
@@ -36,6 +48,7 @@ AudioOutput* AudioPlayer::output() const
         QLibrary module(path);
         const auto make = reinterpret_cast<MakeAudioOutput>(module.resolve("corvane_make_audio_output"));
         if (make) {
+            modulePath_ = module.fileName().toStdString();
             output_.reset(make());
             return output_.get();
         }
@@ -50,6 +63,12 @@ std::string AudioPlayer::problem() const
 {
     AudioOutput* out = output();
     return out ? out->problem() : loadProblem_;
+}
+
+std::string AudioPlayer::modulePath() const
+{
+    output();
+    return modulePath_;
 }
 
 std::string AudioPlayer::play(const PlaySound& sound)

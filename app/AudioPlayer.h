@@ -25,6 +25,12 @@ public:
     // Replaces what plays with `sound`; "" when it plays, otherwise why not.
     std::string play(const PlaySound& sound);
     void stop();
+    // The module's file once it has been loaded, otherwise "".
+    std::string modulePath() const;
+
+    // Another folder to look for the module in, after the program's own
+    // (test programs, which do not sit beside it).
+    static void addModuleFolder(const std::string& folder);
 
 private:
     // The module's output, loaded at the first call; null when it could
@@ -33,6 +39,7 @@ private:
 
     mutable std::unique_ptr<AudioOutput> output_;
     mutable std::string loadProblem_;
+    mutable std::string modulePath_;
     mutable bool loaded_ = false;
 };
 

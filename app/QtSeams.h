@@ -34,6 +34,7 @@ public:
     std::string audioOutputProblem() override { return player_.problem(); }
     std::string playSound(const PlaySound& sound) override { return player_.play(sound); }
     void stopSound() override { player_.stop(); }
+    const AudioPlayer& player() const { return player_; }
 
 private:
     AudioPlayer player_;

@@ -1,10 +1,12 @@
 // Corvane: an editor and librarian for the Ensoniq Mirage.
 
 #include "Application.h"
+#include "CorvaneVersion.h"
 #include "EmulatorDisk.h"
 #include "FirstPaint.h"
 #include "Form1.h"
 #include "ImageDisk.h"
+#include "OpenFiles.h"
 #include "QtSeams.h"
 #include "Screenshots.h"
 #include "Settings.h"
@@ -24,15 +26,15 @@ int main(int argc, char** argv)
 {
     QElapsedTimer started;
     started.start();
-    Q_INIT_RESOURCE(corvane);
-    corvane::CorvaneApplication app(argc, argv);
-    QApplication::setApplicationName("Corvane");
-    QApplication::setApplicationVersion(CORVANE_VERSION);
+    QCoreApplication::setApplicationName("Corvane");
+    QCoreApplication::setApplicationVersion(CORVANE_VERSION);
 
+    // Read before the application connects to a display, so that --help and
+    // --version work over SSH and in scripts.
     QCommandLineParser parser;
     parser.setApplicationDescription("Editor and librarian for the Ensoniq Mirage.");
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
     QCommandLineOption virtualOption("virtual-mirage", "Add the built-in Mirage emulator as the first MIDI device.");
     QCommandLineOption shotsOption("screenshots", "Render every window to DIR/<ClassName>.png and exit.", "DIR");
     QCommandLineOption firstPaintOption("quit-after-first-paint",
@@ -42,6 +44,29 @@ int main(int argc, char** argv)
     parser.addOption(shotsOption);
     parser.addOption(firstPaintOption);
     parser.addOption(apiOption);
+    parser.addPositionalArgument("file", "A .syx sound (Load Sound), a disk image (Disk Images) or a folder "
+                                         "(added to the library's folders) to open.", "[file...]");
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    parser.parse(arguments);
+    if (parser.isSet(helpOption) || parser.isSet(versionOption)) {
+        if (parser.isSet(versionOption)) {
+            std::printf("corvane %s\n", CORVANE_VERSION);
+        } else {
+            // Takes the program's name from the command line; no display.
+            QCoreApplication plain(argc, argv);
+            std::fputs(qPrintable(parser.helpText()), stdout);
+        }
+        return 0;
+    }
+
+    Q_INIT_RESOURCE(corvane);
+    corvane::CorvaneApplication app(argc, argv);
+    // Ties the windows to the menu entry and its icon (Wayland's app id).
+    QGuiApplication::setDesktopFileName("org.corvane.Corvane");
+    // Again without the options the application took for itself (-platform,
+    // -style): anything else unknown is reported here.
     parser.process(app);
     const QString midiApi = parser.value(apiOption).toLower();
     if (parser.isSet(apiOption) && midiApi != "alsa" && midiApi != "jack") {
@@ -74,11 +99,16 @@ int main(int argc, char** argv)
             std::fflush(stdout);
             const int n = corvane::TakeScreenshots(&form, parser.value(shotsOption));
             result = n == static_cast<int>(form.Windows().size()) + 1 ? 0 : 1;
+            // Which module plays, or why none: an installed tree must find its own.
+            const std::string audio = seams.audioOutputProblem();
+            std::printf("corvane: audio output %s: %s\n", seams.player().modulePath().c_str(),
+                        audio.empty() ? "ready" : audio.c_str());
             form.FormClose();
         } else {
             if (parser.isSet(firstPaintOption))
                 new corvane::QuitAfterFirstPaint(&form);
             form.show();
+            corvane::OpenFiles(&form, parser.positionalArguments());
             result = QApplication::exec();
         }
     }

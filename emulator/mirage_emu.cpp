@@ -5,6 +5,7 @@
 // Long replies go out in chunks with a gap between them, because a JACK MIDI
 // port buffer holds only a few kilobytes per process cycle, RtMidi's JACK
 // ring buffer holds 16 KiB and an ALSA client's output buffer about as much.
+#include "CorvaneVersion.h"
 #include "HexText.h"
 #include "ImageDisk.h"
 #include "MirageEmulator.h"
@@ -66,6 +67,7 @@ void printHelp()
         "                         starts from its sound 1; \"Load Sound n\" reads sound n\n"
         "                         from it and \"Save Sound n\" writes into it\n"
         "  --verbose              print every message received and sent, in hex\n"
+        "  --version              the version\n"
         "  --help                 this text\n\n"
         "Prints \"mirage-emu: ready\" once the ports are open; ends on SIGINT or SIGTERM.\n";
 }
@@ -96,6 +98,9 @@ std::optional<Options> parseOptions(int argc, char** argv)
         };
         if (a == "--help" || a == "-h") {
             printHelp();
+            std::exit(0);
+        } else if (a == "--version") {
+            std::cout << "mirage-emu " CORVANE_VERSION "\n";
             std::exit(0);
         } else if (a == "--verbose" || a == "-v") {
             o.verbose = true;

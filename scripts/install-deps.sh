@@ -14,6 +14,8 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   sox python3 python3-mido
+  # the Debian package (scripts/package.sh): manual pages, icons, its checks
+  scdoc librsvg2-bin dpkg-dev fakeroot file lintian desktop-file-utils appstream shared-mime-info man-db
 )
 
 missing=()

@@ -3,7 +3,8 @@
 # real MIDI (a private JACK server with the dummy driver), the robustness
 # tests again under AddressSanitizer and UndefinedBehaviorSanitizer, the
 # threaded MIDI tests under ThreadSanitizer, and a short run of each fuzz
-# target (scripts/fuzz.sh).
+# target (scripts/fuzz.sh). Between them it packages the test build
+# (scripts/package.sh) and checks the package.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/scripts/install-deps.sh"
@@ -11,9 +12,12 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 export QT_QPA_PLATFORM=offscreen
 
 echo "== build"
-"$here/scripts/build.sh" "$here/build-test" -DCMAKE_BUILD_TYPE=Debug
+"$here/scripts/build.sh" "$here/build-test" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_INSTALL_PREFIX=/usr
 echo "== tests"
 (cd "$here/build-test" && ctest --output-on-failure -j2 --timeout 900)
+
+echo "== the Debian package, made from the test build, checked and run unpacked"
+"$here/scripts/package.sh" "$here/build-test"
 
 echo "== sanitizer build and robustness tests"
 cmake -S "$here" -B "$here/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON

@@ -2,6 +2,7 @@
 // wavesamples as audio files, and copies a sound between an image and a
 // .syx file. No display needed.
 #include "AudioConvert.h"
+#include "CorvaneVersion.h"
 #include "DiskImage.h"
 #include "HexText.h"
 #include "SoundFile.h"
@@ -43,6 +44,7 @@ const char* const HelpText =
     "SLOT is L1, U1, L2, U2, L3 or U3: the lower or upper half of sound 1-3.\n"
     "The operating system, the configuration and sequences on the disk are never\n"
     "written; files are replaced whole or not at all.\n\n"
+    "--help shows this text, --version the version.\n\n"
     "Exit status: 0 done, 1 an image or file was refused or not written (the others\n"
     "are still done), 2 wrong usage.\n";
 
@@ -290,6 +292,10 @@ int main(int argc, char** argv)
     if (command == "--help" || command == "-h" || command == "help" ||
         std::find(all.begin(), all.end(), "--help") != all.end()) {
         std::cout << HelpText;
+        return Ok;
+    }
+    if (command == "--version") {
+        std::cout << "corvane-disk " CORVANE_VERSION "\n";
         return Ok;
     }
     const std::vector<std::string> args(all.begin() + 1, all.end());

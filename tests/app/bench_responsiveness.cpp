@@ -495,6 +495,7 @@ int main(int argc, char** argv)
         warmer = std::make_unique<MemoryWarmer>();
     QTemporaryDir dir;
     setConfigDirectory(dir.path());
+    AudioPlayer::addModuleFolder(CORVANE_BUILD_AUDIO_MODULE_DIR);
     BenchSeams seams;
     seams.setUnattended(true);
     installSeams(&seams);

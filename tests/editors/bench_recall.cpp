@@ -31,6 +31,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QTemporaryDir dir;
     setConfigDirectory(dir.path());
+    AudioPlayer::addModuleFolder(CORVANE_BUILD_AUDIO_MODULE_DIR);
     QtSeams seams;
     seams.setUnattended(true);
     installSeams(&seams);

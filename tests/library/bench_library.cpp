@@ -104,6 +104,7 @@ int main(int argc, char** argv)
         generate(lib);
     setConfigDirectory(temp.path());
     TfmLibrary::SetDataDirectory(temp.filePath("data"));
+    AudioPlayer::addModuleFolder(CORVANE_BUILD_AUDIO_MODULE_DIR);
     QtSeams seams;
     seams.setUnattended(true);
     installSeams(&seams);
