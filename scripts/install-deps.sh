@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   sox python3 python3-mido
+  libgig-dev fluid-soundfont-gm sound-theme-freedesktop
 )
 
 missing=()
