@@ -307,10 +307,16 @@ SfzText parseSfz(const std::string& input)
         if (!inRegion)
             return;
         inRegion = false;
-        std::map<std::string, std::string> all = global;
-        for (const auto* m : {&master, &group, &region})
+        // key= stands for lokey, hikey and pitch_keycenter at its own level.
+        std::map<std::string, std::string> all;
+        for (const auto* m : {&global, &master, &group, &region}) {
+            if (auto k = m->find("key"); k != m->end())
+                for (const char* n : {"lokey", "hikey", "pitch_keycenter"})
+                    all[n] = k->second;
             for (const auto& [k, v] : *m)
-                all[k] = v;
+                if (k != "key")
+                    all[k] = v;
+        }
         SfzRegion r;
         const auto get = [&all](std::initializer_list<const char*> names) -> std::string {
             for (const char* n : names)
@@ -326,8 +332,6 @@ SfzText parseSfz(const std::string& input)
             path = it->second + path;
         std::replace(path.begin(), path.end(), '\\', '/');
         r.sample = path;
-        if (const int k = key({"key"}); k != NoKey)
-            r.lo = r.hi = r.keycenter = k;
         if (const int k = key({"lokey"}); k != NoKey)
             r.lo = k;
         if (const int k = key({"hikey"}); k != NoKey)

@@ -44,6 +44,7 @@ struct Work {
     LoopKind loop = LoopKind::Find;
     int loopStart = 0, loopEnd = 0; // samples; loopEnd exclusive
     int shift = 0;                  // samples of silence put in front
+    int fullPages = 0;              // pages of the whole zone, until a cut is reported
     std::vector<std::string> cuts;
     std::optional<double> splice;
 };
@@ -121,17 +122,19 @@ double spliceDb(const std::vector<float>& a, int start, int length)
     level = std::sqrt(level / length);
     if (level < 1e-6)
         return -120;
-    // What plays before the jump (the loop's last samples) against what would
-    // have led into the loop's start; or, at the very start, the samples
-    // after the jump against those after the loop's end.
-    int w = std::min({64, start, length});
+    // The step at the jump: the loop's last samples against those that led
+    // into its start, over the few samples either side of the splice that
+    // the ear hears as a click; at the very start, the samples after the
+    // jump against those after the loop's end.
+    constexpr int Near = 4;
+    int w = std::min({Near, start, length});
     double diff = 0;
-    if (w >= 4) {
+    if (w >= Near) {
         for (int k = 1; k <= w; ++k) {
             const double d = a[static_cast<std::size_t>(end - k)] - a[static_cast<std::size_t>(start - k)];
             diff += d * d;
         }
-    } else if ((w = std::min({64, size - end, length})) >= 4) {
+    } else if ((w = std::min({Near, size - end, length})) >= Near) {
         for (int k = 0; k < w; ++k) {
             const double d = a[static_cast<std::size_t>(start + k)] - a[static_cast<std::size_t>(end + k)];
             diff += d * d;
@@ -350,10 +353,11 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
                     w.audio.resize(static_cast<std::size_t>(w.loopEnd), 0.0f);
             }
         }
-        if (static_cast<int>(w.audio.size()) > MaxDataPages * PageBytes) {
+        // What a wavesample can hold at most; a cut is counted from the
+        // whole zone.
+        w.fullPages = pagesOf(static_cast<std::size_t>(static_cast<double>(std::max<std::int64_t>(z.frames, 0)) * ratio) + w.shift);
+        if (static_cast<int>(w.audio.size()) > MaxDataPages * PageBytes)
             w.audio.resize(MaxDataPages * PageBytes);
-            w.cuts.push_back("cut to the 255 pages a wavesample can hold");
-        }
         if (w.audio.empty())
             return refuse(BuildError::Audio, "\"" + z.name + "\" holds no audio.");
         if (o.progress)
@@ -368,9 +372,11 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
         return pages;
     };
     const auto cutTo = [](Work& w, int pages, const char* what) {
-        const int before = pagesOf(w.audio.size());
+        int before = pagesOf(w.audio.size());
         if (pages >= before)
             return;
+        before = std::max(before, w.fullPages);
+        w.fullPages = 0;
         w.audio.resize(static_cast<std::size_t>(pages) * PageBytes);
         w.cuts.push_back(std::to_string(before - pages) + (before - pages == 1 ? " page " : " pages ") + what);
     };
@@ -432,6 +438,9 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
     for (Work& w : work) {
         const int size = static_cast<int>(w.audio.size());
         if (w.loop == LoopKind::Off) {
+            if (w.fullPages > pagesOf(w.audio.size()))
+                w.cuts.push_back(std::to_string(w.fullPages - pagesOf(w.audio.size())) +
+                                 " pages cut from the end: a wavesample holds 255");
             if (!w.cuts.empty())
                 fadeOut(w.audio, PageBytes);
         } else if (w.loop == LoopKind::Find) {

@@ -18,7 +18,10 @@
 #include <unistd.h>
 #endif
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
 
 namespace corvane::build {
@@ -81,11 +84,125 @@ struct Open {
 
 std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
+// libgig trusts a SoundFont's chunk sizes and its indices from one list
+// into the next, and reads through a bad one. Before it is given a file, the
+// file's outline is checked here: the RIFF chunks lie within the file, the
+// nine lists of the preset data are there with whole records, every index
+// points into the list it names, and every sample lies within the sample
+// data. What libgig makes of the values is its own business.
+std::string checkOutline(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return "it cannot be opened";
+    in.seekg(0, std::ios::end);
+    const auto fileSize = static_cast<std::uint64_t>(in.tellg());
+    in.seekg(0);
+    const auto u32 = [](const std::uint8_t* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24; };
+    const auto u16 = [](const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] | p[1] << 8); };
+    std::uint8_t head[12];
+    if (!in.read(reinterpret_cast<char*>(head), 12) || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "sfbk", 4) != 0)
+        return "it is not a SoundFont 2 file (no RIFF sfbk header)";
+    const std::uint64_t riffEnd = std::min<std::uint64_t>(8 + static_cast<std::uint64_t>(u32(head + 4)), fileSize);
+    std::uint64_t smplBytes = 0;
+    bool info = false, smpl = false;
+    std::map<std::string, std::vector<std::uint8_t>> pdta;
+    for (std::uint64_t at = 12; at + 8 <= riffEnd;) {
+        std::uint8_t ck[12];
+        in.seekg(static_cast<std::streamoff>(at));
+        if (!in.read(reinterpret_cast<char*>(ck), 12))
+            return "it is cut short";
+        const std::uint64_t size = u32(ck + 4);
+        if (at + 8 + size > riffEnd)
+            return "a chunk runs past the end of the file";
+        if (std::memcmp(ck, "LIST", 4) == 0 && size >= 4) {
+            const std::string type(reinterpret_cast<const char*>(ck + 8), 4);
+            info = info || type == "INFO";
+            for (std::uint64_t sub = at + 12; sub + 8 <= at + 8 + size;) {
+                std::uint8_t sh[8];
+                in.seekg(static_cast<std::streamoff>(sub));
+                if (!in.read(reinterpret_cast<char*>(sh), 8))
+                    return "it is cut short";
+                const std::uint64_t subSize = u32(sh + 4);
+                if (sub + 8 + subSize > at + 8 + size)
+                    return "a chunk runs past the end of its list";
+                const std::string id(reinterpret_cast<const char*>(sh), 4);
+                if (type == "sdta" && id == "smpl") {
+                    smpl = true;
+                    smplBytes = subSize;
+                } else if (type == "pdta") {
+                    if (subSize > (64u << 20))
+                        return "its preset data is too large";
+                    std::vector<std::uint8_t> data(static_cast<std::size_t>(subSize));
+                    if (!in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(subSize)))
+                        return "it is cut short";
+                    pdta[id] = std::move(data);
+                }
+                sub += 8 + subSize + (subSize & 1);
+            }
+        }
+        at += 8 + size + (size & 1);
+    }
+    if (!info || !smpl)
+        return std::string("it has no ") + (info ? "sample data" : "INFO list");
+    struct List { const char* id; std::size_t record; };
+    static constexpr List lists[] = {{"phdr", 38}, {"pbag", 4}, {"pmod", 10}, {"pgen", 4}, {"inst", 22},
+                                     {"ibag", 4},  {"imod", 10}, {"igen", 4}, {"shdr", 46}};
+    std::map<std::string, std::size_t> count;
+    for (const List& l : lists) {
+        const auto it = pdta.find(l.id);
+        if (it == pdta.end() || it->second.size() % l.record != 0 || it->second.size() < l.record)
+            return std::string("its ") + l.id + " list is missing or damaged";
+        count[l.id] = it->second.size() / l.record;
+    }
+    // Each header's first bag, then each bag's first generator and
+    // modulator, rising and within their lists (the last record closes).
+    const auto rising = [&](const char* headers, std::size_t record, std::size_t offset, const char* into) {
+        std::uint32_t last = 0;
+        for (std::size_t i = 0; i < count[headers]; ++i) {
+            const std::uint32_t v = u16(pdta[headers].data() + i * record + offset);
+            if (v < last || v >= count[into])
+                return false;
+            last = v;
+        }
+        return true;
+    };
+    if (!rising("phdr", 38, 24, "pbag") || !rising("pbag", 4, 0, "pgen") || !rising("pbag", 4, 2, "pmod") ||
+        !rising("inst", 22, 20, "ibag") || !rising("ibag", 4, 0, "igen") || !rising("ibag", 4, 2, "imod"))
+        return "its preset data points outside its own lists";
+    const auto refers = [&](const char* gens, std::uint32_t oper, const char* into) {
+        for (std::size_t i = 0; i < count[gens]; ++i) {
+            const std::uint8_t* g = pdta[gens].data() + i * 4;
+            if (u16(g) == oper && u16(g + 2) + 1 >= count[into])
+                return false;
+        }
+        return true;
+    };
+    if (!refers("pgen", 41, "inst") || !refers("igen", 53, "shdr"))
+        return "a zone names an instrument or sample that is not there";
+    const std::uint64_t frames = smplBytes / 2;
+    for (std::size_t i = 0; i + 1 < count["shdr"]; ++i) {
+        const std::uint8_t* h = pdta["shdr"].data() + i * 46;
+        const std::uint32_t start = u32(h + 20), end = u32(h + 24);
+        const std::uint32_t type = u16(h + 44), link = u16(h + 42);
+        if ((type & 0x8000) != 0)
+            continue; // ROM samples are left out anyway
+        if (start > end || end > frames || ((type & 6) != 0 && link + 1 >= count["shdr"]))
+            return "the sample \"" + std::string(reinterpret_cast<const char*>(h), strnlen(reinterpret_cast<const char*>(h), 20)) +
+                   "\" lies outside the sample data";
+    }
+    return {};
+}
+
 std::shared_ptr<Open> open(const std::string& path, std::string& error)
 {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
         error = "The SoundFont \"" + path + "\" cannot be opened.";
+        return nullptr;
+    }
+    if (const std::string why = checkOutline(path); !why.empty()) {
+        error = "The SoundFont \"" + fileName(path) + "\" cannot be read: " + why + ".";
         return nullptr;
     }
     auto o = std::make_shared<Open>();
@@ -129,8 +246,9 @@ ZoneAudio readSample(const std::shared_ptr<Open>& o, sf2::Sample* sample, std::i
             a.error = "The sample \"" + sample->Name + "\" holds no audio that can be used.";
             return a;
         }
-        if (channels > 1)
-            a.notes.push_back("\"" + sample->Name + "\": stereo mixed to mono.");
+        // libgig reads one half of a stereo pair into its own channel and
+        // leaves the other silent.
+        const int channel = channels > 1 && (sample->SampleType & 0x7FFF) == sf2::Sample::RIGHT_SAMPLE ? 1 : 0;
         if (width == 3)
             a.notes.push_back("\"" + sample->Name + "\": 24-bit data reduced to 8.");
         const auto n = static_cast<unsigned long>(std::min<std::int64_t>(total, maxFrames));
@@ -138,16 +256,12 @@ ZoneAudio readSample(const std::shared_ptr<Open>& o, sf2::Sample* sample, std::i
         sample->SetPos(0);
         const unsigned long got = sample->Read(raw.data(), n);
         a.samples.resize(std::min(got, n));
-        const float scale = (width == 2 ? 32768.0f : 8388608.0f) * static_cast<float>(channels);
+        const float scale = width == 2 ? 32768.0f : 8388608.0f;
         for (std::size_t i = 0; i < a.samples.size(); ++i) {
-            float sum = 0;
-            for (int c = 0; c < channels; ++c) {
-                const std::uint8_t* p = raw.data() + i * static_cast<std::size_t>(frameSize) + static_cast<std::size_t>(c * width);
-                const std::int32_t v = width == 2 ? static_cast<std::int16_t>(p[0] | p[1] << 8)
-                                                  : static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0] << 8 | p[1] << 16 | p[2] << 24)) >> 8;
-                sum += static_cast<float>(v);
-            }
-            a.samples[i] = sum / scale;
+            const std::uint8_t* p = raw.data() + i * static_cast<std::size_t>(frameSize) + static_cast<std::size_t>(channel * width);
+            const std::int32_t v = width == 2 ? static_cast<std::int16_t>(p[0] | p[1] << 8)
+                                              : static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0] << 8 | p[1] << 16 | p[2] << 24)) >> 8;
+            a.samples[i] = static_cast<float>(v) / scale;
         }
         if (a.samples.empty())
             a.error = "The sample \"" + sample->Name + "\" cannot be read.";

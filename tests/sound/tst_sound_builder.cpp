@@ -65,34 +65,29 @@ BuildOptions options(int half = 0)
 }
 
 // The pitch of 8-bit samples by autocorrelation, as a fractional key at
-// the wavesample rate.
+// the wavesample rate: the first lag that correlates nearly as well as the
+// best one is the fundamental's period.
 double measuredKey(const std::vector<std::uint8_t>& bytes, int from, int count)
 {
-    std::vector<double> x(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        x[static_cast<std::size_t>(i)] = bytes[static_cast<std::size_t>(from + i)] - 128.0;
-    int bestLag = 0;
-    double best = -1e300;
-    for (int lag = 12; lag < count / 3; ++lag) {
-        double c = 0;
-        for (int i = 0; i + lag < count; ++i)
-            c += x[static_cast<std::size_t>(i)] * x[static_cast<std::size_t>(i + lag)];
-        c /= count - lag;
-        if (c > best * 1.02) { // the first of near-equal peaks: the fundamental
-            best = c;
-            bestLag = lag;
-        }
-    }
-    // Parabolic refinement of the peak.
     const auto at = [&](int lag) {
         double c = 0;
         for (int i = 0; i + lag < count; ++i)
-            c += x[static_cast<std::size_t>(i)] * x[static_cast<std::size_t>(i + lag)];
+            c += (bytes[static_cast<std::size_t>(from + i)] - 128.0) * (bytes[static_cast<std::size_t>(from + i + lag)] - 128.0);
         return c / (count - lag);
     };
-    const double a = at(bestLag - 1), b = at(bestLag), c = at(bestLag + 1);
-    const double lag = bestLag + 0.5 * (a - c) / (a - 2 * b + c);
-    return 69 + 12 * std::log2(WavesampleRate / lag / 440.0);
+    std::vector<double> c(static_cast<std::size_t>(count / 2));
+    for (int lag = 1; lag < count / 2; ++lag)
+        c[static_cast<std::size_t>(lag)] = at(lag);
+    const double best = *std::max_element(c.begin() + 8, c.end());
+    int lag = 8;
+    while (lag + 1 < count / 2 && !(c[static_cast<std::size_t>(lag)] > 0.9 * best &&
+                                    c[static_cast<std::size_t>(lag)] >= c[static_cast<std::size_t>(lag - 1)] &&
+                                    c[static_cast<std::size_t>(lag)] >= c[static_cast<std::size_t>(lag + 1)]))
+        ++lag;
+    const double a = c[static_cast<std::size_t>(lag - 1)], b = c[static_cast<std::size_t>(lag)],
+                 d = c[static_cast<std::size_t>(lag + 1)];
+    const double period = lag + 0.5 * (a - d) / (a - 2 * b + d);
+    return 69 + 12 * std::log2(WavesampleRate / period / 440.0);
 }
 
 } // namespace
@@ -147,10 +142,10 @@ TEST(SoundBuilder, EveryWavesampleSoundsTheUnityKeysPitchClass)
         const int unity = DefaultUnityKey[half];
         for (int w = 0; w < 8; ++w) {
             const BuiltZone& z = r.zones[static_cast<std::size_t>(w)];
-            const double key = measuredKey(z.bytes, 512, 2048);
+            const double key = measuredKey(z.bytes, 512, 3000);
             const double fromUnity = key - unity;
             EXPECT_NEAR(fromUnity - 12 * std::round(fromUnity / 12), 0.0, 0.1) << "root " << roots[w] << " half " << half;
-            const int octaves = static_cast<int>(std::round((roots[w] - key) / 12));
+            const int octaves = static_cast<int>(std::round((key - unity) / 12));
             EXPECT_EQ(field(r.half.programDump, w, 67), field(o.templateDump, w, 67) - octaves) << roots[w];
             EXPECT_EQ(field(r.half.programDump, w, 68), field(o.templateDump, w, 68)); // fine tune kept
         }
@@ -206,10 +201,11 @@ TEST(SoundBuilder, LoopSearchOnTonesSplicesUnderMinus40Db)
 
 TEST(SoundBuilder, FitCutsTailsAfterLoopsThenTheLongestZonesThenRefuses)
 {
-    // Five zones of 1.5 s (150 pages each at 29,411 Hz): far over 256 pages.
+    // Five zones of 1.5 s (172 pages each at 29,411 Hz, on the unity key's
+    // pitch class so that nothing is resampled): far over 256 pages.
     Source s;
     for (int i = 0; i < 5; ++i) {
-        s.zones.push_back(toneZone(48 + 5 * i, WavesampleRate, 1.5, i < 2 ? LoopKind::Source : LoopKind::Off));
+        s.zones.push_back(toneZone(40 + 12 * i, WavesampleRate, 1.5, i < 2 ? LoopKind::Source : LoopKind::Off));
         s.zones.back().loopStart = 2560;
         s.zones.back().loopEnd = 2560 + 2000;
     }
@@ -235,7 +231,7 @@ TEST(SoundBuilder, FitCutsTailsAfterLoopsThenTheLongestZonesThenRefuses)
         EXPECT_EQ(r.zones[i].startPage, r.zones[i - 1].endPage + 1);
 
     BuildOptions tight = options();
-    tight.minimumPages = 60;
+    tight.minimumPages = 90;
     r = buildHalf(s, tight);
     EXPECT_EQ(r.error, BuildError::DoesNotFit);
     EXPECT_NE(r.text.find("keep fewer zones"), std::string::npos) << r.text;
@@ -300,8 +296,8 @@ comment */ pitch_keycenter=$ROOT
     EXPECT_EQ(t.regions[2].transpose, 12);
     EXPECT_EQ(t.unknownOpcodes, (std::vector<std::string>{"ampeg_release", "xfin_lokey"}));
 
-    EXPECT_NE(parseSfz("<region> sample=a.wav lokey").error.find("line 1"), std::string::npos);
-    EXPECT_NE(parseSfz("\n<region sample=a.wav").error.find("line 2"), std::string::npos);
+    EXPECT_NE(parseSfz("<region> sample=a.wav\nlokey c4").error.find("line 2"), std::string::npos);
+    EXPECT_NE(parseSfz("\n\n<region sample=a.wav").error.find("line 3"), std::string::npos);
 }
 
 class BuilderFiles : public ::testing::Test {
