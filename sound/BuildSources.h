@@ -112,6 +112,8 @@ PresetList soundFontPresets(const std::string& path);
 // left sample is taken, and of velocity layers those that answer a velocity
 // of 100.
 Source readSoundFont(const std::string& path, const std::string& preset);
+// The same by the preset's index in the file (PresetInfo::index).
+Source readSoundFont(const std::string& path, int index);
 
 // ---- audio files ------------------------------------------------------------
 

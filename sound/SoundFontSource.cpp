@@ -21,6 +21,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -303,7 +304,10 @@ PresetList soundFontPresets(const std::string& path)
     return list;
 }
 
-Source readSoundFont(const std::string& path, const std::string& presetName)
+namespace {
+
+// The zones of the preset `choose` picks from the open file.
+Source readPreset(const std::string& path, const std::function<sf2::Preset*(sf2::File&, std::string&)>& choose)
 {
     Source s;
     const auto o = open(path, s.error);
@@ -311,27 +315,10 @@ Source readSoundFont(const std::string& path, const std::string& presetName)
         return s;
     s.keep = o;
     try {
-        sf2::Preset* preset = nullptr;
-        const int count = o->sf->GetPresetCount();
-        if (presetName.empty()) {
-            preset = count > 0 ? o->sf->GetPreset(0) : nullptr;
-        } else {
-            bool number = !presetName.empty() && std::all_of(presetName.begin(), presetName.end(),
-                                                              [](unsigned char c) { return std::isdigit(c); });
-            // A number is the preset's program number, bank 0 first.
-            if (number && presetName.size() <= 3) {
-                const int program = std::stoi(presetName);
-                for (int i = 0; i < count; ++i)
-                    if (sf2::Preset* p = o->sf->GetPreset(i);
-                        p && p->PresetNum == program && (!preset || p->Bank < preset->Bank))
-                        preset = p;
-            }
-            for (int i = 0; !preset && i < count; ++i)
-                if (sf2::Preset* p = o->sf->GetPreset(i); p && lowered(trimmed(p->Name)) == lowered(trimmed(presetName)))
-                    preset = p;
-        }
+        sf2::Preset* preset = choose(*o->sf, s.error);
         if (!preset) {
-            s.error = "The SoundFont \"" + fileName(path) + "\" has no preset \"" + presetName + "\".";
+            if (s.error.empty())
+                s.error = "The SoundFont \"" + fileName(path) + "\" has no such preset.";
             return s;
         }
         int stereo = 0, layers = 0;
@@ -400,6 +387,42 @@ Source readSoundFont(const std::string& path, const std::string& presetName)
         s.error = "The SoundFont \"" + fileName(path) + "\" cannot be read: " + e.Message;
     }
     return s;
+}
+
+} // namespace
+
+Source readSoundFont(const std::string& path, const std::string& presetName)
+{
+    return readPreset(path, [&](sf2::File& sf, std::string& error) -> sf2::Preset* {
+        sf2::Preset* preset = nullptr;
+        const int count = sf.GetPresetCount();
+        if (presetName.empty())
+            return count > 0 ? sf.GetPreset(0) : nullptr;
+        const bool number = std::all_of(presetName.begin(), presetName.end(), [](unsigned char c) { return std::isdigit(c); });
+        // A number is the preset's program number, bank 0 first.
+        if (number && presetName.size() <= 3) {
+            const int program = std::stoi(presetName);
+            for (int i = 0; i < count; ++i)
+                if (sf2::Preset* p = sf.GetPreset(i); p && p->PresetNum == program && (!preset || p->Bank < preset->Bank))
+                    preset = p;
+        }
+        for (int i = 0; !preset && i < count; ++i)
+            if (sf2::Preset* p = sf.GetPreset(i); p && lowered(trimmed(p->Name)) == lowered(trimmed(presetName)))
+                preset = p;
+        if (!preset)
+            error = "The SoundFont \"" + fileName(path) + "\" has no preset \"" + presetName + "\".";
+        return preset;
+    });
+}
+
+Source readSoundFont(const std::string& path, int index)
+{
+    return readPreset(path, [&](sf2::File& sf, std::string& error) -> sf2::Preset* {
+        if (index >= 0 && index < sf.GetPresetCount())
+            return sf.GetPreset(index);
+        error = "The SoundFont \"" + fileName(path) + "\" has no preset " + std::to_string(index) + ".";
+        return nullptr;
+    });
 }
 
 } // namespace corvane::build
