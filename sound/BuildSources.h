@@ -99,7 +99,7 @@ struct PresetInfo {
     int bank = 0;
     int program = 0;
     std::string name;
-    int zones = 0;
+    int zones = 0;  // the instrument regions it plays, all layers and channels
 };
 
 struct PresetList {

@@ -24,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 
 namespace corvane::build {
 
@@ -291,9 +292,12 @@ PresetList soundFontPresets(const std::string& path)
             info.bank = p->Bank;
             info.program = p->PresetNum;
             info.name = trimmed(p->Name);
+            std::set<sf2::Region*> regions; // an instrument's regions count once
             for (int r = 0; r < p->GetRegionCount(); ++r)
                 if (sf2::Region* pr = p->GetRegion(r); pr && pr->pInstrument)
-                    info.zones += pr->pInstrument->GetRegionCount();
+                    for (int k = 0; k < pr->pInstrument->GetRegionCount(); ++k)
+                        regions.insert(pr->pInstrument->GetRegion(k));
+            info.zones = static_cast<int>(regions.size());
             list.presets.push_back(info);
         }
     } catch (RIFF::Exception& e) {

@@ -341,7 +341,7 @@ std::string TfmBuildSound::OpenSources(const std::vector<std::string>& paths)
             return list.error;
         }
         for (const build::PresetInfo& p : list.presets)
-            cbPreset->addItem(QString("%1:%2 %3 (%4 zones)")
+            cbPreset->addItem(QString("%1:%2 %3 (%4 regions)")
                                   .arg(p.bank, 3, 10, QChar('0'))
                                   .arg(p.program, 3, 10, QChar('0'))
                                   .arg(qs(p.name))
@@ -485,7 +485,11 @@ void TfmBuildSound::showResult()
     report << QString("gain %1 dB for the half").arg(r.gainDb, 0, 'f', 1);
     edReport->setPlainText(report.join('\n'));
     tbZones->resizeColumnsToContents();
-    // The window grows with its table, so that every column shows.
+    // The window grows with its table, so that every row and column shows.
+    tbZones->resizeRowsToContents();
+    tbZones->setMinimumHeight(std::max(8 * 22 + 28, tbZones->horizontalHeader()->height() +
+                                                        tbZones->verticalHeader()->length() + 2 * tbZones->frameWidth() +
+                                                        tbZones->horizontalScrollBar()->sizeHint().height()));
     tbZones->setMinimumWidth(std::max(480, tbZones->horizontalHeader()->length() + 2 * tbZones->frameWidth() +
                                                tbZones->verticalScrollBar()->sizeHint().width()));
     pcPicture->setZones(r.zones, colours, 0);
