@@ -1,5 +1,6 @@
 #include "BuildSound.h"
 
+#include "AtomicFile.h"
 #include "Colours.h"
 #include "DiskImage.h"
 #include "MirageEmulator.h"
@@ -35,6 +36,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 namespace corvane {
 
@@ -50,6 +52,12 @@ const char* const SyxFilter = "SysEx files|*.syx";
 const char* const ImageFilter = "Disk images|*.img";
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+std::string& settingsFile()
+{
+    static std::string path;
+    return path;
+}
 
 std::string extension(const std::string& path)
 {
@@ -286,16 +294,55 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     connect(cbPlayKey, &QComboBox::currentIndexChanged, this, &TfmBuildSound::cbPlayKeyChange);
     connect(Player->bnPlay, &QToolButton::clicked, Player, &TPlayerPanel::play);
     connect(Player->bnStop, &QToolButton::clicked, Player, &TPlayerPanel::stop);
+    readSettings();
+    connect(cbUnity, &QComboBox::activated, this, [this] {
+        unityKeys_[half()] = cbUnity->currentData().toInt();
+        writeSettings();
+    });
+    connect(sbOctaveStep, &QSpinBox::valueChanged, this, [this] { writeSettings(); });
     rbHalfClick();
     clearResult();
 }
 
 int TfmBuildSound::half() const { return rbUpper->isChecked() ? 1 : 0; }
 
+void TfmBuildSound::SetSettingsFile(const std::string& path) { settingsFile() = path; }
+
+// "UnityLower=52", "UnityUpper=81", "OctaveStep=1", a line each; a value
+// missing or out of range keeps its default.
+void TfmBuildSound::readSettings()
+{
+    std::ifstream in(settingsFile());
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, eq);
+        const int value = build::parseKey(line.substr(eq + 1));
+        if (key == "UnityLower" && value >= build::FirstKey && value <= build::LastKey)
+            unityKeys_[0] = value;
+        else if (key == "UnityUpper" && value >= build::FirstKey && value <= build::LastKey)
+            unityKeys_[1] = value;
+        else if (key == "OctaveStep" && value >= 1 && value <= 7)
+            sbOctaveStep->setValue(value);
+    }
+}
+
+void TfmBuildSound::writeSettings() const
+{
+    if (settingsFile().empty())
+        return;
+    const std::string text = "UnityLower=" + std::to_string(unityKeys_[0]) + "\nUnityUpper=" +
+                             std::to_string(unityKeys_[1]) + "\nOctaveStep=" + std::to_string(sbOctaveStep->value()) + "\n";
+    if (const auto failure = writeFileAtomically(settingsFile(), {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}))
+        lbStatus->setText(qs("Settings not kept: " + failure->reason() + "."));
+}
+
 void TfmBuildSound::rbHalfClick()
 {
     // The unity key of the half, and the image slots of the half.
-    cbUnity->setCurrentIndex(cbUnity->findData(build::DefaultUnityKey[half()]));
+    cbUnity->setCurrentIndex(cbUnity->findData(unityKeys_[half()]));
     cbSlot->clear();
     for (int slot = half(); slot < disk::Layout::Slots; slot += 2)
         cbSlot->addItem(qs(disk::slotName(slot)), slot);

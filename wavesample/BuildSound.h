@@ -10,6 +10,7 @@
 #include "SoundBuilder.h"
 #include "WaveView.h"
 
+#include <array>
 #include <optional>
 
 class QCheckBox;
@@ -114,6 +115,10 @@ public:
 
     const std::optional<build::BuildResult>& Result() const { return result_; }
 
+    // Where the window keeps its settings (the unity key of each half and
+    // the octave step) between runs; none: they last while it runs.
+    static void SetSettingsFile(const std::string& path);
+
 protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
@@ -125,6 +130,10 @@ private:
     void setBusy(bool busy);
     int half() const;
 
+    void readSettings();
+    void writeSettings() const;
+
+    std::array<int, 2> unityKeys_{build::DefaultUnityKey[0], build::DefaultUnityKey[1]};
     std::vector<std::string> sources_;
     std::optional<build::BuildResult> result_;
     bool busy_ = false;

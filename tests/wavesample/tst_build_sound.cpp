@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QToolButton>
 
@@ -117,6 +119,20 @@ TEST_F(BuildSoundTest, ASourceThatCannotBeReadIsRefusedWithItsName)
     EXPECT_NE(seams().boxes()[1].text.find("\"Tone.wav\" gives no root note"), std::string::npos) << seams().boxes()[1].text;
     EXPECT_FALSE(window->Result().has_value());
     EXPECT_FALSE(window->bnSend->isEnabled());
+}
+
+TEST_F(BuildSoundTest, TheUnityKeysAndOctaveStepAreKeptForTheNextRun)
+{
+    EXPECT_EQ(window->cbUnity->currentData().toInt(), 52); // E3 for the lower half
+    window->cbUnity->setCurrentIndex(window->cbUnity->findData(40));
+    emit window->cbUnity->activated(window->cbUnity->currentIndex());
+    window->sbOctaveStep->setValue(2);
+    window->rbUpper->click();
+    EXPECT_EQ(window->cbUnity->currentData().toInt(), 81); // A5 for the upper half
+
+    TfmBuildSound next(form().Context());
+    EXPECT_EQ(next.cbUnity->currentData().toInt(), 40);
+    EXPECT_EQ(next.sbOctaveStep->value(), 2);
 }
 
 } // namespace
