@@ -12,7 +12,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <cstdlib>
 #include <fstream>
+#include <sys/wait.h>
 
 using namespace corvane;
 using namespace corvane::build;
@@ -395,4 +397,29 @@ TEST_F(BuilderFiles, ASoundThemeFolderIsSpreadOverTheKeyboard)
     for (const BuiltZone& z : r.zones)
         EXPECT_FALSE(z.looped) << z.line(1);
     sendAndReadBack(r.half);
+}
+
+TEST_F(BuilderFiles, TheCommandPrintsAZoneALineAndExitsZeroOneOrTwo)
+{
+    const std::string sf2 = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+    const std::string out = (dir / "out.txt").string();
+    const std::string syx = (dir / "strings.syx").string();
+    write("empty.sfz", "// nothing here\n");
+    struct Case { std::string args; int exit; const char* says; };
+    for (const Case& c : {Case{"build " + sf2 + " --preset 48 --half upper --zones 4 --to " + syx, 0, "zone 4: root "},
+                          Case{"build " + sf2 + " --preset \"No Such\" --to " + syx, 1, "no preset \"No Such\""},
+                          Case{"build " + (dir / "empty.sfz").string() + " --to " + syx, 1, "holds no region"},
+                          Case{"build " + sf2 + " --zones 9 --to " + syx, 2, "--zones takes 1 to 8"},
+                          Case{"build " + sf2, 2, "either --to OUT.syx or --into IMAGE SLOT"},
+                          Case{"build " + sf2 + " --half upper --into a.img L1 ", 2, "does not match slot L1"}}) {
+        const int status = std::system((std::string(CORVANE_DISK_TOOL) + " " + c.args + " > " + out + " 2>&1").c_str());
+        EXPECT_EQ(WEXITSTATUS(status), c.exit) << c.args;
+        std::ifstream in(out);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find(c.says), std::string::npos) << c.args << "\n" << text;
+    }
+    const sound::ReadResult r = sound::readFile(syx);
+    ASSERT_TRUE(r.ok()) << r.text;
+    EXPECT_EQ(r.sound.halves.at(0).half, 1);
+    EXPECT_EQ(r.sound.halves.at(0).wavesampleDumps.size(), 4u);
 }
