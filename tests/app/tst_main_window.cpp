@@ -212,7 +212,7 @@ TEST_F(MainWindowTest, MenuHasItsItemsAccelsAndSeparators)
              {"SaveSoundToFile1", "Ctrl+S"}, {"LoadSoundFromFile1", "Ctrl+O"}, {"ArchiveDisk1", "Ctrl+Shift+A"}, {"Library1", "Ctrl+L"}})
         EXPECT_EQ(form().Action(item)->shortcut(), QKeySequence(keys)) << item;
     EXPECT_EQ(itemsOf(1), QStringList({"&Tuning", "Relative &Amplitude", "Relative &Filter", "-", "Sam&pling", "-",
-                                       "&Get from Mirage", "&Send to Mirage", "-", "&Calculator"}));
+                                       "&Get from Mirage", "&Send to Mirage", "-", "&Calculator", "&Build Sound..."}));
     EXPECT_EQ(itemsOf(2), QStringList({"&Upper", "&Lower", "-", "&Key Allocation"}));
     EXPECT_EQ(itemsOf(3), QStringList({"&Program Copy", "&Wavesample Copy", "&Sample Rotate", "-", "&Reboot"}));
     EXPECT_EQ(itemsOf(4), QStringList({"MIDI &Ports", "&Configuration Table", "C&olours", "&Library Folders..."}));
