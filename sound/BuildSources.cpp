@@ -628,6 +628,7 @@ Source readAudioFiles(const std::vector<std::string>& paths, bool spread)
     }
     if (s.zones.empty())
         s.error = "No audio files were given.";
+    s.spread = spread;
     return s;
 }
 

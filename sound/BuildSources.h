@@ -63,6 +63,7 @@ struct Source {
     std::vector<std::string> notes;       // what was left out or ignored
     std::vector<std::string> unknownOpcodes; // SFZ opcodes not taken into account
     std::shared_ptr<void> keep;           // what the zones' readers need open
+    bool spread = false;                  // the zones share the keyboard equally, each at its own pitch
     bool ok() const { return error.empty(); }
 };
 

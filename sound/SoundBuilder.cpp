@@ -300,7 +300,18 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
     std::vector<Zone> zones;
     for (int i : keep)
         zones.push_back(sorted[static_cast<std::size_t>(i)]);
-    const bool useRanges = !thinned && std::all_of(zones.begin(), zones.end(), [](const Zone& z) { return z.hi != NoKey; });
+    // Files spread over the keyboard share it again among those kept.
+    if (source.spread && thinned) {
+        const int count = static_cast<int>(zones.size());
+        for (int i = 0; i < count; ++i) {
+            Zone& z = zones[static_cast<std::size_t>(i)];
+            z.lo = FirstKey + i * 61 / count;
+            z.hi = FirstKey + (i + 1) * 61 / count - 1;
+            z.pitch = (z.lo + z.hi) / 2;
+        }
+    }
+    const bool useRanges = (!thinned || source.spread) &&
+                           std::all_of(zones.begin(), zones.end(), [](const Zone& z) { return z.hi != NoKey; });
     const std::vector<int> tops = topKeys(zones, useRanges);
 
     // Each zone read, resampled to the wavesample rate and moved by the

@@ -394,8 +394,15 @@ TEST_F(BuilderFiles, ASoundThemeFolderIsSpreadOverTheKeyboard)
     ASSERT_TRUE(s.ok()) << s.error;
     const BuildResult r = buildHalf(s, options(0));
     ASSERT_TRUE(r.ok()) << r.text;
-    for (const BuiltZone& z : r.zones)
+    // More files than wavesamples: those kept share the keyboard again, each
+    // at its own pitch in the middle of its keys.
+    ASSERT_GT(s.zones.size(), 8u);
+    ASSERT_EQ(r.zones.size(), 8u);
+    for (const BuiltZone& z : r.zones) {
         EXPECT_FALSE(z.looped) << z.line(1);
+        EXPECT_EQ(z.root, (z.lo + z.hi) / 2) << z.line(1);
+        EXPECT_GE(z.hi - z.lo, 6) << z.line(1);
+    }
     sendAndReadBack(r.half);
 }
 
