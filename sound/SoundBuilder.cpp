@@ -93,6 +93,32 @@ std::vector<int> thinZones(int count, int keep)
     return out;
 }
 
+bool onTheKeyboard(const Zone& z)
+{
+    return !((z.hi != NoKey && z.hi < FirstKey) || (z.lo != NoKey && z.lo > LastKey));
+}
+
+std::vector<Zone> zonesByRoot(const Source& source)
+{
+    std::vector<Zone> sorted = source.zones;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Zone& a, const Zone& b) {
+        return a.pitch != b.pitch ? a.pitch < b.pitch : a.lo < b.lo;
+    });
+    return sorted;
+}
+
+std::vector<int> chosenZones(const std::vector<Zone>& sorted, int keep)
+{
+    std::vector<int> on;
+    for (std::size_t i = 0; i < sorted.size(); ++i)
+        if (onTheKeyboard(sorted[i]))
+            on.push_back(static_cast<int>(i));
+    std::vector<int> chosen;
+    for (int k : thinZones(static_cast<int>(on.size()), keep))
+        chosen.push_back(on[static_cast<std::size_t>(k)]);
+    return chosen;
+}
+
 std::vector<int> topKeys(const std::vector<Zone>& zones, bool useRanges)
 {
     std::vector<int> tops(zones.size());
@@ -263,21 +289,8 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
     const int half = o.half & 1;
     const int unity = o.unityKey == NoKey ? DefaultUnityKey[half] : o.unityKey;
 
-    // By root, then by the keys given.
-    std::vector<Zone> sorted = source.zones;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const Zone& a, const Zone& b) {
-        return a.pitch != b.pitch ? a.pitch < b.pitch : a.lo < b.lo;
-    });
-    // Zones whose keys lie off the instrument's keyboard play nowhere.
-    const auto off = [](const Zone& z) { return (z.hi != NoKey && z.hi < FirstKey) || (z.lo != NoKey && z.lo > LastKey); };
-    if (const auto n = std::count_if(sorted.begin(), sorted.end(), off); n > 0 && o.keep.empty()) {
-        sorted.erase(std::remove_if(sorted.begin(), sorted.end(), off), sorted.end());
-        result.notes.push_back(std::to_string(n) + (n == 1 ? " zone" : " zones") + " off the keyboard (" + keyName(FirstKey) +
-                               "-" + keyName(LastKey) + ") left out.");
-        if (sorted.empty())
-            return refuse(BuildError::NoZones, "No zone of the source lies on the keyboard (" + keyName(FirstKey) + "-" +
-                                                   keyName(LastKey) + ").");
-    }
+    const std::vector<Zone> sorted = zonesByRoot(source);
+    const int onKeyboard = static_cast<int>(std::count_if(sorted.begin(), sorted.end(), onTheKeyboard));
     const int limit = std::clamp(o.zones, 1, MaxWavesamples);
     std::vector<int> keep = o.keep;
     if (!keep.empty()) {
@@ -285,17 +298,23 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
         keep.erase(std::unique(keep.begin(), keep.end()), keep.end());
         if (static_cast<int>(keep.size()) > MaxWavesamples || keep.front() < 0 ||
             keep.back() >= static_cast<int>(sorted.size()))
-            return refuse(BuildError::NoZones, "The zones chosen are not among the source's zones, or more than 8.");
+            return refuse(BuildError::NoZones, "Choose from 1 to 8 of the source's zones.");
     } else {
-        keep = thinZones(static_cast<int>(sorted.size()), limit);
+        if (onKeyboard == 0)
+            return refuse(BuildError::NoZones, "No zone of the source lies on the keyboard (" + keyName(FirstKey) + "-" +
+                                                   keyName(LastKey) + ").");
+        if (const int n = static_cast<int>(sorted.size()) - onKeyboard; n > 0)
+            result.notes.push_back(std::to_string(n) + (n == 1 ? " zone" : " zones") + " off the keyboard (" +
+                                   keyName(FirstKey) + "-" + keyName(LastKey) + ") left out.");
+        keep = chosenZones(sorted, limit);
     }
-    const bool thinned = keep.size() < sorted.size();
+    const bool thinned = static_cast<int>(keep.size()) < (o.keep.empty() ? onKeyboard : static_cast<int>(sorted.size()));
     if (thinned) {
         std::string kept;
         for (int i : keep)
             kept += (kept.empty() ? "" : ", ") + keyName(sorted[static_cast<std::size_t>(i)].root());
-        result.notes.push_back(std::to_string(sorted.size()) + " zones thinned to " + std::to_string(keep.size()) +
-                               ": roots " + kept + ".");
+        result.notes.push_back(std::to_string(o.keep.empty() ? onKeyboard : sorted.size()) + " zones thinned to " +
+                               std::to_string(keep.size()) + ": roots " + kept + ".");
     }
     std::vector<Zone> zones;
     for (int i : keep)

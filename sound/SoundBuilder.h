@@ -38,6 +38,14 @@ PitchSplit splitPitch(double semitones);
 // The eight (or fewer) zones kept of `count` zones sorted by root: spread
 // evenly over them, the lowest and highest always among them.
 std::vector<int> thinZones(int count, int keep);
+// The source's zones by root (then by their lowest key): the order the
+// builder and BuildOptions::keep count them in.
+std::vector<Zone> zonesByRoot(const Source& source);
+// Whether any of a zone's keys lie on the instrument's keyboard.
+bool onTheKeyboard(const Zone& zone);
+// The zones (indices into zonesByRoot) the builder keeps of its own accord:
+// `keep` of those on the keyboard, thinned.
+std::vector<int> chosenZones(const std::vector<Zone>& sorted, int keep);
 // The top key (MIDI) of each zone, sorted by root: halfway between
 // neighbouring roots, or the zone's own top when the source gives ranges;
 // the last always reaches the keyboard's top.
@@ -69,7 +77,7 @@ struct BuildOptions {
     int unityKey = NoKey;           // NoKey: DefaultUnityKey[half]
     int octaveStep = 1;             // octave-field steps to one octave
     int zones = MaxWavesamples;     // how many wavesamples at most (1..8)
-    std::vector<int> keep;          // the zones to keep (indices by root), instead of thinning
+    std::vector<int> keep;          // the zones to keep (indices into zonesByRoot), instead of thinning
     double crossfadeMs = 20;        // of a loop found automatically
     int minimumPages = 4;           // a zone is never cut below this
     std::function<void(double)> progress;

@@ -22,6 +22,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -207,6 +208,9 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     grid->addWidget(cbSpread, 1, 3, 1, 2);
     grid->addWidget(bnBuild, 0, 5, 2, 1);
 
+    lwSource = named(new QListWidget(this), "lwSource");
+    lwSource->setToolTip("The source's zones by root; the ticked ones are built (at most 8)");
+    lwSource->setMinimumWidth(220);
     tbZones = named(new QTableWidget(0, 7, this), "tbZones");
     tbZones->setHorizontalHeaderLabels({"Zone", "File", "Root", "Keys", "Pages", "Loop", "Splice"});
     tbZones->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -259,6 +263,7 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     right->addWidget(wvZone, 1);
     right->addLayout(zone);
     auto* middle = new QHBoxLayout;
+    middle->addWidget(lwSource);
     middle->addWidget(tbZones, 1);
     middle->addLayout(right);
     auto* progress = new QHBoxLayout;
@@ -300,6 +305,15 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
         writeSettings();
     });
     connect(sbOctaveStep, &QSpinBox::valueChanged, this, [this] { writeSettings(); });
+    connect(sbZones, &QSpinBox::valueChanged, this, &TfmBuildSound::TickChosen);
+    const auto reread = [this] {
+        if (sources_.empty() || busy_)
+            return;
+        if (const std::string error = ReadZones(); !error.empty())
+            Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
+    };
+    connect(cbPreset, &QComboBox::activated, this, reread);
+    connect(cbSpread, &QCheckBox::toggled, this, reread);
     rbHalfClick();
     clearResult();
 }
@@ -371,6 +385,8 @@ std::string TfmBuildSound::OpenSources(const std::vector<std::string>& paths)
 {
     clearResult();
     sources_.clear();
+    source_ = {};
+    lwSource->clear();
     cbPreset->clear();
     cbPreset->setEnabled(false);
     bnBuild->setEnabled(false);
@@ -399,20 +415,53 @@ std::string TfmBuildSound::OpenSources(const std::vector<std::string>& paths)
         cbPreset->setEnabled(true);
     }
     sources_ = paths;
-    bnBuild->setEnabled(true);
-    lbStatus->setText("Choose the half and press Build.");
+    return ReadZones();
+}
+
+std::string TfmBuildSound::ReadZones()
+{
+    clearResult();
+    lwSource->clear();
+    const int preset = cbPreset->count() > 0 ? cbPreset->currentData().toInt() : -1;
+    source_ = preset >= 0 ? build::readSoundFont(sources_.front(), preset)
+                          : build::readSources(sources_, "", cbSpread->isChecked());
+    bnBuild->setEnabled(source_.ok());
+    if (!source_.ok()) {
+        lbStatus->setText("Refused: nothing to build from.");
+        return source_.error;
+    }
+    for (const build::Zone& z : build::zonesByRoot(source_)) {
+        QString keys = z.lo == build::NoKey ? QString() : QString(", keys %1-%2").arg(z.lo).arg(z.hi);
+        auto* item = new QListWidgetItem(QString("%1 (%2)  %3%4").arg(qs(build::keyName(z.root()))).arg(z.root()).arg(qs(z.name), keys),
+                                         lwSource);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        if (!build::onTheKeyboard(z))
+            item->setToolTip("Off the keyboard");
+    }
+    TickChosen();
+    lbStatus->setText(QString("%1 zones. Choose the half and press Build.").arg(source_.zones.size()));
     return {};
+}
+
+void TfmBuildSound::TickChosen()
+{
+    if (!source_.ok() || lwSource->count() == 0)
+        return;
+    const std::vector<int> chosen = build::chosenZones(build::zonesByRoot(source_), sbZones->value());
+    for (int i = 0; i < lwSource->count(); ++i)
+        lwSource->item(i)->setCheckState(std::find(chosen.begin(), chosen.end(), i) != chosen.end() ? Qt::Checked
+                                                                                                     : Qt::Unchecked);
 }
 
 void TfmBuildSound::setBusy(bool busy)
 {
     busy_ = busy;
-    for (QWidget* w : std::initializer_list<QWidget*>{bnOpen, bnFolder, cbPreset, rbLower, rbUpper, bnBuild, bnSend,
-                                                      bnSave, bnWrite, cbSlot, bnClose})
+    for (QWidget* w : std::initializer_list<QWidget*>{bnOpen, bnFolder, cbPreset, rbLower, rbUpper, cbSpread, sbZones,
+                                                      lwSource, bnBuild, bnSend, bnSave, bnWrite, cbSlot, bnClose})
         w->setEnabled(!busy);
     if (!busy) {
         cbPreset->setEnabled(cbPreset->count() > 0);
-        bnBuild->setEnabled(!sources_.empty());
+        bnBuild->setEnabled(!sources_.empty() && source_.ok() && !source_.zones.empty());
         const bool built = result_.has_value();
         bnSend->setEnabled(built);
         bnSave->setEnabled(built);
@@ -451,11 +500,15 @@ void TfmBuildSound::bnBuildClick()
     } else {
         options.templateDump = emu::MirageEmulator().programDump(half());
     }
-    const int preset = cbPreset->count() > 0 ? cbPreset->currentData().toInt() : -1;
-    const bool spread = cbSpread->isChecked();
-    const std::vector<std::string> sources = sources_;
+    for (int i = 0; i < lwSource->count(); ++i)
+        if (lwSource->item(i)->checkState() == Qt::Checked)
+            options.keep.push_back(i);
+    if (options.keep.empty() || static_cast<int>(options.keep.size()) > build::MaxWavesamples) {
+        Ctx().seams.messageBox("Tick from 1 to 8 zones to build (" + std::to_string(options.keep.size()) + " are ticked).",
+                               Caption, BoxButtons::Ok);
+        return;
+    }
 
-    build::Source source;
     build::BuildResult built;
     setBusy(true);
     lbStatus->setText("Building...");
@@ -463,10 +516,9 @@ void TfmBuildSound::bnBuildClick()
     {
         AudioProgress progress(ProgressBar1, bnCancel, {});
         progress.run([&](const audio::Work& work) {
-            source = preset >= 0 ? build::readSoundFont(sources.front(), preset) : build::readSources(sources, "", spread);
             options.progress = work.progress;
             options.cancel = work.cancel;
-            built = build::buildHalf(source, options);
+            built = build::buildHalf(source_, options);
         });
     }
     setBusy(false);
@@ -482,9 +534,9 @@ void TfmBuildSound::bnBuildClick()
         built.half.colours[i] = Ctx().wavesampleColour(half() * 8 + static_cast<int>(i));
     }
     built.half.hasNames = true;
-    if (!source.unknownOpcodes.empty()) {
+    if (!source_.unknownOpcodes.empty()) {
         std::string list;
-        for (const std::string& op : source.unknownOpcodes)
+        for (const std::string& op : source_.unknownOpcodes)
             list += (list.empty() ? "" : ", ") + op;
         built.notes.push_back("SFZ opcodes not taken into account: " + list + ".");
     }

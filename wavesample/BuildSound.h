@@ -17,6 +17,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -83,6 +84,7 @@ public:
     QSpinBox* sbZones;
     QCheckBox* cbSpread;
     QPushButton* bnBuild;
+    QListWidget* lwSource;   // the source's zones by root, those to build ticked
     QTableWidget* tbZones;
     TBuildPicture* pcPicture;
     TLoopWaveView* wvZone;
@@ -105,6 +107,10 @@ public:
     // Takes the sources as the Open buttons do after their dialogs: a
     // SoundFont fills the preset list; "" or what is wrong.
     std::string OpenSources(const std::vector<std::string>& paths);
+    // Reads the source's zones (the preset chosen, spread or not) into the
+    // list, the builder's own choice ticked; "" or what is wrong.
+    std::string ReadZones();
+    void TickChosen();
     void bnBuildClick();
     void bnSendClick();
     void bnSaveClick();
@@ -135,6 +141,7 @@ private:
 
     std::array<int, 2> unityKeys_{build::DefaultUnityKey[0], build::DefaultUnityKey[1]};
     std::vector<std::string> sources_;
+    build::Source source_;
     std::optional<build::BuildResult> result_;
     bool busy_ = false;
     bool cancelled_ = false;

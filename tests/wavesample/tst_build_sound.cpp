@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -57,6 +58,14 @@ TEST_F(BuildSoundTest, AFolderOfTonesIsBuiltShownPlayedSavedAndSent)
     window->bnFolder->click();
     ASSERT_TRUE(window->bnBuild->isEnabled());
     EXPECT_FALSE(window->bnSend->isEnabled()) << "nothing to send before a build";
+    // The zones by root, all ticked; one left out and ticked again.
+    ASSERT_EQ(window->lwSource->count(), 3);
+    EXPECT_EQ(window->lwSource->item(1)->text(), "G3 (55)  Tone G3.wav");
+    window->lwSource->item(1)->setCheckState(Qt::Unchecked);
+    window->bnBuild->click();
+    ASSERT_TRUE(window->Result().has_value());
+    EXPECT_EQ(window->tbZones->rowCount(), 2);
+    window->lwSource->item(1)->setCheckState(Qt::Checked);
     window->bnBuild->click();
     ASSERT_TRUE(window->Result().has_value()) << window->lbStatus->text().toStdString();
     const build::BuildResult& r = *window->Result();
@@ -114,7 +123,7 @@ TEST_F(BuildSoundTest, ASourceThatCannotBeReadIsRefusedWithItsName)
     fs::rename(folder / "Tone G3.wav", folder / "Tone.wav");
     seams().folderAnswers = {folder.string()};
     window->bnFolder->click();
-    window->bnBuild->click();
+    EXPECT_FALSE(window->bnBuild->isEnabled());
     ASSERT_EQ(seams().boxes().size(), 2u);
     EXPECT_NE(seams().boxes()[1].text.find("\"Tone.wav\" gives no root note"), std::string::npos) << seams().boxes()[1].text;
     EXPECT_FALSE(window->Result().has_value());
