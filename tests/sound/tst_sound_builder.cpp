@@ -9,6 +9,7 @@
 #include "SoundFile.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <cmath>
 #include <filesystem>
@@ -361,6 +362,41 @@ TEST_F(BuilderFiles, BadSourcesAreNamedWithWhatIsWrong)
         EXPECT_FALSE(s.ok());
         EXPECT_NE(s.error.find(c.says), std::string::npos) << s.error;
     }
+}
+
+TEST_F(BuilderFiles, AudioFilesGiveTheirRootAndLoopFromTheirInstrumentData)
+{
+    // A 24-bit stereo WAV with a smpl chunk (A3, loop 1000-2999), named
+    // with another note that its instrument data overrides.
+    const std::string path = (dir / "Pad C5.wav").string();
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    SF_INSTRUMENT inst{};
+    inst.basenote = 57;
+    inst.loop_count = 1;
+    inst.loops[0] = {SF_LOOP_FORWARD, 1000, 3000, 0};
+    ASSERT_EQ(sf_command(f, SFC_SET_INSTRUMENT, &inst, sizeof inst), SF_TRUE);
+    const std::vector<float> mono = tone(57, 44100, 0.2);
+    std::vector<int> frames;
+    for (const float x : mono)
+        frames.insert(frames.end(), 2, static_cast<int>(x * 2147483647.0f));
+    sf_writef_int(f, frames.data(), static_cast<sf_count_t>(mono.size()));
+    sf_close(f);
+
+    const Source s = readAudioFiles({path}, false);
+    ASSERT_TRUE(s.ok()) << s.error;
+    const Zone& z = s.zones.at(0);
+    EXPECT_EQ(z.root(), 57);
+    EXPECT_EQ(z.loop, LoopKind::Source);
+    EXPECT_EQ(z.loopStart, 1000);
+    EXPECT_EQ(z.loopEnd, 3000);
+    const ZoneAudio a = z.read(1 << 20);
+    EXPECT_EQ(a.samples.size(), mono.size());
+    EXPECT_EQ(a.notes.size(), 2u) << "stereo mixed and 24 bits reduced, each said";
 }
 
 TEST_F(BuilderFiles, AFluidSoundFontPresetGoesToTheEmulatorAndComesBackEqual)
