@@ -561,7 +561,7 @@ Source readSfz(const std::string& path)
 
 // ---- audio files ------------------------------------------------------------
 
-Source readAudioFiles(const std::vector<std::string>& paths, bool spread)
+Source readAudioFiles(const std::vector<std::string>& paths, bool spread, bool askRoots)
 {
     Source s;
     std::vector<std::string> files;
@@ -610,13 +610,17 @@ Source readAudioFiles(const std::vector<std::string>& paths, bool spread)
                 root = keyFromFileName(file);
                 cents = 0;
             }
-            if (root == NoKey) {
+            if (root == NoKey && askRoots) {
+                s.notes.push_back("\"" + z.name + "\" gives no root note.");
+                z.pitch = NoKey;
+            } else if (root == NoKey) {
                 s.error = "\"" + z.name +
                           "\" gives no root note: name it with its note (\"Piano C4.wav\", \"str-60.wav\") or spread "
                           "the files over the keyboard.";
                 return s;
+            } else {
+                z.pitch = root - cents / 100.0;
             }
-            z.pitch = root - cents / 100.0;
             if (facts.loop) {
                 z.loop = LoopKind::Source;
                 z.loopStart = facts.loopStart;
@@ -632,7 +636,7 @@ Source readAudioFiles(const std::vector<std::string>& paths, bool spread)
     return s;
 }
 
-Source readSources(const std::vector<std::string>& paths, const std::string& preset, bool spread)
+Source readSources(const std::vector<std::string>& paths, const std::string& preset, bool spread, bool askRoots)
 {
     if (paths.empty()) {
         Source s;
@@ -650,7 +654,7 @@ Source readSources(const std::vector<std::string>& paths, const std::string& pre
             s.error = "\"" + p + "\" must be the only source: a sound is built from one SoundFont, one SFZ file, or audio files.";
             return s;
         }
-    return readAudioFiles(paths, spread);
+    return readAudioFiles(paths, spread, askRoots);
 }
 
 } // namespace corvane::build

@@ -121,11 +121,14 @@ Source readSoundFont(const std::string& path, int index);
 // Audio files, or folders of them (their audio files in name order). The
 // root note comes from the file's instrument data, else from its name;
 // `spread` instead gives each file an equal share of the keyboard, played
-// once at its own pitch in the middle of it (a drum kit).
-Source readAudioFiles(const std::vector<std::string>& paths, bool spread);
+// once at its own pitch in the middle of it (a drum kit). A file that gives
+// no root note refuses the lot, or with `askRoots` becomes a zone without
+// one (pitch NoKey) for the user to give it.
+Source readAudioFiles(const std::vector<std::string>& paths, bool spread, bool askRoots = false);
 
 // Any of the above by the first path's extension: .sf2, .sfz, else audio.
-Source readSources(const std::vector<std::string>& paths, const std::string& preset, bool spread);
+Source readSources(const std::vector<std::string>& paths, const std::string& preset, bool spread,
+                   bool askRoots = false);
 
 // The lowest and highest MIDI keys of the instrument's keyboard (61 keys,
 // C to C), and a keyboard key 1..61 of a MIDI key.

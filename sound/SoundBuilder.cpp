@@ -98,6 +98,10 @@ bool onTheKeyboard(const Zone& z)
     return !((z.hi != NoKey && z.hi < FirstKey) || (z.lo != NoKey && z.lo > LastKey));
 }
 
+namespace {
+bool placeable(const Zone& z) { return z.pitch != NoKey && std::isfinite(z.pitch) && onTheKeyboard(z); }
+} // namespace
+
 std::vector<Zone> zonesByRoot(const Source& source)
 {
     std::vector<Zone> sorted = source.zones;
@@ -111,7 +115,7 @@ std::vector<int> chosenZones(const std::vector<Zone>& sorted, int keep)
 {
     std::vector<int> on;
     for (std::size_t i = 0; i < sorted.size(); ++i)
-        if (onTheKeyboard(sorted[i]))
+        if (placeable(sorted[i]))
             on.push_back(static_cast<int>(i));
     std::vector<int> chosen;
     for (int k : thinZones(static_cast<int>(on.size()), keep))
@@ -280,9 +284,6 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
         return refuse(BuildError::Template, "The template is not a program dump of a keyboard half (1,255 bytes, F0 0F 01 05 or 15).");
     if (source.zones.empty())
         return refuse(BuildError::NoZones, "The source holds no zones.");
-    for (const Zone& z : source.zones)
-        if (z.pitch == NoKey || !std::isfinite(z.pitch))
-            return refuse(BuildError::NoRoot, "\"" + z.name + "\" has no root note.");
 
     BuildResult result;
     result.notes = source.notes;
@@ -290,7 +291,7 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
     const int unity = o.unityKey == NoKey ? DefaultUnityKey[half] : o.unityKey;
 
     const std::vector<Zone> sorted = zonesByRoot(source);
-    const int onKeyboard = static_cast<int>(std::count_if(sorted.begin(), sorted.end(), onTheKeyboard));
+    const int onKeyboard = static_cast<int>(std::count_if(sorted.begin(), sorted.end(), placeable));
     const int limit = std::clamp(o.zones, 1, MaxWavesamples);
     std::vector<int> keep = o.keep;
     if (!keep.empty()) {
@@ -301,13 +302,20 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
             return refuse(BuildError::NoZones, "Choose from 1 to 8 of the source's zones.");
     } else {
         if (onKeyboard == 0)
-            return refuse(BuildError::NoZones, "No zone of the source lies on the keyboard (" + keyName(FirstKey) + "-" +
-                                                   keyName(LastKey) + ").");
-        if (const int n = static_cast<int>(sorted.size()) - onKeyboard; n > 0)
+            return refuse(BuildError::NoZones, "No zone of the source has a root note and lies on the keyboard (" +
+                                                   keyName(FirstKey) + "-" + keyName(LastKey) + ").");
+        const auto rootless = std::count_if(sorted.begin(), sorted.end(), [](const Zone& z) { return z.pitch == NoKey; });
+        if (const int n = static_cast<int>(sorted.size() - rootless) - onKeyboard; n > 0)
             result.notes.push_back(std::to_string(n) + (n == 1 ? " zone" : " zones") + " off the keyboard (" +
                                    keyName(FirstKey) + "-" + keyName(LastKey) + ") left out.");
+        if (rootless > 0)
+            result.notes.push_back(std::to_string(rootless) + (rootless == 1 ? " zone" : " zones") +
+                                   " without a root note left out.");
         keep = chosenZones(sorted, limit);
     }
+    for (int i : keep)
+        if (const Zone& z = sorted[static_cast<std::size_t>(i)]; z.pitch == NoKey || !std::isfinite(z.pitch))
+            return refuse(BuildError::NoRoot, "\"" + z.name + "\" has no root note: give it one.");
     const bool thinned = static_cast<int>(keep.size()) < (o.keep.empty() ? onKeyboard : static_cast<int>(sorted.size()));
     if (thinned) {
         std::string kept;

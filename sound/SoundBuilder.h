@@ -44,7 +44,7 @@ std::vector<Zone> zonesByRoot(const Source& source);
 // Whether any of a zone's keys lie on the instrument's keyboard.
 bool onTheKeyboard(const Zone& zone);
 // The zones (indices into zonesByRoot) the builder keeps of its own accord:
-// `keep` of those on the keyboard, thinned.
+// `keep` of those with a root and on the keyboard, thinned.
 std::vector<int> chosenZones(const std::vector<Zone>& sorted, int keep);
 // The top key (MIDI) of each zone, sorted by root: halfway between
 // neighbouring roots, or the zone's own top when the source gives ranges;

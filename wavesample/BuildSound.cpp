@@ -211,6 +211,11 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     lwSource = named(new QListWidget(this), "lwSource");
     lwSource->setToolTip("The source's zones by root; the ticked ones are built (at most 8)");
     lwSource->setMinimumWidth(220);
+    cbRoot = named(new QComboBox(this), "cbRoot");
+    cbRoot->setToolTip("The root note of the zone selected above: the key it sounds at");
+    for (int k = 0; k <= 127; ++k)
+        cbRoot->addItem(QString("Root %1 (%2)").arg(qs(build::keyName(k))).arg(k), k);
+    cbRoot->setEnabled(false);
     tbZones = named(new QTableWidget(0, 7, this), "tbZones");
     tbZones->setHorizontalHeaderLabels({"Zone", "File", "Root", "Keys", "Pages", "Loop", "Splice"});
     tbZones->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -263,7 +268,10 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     right->addWidget(wvZone, 1);
     right->addLayout(zone);
     auto* middle = new QHBoxLayout;
-    middle->addWidget(lwSource);
+    auto* list = new QVBoxLayout;
+    list->addWidget(lwSource, 1);
+    list->addWidget(cbRoot);
+    middle->addLayout(list);
     middle->addWidget(tbZones, 1);
     middle->addLayout(right);
     auto* progress = new QHBoxLayout;
@@ -313,6 +321,8 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
             Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
     };
     connect(cbPreset, &QComboBox::activated, this, reread);
+    connect(lwSource, &QListWidget::currentRowChanged, this, &TfmBuildSound::lwSourceSelect);
+    connect(cbRoot, &QComboBox::activated, this, &TfmBuildSound::cbRootChange);
     connect(cbSpread, &QCheckBox::toggled, this, reread);
     rbHalfClick();
     clearResult();
@@ -424,23 +434,76 @@ std::string TfmBuildSound::ReadZones()
     lwSource->clear();
     const int preset = cbPreset->count() > 0 ? cbPreset->currentData().toInt() : -1;
     source_ = preset >= 0 ? build::readSoundFont(sources_.front(), preset)
-                          : build::readSources(sources_, "", cbSpread->isChecked());
+                          : build::readSources(sources_, "", cbSpread->isChecked(), true);
     bnBuild->setEnabled(source_.ok());
     if (!source_.ok()) {
         lbStatus->setText("Refused: nothing to build from.");
         return source_.error;
     }
+    listZones({});
+    TickChosen();
+    const auto rootless = std::count_if(source_.zones.begin(), source_.zones.end(),
+                                        [](const build::Zone& z) { return z.root() == build::NoKey; });
+    lbStatus->setText(rootless > 0 ? QString("%1 zones, %2 without a root note: select each and choose its root.")
+                                         .arg(source_.zones.size())
+                                         .arg(rootless)
+                                   : QString("%1 zones. Choose the half and press Build.").arg(source_.zones.size()));
+    return {};
+}
+
+// The zones by root, ticked as `ticked` says (their keys).
+void TfmBuildSound::listZones(const std::vector<std::string>& ticked)
+{
+    lwSource->clear();
     for (const build::Zone& z : build::zonesByRoot(source_)) {
-        QString keys = z.lo == build::NoKey ? QString() : QString(", keys %1-%2").arg(z.lo).arg(z.hi);
-        auto* item = new QListWidgetItem(QString("%1 (%2)  %3%4").arg(qs(build::keyName(z.root()))).arg(z.root()).arg(qs(z.name), keys),
-                                         lwSource);
+        const QString keys = z.lo == build::NoKey ? QString() : QString(", keys %1-%2").arg(z.lo).arg(z.hi);
+        const QString root = z.root() == build::NoKey ? QString("? (no root)")
+                                                      : QString("%1 (%2)").arg(qs(build::keyName(z.root()))).arg(z.root());
+        auto* item = new QListWidgetItem(QString("%1  %2%3").arg(root, qs(z.name), keys), lwSource);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(std::find(ticked.begin(), ticked.end(), zoneKey(z)) != ticked.end() ? Qt::Checked
+                                                                                                 : Qt::Unchecked);
         if (!build::onTheKeyboard(z))
             item->setToolTip("Off the keyboard");
+        else if (z.root() == build::NoKey)
+            item->setToolTip("Give it its root note below");
     }
-    TickChosen();
-    lbStatus->setText(QString("%1 zones. Choose the half and press Build.").arg(source_.zones.size()));
-    return {};
+    lwSourceSelect();
+}
+
+void TfmBuildSound::lwSourceSelect()
+{
+    const std::vector<build::Zone> sorted = build::zonesByRoot(source_);
+    const int row = lwSource->currentRow();
+    cbRoot->setEnabled(!busy_ && row >= 0 && row < static_cast<int>(sorted.size()));
+    if (!cbRoot->isEnabled()) {
+        cbRoot->setCurrentIndex(-1);
+        return;
+    }
+    cbRoot->setCurrentIndex(cbRoot->findData(sorted[static_cast<std::size_t>(row)].root()));
+}
+
+// The user's root for the selected zone; the list is sorted again, the zone
+// ticked.
+void TfmBuildSound::cbRootChange()
+{
+    const std::vector<build::Zone> sorted = build::zonesByRoot(source_);
+    const int row = lwSource->currentRow();
+    if (row < 0 || row >= static_cast<int>(sorted.size()) || cbRoot->currentIndex() < 0)
+        return;
+    const std::string key = zoneKey(sorted[static_cast<std::size_t>(row)]);
+    std::vector<std::string> ticked = {key};
+    for (int i = 0; i < lwSource->count(); ++i)
+        if (lwSource->item(i)->checkState() == Qt::Checked)
+            ticked.push_back(zoneKey(sorted[static_cast<std::size_t>(i)]));
+    for (build::Zone& z : source_.zones)
+        if (zoneKey(z) == key)
+            z.pitch = cbRoot->currentData().toInt();
+    clearResult();
+    listZones(ticked);
+    for (int i = 0; i < lwSource->count(); ++i)
+        if (zoneKey(build::zonesByRoot(source_)[static_cast<std::size_t>(i)]) == key)
+            lwSource->setCurrentRow(i);
 }
 
 void TfmBuildSound::TickChosen()
@@ -457,10 +520,11 @@ void TfmBuildSound::setBusy(bool busy)
 {
     busy_ = busy;
     for (QWidget* w : std::initializer_list<QWidget*>{bnOpen, bnFolder, cbPreset, rbLower, rbUpper, cbSpread, sbZones,
-                                                      lwSource, bnBuild, bnSend, bnSave, bnWrite, cbSlot, bnClose})
+                                                      lwSource, cbRoot, bnBuild, bnSend, bnSave, bnWrite, cbSlot, bnClose})
         w->setEnabled(!busy);
     if (!busy) {
         cbPreset->setEnabled(cbPreset->count() > 0);
+        lwSourceSelect();
         bnBuild->setEnabled(!sources_.empty() && source_.ok() && !source_.zones.empty());
         const bool built = result_.has_value();
         bnSend->setEnabled(built);

@@ -85,6 +85,7 @@ public:
     QCheckBox* cbSpread;
     QPushButton* bnBuild;
     QListWidget* lwSource;   // the source's zones by root, those to build ticked
+    QComboBox* cbRoot;       // the root of the zone selected in the list
     QTableWidget* tbZones;
     TBuildPicture* pcPicture;
     TLoopWaveView* wvZone;
@@ -111,6 +112,8 @@ public:
     // list, the builder's own choice ticked; "" or what is wrong.
     std::string ReadZones();
     void TickChosen();
+    void lwSourceSelect();
+    void cbRootChange();
     void bnBuildClick();
     void bnSendClick();
     void bnSaveClick();
@@ -136,6 +139,8 @@ private:
     void setBusy(bool busy);
     int half() const;
 
+    void listZones(const std::vector<std::string>& ticked);
+    static std::string zoneKey(const build::Zone& z) { return z.file + "|" + z.name; }
     void readSettings();
     void writeSettings() const;
 

@@ -109,7 +109,7 @@ TEST_F(BuildSoundTest, AFolderOfTonesIsBuiltShownPlayedSavedAndSent)
     EXPECT_EQ(form().WavesampleNames[2], "Tone C4");
 }
 
-TEST_F(BuildSoundTest, ASourceThatCannotBeReadIsRefusedWithItsName)
+TEST_F(BuildSoundTest, ASourceThatCannotBeReadIsRefusedAndAMissingRootIsAskedFor)
 {
     const std::string bad = (folder / "broken.sf2").string();
     std::ofstream(bad) << "not a soundfont";
@@ -119,15 +119,24 @@ TEST_F(BuildSoundTest, ASourceThatCannotBeReadIsRefusedWithItsName)
     EXPECT_NE(seams().boxes()[0].text.find("broken.sf2"), std::string::npos) << seams().boxes()[0].text;
     EXPECT_FALSE(window->bnBuild->isEnabled());
 
-    // A tone without a note in its name cannot be placed.
+    // A tone without a note in its name is listed unticked until it is given
+    // its root; then it takes its place among the others.
     fs::rename(folder / "Tone G3.wav", folder / "Tone.wav");
     seams().folderAnswers = {folder.string()};
     window->bnFolder->click();
-    EXPECT_FALSE(window->bnBuild->isEnabled());
-    ASSERT_EQ(seams().boxes().size(), 2u);
-    EXPECT_NE(seams().boxes()[1].text.find("\"Tone.wav\" gives no root note"), std::string::npos) << seams().boxes()[1].text;
-    EXPECT_FALSE(window->Result().has_value());
-    EXPECT_FALSE(window->bnSend->isEnabled());
+    EXPECT_EQ(seams().boxes().size(), 1u);
+    ASSERT_EQ(window->lwSource->count(), 3);
+    EXPECT_EQ(window->lwSource->item(0)->text(), "? (no root)  Tone.wav");
+    EXPECT_EQ(window->lwSource->item(0)->checkState(), Qt::Unchecked);
+    EXPECT_TRUE(window->lbStatus->text().contains("1 without a root note"));
+    window->lwSource->setCurrentRow(0);
+    window->cbRoot->setCurrentIndex(window->cbRoot->findData(55));
+    emit window->cbRoot->activated(window->cbRoot->currentIndex());
+    EXPECT_EQ(window->lwSource->item(1)->text(), "G3 (55)  Tone.wav");
+    EXPECT_EQ(window->lwSource->item(1)->checkState(), Qt::Checked);
+    window->bnBuild->click();
+    ASSERT_TRUE(window->Result().has_value()) << window->lbStatus->text().toStdString();
+    EXPECT_EQ(window->tbZones->rowCount(), 3);
 }
 
 TEST_F(BuildSoundTest, TheUnityKeysAndOctaveStepAreKeptForTheNextRun)
