@@ -566,6 +566,7 @@ void TForm1::buildWavesampleMenu(QMenuBar* bar)
     addWindowItem(ws, "SendtoMirage1", "&Send to Mirage", "TfmWsSend");
     ws->addSeparator();
     addWindowItem(ws, "Calculator1", "&Calculator", "TfmWsCalc");
+    addWindowItem(ws, "BuildSound1", "&Build Sound...", "TfmBuildSound");
 }
 
 void TForm1::buildMirageMenu(QMenuBar* bar)

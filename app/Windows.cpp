@@ -1,6 +1,7 @@
 #include "Windows.h"
 
 #include "AboutBox.h"
+#include "BuildSound.h"
 #include "ColoursDialog.h"
 #include "ConfigTable.h"
 #include "DiskImagesWindow.h"
@@ -64,6 +65,10 @@ void CreateWindows(TForm1* main)
     main->RegisterWindow("TfmLoadSound", [=] { return new TfmLoadSound(context, main); });
     main->RegisterWindow("TfmArchiveDisk", [=] { return new TfmArchiveDisk(context, main); });
     main->RegisterWindow("TfmDiskImages", [=] { return new TfmDiskImages(context, main); });
+    main->RegisterWindow("TfmBuildSound", [=] {
+        TfmBuildSound::SetSettingsFile(QDir(configDirectory()).filePath("SoundBuilder.ini").toStdString());
+        return new TfmBuildSound(context, main);
+    });
     main->RegisterWindow("TfmLibrary", [=] {
         // A run given a configuration directory of its own (tests) keeps its
         // library there too, away from the user's.

@@ -8,7 +8,8 @@
 #
 #   scripts/fuzz.sh [seconds per target, default 60] [target...]
 #
-# Targets: receive, emulator, presets, settings, wav, sound, audio, disk.
+# Targets: receive, emulator, presets, settings, wav, sound, audio, disk, sfz,
+# soundfont.
 set -uo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
@@ -26,7 +27,7 @@ cmake --build "$build" -j"$(nproc)" --target fuzzers || exit 1
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  for t in receive emulator presets settings wav sound audio disk; do
+  for t in receive emulator presets settings wav sound audio disk sfz soundfont; do
     [ -x "$build/tests/fuzz/fuzz_$t" ] && targets+=("$t")
   done
 fi

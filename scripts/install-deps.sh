@@ -16,6 +16,8 @@ packages=(
   sox python3 python3-mido
   # the Debian package (scripts/package.sh): manual pages, icons, its checks
   scdoc librsvg2-bin dpkg-dev fakeroot file lintian desktop-file-utils appstream shared-mime-info man-db
+  # building sounds from SoundFonts; real material for its tests
+  libgig-dev fluid-soundfont-gm sound-theme-freedesktop
 )
 
 missing=()

@@ -338,6 +338,25 @@ Conversion importAudio(const std::string& path, const ImportOptions& options, co
     return c;
 }
 
+bool resampleMono(std::span<const float> in, double ratio, std::vector<float>& out)
+{
+    out.clear();
+    if (!(ratio > 0.0) || !std::isfinite(ratio))
+        return false;
+    Resampler resampler(ratio);
+    if (!resampler.ready())
+        return false;
+    out.reserve(static_cast<std::size_t>(static_cast<double>(in.size()) * ratio) + 16);
+    for (std::size_t at = 0; at < in.size() || at == 0; at += BlockFrames) {
+        const std::size_t n = std::min<std::size_t>(BlockFrames, in.size() - at);
+        if (!resampler.process(in.subspan(at, n), at + n >= in.size(), out))
+            return false;
+        if (in.empty())
+            break;
+    }
+    return true;
+}
+
 const char* extensionOf(Container container)
 {
     switch (container) {

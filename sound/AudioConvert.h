@@ -109,6 +109,10 @@ struct Conversion {
 // of the loop's marker page) is read and converted.
 Conversion importAudio(const std::string& path, const ImportOptions& options = {}, const Work& work = {});
 
+// One channel of audio resampled by `ratio` (output rate / input rate) with
+// the best-quality converter; false when the converter cannot be had.
+bool resampleMono(std::span<const float> in, double ratio, std::vector<float>& out);
+
 // ---- out ----------------------------------------------------------------------
 
 enum class Container { Wav, Aiff, Flac };

@@ -76,13 +76,14 @@ struct Sndfile {
     decltype(&sf_strerror) strerror = lib.get<decltype(&sf_strerror)>("sf_strerror");
     decltype(&sf_command) command = lib.get<decltype(&sf_command)>("sf_command");
     decltype(&sf_format_check) formatCheck = lib.get<decltype(&sf_format_check)>("sf_format_check");
+    decltype(&sf_seek) seek = lib.get<decltype(&sf_seek)>("sf_seek");
     decltype(&sf_readf_short) readShort = lib.get<decltype(&sf_readf_short)>("sf_readf_short");
     decltype(&sf_readf_float) readFloat = lib.get<decltype(&sf_readf_float)>("sf_readf_float");
     decltype(&sf_writef_int) writeInt = lib.get<decltype(&sf_writef_int)>("sf_writef_int");
 
     bool complete() const
     {
-        return open && close && error && strerror && command && formatCheck && readShort && readFloat && writeInt;
+        return open && close && error && strerror && command && formatCheck && seek && readShort && readFloat && writeInt;
     }
 };
 
@@ -159,6 +160,12 @@ int sf_format_check(const SF_INFO* info)
 {
     const Sndfile* s = sndfile();
     return s ? s->formatCheck(info) : 0;
+}
+
+sf_count_t sf_seek(SNDFILE* file, sf_count_t frames, int whence)
+{
+    const Sndfile* s = sndfile();
+    return s ? s->seek(file, frames, whence) : -1;
 }
 
 sf_count_t sf_readf_short(SNDFILE* file, short* ptr, sf_count_t frames)

@@ -5,6 +5,8 @@
 #include "CorvaneVersion.h"
 #include "DiskImage.h"
 #include "HexText.h"
+#include "MirageEmulator.h"
+#include "SoundBuilder.h"
 #include "SoundFile.h"
 
 #include <algorithm>
@@ -40,7 +42,20 @@ const char* const HelpText =
     "                                    time of 34 us) unless --rate resamples them.\n"
     "  extract IMAGE SLOT FILE.syx       one sound half as a .syx sound file\n"
     "  insert IMAGE SLOT FILE.syx        a .syx sound file's half into the image;\n"
-    "                                    nothing else of the image changes\n\n"
+    "                                    nothing else of the image changes\n"
+    "  build SOURCE... [--preset N|NAME] [--half lower|upper] [--template FILE.syx]\n"
+    "        [--zones N] [--spread] [--unity NOTE] [--octave-step N]\n"
+    "        (--to OUT.syx | --into IMAGE SLOT)\n"
+    "                                    one keyboard half built from a SoundFont 2\n"
+    "                                    preset, an SFZ file, or audio files and\n"
+    "                                    folders: up to 8 wavesamples, tuned, looped\n"
+    "                                    and fitted into 256 pages. The template's\n"
+    "                                    program dump (else the built-in default)\n"
+    "                                    gives everything else. --spread gives\n"
+    "                                    files without a root note (a drum kit)\n"
+    "                                    equal shares of the keyboard. --unity is\n"
+    "                                    the key a wavesample made at 29411 Hz\n"
+    "                                    plays at its own pitch (E3 lower, A5 upper)\n\n"
     "SLOT is L1, U1, L2, U2, L3 or U3: the lower or upper half of sound 1-3.\n"
     "The operating system, the configuration and sequences on the disk are never\n"
     "written; files are replaced whole or not at all.\n\n"
@@ -281,6 +296,170 @@ int insert(const std::vector<std::string>& args)
     return Ok;
 }
 
+// ---- build ---------------------------------------------------------------------------
+
+struct BuildRequest {
+    std::vector<std::string> sources;
+    std::string preset;
+    int half = -1;
+    std::string templateFile;
+    int zones = build::MaxWavesamples;
+    bool spread = false;
+    int unity = build::NoKey;
+    int octaveStep = 1;
+    std::string to;
+    std::string image;
+    int slot = -1;
+};
+
+std::optional<BuildRequest> buildRequest(const std::vector<std::string>& args, std::string& why)
+{
+    BuildRequest r;
+    const auto number = [](const std::string& v, int lo, int hi) {
+        const bool digits = !v.empty() && v.size() < 4 && std::all_of(v.begin(), v.end(), ::isdigit);
+        const int n = digits ? std::stoi(v) : lo - 1;
+        return n >= lo && n <= hi ? n : lo - 1;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool option = a == "--preset" || a == "--half" || a == "--template" || a == "--zones" || a == "--to" ||
+                            a == "--unity" || a == "--octave-step";
+        if (option && i + 1 >= args.size()) {
+            why = a + " needs a value";
+            return std::nullopt;
+        }
+        if (a == "--preset") {
+            r.preset = args[++i];
+        } else if (a == "--half") {
+            const std::string h = lowered(args[++i]);
+            if (h != "lower" && h != "upper") {
+                why = "--half takes lower or upper";
+                return std::nullopt;
+            }
+            r.half = h == "upper" ? 1 : 0;
+        } else if (a == "--template") {
+            r.templateFile = args[++i];
+        } else if (a == "--zones") {
+            r.zones = number(args[++i], 1, build::MaxWavesamples);
+            if (r.zones < 1) {
+                why = "--zones takes 1 to 8";
+                return std::nullopt;
+            }
+        } else if (a == "--unity") {
+            r.unity = build::parseKey(lowered(args[++i]));
+            if (r.unity == build::NoKey) {
+                why = "--unity takes a note (E3, A5) or a MIDI key 0-127";
+                return std::nullopt;
+            }
+        } else if (a == "--octave-step") {
+            r.octaveStep = number(args[++i], 1, 7);
+            if (r.octaveStep < 1) {
+                why = "--octave-step takes 1 to 7";
+                return std::nullopt;
+            }
+        } else if (a == "--spread") {
+            r.spread = true;
+        } else if (a == "--to") {
+            r.to = args[++i];
+        } else if (a == "--into") {
+            if (i + 2 >= args.size()) {
+                why = "--into needs IMAGE and SLOT";
+                return std::nullopt;
+            }
+            r.image = args[++i];
+            r.slot = disk::slotFromName(args[++i]);
+            if (r.slot < 0) {
+                why = "SLOT is L1, U1, L2, U2, L3 or U3, not \"" + args[i] + "\"";
+                return std::nullopt;
+            }
+        } else if (a.starts_with("--")) {
+            why = "unknown option " + a;
+            return std::nullopt;
+        } else {
+            r.sources.push_back(a);
+        }
+    }
+    if (r.sources.empty())
+        why = "build needs at least one SOURCE";
+    else if (r.to.empty() == r.image.empty())
+        why = "build needs either --to OUT.syx or --into IMAGE SLOT";
+    else if (r.slot >= 0 && r.half >= 0 && r.half != disk::halfOfSlot(r.slot))
+        why = "--half " + std::string(r.half ? "upper" : "lower") + " does not match slot " + disk::slotName(r.slot);
+    if (r.half < 0)
+        r.half = r.slot >= 0 ? disk::halfOfSlot(r.slot) : 0;
+    return why.empty() ? std::optional(r) : std::nullopt;
+}
+
+// The program dump of the half from a .syx sound file, or the built-in one.
+bool templateDump(const BuildRequest& r, sound::Bytes& dump, std::string& error)
+{
+    if (r.templateFile.empty()) {
+        dump = emu::MirageEmulator().programDump(r.half);
+        return true;
+    }
+    const sound::ReadResult file = sound::readFile(r.templateFile);
+    if (!file.ok()) {
+        error = file.text;
+        return false;
+    }
+    const sound::Half* h = file.sound.find(r.half);
+    if (!h && file.sound.halves.size() == 1)
+        h = &file.sound.halves.front();
+    if (!h) {
+        error = "Error - \"" + r.templateFile + "\" holds no program dump to start from.";
+        return false;
+    }
+    dump = h->programDump;
+    return true;
+}
+
+int buildSound(const std::vector<std::string>& args)
+{
+    std::string why;
+    const std::optional<BuildRequest> r = buildRequest(args, why);
+    if (!r)
+        return usage(why);
+    build::BuildOptions options;
+    options.half = r->half;
+    options.zones = r->zones;
+    options.unityKey = r->unity;
+    options.octaveStep = r->octaveStep;
+    if (!templateDump(*r, options.templateDump, why))
+        return fail(why);
+    const build::Source source = build::readSources(r->sources, r->preset, r->spread);
+    if (!source.ok())
+        return fail("Error - " + source.error);
+    const build::BuildResult built = build::buildHalf(source, options);
+    if (!built.ok())
+        return fail("Error - " + built.text);
+    for (std::size_t i = 0; i < built.zones.size(); ++i) {
+        const build::BuiltZone& z = built.zones[i];
+        std::cout << z.line(static_cast<int>(i) + 1) << "  [" << z.name << "]\n";
+        for (const std::string& cut : z.cuts)
+            std::cout << "  cut: " << cut << "\n";
+    }
+    for (const std::string& note : built.notes)
+        std::cout << "note: " << note << "\n";
+    if (!source.unknownOpcodes.empty()) {
+        std::string list;
+        for (const std::string& op : source.unknownOpcodes)
+            list += (list.empty() ? "" : ", ") + op;
+        std::cout << "note: SFZ opcodes not taken into account: " << list << "\n";
+    }
+    char gain[64];
+    std::snprintf(gain, sizeof gain, "gain %+.1f dB for the half", built.gainDb);
+    std::cout << gain << std::endl;
+    if (!r->to.empty()) {
+        sound::Sound s;
+        s.halves.push_back(built.half);
+        if (const std::string error = sound::writeAtomically(r->to, sound::fileImage(s)); !error.empty())
+            return fail(error);
+    } else if (const std::string error = disk::insertHalf(r->image, r->slot, built.half); !error.empty()) {
+        return fail(error);
+    }
+    return Ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -309,6 +488,8 @@ int main(int argc, char** argv)
             return extract(args);
         if (command == "insert")
             return insert(args);
+        if (command == "build")
+            return buildSound(args);
     } catch (const std::exception& e) {
         return fail(std::string("Error - ") + e.what() + ".");
     }

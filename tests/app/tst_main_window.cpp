@@ -221,7 +221,7 @@ TEST_F(MainWindowTest, MenuHasItsItemsAccelsAndSeparators)
              {"SaveSoundToFile1", "Ctrl+S"}, {"LoadSoundFromFile1", "Ctrl+O"}, {"ArchiveDisk1", "Ctrl+Shift+A"}, {"Library1", "Ctrl+L"}})
         EXPECT_EQ(form().Action(item)->shortcut(), QKeySequence(keys)) << item;
     EXPECT_EQ(itemsOf(1), QStringList({"&Tuning", "Relative &Amplitude", "Relative &Filter", "-", "Sam&pling", "-",
-                                       "&Get from Mirage", "&Send to Mirage", "-", "&Calculator"}));
+                                       "&Get from Mirage", "&Send to Mirage", "-", "&Calculator", "&Build Sound..."}));
     EXPECT_EQ(itemsOf(2), QStringList({"&Upper", "&Lower", "-", "&Key Allocation", "-", "Get &Configuration",
                                        "Get U&L Parameters"}));
     EXPECT_EQ(itemsOf(3), QStringList({"&Program Copy", "&Wavesample Copy", "&Sample Rotate", "-", "&Reboot"}));

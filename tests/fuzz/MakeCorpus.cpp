@@ -40,6 +40,81 @@ void put(const char* target, const std::string& name, const Message& bytes)
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
 }
 
+// The smallest SoundFont with one preset, one instrument zone (keys C2-C7,
+// root C4, looped) and one sample of a sawtooth: the outline libgig reads.
+Message minimalSoundFont()
+{
+    const auto u16 = [](Message& m, unsigned v) {
+        m.push_back(static_cast<std::uint8_t>(v));
+        m.push_back(static_cast<std::uint8_t>(v >> 8));
+    };
+    const auto u32 = [&](Message& m, std::uint32_t v) {
+        u16(m, v & 0xFFFF);
+        u16(m, v >> 16);
+    };
+    const auto name = [](Message& m, const char* text) {
+        std::string n(text);
+        n.resize(20, '\0');
+        m.insert(m.end(), n.begin(), n.end());
+    };
+    const auto chunk = [&](const char* id, const Message& body) {
+        Message c(id, id + 4);
+        u32(c, static_cast<std::uint32_t>(body.size()));
+        c.insert(c.end(), body.begin(), body.end());
+        if (body.size() & 1)
+            c.push_back(0);
+        return c;
+    };
+    const auto list = [&](const char* type, const std::vector<Message>& chunks) {
+        Message body(type, type + 4);
+        for (const Message& c : chunks)
+            body.insert(body.end(), c.begin(), c.end());
+        return chunk("LIST", body);
+    };
+    constexpr unsigned Frames = 1000;
+    Message ifil, isng = {'E', 'M', 'U', '8', '0', '0', '0', 0}, inam = {'S', 'e', 'e', 'd', 0, 0};
+    u16(ifil, 2);
+    u16(ifil, 1);
+    Message smpl;
+    for (unsigned i = 0; i < Frames + 46; ++i)
+        u16(smpl, i < Frames ? static_cast<unsigned>(static_cast<std::int16_t>((i % 100) * 600 - 30000)) & 0xFFFF : 0);
+    Message phdr, pbag, pmod(10, 0), pgen, inst, ibag, imod(10, 0), igen, shdr;
+    for (int p = 0; p < 2; ++p) {
+        name(phdr, p ? "EOP" : "Seed");
+        u16(phdr, 0);
+        u16(phdr, 0);
+        u16(phdr, static_cast<unsigned>(p));
+        u32(phdr, 0);
+        u32(phdr, 0);
+        u32(phdr, 0);
+    }
+    u16(pbag, 0), u16(pbag, 0), u16(pbag, 1), u16(pbag, 0);
+    u16(pgen, 41), u16(pgen, 0), u16(pgen, 0), u16(pgen, 0);
+    name(inst, "Seed Instrument"), u16(inst, 0), name(inst, "EOI"), u16(inst, 1);
+    u16(ibag, 0), u16(ibag, 0), u16(ibag, 4), u16(ibag, 0);
+    u16(igen, 43), u16(igen, 36 | 96 << 8); // key range
+    u16(igen, 58), u16(igen, 60);           // root key
+    u16(igen, 54), u16(igen, 1);            // looped
+    u16(igen, 53), u16(igen, 0);            // the sample
+    u16(igen, 0), u16(igen, 0);
+    name(shdr, "Saw C4");
+    u32(shdr, 0), u32(shdr, Frames), u32(shdr, 100), u32(shdr, 900), u32(shdr, 29411);
+    shdr.push_back(60), shdr.push_back(0), u16(shdr, 0), u16(shdr, 1);
+    name(shdr, "EOS");
+    shdr.resize(shdr.size() + 26, 0);
+    const Message body = [&] {
+        Message b = {'s', 'f', 'b', 'k'};
+        for (const Message& l : {list("INFO", {chunk("ifil", ifil), chunk("isng", isng), chunk("INAM", inam)}),
+                                 list("sdta", {chunk("smpl", smpl)}),
+                                 list("pdta", {chunk("phdr", phdr), chunk("pbag", pbag), chunk("pmod", pmod),
+                                               chunk("pgen", pgen), chunk("inst", inst), chunk("ibag", ibag),
+                                               chunk("imod", imod), chunk("igen", igen), chunk("shdr", shdr)})})
+            b.insert(b.end(), l.begin(), l.end());
+        return b;
+    }();
+    return chunk("RIFF", body);
+}
+
 Message join(const std::vector<Message>& ms)
 {
     Message all;
@@ -250,6 +325,14 @@ void fileSeeds()
         put("audio", a.name, seed);
         QFile::remove(scratch);
     }
+
+    // SFZ text as sound libraries write it.
+    const std::string sfz = "// piano\n#define $KEY 60\n<control> default_path=samples/\n<global> loop_mode=loop_continuous\n"
+                            "<group> lokey=c3 hikey=b3 ampeg_release=0.4\n<region> sample=Piano C4.wav pitch_keycenter=$KEY "
+                            "loop_start=100 loop_end=899\n/* one-shot */ <region> sample=kick.wav key=36 offset=10 end=999 "
+                            "loop_mode=one_shot tune=-12 transpose=1\n";
+    put("sfz", "piano", Message(sfz.begin(), sfz.end()));
+    put("soundfont", "one-zone", minimalSoundFont());
 
     QDir().mkpath(root + "/settings");
     writeSettings(root + "/settings/seed-defaults", defaultSettings());

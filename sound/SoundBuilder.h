@@ -1,0 +1,121 @@
+// Builds one keyboard half from zones: up to eight wavesamples, each tuned,
+// looped and fitted into the half's 256 pages of sample memory, written into
+// a template program dump. Plain C++.
+//
+// Pitch. A wavesample made at 29,411 Hz plays at its own pitch on the unity
+// key (by default the E or A nearest the middle of the half) with the tuning
+// the template gives it. A zone whose audio sounds at key r is moved to the
+// unity key u: r - u splits into whole octaves, set in the octave field
+// relative to the template's value, and a remainder of -6..+5 semitones done
+// by resampling. Which keys are the unity keys and how many octave-field
+// steps make an octave are settings, to be corrected by ear.
+#pragma once
+
+#include "BuildSources.h"
+#include "SoundFile.h"
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane::build {
+
+constexpr int WavesampleRate = 29411;    // 1,000,000 / 34 us
+constexpr int HalfPages = 256;
+constexpr int MaxWavesamples = 8;
+constexpr int DefaultUnityKey[2] = {52, 81}; // E3 for the lower half, A5 for the upper
+
+// The split of a transposition of `semitones` (root - unity) into whole
+// octaves and a remainder of -6 <= remainder < 6.
+struct PitchSplit {
+    int octaves = 0;
+    double remainder = 0;
+};
+PitchSplit splitPitch(double semitones);
+
+// The eight (or fewer) zones kept of `count` zones sorted by root: spread
+// evenly over them, the lowest and highest always among them.
+std::vector<int> thinZones(int count, int keep);
+// The source's zones by root (then by their lowest key): the order the
+// builder and BuildOptions::keep count them in.
+std::vector<Zone> zonesByRoot(const Source& source);
+// Whether any of a zone's keys lie on the instrument's keyboard.
+bool onTheKeyboard(const Zone& zone);
+// The zones (indices into zonesByRoot) the builder keeps of its own accord:
+// `keep` of those with a root and on the keyboard, thinned.
+std::vector<int> chosenZones(const std::vector<Zone>& sorted, int keep);
+// The top key (MIDI) of each zone, sorted by root: halfway between
+// neighbouring roots, or the zone's own top when the source gives ranges;
+// the last always reaches the keyboard's top.
+std::vector<int> topKeys(const std::vector<Zone>& zones, bool useRanges);
+
+struct LoopSearch {
+    int start = 0;     // sample, a multiple of 256
+    int length = 0;    // samples
+    double spliceDb = 0; // the jump at the splice, relative to the loop's level
+};
+// The best loop ending at or before `end` in `samples`: its start on a page
+// boundary, its length whole cycles of `period` samples (when one fits) of
+// at least `minLength`, chosen for the smallest jump at the splice.
+std::optional<LoopSearch> findLoop(const std::vector<float>& samples, int end, double period, int minLength);
+// The jump at the splice of a loop [start, start + length), in dB relative
+// to the level of the audio around it.
+double spliceDb(const std::vector<float>& samples, int start, int length);
+// An equal-power crossfade of `length` samples into the loop's end from what
+// precedes its start.
+void crossfade(std::vector<float>& samples, int start, int loopLength, int length);
+
+// The 8-bit bytes of audio scaled by `gain`, with triangular dither, each
+// within 1..255 (the instrument stops a voice on 0).
+std::vector<std::uint8_t> toBytes(const std::vector<float>& samples, double gain, std::uint32_t seed);
+
+struct BuildOptions {
+    int half = 0;                   // 0 lower, 1 upper
+    sound::Bytes templateDump;      // the half's program dump to start from (1,255 bytes)
+    int unityKey = NoKey;           // NoKey: DefaultUnityKey[half]
+    int octaveStep = 1;             // octave-field steps to one octave
+    int zones = MaxWavesamples;     // how many wavesamples at most (1..8)
+    std::vector<int> keep;          // the zones to keep (indices into zonesByRoot), instead of thinning
+    double crossfadeMs = 20;        // of a loop found automatically
+    int minimumPages = 4;           // a zone is never cut below this
+    std::function<void(double)> progress;
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+struct BuiltZone {
+    std::string name;
+    int root = 0;       // MIDI key
+    int lo = 0, hi = 0; // the keys it plays (MIDI)
+    int startPage = 0, endPage = 0; // end page is the end-of-sample page
+    bool looped = false;
+    bool foundLoop = false; // the loop was found, not the source's
+    int loopStartPage = 0, loopEndPage = 0, loopEndFine = 0;
+    int loopLength = 0;     // samples
+    std::optional<double> spliceDb;
+    int octave = 0;         // the octave field written
+    double resample = 0;    // semitones the audio was moved by resampling
+    std::vector<std::string> cuts; // what the fit cut of it
+    std::vector<std::uint8_t> bytes; // the pages start..end
+    int pages() const { return endPage - startPage + 1; }
+    // "zone 3: root C4 (60), keys 52-63, 24 pages, loop 3A-3B fine 7F, splice -38 dB"
+    std::string line(int index) const;
+};
+
+enum class BuildError { None, Source, NoZones, NoRoot, Template, DoesNotFit, Audio, Cancelled };
+
+struct BuildResult {
+    BuildError error = BuildError::None;
+    std::string text;                 // what is wrong
+    std::vector<BuiltZone> zones;
+    std::vector<std::string> notes;   // thinning, dropped layers, clamps
+    double gainDb = 0;                // the one gain of the half
+    sound::Half half;
+    bool ok() const { return error == BuildError::None; }
+    static constexpr const char* Caption = "Build Sound";
+};
+
+BuildResult buildHalf(const Source& source, const BuildOptions& options);
+
+} // namespace corvane::build

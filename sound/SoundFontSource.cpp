@@ -1,0 +1,432 @@
+// SoundFont 2 presets as zones, read through libgig. libgig reports a file
+// it cannot read by throwing RIFF::Exception; every call into it stays
+// inside a try block here.
+#include "BuildSources.h"
+
+#include <SF.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#ifdef _WIN32
+#include <io.h>
+#define dup _dup
+#define dup2 _dup2
+#define close _close
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+
+namespace corvane::build {
+
+namespace {
+
+std::string lowered(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string trimmed(std::string s)
+{
+    s.erase(s.find_last_not_of(" \t\r\n") + 1);
+    s.erase(0, s.find_first_not_of(" \t\r\n"));
+    return s;
+}
+
+// libgig writes a line to the standard error for every generator value out
+// of its range, which SoundFonts in the wild have by the hundred; they say
+// nothing the user can act on, so they are held back while a file is read.
+class QuietErrors {
+public:
+    QuietErrors()
+    {
+        std::fflush(stderr);
+        saved_ = dup(fileno(stderr));
+        if (std::FILE* null = std::fopen(
+#ifdef _WIN32
+                "NUL",
+#else
+                "/dev/null",
+#endif
+                "w")) {
+            dup2(fileno(null), fileno(stderr));
+            std::fclose(null);
+        }
+    }
+    ~QuietErrors()
+    {
+        std::fflush(stderr);
+        if (saved_ >= 0) {
+            dup2(saved_, fileno(stderr));
+            close(saved_);
+        }
+    }
+    QuietErrors(const QuietErrors&) = delete;
+    QuietErrors& operator=(const QuietErrors&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
+// The RIFF file and the SoundFont on it, kept open while zones read samples.
+struct Open {
+    std::unique_ptr<RIFF::File> riff;
+    std::unique_ptr<sf2::File> sf;
+};
+
+std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+// libgig trusts a SoundFont's chunk sizes and its indices from one list
+// into the next, and reads through a bad one. Before it is given a file, the
+// file's outline is checked here: the RIFF chunks lie within the file, the
+// nine lists of the preset data are there with whole records, every index
+// points into the list it names, and every sample lies within the sample
+// data. What libgig makes of the values is its own business.
+std::string checkOutline(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return "it cannot be opened";
+    in.seekg(0, std::ios::end);
+    const auto fileSize = static_cast<std::uint64_t>(in.tellg());
+    in.seekg(0);
+    const auto u32 = [](const std::uint8_t* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24; };
+    const auto u16 = [](const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] | p[1] << 8); };
+    std::uint8_t head[12];
+    if (!in.read(reinterpret_cast<char*>(head), 12) || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "sfbk", 4) != 0)
+        return "it is not a SoundFont 2 file (no RIFF sfbk header)";
+    const std::uint64_t riffEnd = std::min<std::uint64_t>(8 + static_cast<std::uint64_t>(u32(head + 4)), fileSize);
+    std::uint64_t smplBytes = 0;
+    bool info = false, smpl = false;
+    std::map<std::string, std::vector<std::uint8_t>> pdta;
+    for (std::uint64_t at = 12; at + 8 <= riffEnd;) {
+        std::uint8_t ck[12];
+        in.seekg(static_cast<std::streamoff>(at));
+        if (!in.read(reinterpret_cast<char*>(ck), 12))
+            return "it is cut short";
+        const std::uint64_t size = u32(ck + 4);
+        if (at + 8 + size > riffEnd)
+            return "a chunk runs past the end of the file";
+        if (std::memcmp(ck, "LIST", 4) == 0 && size >= 4) {
+            const std::string type(reinterpret_cast<const char*>(ck + 8), 4);
+            info = info || type == "INFO";
+            for (std::uint64_t sub = at + 12; sub + 8 <= at + 8 + size;) {
+                std::uint8_t sh[8];
+                in.seekg(static_cast<std::streamoff>(sub));
+                if (!in.read(reinterpret_cast<char*>(sh), 8))
+                    return "it is cut short";
+                const std::uint64_t subSize = u32(sh + 4);
+                if (sub + 8 + subSize > at + 8 + size)
+                    return "a chunk runs past the end of its list";
+                const std::string id(reinterpret_cast<const char*>(sh), 4);
+                if (type == "sdta" && id == "smpl") {
+                    smpl = true;
+                    smplBytes = subSize;
+                } else if (type == "pdta") {
+                    if (subSize > (64u << 20))
+                        return "its preset data is too large";
+                    std::vector<std::uint8_t> data(static_cast<std::size_t>(subSize));
+                    if (!in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(subSize)))
+                        return "it is cut short";
+                    pdta[id] = std::move(data);
+                }
+                sub += 8 + subSize + (subSize & 1);
+            }
+        }
+        at += 8 + size + (size & 1);
+    }
+    if (!info || !smpl)
+        return std::string("it has no ") + (info ? "sample data" : "INFO list");
+    struct List { const char* id; std::size_t record; };
+    static constexpr List lists[] = {{"phdr", 38}, {"pbag", 4}, {"pmod", 10}, {"pgen", 4}, {"inst", 22},
+                                     {"ibag", 4},  {"imod", 10}, {"igen", 4}, {"shdr", 46}};
+    std::map<std::string, std::size_t> count;
+    for (const List& l : lists) {
+        const auto it = pdta.find(l.id);
+        if (it == pdta.end() || it->second.size() % l.record != 0 || it->second.size() < l.record)
+            return std::string("its ") + l.id + " list is missing or damaged";
+        count[l.id] = it->second.size() / l.record;
+    }
+    // Each header's first bag, then each bag's first generator and
+    // modulator, rising and within their lists (the last record closes).
+    const auto rising = [&](const char* headers, std::size_t record, std::size_t offset, const char* into) {
+        std::uint32_t last = 0;
+        for (std::size_t i = 0; i < count[headers]; ++i) {
+            const std::uint32_t v = u16(pdta[headers].data() + i * record + offset);
+            if (v < last || v >= count[into])
+                return false;
+            last = v;
+        }
+        return true;
+    };
+    if (!rising("phdr", 38, 24, "pbag") || !rising("pbag", 4, 0, "pgen") || !rising("pbag", 4, 2, "pmod") ||
+        !rising("inst", 22, 20, "ibag") || !rising("ibag", 4, 0, "igen") || !rising("ibag", 4, 2, "imod"))
+        return "its preset data points outside its own lists";
+    const auto refers = [&](const char* gens, std::uint32_t oper, const char* into) {
+        for (std::size_t i = 0; i < count[gens]; ++i) {
+            const std::uint8_t* g = pdta[gens].data() + i * 4;
+            if (u16(g) == oper && u16(g + 2) + 1 >= count[into])
+                return false;
+        }
+        return true;
+    };
+    if (!refers("pgen", 41, "inst") || !refers("igen", 53, "shdr"))
+        return "a zone names an instrument or sample that is not there";
+    const std::uint64_t frames = smplBytes / 2;
+    for (std::size_t i = 0; i + 1 < count["shdr"]; ++i) {
+        const std::uint8_t* h = pdta["shdr"].data() + i * 46;
+        const std::uint32_t start = u32(h + 20), end = u32(h + 24);
+        const std::uint32_t type = u16(h + 44), link = u16(h + 42);
+        if ((type & 0x8000) != 0)
+            continue; // ROM samples are left out anyway
+        if (start > end || end > frames || ((type & 6) != 0 && link + 1 >= count["shdr"]))
+            return "the sample \"" + std::string(reinterpret_cast<const char*>(h), strnlen(reinterpret_cast<const char*>(h), 20)) +
+                   "\" lies outside the sample data";
+    }
+    return {};
+}
+
+std::shared_ptr<Open> open(const std::string& path, std::string& error)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        error = "The SoundFont \"" + path + "\" cannot be opened.";
+        return nullptr;
+    }
+    if (const std::string why = checkOutline(path); !why.empty()) {
+        error = "The SoundFont \"" + fileName(path) + "\" cannot be read: " + why + ".";
+        return nullptr;
+    }
+    auto o = std::make_shared<Open>();
+    const QuietErrors quiet;
+    try {
+        o->riff = std::make_unique<RIFF::File>(path);
+        o->sf = std::make_unique<sf2::File>(o->riff.get());
+    } catch (RIFF::Exception& e) {
+        error = "The SoundFont \"" + fileName(path) + "\" cannot be read: " + e.Message;
+        return nullptr;
+    } catch (std::exception& e) {
+        error = "The SoundFont \"" + fileName(path) + "\" cannot be read: " + e.what();
+        return nullptr;
+    }
+    return o;
+}
+
+// libgig gives an unset key or velocity range as a large number.
+int low(int v) { return v < 0 || v > 127 ? 0 : v; }
+int high(int v) { return v < 0 || v > 127 ? 127 : v; }
+
+bool usable(sf2::Sample* s)
+{
+    if (!s || s->SampleRate < 1000 || s->SampleRate > 768000)
+        return false;
+    const int link = s->SampleType & 0x7FFF;
+    return link != sf2::Sample::RIGHT_SAMPLE && (s->SampleType & 0x8000) == 0; // the left of a pair; no ROM samples
+}
+
+// The frames of a sample as floats, at most `maxFrames`.
+ZoneAudio readSample(const std::shared_ptr<Open>& o, sf2::Sample* sample, std::int64_t maxFrames)
+{
+    ZoneAudio a;
+    a.rate = static_cast<int>(sample->SampleRate);
+    try {
+        const long total = sample->GetTotalFrameCount();
+        const int frameSize = sample->GetFrameSize();
+        const int channels = std::max(1, sample->GetChannelCount());
+        const int width = frameSize / channels; // bytes of one channel's sample
+        if (total <= 0 || (width != 2 && width != 3) || width * channels != frameSize) {
+            a.error = "The sample \"" + sample->Name + "\" holds no audio that can be used.";
+            return a;
+        }
+        // libgig reads one half of a stereo pair into its own channel and
+        // leaves the other silent.
+        const int channel = channels > 1 && (sample->SampleType & 0x7FFF) == sf2::Sample::RIGHT_SAMPLE ? 1 : 0;
+        if (width == 3)
+            a.notes.push_back("\"" + sample->Name + "\": 24-bit data reduced to 8.");
+        const auto n = static_cast<unsigned long>(std::min<std::int64_t>(total, maxFrames));
+        std::vector<std::uint8_t> raw(n * static_cast<unsigned long>(frameSize));
+        sample->SetPos(0);
+        const unsigned long got = sample->Read(raw.data(), n);
+        a.samples.resize(std::min(got, n));
+        const float scale = width == 2 ? 32768.0f : 8388608.0f;
+        for (std::size_t i = 0; i < a.samples.size(); ++i) {
+            const std::uint8_t* p = raw.data() + i * static_cast<std::size_t>(frameSize) + static_cast<std::size_t>(channel * width);
+            const std::int32_t v = width == 2 ? static_cast<std::int16_t>(p[0] | p[1] << 8)
+                                              : static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0] << 8 | p[1] << 16 | p[2] << 24)) >> 8;
+            a.samples[i] = static_cast<float>(v) / scale;
+        }
+        if (a.samples.empty())
+            a.error = "The sample \"" + sample->Name + "\" cannot be read.";
+    } catch (RIFF::Exception& e) {
+        a.error = "The sample \"" + sample->Name + "\" cannot be read: " + e.Message;
+    }
+    (void)o;
+    return a;
+}
+
+} // namespace
+
+PresetList soundFontPresets(const std::string& path)
+{
+    PresetList list;
+    const auto o = open(path, list.error);
+    if (!o)
+        return list;
+    try {
+        for (int i = 0; i < o->sf->GetPresetCount(); ++i) {
+            sf2::Preset* p = o->sf->GetPreset(i);
+            if (!p)
+                continue;
+            PresetInfo info;
+            info.index = i;
+            info.bank = p->Bank;
+            info.program = p->PresetNum;
+            info.name = trimmed(p->Name);
+            std::set<sf2::Region*> regions; // an instrument's regions count once
+            for (int r = 0; r < p->GetRegionCount(); ++r)
+                if (sf2::Region* pr = p->GetRegion(r); pr && pr->pInstrument)
+                    for (int k = 0; k < pr->pInstrument->GetRegionCount(); ++k)
+                        regions.insert(pr->pInstrument->GetRegion(k));
+            info.zones = static_cast<int>(regions.size());
+            list.presets.push_back(info);
+        }
+    } catch (RIFF::Exception& e) {
+        list.error = "The SoundFont \"" + fileName(path) + "\" cannot be read: " + e.Message;
+    }
+    if (list.error.empty() && list.presets.empty())
+        list.error = "The SoundFont \"" + fileName(path) + "\" holds no presets.";
+    return list;
+}
+
+namespace {
+
+// The zones of the preset `choose` picks from the open file.
+Source readPreset(const std::string& path, const std::function<sf2::Preset*(sf2::File&, std::string&)>& choose)
+{
+    Source s;
+    const auto o = open(path, s.error);
+    if (!o)
+        return s;
+    s.keep = o;
+    try {
+        sf2::Preset* preset = choose(*o->sf, s.error);
+        if (!preset) {
+            if (s.error.empty())
+                s.error = "The SoundFont \"" + fileName(path) + "\" has no such preset.";
+            return s;
+        }
+        int stereo = 0, layers = 0;
+        for (int r = 0; r < preset->GetRegionCount(); ++r) {
+            sf2::Region* pr = preset->GetRegion(r);
+            if (!pr || !pr->pInstrument)
+                continue;
+            sf2::Instrument* inst = pr->pInstrument;
+            for (int k = 0; k < inst->GetRegionCount(); ++k) {
+                sf2::Region* ir = inst->GetRegion(k);
+                if (!ir || !ir->pSample)
+                    continue;
+                sf2::Sample* sample = ir->pSample;
+                if (!usable(sample)) {
+                    ++stereo;
+                    continue;
+                }
+                const int minVel = std::max(low(ir->minVel), low(pr->minVel));
+                const int maxVel = std::min(high(ir->maxVel), high(pr->maxVel));
+                if (!(minVel <= 100 && 100 <= maxVel)) {
+                    ++layers;
+                    continue;
+                }
+                const int lo = std::max(low(ir->loKey), low(pr->loKey));
+                const int hi = std::min(high(ir->hiKey), high(pr->hiKey));
+                if (lo > hi)
+                    continue;
+                Zone z;
+                z.name = trimmed(sample->Name);
+                z.file = path;
+                z.lo = lo;
+                z.hi = hi;
+                const int root = ir->overridingRootKey >= 0 && ir->overridingRootKey <= 127 ? ir->overridingRootKey
+                                 : sample->OriginalPitch <= 127                               ? sample->OriginalPitch
+                                                                                              : 60;
+                const double cents = static_cast<std::int8_t>(sample->PitchCorrection) + ir->GetFineTune(pr) +
+                                     100.0 * ir->GetCoarseTune(pr);
+                z.pitch = root - cents / 100.0;
+                z.frames = sample->GetTotalFrameCount();
+                if (z.frames <= 0)
+                    continue;
+                if (ir->HasLoop) {
+                    if (ir->LoopEnd <= ir->LoopStart || static_cast<std::int64_t>(ir->LoopEnd) > z.frames) {
+                        s.error = "The SoundFont \"" + fileName(path) + "\": the loop of \"" + z.name + "\" (" +
+                                  std::to_string(ir->LoopStart) + "-" + std::to_string(ir->LoopEnd) +
+                                  ") lies outside its sample.";
+                        return s;
+                    }
+                    z.loop = LoopKind::Source;
+                    z.loopStart = ir->LoopStart;
+                    z.loopEnd = ir->LoopEnd;
+                } else {
+                    z.loop = LoopKind::Off;
+                }
+                z.read = [o, sample](std::int64_t maxFrames) { return readSample(o, sample, maxFrames); };
+                s.zones.push_back(std::move(z));
+            }
+        }
+        if (stereo > 0)
+            s.notes.push_back(std::to_string(stereo) + " right-hand samples (read with their left) or ROM samples left out.");
+        if (layers > 0)
+            s.notes.push_back(std::to_string(layers) + " velocity layers left out (those that play at velocity 100 are taken).");
+        if (s.zones.empty())
+            s.error = "The preset \"" + trimmed(preset->Name) + "\" of \"" + fileName(path) + "\" has no samples that can be used.";
+    } catch (RIFF::Exception& e) {
+        s.error = "The SoundFont \"" + fileName(path) + "\" cannot be read: " + e.Message;
+    }
+    return s;
+}
+
+} // namespace
+
+Source readSoundFont(const std::string& path, const std::string& presetName)
+{
+    return readPreset(path, [&](sf2::File& sf, std::string& error) -> sf2::Preset* {
+        sf2::Preset* preset = nullptr;
+        const int count = sf.GetPresetCount();
+        if (presetName.empty())
+            return count > 0 ? sf.GetPreset(0) : nullptr;
+        const bool number = std::all_of(presetName.begin(), presetName.end(), [](unsigned char c) { return std::isdigit(c); });
+        // A number is the preset's program number, bank 0 first.
+        if (number && presetName.size() <= 3) {
+            const int program = std::stoi(presetName);
+            for (int i = 0; i < count; ++i)
+                if (sf2::Preset* p = sf.GetPreset(i); p && p->PresetNum == program && (!preset || p->Bank < preset->Bank))
+                    preset = p;
+        }
+        for (int i = 0; !preset && i < count; ++i)
+            if (sf2::Preset* p = sf.GetPreset(i); p && lowered(trimmed(p->Name)) == lowered(trimmed(presetName)))
+                preset = p;
+        if (!preset)
+            error = "The SoundFont \"" + fileName(path) + "\" has no preset \"" + presetName + "\".";
+        return preset;
+    });
+}
+
+Source readSoundFont(const std::string& path, int index)
+{
+    return readPreset(path, [&](sf2::File& sf, std::string& error) -> sf2::Preset* {
+        if (index >= 0 && index < sf.GetPresetCount())
+            return sf.GetPreset(index);
+        error = "The SoundFont \"" + fileName(path) + "\" has no preset " + std::to_string(index) + ".";
+        return nullptr;
+    });
+}
+
+} // namespace corvane::build

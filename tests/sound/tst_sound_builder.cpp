@@ -1,0 +1,468 @@
+// The sound builder: its arithmetic (pitch split, thinning, top keys, loop
+// placement, loop search, fit, 1..255) on generated tones, its readers on
+// SFZ text and file names, and whole halves from material nobody here made
+// (a Debian SoundFont, the freedesktop sound theme) through the emulator.
+#include "BuildSources.h"
+#include "MirageEmulator.h"
+#include "Parameters.h"
+#include "SoundBuilder.h"
+#include "SoundFile.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <filesystem>
+#include <cstdlib>
+#include <fstream>
+#include <sys/wait.h>
+
+using namespace corvane;
+using namespace corvane::build;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+// A tone of a few harmonics, `seconds` long, at `rate`, sounding at `key`.
+std::vector<float> tone(double key, int rate, double seconds, double level = 0.5)
+{
+    const double f = 440.0 * std::pow(2.0, (key - 69.0) / 12.0);
+    std::vector<float> a(static_cast<std::size_t>(seconds * rate));
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const double t = 2 * Pi * f * static_cast<double>(i) / rate;
+        a[i] = static_cast<float>(level * (0.7 * std::sin(t) + 0.2 * std::sin(2 * t + 0.3) + 0.1 * std::sin(3 * t + 1.1)));
+    }
+    return a;
+}
+
+Zone toneZone(double key, int rate, double seconds, LoopKind loop = LoopKind::Find, double level = 0.5)
+{
+    Zone z;
+    z.name = "tone " + keyName(static_cast<int>(std::lround(key)));
+    z.pitch = key;
+    z.loop = loop;
+    auto audio = std::make_shared<std::vector<float>>(tone(key, rate, seconds, level));
+    z.frames = static_cast<std::int64_t>(audio->size());
+    z.read = [audio, rate](std::int64_t max) {
+        ZoneAudio a;
+        a.rate = rate;
+        a.samples.assign(audio->begin(), audio->begin() + std::min<std::int64_t>(max, static_cast<std::int64_t>(audio->size())));
+        return a;
+    };
+    return z;
+}
+
+int field(const sound::Bytes& dump, int ws, int parameter)
+{
+    return getNibblePair(dump.data(), dump.size(), wavesampleFieldPos(ws, findParameter(parameter)->position));
+}
+
+BuildOptions options(int half = 0)
+{
+    BuildOptions o;
+    o.half = half;
+    o.templateDump = emu::MirageEmulator().programDump(half);
+    return o;
+}
+
+// The pitch of 8-bit samples by autocorrelation, as a fractional key at
+// the wavesample rate: the first lag that correlates nearly as well as the
+// best one is the fundamental's period.
+double measuredKey(const std::vector<std::uint8_t>& bytes, int from, int count)
+{
+    const auto at = [&](int lag) {
+        double c = 0;
+        for (int i = 0; i + lag < count; ++i)
+            c += (bytes[static_cast<std::size_t>(from + i)] - 128.0) * (bytes[static_cast<std::size_t>(from + i + lag)] - 128.0);
+        return c / (count - lag);
+    };
+    std::vector<double> c(static_cast<std::size_t>(count / 2));
+    for (int lag = 1; lag < count / 2; ++lag)
+        c[static_cast<std::size_t>(lag)] = at(lag);
+    const double best = *std::max_element(c.begin() + 8, c.end());
+    int lag = 8;
+    while (lag + 1 < count / 2 && !(c[static_cast<std::size_t>(lag)] > 0.9 * best &&
+                                    c[static_cast<std::size_t>(lag)] >= c[static_cast<std::size_t>(lag - 1)] &&
+                                    c[static_cast<std::size_t>(lag)] >= c[static_cast<std::size_t>(lag + 1)]))
+        ++lag;
+    const double a = c[static_cast<std::size_t>(lag - 1)], b = c[static_cast<std::size_t>(lag)],
+                 d = c[static_cast<std::size_t>(lag + 1)];
+    const double period = lag + 0.5 * (a - d) / (a - 2 * b + d);
+    return 69 + 12 * std::log2(WavesampleRate / period / 440.0);
+}
+
+} // namespace
+
+TEST(SoundBuilder, PitchSplitsIntoOctavesAndARemainderFromMinusSixToFive)
+{
+    struct Case { double semitones; int octaves; double remainder; };
+    for (const Case c : {Case{0, 0, 0}, Case{5, 0, 5}, Case{5.5, 0, 5.5}, Case{6, 1, -6}, Case{-6, 0, -6}, Case{-7, -1, 5},
+                         Case{17.5, 1, 5.5}, Case{29, 2, 5}, Case{-30, -2, -6}, Case{-31, -3, 5}}) {
+        const PitchSplit s = splitPitch(c.semitones);
+        EXPECT_EQ(s.octaves, c.octaves) << c.semitones;
+        EXPECT_DOUBLE_EQ(s.remainder, c.remainder) << c.semitones;
+    }
+}
+
+TEST(SoundBuilder, ThinningKeepsBothEndsAndTopKeysCoverTheKeyboard)
+{
+    EXPECT_EQ(thinZones(20, 8), (std::vector<int>{0, 3, 5, 8, 11, 14, 16, 19}));
+    EXPECT_EQ(thinZones(5, 8), (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(thinZones(40, 2), (std::vector<int>{0, 39}));
+
+    std::vector<Zone> zones(4);
+    const int roots[] = {30, 48, 60, 100};
+    const int his[] = {40, 55, 70, 127};
+    for (int i = 0; i < 4; ++i) {
+        zones[static_cast<std::size_t>(i)].pitch = roots[i];
+        zones[static_cast<std::size_t>(i)].hi = his[i];
+    }
+    // Halfway between roots, kept on the keyboard, the last at its top.
+    EXPECT_EQ(topKeys(zones, false), (std::vector<int>{39, 54, 80, 96}));
+    // The source's own ranges.
+    EXPECT_EQ(topKeys(zones, true), (std::vector<int>{40, 55, 70, 96}));
+    zones[0].pitch = 10;
+    zones[1].pitch = 20;
+    EXPECT_EQ(topKeys(zones, false).front(), FirstKey);
+}
+
+TEST(SoundBuilder, EveryWavesampleSoundsTheUnityKeysPitchClass)
+{
+    // Roots from far below to far above the unity key, at the rates
+    // SoundFonts and files come in, each lands on the unity key's pitch
+    // class with the octave it was moved by in its octave field.
+    for (const int half : {0, 1}) {
+        Source s;
+        const double roots[] = {38.3, 47, 52, 57, 63.6, 70, 77, 90};
+        const int rates[] = {44100, 48000, 22050, 32000, 44100, 96000, 29411, 44100};
+        for (int i = 0; i < 8; ++i)
+            s.zones.push_back(toneZone(roots[i], rates[i], 0.3));
+        BuildOptions o = options(half);
+        const BuildResult r = buildHalf(s, o);
+        ASSERT_TRUE(r.ok()) << r.text;
+        const int unity = DefaultUnityKey[half];
+        for (int w = 0; w < 8; ++w) {
+            const BuiltZone& z = r.zones[static_cast<std::size_t>(w)];
+            const double key = measuredKey(z.bytes, 512, 3000);
+            const double fromUnity = key - unity;
+            EXPECT_NEAR(fromUnity - 12 * std::round(fromUnity / 12), 0.0, 0.1) << "root " << roots[w] << " half " << half;
+            const int octaves = static_cast<int>(std::round((key - unity) / 12));
+            EXPECT_EQ(field(r.half.programDump, w, 67), field(o.templateDump, w, 67) - octaves) << roots[w];
+            EXPECT_EQ(field(r.half.programDump, w, 68), field(o.templateDump, w, 68)); // fine tune kept
+        }
+    }
+}
+
+TEST(SoundBuilder, SourceLoopIsKeptToTheByteFromAPageBoundary)
+{
+    struct Case { int rate; std::int64_t start, length; };
+    for (const Case c : {Case{WavesampleRate, 1000, 3001}, Case{WavesampleRate, 512, 700}, Case{44100, 4410, 4999},
+                         Case{22050, 300, 257}}) {
+        Source s;
+        s.zones.push_back(toneZone(52, c.rate, 1.0, LoopKind::Source));
+        s.zones[0].loopStart = c.start;
+        s.zones[0].loopEnd = c.start + c.length;
+        const BuildResult r = buildHalf(s, options());
+        ASSERT_TRUE(r.ok()) << r.text;
+        const auto& d = r.half.programDump;
+        const double ratio = static_cast<double>(WavesampleRate) / c.rate;
+        const int loopStart = field(d, 0, 62) * 256, loopEnd = field(d, 0, 63) * 256 + field(d, 0, 64);
+        EXPECT_EQ(field(d, 0, 65), 1);
+        EXPECT_EQ(loopEnd + 1 - loopStart, std::lround(c.length * ratio)) << c.rate << " " << c.start;
+        // Shifted by less than a page.
+        EXPECT_EQ(loopStart - field(d, 0, 60) * 256 - std::lround(c.start * ratio),
+                  (256 - std::lround(c.start * ratio) % 256) % 256);
+        ASSERT_TRUE(r.zones[0].spliceDb.has_value());
+    }
+}
+
+TEST(SoundBuilder, LoopSearchOnTonesSplicesUnderMinus40Db)
+{
+    for (const double key : {45.0, 52.0, 57.3, 64.0, 71.0, 81.0}) {
+        std::vector<float> a = tone(key, WavesampleRate, 0.5);
+        const double period = WavesampleRate / (440.0 * std::pow(2.0, (key - 69.0) / 12.0));
+        const auto found = findLoop(a, static_cast<int>(a.size()), period, 256);
+        ASSERT_TRUE(found.has_value()) << key;
+        EXPECT_EQ(found->start % 256, 0);
+        EXPECT_LT(found->spliceDb, -40) << key;
+        EXPECT_NEAR(found->length / period, std::round(found->length / period), 0.05) << key;
+    }
+    // And through the builder, with its crossfade: in the report.
+    Source s;
+    for (const double key : {45.0, 57.3, 71.0})
+        s.zones.push_back(toneZone(key, 44100, 0.4));
+    const BuildResult r = buildHalf(s, options());
+    ASSERT_TRUE(r.ok()) << r.text;
+    for (const BuiltZone& z : r.zones) {
+        EXPECT_TRUE(z.foundLoop);
+        EXPECT_LT(*z.spliceDb, -40) << z.line(1);
+        EXPECT_EQ(z.loopEndPage, z.endPage - 1) << "the data ends with the loop";
+    }
+}
+
+TEST(SoundBuilder, FitCutsTailsAfterLoopsThenTheLongestZonesThenRefuses)
+{
+    // Five zones of 1.5 s (172 pages each at 29,411 Hz, on the unity key's
+    // pitch class so that nothing is resampled): far over 256 pages.
+    Source s;
+    for (int i = 0; i < 5; ++i) {
+        s.zones.push_back(toneZone(40 + 12 * i, WavesampleRate, 1.5, i < 2 ? LoopKind::Source : LoopKind::Off));
+        s.zones.back().loopStart = 2560;
+        s.zones.back().loopEnd = 2560 + 2000;
+    }
+    BuildResult r = buildHalf(s, options());
+    ASSERT_TRUE(r.ok()) << r.text;
+    int pages = 0;
+    for (const BuiltZone& z : r.zones)
+        pages += z.pages();
+    EXPECT_LE(pages, 256);
+    // The looped zones lost their tails and kept their loops; the one-shots
+    // were cut to one length and say so.
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(r.zones[i].foundLoop);
+        EXPECT_EQ(r.zones[i].loopLength, 2000);
+        EXPECT_NE(r.zones[i].cuts.front().find("after the loop"), std::string::npos);
+    }
+    for (int i = 2; i < 5; ++i) {
+        EXPECT_EQ(r.zones[i].pages(), r.zones[2].pages());
+        EXPECT_NE(r.zones[i].cuts.back().find("to fit"), std::string::npos);
+    }
+    // One page each for the end marker, pages in order without overlap.
+    for (std::size_t i = 1; i < r.zones.size(); ++i)
+        EXPECT_EQ(r.zones[i].startPage, r.zones[i - 1].endPage + 1);
+
+    BuildOptions tight = options();
+    tight.minimumPages = 90;
+    r = buildHalf(s, tight);
+    EXPECT_EQ(r.error, BuildError::DoesNotFit);
+    EXPECT_NE(r.text.find("keep fewer zones"), std::string::npos) << r.text;
+}
+
+TEST(SoundBuilder, SamplesStayWithinOneTo255AndOneGainServesTheHalf)
+{
+    const std::vector<float> loud = {1.0f, -1.0f, 0.999f, -0.999f, 0.0f, 2.0f, -2.0f};
+    for (const std::uint8_t b : toBytes(loud, 1.0, 7)) {
+        EXPECT_GE(b, 1);
+        EXPECT_LE(b, 255);
+    }
+    Source s;
+    s.zones.push_back(toneZone(50, 44100, 0.2, LoopKind::Off, 0.9));
+    s.zones.push_back(toneZone(70, 44100, 0.2, LoopKind::Off, 0.3));
+    const BuildResult r = buildHalf(s, options());
+    ASSERT_TRUE(r.ok()) << r.text;
+    int peaks[2] = {0, 0};
+    for (int z = 0; z < 2; ++z)
+        for (const std::uint8_t b : r.zones[static_cast<std::size_t>(z)].bytes) {
+            EXPECT_NE(b, 0);
+            peaks[z] = std::max(peaks[z], std::abs(b - 128));
+        }
+    EXPECT_GE(peaks[0], 124); // the loudest zone reaches full scale
+    EXPECT_NEAR(peaks[1], peaks[0] / 3, 3); // the other keeps its level against it
+}
+
+TEST(SoundBuilder, KeysFromNamesAndSfzText)
+{
+    struct Name { const char* path; int key; };
+    for (const Name n : {Name{"Piano C4.wav", 60}, Name{"pad_F#3.flac", 54}, Name{"str-60.wav", 60}, Name{"Bass Eb1.aif", 27},
+                         Name{"kick.wav", NoKey}, Name{"dir/Cello_A2_ff.wav", 45}, Name{"C-1.wav", 0}, Name{"take 2 g5.wav", 79},
+                         Name{"vox 200.wav", NoKey}})
+        EXPECT_EQ(keyFromFileName(n.path), n.key) << n.path;
+    EXPECT_EQ(parseKey("c#4"), 61);
+    EXPECT_EQ(parseKey("128"), NoKey);
+
+    const SfzText t = parseSfz(R"(// a comment
+#define $ROOT 62
+<control> default_path=samples\
+<global> loop_mode=loop_continuous ampeg_release=0.5
+<group> lokey=c3 hikey=e3 /* block
+comment */ pitch_keycenter=$ROOT
+<region> sample=Soft Piano D3.wav loop_start=100 loop_end=899
+<region> sample=b.wav key=f#4 offset=10 end=5000 loop_mode=one_shot
+<group> <region> sample=c.wav tune=-20 transpose=12 xfin_lokey=3
+)");
+    ASSERT_EQ(t.error, "");
+    ASSERT_EQ(t.regions.size(), 3u);
+    EXPECT_EQ(t.regions[0].sample, "samples/Soft Piano D3.wav");
+    EXPECT_EQ(t.regions[0].lo, 48);
+    EXPECT_EQ(t.regions[0].hi, 52);
+    EXPECT_EQ(t.regions[0].keycenter, 62);
+    EXPECT_EQ(t.regions[0].loopMode, "loop_continuous");
+    EXPECT_EQ(t.regions[0].loopEnd, 899);
+    EXPECT_EQ(t.regions[1].keycenter, 66);
+    EXPECT_EQ(t.regions[1].lo, 66);
+    EXPECT_EQ(t.regions[1].offset, 10);
+    EXPECT_EQ(t.regions[1].end, 5000);
+    EXPECT_EQ(t.regions[1].loopMode, "one_shot");
+    EXPECT_EQ(t.regions[2].lo, NoKey); // a new group forgets the last one's keys
+    EXPECT_EQ(t.regions[2].transpose, 12);
+    EXPECT_EQ(t.unknownOpcodes, (std::vector<std::string>{"ampeg_release", "xfin_lokey"}));
+
+    EXPECT_NE(parseSfz("<region> sample=a.wav\nlokey c4").error.find("line 2"), std::string::npos);
+    EXPECT_NE(parseSfz("\n\n<region sample=a.wav").error.find("line 3"), std::string::npos);
+}
+
+class BuilderFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() /
+              ("corvane-builder-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    void write(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
+
+    // The half sent to the emulator as the sound windows send it, and read
+    // back: the program dump, then each wavesample selected and its data.
+    static void sendAndReadBack(const sound::Half& half)
+    {
+        emu::MirageEmulator mirage;
+        mirage.receive(half.programDump);
+        const auto entries = sound::wavesampleEntries(half.programDump);
+        for (int w = 0; w < 8; ++w) {
+            const auto& e = entries[static_cast<std::size_t>(w)];
+            if (!e.first)
+                continue;
+            const std::uint8_t select = half.half ? key::UpperWavesample : key::LowerWavesample;
+            mirage.receive(keyCodeMessage({select, static_cast<std::uint8_t>(w + 1)}));
+            const auto replies = mirage.receive(sound::wavesampleSendMessage(half.wavesampleDumps[static_cast<std::size_t>(e.dump)]));
+            ASSERT_FALSE(replies.empty());
+            EXPECT_EQ(replies.front()[3], 0x09) << "wavesample " << w + 1 << " refused";
+        }
+        EXPECT_EQ(mirage.programDump(half.half), half.programDump);
+        for (int w = 0; w < 8; ++w) {
+            const auto& e = entries[static_cast<std::size_t>(w)];
+            if (!e.first)
+                continue;
+            mirage.receive(keyCodeMessage({half.half ? key::UpperWavesample : key::LowerWavesample, static_cast<std::uint8_t>(w + 1)}));
+            EXPECT_EQ(sound::wavesampleSamples(mirage.wavesampleDump()),
+                      sound::wavesampleSamples(half.wavesampleDumps[static_cast<std::size_t>(e.dump)]))
+                << "wavesample " << w + 1;
+        }
+    }
+
+    fs::path dir;
+};
+
+TEST_F(BuilderFiles, BadSourcesAreNamedWithWhatIsWrong)
+{
+    write("missing.sfz", "<region> sample=nowhere.wav\n");
+    write("broken.sf2", std::string("RIFF\x10\0\0\0sfbkLIST", 16));
+    write("kick.wav", "not audio");
+    struct Case { std::vector<std::string> paths; bool spread; const char* says; };
+    for (const Case& c : {Case{{(dir / "missing.sfz").string()}, false, "nowhere.wav"},
+                          Case{{(dir / "broken.sf2").string()}, false, "broken.sf2"},
+                          Case{{(dir / "kick.wav").string()}, false, "kick.wav"},
+                          Case{{(dir / "gone.flac").string()}, false, "gone.flac"},
+                          Case{{dir.string()}, false, "kick.wav"}}) {
+        const Source s = readSources(c.paths, "", c.spread);
+        EXPECT_FALSE(s.ok());
+        EXPECT_NE(s.error.find(c.says), std::string::npos) << s.error;
+    }
+}
+
+TEST_F(BuilderFiles, AudioFilesGiveTheirRootAndLoopFromTheirInstrumentData)
+{
+    // A 24-bit stereo WAV with a smpl chunk (A3, loop 1000-2999), named
+    // with another note that its instrument data overrides.
+    const std::string path = (dir / "Pad C5.wav").string();
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    SF_INSTRUMENT inst{};
+    inst.basenote = 57;
+    inst.loop_count = 1;
+    inst.loops[0] = {SF_LOOP_FORWARD, 1000, 3000, 0};
+    ASSERT_EQ(sf_command(f, SFC_SET_INSTRUMENT, &inst, sizeof inst), SF_TRUE);
+    const std::vector<float> mono = tone(57, 44100, 0.2);
+    std::vector<int> frames;
+    for (const float x : mono)
+        frames.insert(frames.end(), 2, static_cast<int>(x * 2147483647.0f));
+    sf_writef_int(f, frames.data(), static_cast<sf_count_t>(mono.size()));
+    sf_close(f);
+
+    const Source s = readAudioFiles({path}, false);
+    ASSERT_TRUE(s.ok()) << s.error;
+    const Zone& z = s.zones.at(0);
+    EXPECT_EQ(z.root(), 57);
+    EXPECT_EQ(z.loop, LoopKind::Source);
+    EXPECT_EQ(z.loopStart, 1000);
+    EXPECT_EQ(z.loopEnd, 3000);
+    const ZoneAudio a = z.read(1 << 20);
+    EXPECT_EQ(a.samples.size(), mono.size());
+    EXPECT_EQ(a.notes.size(), 2u) << "stereo mixed and 24 bits reduced, each said";
+}
+
+TEST_F(BuilderFiles, AFluidSoundFontPresetGoesToTheEmulatorAndComesBackEqual)
+{
+    const std::string sf2 = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+    if (!fs::exists(sf2))
+        GTEST_FAIL() << sf2 << " is missing: scripts/install-deps.sh installs fluid-soundfont-gm";
+    const PresetList presets = soundFontPresets(sf2);
+    ASSERT_EQ(presets.error, "");
+    EXPECT_GT(presets.presets.size(), 100u);
+    for (const char* preset : {"48", "Yamaha Grand Piano"}) {
+        const Source s = readSoundFont(sf2, preset);
+        ASSERT_TRUE(s.ok()) << s.error;
+        BuildOptions o = options(1);
+        const BuildResult r = buildHalf(s, o);
+        ASSERT_TRUE(r.ok()) << r.text;
+        EXPECT_EQ(r.zones.size(), 8u);
+        EXPECT_EQ(r.zones.back().hi, LastKey);
+        sendAndReadBack(r.half);
+    }
+}
+
+TEST_F(BuilderFiles, ASoundThemeFolderIsSpreadOverTheKeyboard)
+{
+    const fs::path theme = "/usr/share/sounds/freedesktop/stereo";
+    if (!fs::exists(theme))
+        GTEST_FAIL() << theme << " is missing: scripts/install-deps.sh installs sound-theme-freedesktop";
+    // Without roots the files are refused, spread they make a kit.
+    EXPECT_NE(readSources({theme.string()}, "", false).error.find("no root note"), std::string::npos);
+    const Source s = readSources({theme.string()}, "", true);
+    ASSERT_TRUE(s.ok()) << s.error;
+    const BuildResult r = buildHalf(s, options(0));
+    ASSERT_TRUE(r.ok()) << r.text;
+    // More files than wavesamples: those kept share the keyboard again, each
+    // at its own pitch in the middle of its keys.
+    ASSERT_GT(s.zones.size(), 8u);
+    ASSERT_EQ(r.zones.size(), 8u);
+    for (const BuiltZone& z : r.zones) {
+        EXPECT_FALSE(z.looped) << z.line(1);
+        EXPECT_EQ(z.root, (z.lo + z.hi) / 2) << z.line(1);
+        EXPECT_GE(z.hi - z.lo, 6) << z.line(1);
+    }
+    sendAndReadBack(r.half);
+}
+
+TEST_F(BuilderFiles, TheCommandPrintsAZoneALineAndExitsZeroOneOrTwo)
+{
+    const std::string sf2 = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+    const std::string out = (dir / "out.txt").string();
+    const std::string syx = (dir / "strings.syx").string();
+    write("empty.sfz", "// nothing here\n");
+    struct Case { std::string args; int exit; const char* says; };
+    for (const Case& c : {Case{"build " + sf2 + " --preset 48 --half upper --zones 4 --to " + syx, 0, "zone 4: root "},
+                          Case{"build " + sf2 + " --preset \"No Such\" --to " + syx, 1, "no preset \"No Such\""},
+                          Case{"build " + (dir / "empty.sfz").string() + " --to " + syx, 1, "holds no region"},
+                          Case{"build " + sf2 + " --zones 9 --to " + syx, 2, "--zones takes 1 to 8"},
+                          Case{"build " + sf2, 2, "either --to OUT.syx or --into IMAGE SLOT"},
+                          Case{"build " + sf2 + " --half upper --into a.img L1 ", 2, "does not match slot L1"}}) {
+        const int status = std::system((std::string(CORVANE_DISK_TOOL) + " " + c.args + " > " + out + " 2>&1").c_str());
+        EXPECT_EQ(WEXITSTATUS(status), c.exit) << c.args;
+        std::ifstream in(out);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find(c.says), std::string::npos) << c.args << "\n" << text;
+    }
+    const sound::ReadResult r = sound::readFile(syx);
+    ASSERT_TRUE(r.ok()) << r.text;
+    EXPECT_EQ(r.sound.halves.at(0).half, 1);
+    EXPECT_EQ(r.sound.halves.at(0).wavesampleDumps.size(), 4u);
+}

@@ -1,0 +1,157 @@
+// The Build Sound window on the fixture: a folder of named tones built into
+// the lower half, shown, played at a key, saved, sent to the emulator and
+// read back; a source that cannot be read refused with its name. With
+// CORVANE_SCREENSHOTS set, the built window is saved there as a picture.
+#include "MirageFixture.h"
+
+#include "AudioConvert.h"
+#include "BuildSound.h"
+#include "PlayerPanel.h"
+#include "SoundFile.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QToolButton>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+namespace corvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class BuildSoundTest : public MirageFixture {
+protected:
+    void SetUp() override
+    {
+        MirageFixture::SetUp();
+        window = dynamic_cast<TfmBuildSound*>(form().Window("TfmBuildSound"));
+        ASSERT_TRUE(window);
+        folder = fs::path(configDir().toStdString()) / "tones";
+        fs::create_directories(folder);
+        // Three tones named by their notes, written as 16-bit WAV at 29,411 Hz.
+        for (const auto& [name, key] : {std::pair{"Tone C3.wav", 48}, {"Tone G3.wav", 55}, {"Tone C4.wav", 60}}) {
+            std::vector<std::uint8_t> bytes(12000);
+            const double f = 440.0 * std::pow(2.0, (key - 69) / 12.0);
+            for (std::size_t i = 0; i < bytes.size(); ++i)
+                bytes[i] = static_cast<std::uint8_t>(128 + std::lround(90 * std::sin(2 * 3.14159265358979 * f * i / 29411)));
+            ASSERT_TRUE(audio::exportAudio((folder / name).string(), bytes, 29411, {}).ok());
+        }
+    }
+
+    TfmBuildSound* window = nullptr;
+    fs::path folder;
+};
+
+TEST_F(BuildSoundTest, AFolderOfTonesIsBuiltShownPlayedSavedAndSent)
+{
+    window->show();
+    seams().folderAnswers = {folder.string()};
+    window->bnFolder->click();
+    ASSERT_TRUE(window->bnBuild->isEnabled());
+    EXPECT_FALSE(window->bnSend->isEnabled()) << "nothing to send before a build";
+    // The zones by root, all ticked; one left out and ticked again.
+    ASSERT_EQ(window->lwSource->count(), 3);
+    EXPECT_EQ(window->lwSource->item(1)->text(), "G3 (55)  Tone G3.wav");
+    window->lwSource->item(1)->setCheckState(Qt::Unchecked);
+    window->bnBuild->click();
+    ASSERT_TRUE(window->Result().has_value());
+    EXPECT_EQ(window->tbZones->rowCount(), 2);
+    window->lwSource->item(1)->setCheckState(Qt::Checked);
+    window->bnBuild->click();
+    ASSERT_TRUE(window->Result().has_value()) << window->lbStatus->text().toStdString();
+    const build::BuildResult& r = *window->Result();
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(window->tbZones->rowCount(), 3);
+    EXPECT_EQ(window->tbZones->item(0, 2)->text(), "C3 (48)");
+    EXPECT_EQ(window->tbZones->item(2, 3)->text(), "58-96");
+    EXPECT_TRUE(window->edReport->toPlainText().contains("zone 1: root C3 (48)"));
+
+    // The selected zone plays at its root, and faster an octave up.
+    window->tbZones->selectRow(1);
+    window->Player->bnPlay->click();
+    ASSERT_EQ(seams().played.size(), 1u);
+    const double rootRate = 29411 * std::pow(2.0, r.zones[1].resample / 12.0);
+    EXPECT_NEAR(seams().played.back().rate, rootRate, 1);
+    ASSERT_TRUE(seams().played.back().loop.has_value());
+    window->cbPlayKey->setCurrentIndex(window->cbPlayKey->findData(55 + 12));
+    window->Player->bnPlay->click();
+    EXPECT_NEAR(seams().played.back().rate, 2 * rootRate, 2);
+
+    if (const char* dir = std::getenv("CORVANE_SCREENSHOTS")) {
+        window->resize(window->sizeHint());
+        window->grab().save(QString(dir) + "/build-sound.png");
+    }
+
+    const std::string syx = (fs::path(configDir().toStdString()) / "built.syx").string();
+    seams().saveAnswers = {syx};
+    window->bnSave->click();
+    const sound::ReadResult saved = sound::readFile(syx);
+    ASSERT_TRUE(saved.ok()) << saved.text;
+    EXPECT_EQ(saved.sound.halves[0].programDump, r.half.programDump);
+    EXPECT_EQ(saved.sound.halves[0].names[0], "Tone C3");
+
+    window->bnSend->click();
+    EXPECT_TRUE(window->lbStatus->text().startsWith("Sent: 3 wavesamples accepted")) << window->lbStatus->text().toStdString();
+    EXPECT_EQ(mirage().programDump(0), r.half.programDump);
+    for (std::uint8_t w = 1; w <= 3; ++w) {
+        mirage().receive(keyCodeMessage({key::LowerWavesample, w}));
+        EXPECT_EQ(sound::wavesampleSamples(mirage().wavesampleDump()), r.zones[w - 1].bytes);
+    }
+    EXPECT_EQ(form().WavesampleNames[2], "Tone C4");
+}
+
+TEST_F(BuildSoundTest, ASourceThatCannotBeReadIsRefusedAndAMissingRootIsAskedFor)
+{
+    const std::string bad = (folder / "broken.sf2").string();
+    std::ofstream(bad) << "not a soundfont";
+    seams().fileAnswers = {bad};
+    window->bnOpen->click();
+    ASSERT_EQ(seams().boxes().size(), 1u);
+    EXPECT_NE(seams().boxes()[0].text.find("broken.sf2"), std::string::npos) << seams().boxes()[0].text;
+    EXPECT_FALSE(window->bnBuild->isEnabled());
+
+    // A tone without a note in its name is listed unticked until it is given
+    // its root; then it takes its place among the others.
+    fs::rename(folder / "Tone G3.wav", folder / "Tone.wav");
+    seams().folderAnswers = {folder.string()};
+    window->bnFolder->click();
+    EXPECT_EQ(seams().boxes().size(), 1u);
+    ASSERT_EQ(window->lwSource->count(), 3);
+    EXPECT_EQ(window->lwSource->item(0)->text(), "? (no root)  Tone.wav");
+    EXPECT_EQ(window->lwSource->item(0)->checkState(), Qt::Unchecked);
+    EXPECT_TRUE(window->lbStatus->text().contains("1 without a root note"));
+    window->lwSource->setCurrentRow(0);
+    window->cbRoot->setCurrentIndex(window->cbRoot->findData(55));
+    emit window->cbRoot->activated(window->cbRoot->currentIndex());
+    EXPECT_EQ(window->lwSource->item(1)->text(), "G3 (55)  Tone.wav");
+    EXPECT_EQ(window->lwSource->item(1)->checkState(), Qt::Checked);
+    window->bnBuild->click();
+    ASSERT_TRUE(window->Result().has_value()) << window->lbStatus->text().toStdString();
+    EXPECT_EQ(window->tbZones->rowCount(), 3);
+}
+
+TEST_F(BuildSoundTest, TheUnityKeysAndOctaveStepAreKeptForTheNextRun)
+{
+    EXPECT_EQ(window->cbUnity->currentData().toInt(), 52); // E3 for the lower half
+    window->cbUnity->setCurrentIndex(window->cbUnity->findData(40));
+    emit window->cbUnity->activated(window->cbUnity->currentIndex());
+    window->sbOctaveStep->setValue(2);
+    window->rbUpper->click();
+    EXPECT_EQ(window->cbUnity->currentData().toInt(), 81); // A5 for the upper half
+
+    TfmBuildSound next(form().Context());
+    EXPECT_EQ(next.cbUnity->currentData().toInt(), 40);
+    EXPECT_EQ(next.sbOctaveStep->value(), 2);
+}
+
+} // namespace
+} // namespace corvane::test

@@ -1,0 +1,812 @@
+#include "BuildSound.h"
+
+#include "AtomicFile.h"
+#include "Colours.h"
+#include "DiskImage.h"
+#include "MirageEmulator.h"
+#include "MirageProtocol.h"
+#include "Named.h"
+#include "PlayerPanel.h"
+#include "ProgressBar.h"
+#include "SoundTransfer.h"
+#include "WsAudio.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+namespace corvane {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int BarSteps = 1000;
+const char* const SourceFilter =
+    "Sound sources|*.sf2 *.sfz *.wav *.wave *.aif *.aiff *.flac *.ogg *.oga;SoundFont 2|*.sf2;SFZ|*.sfz;"
+    "Audio files|*.wav *.wave *.aif *.aiff *.flac *.ogg *.oga";
+const char* const SyxFilter = "SysEx files|*.syx";
+const char* const ImageFilter = "Disk images|*.img";
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+std::string& settingsFile()
+{
+    static std::string path;
+    return path;
+}
+
+std::string extension(const std::string& path)
+{
+    std::string e = fs::path(path).extension().string();
+    for (char& c : e)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return e;
+}
+
+} // namespace
+
+// ---- the waveform with its loop ----------------------------------------------------------
+
+void TLoopWaveView::setLoop(std::optional<std::pair<int, int>> loop)
+{
+    loop_ = loop;
+    update();
+}
+
+void TLoopWaveView::paintEvent(QPaintEvent* e)
+{
+    TWaveView::paintEvent(e);
+    const auto n = static_cast<double>(Samples().size());
+    if (!loop_ || n <= 0)
+        return;
+    QPainter p(this);
+    const int x0 = static_cast<int>(loop_->first / n * width());
+    const int x1 = static_cast<int>(loop_->second / n * width());
+    p.fillRect(QRect(x0, 0, std::max(1, x1 - x0), height()), QColor(255, 255, 0, 40));
+    p.setPen(QPen(Qt::yellow, 1, Qt::DashLine));
+    p.drawLine(x0, 0, x0, height());
+    p.drawLine(x1, 0, x1, height());
+}
+
+// ---- the keyboard and the memory ------------------------------------------------------------
+
+TBuildPicture::TBuildPicture(QWidget* parent) : QWidget(parent) {}
+
+QSize TBuildPicture::sizeHint() const
+{
+    return {std::max(61 * KeyPixels, 256 * PagePixels) + 2, 43 + 14 + 8 + 20 + 4};
+}
+
+void TBuildPicture::setZones(const std::vector<build::BuiltZone>& zones, std::vector<QColor> colours, int selected)
+{
+    zones_ = zones;
+    for (auto& z : zones_)
+        z.bytes.clear(); // the picture needs the keys and pages only
+    colours_ = std::move(colours);
+    selected_ = selected;
+    update();
+}
+
+void TBuildPicture::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    // Five octaves C to C, 7 pixels a key, as the keyboard allocation window.
+    constexpr int KeysHeight = 43;
+    const int keysWidth = 61 * KeyPixels;
+    p.fillRect(0, 0, keysWidth + 1, KeysHeight, Qt::white);
+    p.setPen(Qt::black);
+    for (int w = 1; w <= 35; ++w)
+        p.drawLine(w * 12, 0, w * 12, KeysHeight - 1);
+    p.drawRect(0, 0, keysWidth, KeysHeight - 1);
+    for (int key = 0; key < 61; ++key) {
+        const int s = key % 12;
+        if (s == 1 || s == 3 || s == 6 || s == 8 || s == 10)
+            p.fillRect(key * KeyPixels, 0, KeyPixels, 26, Qt::black);
+    }
+    const int spanY = KeysHeight + 2;
+    for (std::size_t i = 0; i < zones_.size(); ++i) {
+        const auto& z = zones_[i];
+        if (z.hi < z.lo)
+            continue;
+        const QColor c = i < colours_.size() ? colours_[i] : Qt::gray;
+        const QRect r((z.lo - build::FirstKey) * KeyPixels, spanY, (z.hi - z.lo + 1) * KeyPixels, 10);
+        p.fillRect(r, c);
+        p.setPen(static_cast<int>(i) == selected_ ? QPen(Qt::black, 2) : QPen(Qt::black, 1));
+        p.drawRect(r.adjusted(0, 0, -1, -1));
+        // The root, where it lies on the keyboard.
+        if (z.root >= build::FirstKey && z.root <= build::LastKey)
+            p.fillRect((z.root - build::FirstKey) * KeyPixels + 2, spanY + 3, 3, 4, Qt::black);
+    }
+    // 256 pages at 2 pixels each.
+    const int memY = spanY + 18;
+    p.fillRect(0, memY, 256 * PagePixels + 1, 20, QColor(0x40, 0x40, 0x40));
+    for (std::size_t i = 0; i < zones_.size(); ++i) {
+        const auto& z = zones_[i];
+        const QColor c = i < colours_.size() ? colours_[i] : Qt::gray;
+        const QRect r(z.startPage * PagePixels, memY + 2, z.pages() * PagePixels, 16);
+        p.fillRect(r, c);
+        if (z.looped)
+            p.fillRect(QRect(z.loopStartPage * PagePixels, memY + 14, (z.loopEndPage - z.loopStartPage + 1) * PagePixels, 4),
+                       Qt::yellow);
+        p.setPen(static_cast<int>(i) == selected_ ? QPen(Qt::white, 2) : QPen(Qt::black, 1));
+        p.drawRect(r.adjusted(0, 0, -1, -1));
+    }
+    p.setPen(Qt::black);
+    p.drawRect(0, memY, 256 * PagePixels, 20);
+}
+
+// ---- the window ---------------------------------------------------------------------------
+
+TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TFormBase(context, parent)
+{
+    setObjectName("fmBuildSound");
+    setWindowTitle(Caption);
+    setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setAcceptDrops(true);
+
+    bnOpen = named(new QPushButton("Open...", this), "bnOpen");
+    bnOpen->setToolTip("A SoundFont (.sf2), an SFZ file, or audio files");
+    bnFolder = named(new QPushButton("Open Folder...", this), "bnFolder");
+    edSource = named(new QLineEdit(this), "edSource");
+    edSource->setReadOnly(true);
+    edSource->setPlaceholderText("Drop a SoundFont, an SFZ file, audio files or a folder here");
+    cbPreset = named(new QComboBox(this), "cbPreset");
+    cbPreset->setEnabled(false);
+    cbPreset->setMinimumContentsLength(24);
+
+    auto* settings = new QGroupBox("Build", this);
+    rbLower = named(new QRadioButton("Lower half", settings), "rbLower");
+    rbUpper = named(new QRadioButton("Upper half", settings), "rbUpper");
+    rbLower->setChecked(true);
+    cbUnity = named(new QComboBox(settings), "cbUnity");
+    for (int k = build::FirstKey; k <= build::LastKey; ++k)
+        cbUnity->addItem(QString("%1 (%2)").arg(qs(build::keyName(k))).arg(k), k);
+    cbUnity->setToolTip("The key on which a wavesample made at 29,411 Hz plays at its own pitch; correct it by ear");
+    sbOctaveStep = named(new QSpinBox(settings), "sbOctaveStep");
+    sbOctaveStep->setRange(1, 7);
+    sbOctaveStep->setToolTip("Octave-field steps to one octave; correct it by ear");
+    sbZones = named(new QSpinBox(settings), "sbZones");
+    sbZones->setRange(1, build::MaxWavesamples);
+    sbZones->setValue(build::MaxWavesamples);
+    cbSpread = named(new QCheckBox("Spread files over the keyboard (drums)", settings), "cbSpread");
+    bnBuild = named(new QPushButton("Build", settings), "bnBuild");
+    bnBuild->setEnabled(false);
+    auto* grid = new QGridLayout(settings);
+    grid->addWidget(rbLower, 0, 0);
+    grid->addWidget(rbUpper, 1, 0);
+    grid->addWidget(new QLabel("Unity key", settings), 0, 1);
+    grid->addWidget(cbUnity, 0, 2);
+    grid->addWidget(new QLabel("Octave step", settings), 1, 1);
+    grid->addWidget(sbOctaveStep, 1, 2);
+    grid->addWidget(new QLabel("Zones at most", settings), 0, 3);
+    grid->addWidget(sbZones, 0, 4);
+    grid->addWidget(cbSpread, 1, 3, 1, 2);
+    grid->addWidget(bnBuild, 0, 5, 2, 1);
+
+    lwSource = named(new QListWidget(this), "lwSource");
+    lwSource->setToolTip("The source's zones by root; the ticked ones are built (at most 8)");
+    lwSource->setMinimumWidth(220);
+    cbRoot = named(new QComboBox(this), "cbRoot");
+    cbRoot->setToolTip("The root note of the zone selected above: the key it sounds at");
+    for (int k = 0; k <= 127; ++k)
+        cbRoot->addItem(QString("Root %1 (%2)").arg(qs(build::keyName(k))).arg(k), k);
+    cbRoot->setEnabled(false);
+    tbZones = named(new QTableWidget(0, 7, this), "tbZones");
+    tbZones->setHorizontalHeaderLabels({"Zone", "File", "Root", "Keys", "Pages", "Loop", "Splice"});
+    tbZones->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tbZones->setSelectionMode(QAbstractItemView::SingleSelection);
+    tbZones->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tbZones->verticalHeader()->hide();
+    tbZones->horizontalHeader()->setStretchLastSection(true);
+    tbZones->setMinimumHeight(8 * 22 + 28);
+    tbZones->setMinimumWidth(480);
+
+    pcPicture = named(new TBuildPicture(this), "pcPicture");
+    wvZone = named(new TLoopWaveView(this), "wvZone");
+    wvZone->setMinimumSize(300, 90);
+    Player = new TPlayerPanel(this, Ctx().seams);
+    Player->setFixedSize(TPlayerPanel::Width, TPlayerPanel::Height);
+    cbPlayKey = named(new QComboBox(this), "cbPlayKey");
+    cbPlayKey->addItem("At its root", -1);
+    for (int k = build::FirstKey; k <= build::LastKey; ++k)
+        cbPlayKey->addItem(QString("On %1").arg(qs(build::keyName(k))), k);
+    edReport = named(new QPlainTextEdit(this), "edReport");
+    edReport->setReadOnly(true);
+    edReport->setMinimumHeight(70);
+    edReport->setMaximumHeight(140);
+
+    ProgressBar1 = named(new TProgressBar(this), "ProgressBar1");
+    ProgressBar1->setRange(0, BarSteps);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->hide();
+    bnCancel = named(new QPushButton("Cancel", this), "bnCancel");
+    bnCancel->hide();
+    lbStatus = named(new QLabel("Open a source to build from.", this), "lbStatus");
+    bnSend = named(new QPushButton("Send to Mirage", this), "bnSend");
+    bnSave = named(new QPushButton("Save as .syx...", this), "bnSave");
+    cbSlot = named(new QComboBox(this), "cbSlot");
+    bnWrite = named(new QPushButton("Write into Image Slot...", this), "bnWrite");
+    bnClose = named(new QPushButton("Close", this), "bnClose");
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(bnOpen);
+    top->addWidget(bnFolder);
+    top->addWidget(edSource, 1);
+    top->addWidget(new QLabel("Preset", this));
+    top->addWidget(cbPreset);
+    auto* zone = new QHBoxLayout;
+    zone->addWidget(Player);
+    zone->addWidget(cbPlayKey);
+    zone->addStretch(1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(pcPicture);
+    right->addWidget(wvZone, 1);
+    right->addLayout(zone);
+    auto* middle = new QHBoxLayout;
+    auto* list = new QVBoxLayout;
+    list->addWidget(lwSource, 1);
+    list->addWidget(cbRoot);
+    middle->addLayout(list);
+    middle->addWidget(tbZones, 1);
+    middle->addLayout(right);
+    auto* progress = new QHBoxLayout;
+    progress->addWidget(lbStatus, 1);
+    progress->addWidget(ProgressBar1, 1);
+    progress->addWidget(bnCancel);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(bnSend);
+    bottom->addWidget(bnSave);
+    bottom->addWidget(cbSlot);
+    bottom->addWidget(bnWrite);
+    bottom->addStretch(1);
+    bottom->addWidget(bnClose);
+    auto* all = new QVBoxLayout(this);
+    all->addLayout(top);
+    all->addWidget(settings);
+    all->addLayout(middle, 1);
+    all->addWidget(edReport);
+    all->addLayout(progress);
+    all->addLayout(bottom);
+
+    connect(bnOpen, &QPushButton::clicked, this, &TfmBuildSound::bnOpenClick);
+    connect(bnFolder, &QPushButton::clicked, this, &TfmBuildSound::bnFolderClick);
+    connect(bnBuild, &QPushButton::clicked, this, &TfmBuildSound::bnBuildClick);
+    connect(bnSend, &QPushButton::clicked, this, &TfmBuildSound::bnSendClick);
+    connect(bnSave, &QPushButton::clicked, this, &TfmBuildSound::bnSaveClick);
+    connect(bnWrite, &QPushButton::clicked, this, &TfmBuildSound::bnWriteClick);
+    connect(bnClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(bnCancel, &QPushButton::clicked, this, [this] { cancelled_ = true; });
+    connect(rbLower, &QRadioButton::clicked, this, &TfmBuildSound::rbHalfClick);
+    connect(rbUpper, &QRadioButton::clicked, this, &TfmBuildSound::rbHalfClick);
+    connect(tbZones, &QTableWidget::itemSelectionChanged, this, &TfmBuildSound::tbZonesSelect);
+    connect(cbPlayKey, &QComboBox::currentIndexChanged, this, &TfmBuildSound::cbPlayKeyChange);
+    connect(Player->bnPlay, &QToolButton::clicked, Player, &TPlayerPanel::play);
+    connect(Player->bnStop, &QToolButton::clicked, Player, &TPlayerPanel::stop);
+    readSettings();
+    connect(cbUnity, &QComboBox::activated, this, [this] {
+        unityKeys_[half()] = cbUnity->currentData().toInt();
+        writeSettings();
+    });
+    connect(sbOctaveStep, &QSpinBox::valueChanged, this, [this] { writeSettings(); });
+    connect(sbZones, &QSpinBox::valueChanged, this, &TfmBuildSound::TickChosen);
+    const auto reread = [this] {
+        if (sources_.empty() || busy_)
+            return;
+        if (const std::string error = ReadZones(); !error.empty())
+            Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
+    };
+    connect(cbPreset, &QComboBox::activated, this, reread);
+    connect(lwSource, &QListWidget::currentRowChanged, this, &TfmBuildSound::lwSourceSelect);
+    connect(cbRoot, &QComboBox::activated, this, &TfmBuildSound::cbRootChange);
+    connect(cbSpread, &QCheckBox::toggled, this, reread);
+    rbHalfClick();
+    clearResult();
+}
+
+int TfmBuildSound::half() const { return rbUpper->isChecked() ? 1 : 0; }
+
+void TfmBuildSound::SetSettingsFile(const std::string& path) { settingsFile() = path; }
+
+// "UnityLower=52", "UnityUpper=81", "OctaveStep=1", a line each; a value
+// missing or out of range keeps its default.
+void TfmBuildSound::readSettings()
+{
+    std::ifstream in(settingsFile());
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, eq);
+        const int value = build::parseKey(line.substr(eq + 1));
+        if (key == "UnityLower" && value >= build::FirstKey && value <= build::LastKey)
+            unityKeys_[0] = value;
+        else if (key == "UnityUpper" && value >= build::FirstKey && value <= build::LastKey)
+            unityKeys_[1] = value;
+        else if (key == "OctaveStep" && value >= 1 && value <= 7)
+            sbOctaveStep->setValue(value);
+    }
+}
+
+void TfmBuildSound::writeSettings() const
+{
+    if (settingsFile().empty())
+        return;
+    const std::string text = "UnityLower=" + std::to_string(unityKeys_[0]) + "\nUnityUpper=" +
+                             std::to_string(unityKeys_[1]) + "\nOctaveStep=" + std::to_string(sbOctaveStep->value()) + "\n";
+    if (const auto failure = writeFileAtomically(settingsFile(), {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}))
+        lbStatus->setText(qs("Settings not kept: " + failure->reason() + "."));
+}
+
+void TfmBuildSound::rbHalfClick()
+{
+    // The unity key of the half, and the image slots of the half.
+    cbUnity->setCurrentIndex(cbUnity->findData(unityKeys_[half()]));
+    cbSlot->clear();
+    for (int slot = half(); slot < disk::Layout::Slots; slot += 2)
+        cbSlot->addItem(qs(disk::slotName(slot)), slot);
+    clearResult();
+}
+
+void TfmBuildSound::bnOpenClick()
+{
+    const std::string path = Ctx().seams.openFileName(SourceFilter);
+    if (path.empty())
+        return;
+    if (const std::string error = OpenSources({path}); !error.empty())
+        Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
+}
+
+void TfmBuildSound::bnFolderClick()
+{
+    const std::string folder = Ctx().seams.chooseFolder("Build Sound from a Folder");
+    if (folder.empty())
+        return;
+    if (const std::string error = OpenSources({folder}); !error.empty())
+        Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
+}
+
+std::string TfmBuildSound::OpenSources(const std::vector<std::string>& paths)
+{
+    clearResult();
+    sources_.clear();
+    source_ = {};
+    lwSource->clear();
+    cbPreset->clear();
+    cbPreset->setEnabled(false);
+    bnBuild->setEnabled(false);
+    edSource->clear();
+    if (paths.empty())
+        return {};
+    QStringList shown;
+    for (const std::string& p : paths)
+        shown << qs(p);
+    edSource->setText(shown.join("; "));
+    if (paths.size() == 1 && extension(paths[0]) == ".sf2") {
+        const build::PresetList list = build::soundFontPresets(paths[0]);
+        if (!list.error.empty()) {
+            lbStatus->setText("Refused: nothing to build from.");
+            return list.error;
+        }
+        for (const build::PresetInfo& p : list.presets)
+            cbPreset->addItem(QString("%1:%2 %3 (%4 regions)")
+                                  .arg(p.bank, 3, 10, QChar('0'))
+                                  .arg(p.program, 3, 10, QChar('0'))
+                                  .arg(qs(p.name))
+                                  .arg(p.zones),
+                              p.index);
+        cbPreset->model()->sort(0);
+        cbPreset->setCurrentIndex(0);
+        cbPreset->setEnabled(true);
+    }
+    sources_ = paths;
+    return ReadZones();
+}
+
+std::string TfmBuildSound::ReadZones()
+{
+    clearResult();
+    lwSource->clear();
+    const int preset = cbPreset->count() > 0 ? cbPreset->currentData().toInt() : -1;
+    source_ = preset >= 0 ? build::readSoundFont(sources_.front(), preset)
+                          : build::readSources(sources_, "", cbSpread->isChecked(), true);
+    bnBuild->setEnabled(source_.ok());
+    if (!source_.ok()) {
+        lbStatus->setText("Refused: nothing to build from.");
+        return source_.error;
+    }
+    listZones({});
+    TickChosen();
+    const auto rootless = std::count_if(source_.zones.begin(), source_.zones.end(),
+                                        [](const build::Zone& z) { return z.root() == build::NoKey; });
+    lbStatus->setText(rootless > 0 ? QString("%1 zones, %2 without a root note: select each and choose its root.")
+                                         .arg(source_.zones.size())
+                                         .arg(rootless)
+                                   : QString("%1 zones. Choose the half and press Build.").arg(source_.zones.size()));
+    return {};
+}
+
+// The zones by root, ticked as `ticked` says (their keys).
+void TfmBuildSound::listZones(const std::vector<std::string>& ticked)
+{
+    lwSource->clear();
+    for (const build::Zone& z : build::zonesByRoot(source_)) {
+        const QString keys = z.lo == build::NoKey ? QString() : QString(", keys %1-%2").arg(z.lo).arg(z.hi);
+        const QString root = z.root() == build::NoKey ? QString("? (no root)")
+                                                      : QString("%1 (%2)").arg(qs(build::keyName(z.root()))).arg(z.root());
+        auto* item = new QListWidgetItem(QString("%1  %2%3").arg(root, qs(z.name), keys), lwSource);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(std::find(ticked.begin(), ticked.end(), zoneKey(z)) != ticked.end() ? Qt::Checked
+                                                                                                 : Qt::Unchecked);
+        if (!build::onTheKeyboard(z))
+            item->setToolTip("Off the keyboard");
+        else if (z.root() == build::NoKey)
+            item->setToolTip("Give it its root note below");
+    }
+    lwSourceSelect();
+}
+
+void TfmBuildSound::lwSourceSelect()
+{
+    const std::vector<build::Zone> sorted = build::zonesByRoot(source_);
+    const int row = lwSource->currentRow();
+    cbRoot->setEnabled(!busy_ && row >= 0 && row < static_cast<int>(sorted.size()));
+    if (!cbRoot->isEnabled()) {
+        cbRoot->setCurrentIndex(-1);
+        return;
+    }
+    cbRoot->setCurrentIndex(cbRoot->findData(sorted[static_cast<std::size_t>(row)].root()));
+}
+
+// The user's root for the selected zone; the list is sorted again, the zone
+// ticked.
+void TfmBuildSound::cbRootChange()
+{
+    const std::vector<build::Zone> sorted = build::zonesByRoot(source_);
+    const int row = lwSource->currentRow();
+    if (row < 0 || row >= static_cast<int>(sorted.size()) || cbRoot->currentIndex() < 0)
+        return;
+    const std::string key = zoneKey(sorted[static_cast<std::size_t>(row)]);
+    std::vector<std::string> ticked = {key};
+    for (int i = 0; i < lwSource->count(); ++i)
+        if (lwSource->item(i)->checkState() == Qt::Checked)
+            ticked.push_back(zoneKey(sorted[static_cast<std::size_t>(i)]));
+    for (build::Zone& z : source_.zones)
+        if (zoneKey(z) == key)
+            z.pitch = cbRoot->currentData().toInt();
+    clearResult();
+    listZones(ticked);
+    for (int i = 0; i < lwSource->count(); ++i)
+        if (zoneKey(build::zonesByRoot(source_)[static_cast<std::size_t>(i)]) == key)
+            lwSource->setCurrentRow(i);
+}
+
+void TfmBuildSound::TickChosen()
+{
+    if (!source_.ok() || lwSource->count() == 0)
+        return;
+    const std::vector<int> chosen = build::chosenZones(build::zonesByRoot(source_), sbZones->value());
+    for (int i = 0; i < lwSource->count(); ++i)
+        lwSource->item(i)->setCheckState(std::find(chosen.begin(), chosen.end(), i) != chosen.end() ? Qt::Checked
+                                                                                                     : Qt::Unchecked);
+}
+
+void TfmBuildSound::setBusy(bool busy)
+{
+    busy_ = busy;
+    for (QWidget* w : std::initializer_list<QWidget*>{bnOpen, bnFolder, cbPreset, rbLower, rbUpper, cbSpread, sbZones,
+                                                      lwSource, cbRoot, bnBuild, bnSend, bnSave, bnWrite, cbSlot, bnClose})
+        w->setEnabled(!busy);
+    if (!busy) {
+        cbPreset->setEnabled(cbPreset->count() > 0);
+        lwSourceSelect();
+        bnBuild->setEnabled(!sources_.empty() && source_.ok() && !source_.zones.empty());
+        const bool built = result_.has_value();
+        bnSend->setEnabled(built);
+        bnSave->setEnabled(built);
+        bnWrite->setEnabled(built);
+        cbSlot->setEnabled(built);
+    }
+}
+
+void TfmBuildSound::clearResult()
+{
+    result_.reset();
+    tbZones->setRowCount(0);
+    pcPicture->setZones({}, {}, -1);
+    wvZone->setSamples({});
+    wvZone->setLoop(std::nullopt);
+    Player->withdraw();
+    edReport->clear();
+    setBusy(busy_);
+}
+
+void TfmBuildSound::bnBuildClick()
+{
+    if (sources_.empty() || busy_)
+        return;
+    clearResult();
+    build::BuildOptions options;
+    options.half = half();
+    options.unityKey = cbUnity->currentData().toInt();
+    options.octaveStep = sbOctaveStep->value();
+    options.zones = sbZones->value();
+    // The template: the half as the program holds it, else the default.
+    if (Mirage().Received(MirageProtocol::ProgramArrival(half()))) {
+        const std::uint8_t* held = half() ? Mirage().UpperProgramDump : Mirage().LowerProgramDump;
+        options.templateDump.assign(held, held + ProgramDumpSize);
+        options.templateDump.back() = 0xF7;
+    } else {
+        options.templateDump = emu::MirageEmulator().programDump(half());
+    }
+    for (int i = 0; i < lwSource->count(); ++i)
+        if (lwSource->item(i)->checkState() == Qt::Checked)
+            options.keep.push_back(i);
+    if (options.keep.empty() || static_cast<int>(options.keep.size()) > build::MaxWavesamples) {
+        Ctx().seams.messageBox("Tick from 1 to 8 zones to build (" + std::to_string(options.keep.size()) + " are ticked).",
+                               Caption, BoxButtons::Ok);
+        return;
+    }
+
+    build::BuildResult built;
+    setBusy(true);
+    lbStatus->setText("Building...");
+    bnCancel->setEnabled(true);
+    {
+        AudioProgress progress(ProgressBar1, bnCancel, {});
+        progress.run([&](const audio::Work& work) {
+            options.progress = work.progress;
+            options.cancel = work.cancel;
+            built = build::buildHalf(source_, options);
+        });
+    }
+    setBusy(false);
+    if (!built.ok()) {
+        lbStatus->setText(built.error == build::BuildError::Cancelled ? "Cancelled: nothing built."
+                                                                      : "Not built: nothing will be sent or written.");
+        if (built.error != build::BuildError::Cancelled)
+            Ctx().seams.messageBox(built.text, Caption, BoxButtons::Ok);
+        return;
+    }
+    for (std::size_t i = 0; i < built.zones.size() && i < 8; ++i) {
+        built.half.names[i] = fs::path(built.zones[i].name).stem().string();
+        built.half.colours[i] = Ctx().wavesampleColour(half() * 8 + static_cast<int>(i));
+    }
+    built.half.hasNames = true;
+    if (!source_.unknownOpcodes.empty()) {
+        std::string list;
+        for (const std::string& op : source_.unknownOpcodes)
+            list += (list.empty() ? "" : ", ") + op;
+        built.notes.push_back("SFZ opcodes not taken into account: " + list + ".");
+    }
+    result_ = std::move(built);
+    showResult();
+    setBusy(false);
+}
+
+void TfmBuildSound::showResult()
+{
+    const build::BuildResult& r = *result_;
+    tbZones->setRowCount(static_cast<int>(r.zones.size()));
+    std::vector<QColor> colours;
+    QStringList report;
+    int pages = 0;
+    for (std::size_t i = 0; i < r.zones.size(); ++i) {
+        const build::BuiltZone& z = r.zones[i];
+        const int row = static_cast<int>(i);
+        colours.push_back(fromWindowsColour(Ctx().wavesampleColour(half() * 8 + row)));
+        const auto hex = [](int v) { return QString("%1").arg(v, 2, 16, QChar('0')).toUpper(); };
+        const QString loop = !z.looped ? QString("off")
+                                       : QString("%1-%2 fine %3%4")
+                                             .arg(hex(z.loopStartPage), hex(z.loopEndPage), hex(z.loopEndFine),
+                                                  z.foundLoop ? " (found)" : "");
+        const QStringList cells = {QString("%1%2").arg(half() ? 'U' : 'L').arg(row + 1),
+                                   qs(z.name),
+                                   QString("%1 (%2)").arg(qs(build::keyName(z.root))).arg(z.root),
+                                   QString("%1-%2").arg(z.lo).arg(z.hi),
+                                   QString::number(z.pages()),
+                                   loop,
+                                   z.spliceDb ? QString("%1 dB").arg(*z.spliceDb, 0, 'f', 0) : QString()};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c == 0)
+                item->setBackground(colours.back());
+            tbZones->setItem(row, c, item);
+        }
+        pages += z.pages();
+        report << qs(z.line(row + 1));
+        for (const std::string& cut : z.cuts)
+            report << "  cut: " + qs(cut);
+    }
+    for (const std::string& n : r.notes)
+        report << "note: " + qs(n);
+    report << QString("gain %1 dB for the half").arg(r.gainDb, 0, 'f', 1);
+    edReport->setPlainText(report.join('\n'));
+    tbZones->resizeColumnsToContents();
+    // The window grows with its table, so that every row and column shows.
+    tbZones->resizeRowsToContents();
+    tbZones->setMinimumHeight(std::max(8 * 22 + 28, tbZones->horizontalHeader()->height() +
+                                                        tbZones->verticalHeader()->length() + 2 * tbZones->frameWidth() +
+                                                        tbZones->horizontalScrollBar()->sizeHint().height()));
+    tbZones->setMinimumWidth(std::max(480, tbZones->horizontalHeader()->length() + 2 * tbZones->frameWidth() +
+                                               tbZones->verticalScrollBar()->sizeHint().width()));
+    pcPicture->setZones(r.zones, colours, 0);
+    lbStatus->setText(QString("Built: %1 wavesamples in %2 of 256 pages. Sending takes about %3 s.")
+                          .arg(r.zones.size())
+                          .arg(pages)
+                          .arg((sound::sendMs(sound::Sound{{r.half}}) + 999) / 1000));
+    tbZones->selectRow(0);
+    tbZonesSelect();
+}
+
+void TfmBuildSound::tbZonesSelect()
+{
+    if (!result_ || result_->zones.empty())
+        return;
+    const int row = std::clamp(tbZones->currentRow(), 0, static_cast<int>(result_->zones.size()) - 1);
+    const build::BuiltZone& z = result_->zones[static_cast<std::size_t>(row)];
+    wvZone->setSamples(z.bytes);
+    if (z.looped)
+        wvZone->setLoop(std::pair{(z.loopStartPage - z.startPage) * 256, (z.loopEndPage - z.startPage) * 256 + z.loopEndFine + 1});
+    else
+        wvZone->setLoop(std::nullopt);
+    std::vector<QColor> colours;
+    for (std::size_t i = 0; i < result_->zones.size(); ++i)
+        colours.push_back(fromWindowsColour(Ctx().wavesampleColour(half() * 8 + static_cast<int>(i))));
+    pcPicture->setZones(result_->zones, colours, row);
+    cbPlayKeyChange();
+}
+
+void TfmBuildSound::cbPlayKeyChange()
+{
+    if (!result_ || result_->zones.empty())
+        return;
+    const int row = std::clamp(tbZones->currentRow(), 0, static_cast<int>(result_->zones.size()) - 1);
+    const build::BuiltZone& z = result_->zones[static_cast<std::size_t>(row)];
+    // The bytes sound at the root moved by the resampled remainder; played
+    // faster or slower they sound at the root or at the key chosen.
+    const int key = cbPlayKey->currentData().toInt() < 0 ? z.root : cbPlayKey->currentData().toInt();
+    PlaySound sound;
+    sound.samples = z.bytes;
+    sound.rate = static_cast<int>(std::lround(build::WavesampleRate * std::pow(2.0, (key - z.root + z.resample) / 12.0)));
+    if (z.looped)
+        sound.loop = SoundLoop{static_cast<std::size_t>((z.loopStartPage - z.startPage) * 256),
+                               static_cast<std::size_t>((z.loopEndPage - z.startPage) * 256 + z.loopEndFine + 1)};
+    Player->offer(std::move(sound));
+}
+
+void TfmBuildSound::bnSendClick()
+{
+    if (!result_ || busy_)
+        return;
+    const sound::Sound sound{{result_->half}};
+    Converse([this, sound] {
+        setBusy(true);
+        cancelled_ = false;
+        ProgressBar1->setValue(0);
+        ProgressBar1->show();
+        bnCancel->show();
+        bnCancel->setEnabled(true);
+        sound::JobHooks hooks;
+        hooks.wait = [this](int ms) { Mirage().WaitAcceptingInput(ms); };
+        hooks.cancelled = [this] { return cancelled_; };
+        hooks.progress = [this](const std::string& status, long long done, long long total) {
+            ProgressBar1->setValue(total > 0 ? static_cast<int>(std::min(1.0, static_cast<double>(done) / total) * BarSteps) : 0);
+            lbStatus->setText(qs(status));
+        };
+        const sound::SendResult r = sound::sendSound(Mirage(), sound, hooks);
+        ProgressBar1->hide();
+        bnCancel->hide();
+        int accepted = 0, other = 0;
+        // The wavesamples past the last zone play its pages: one answer each.
+        const int zones = static_cast<int>(result_->zones.size());
+        for (int w = 0; w < zones; ++w) {
+            const sound::Answer a = r.answers[static_cast<std::size_t>(half() * 8 + w)];
+            if (a != sound::Answer::NotSent)
+                (a == sound::Answer::Accepted ? accepted : other) += 1;
+        }
+        if (r.end == sound::JobEnd::Done)
+            for (std::size_t w = 0; w < 8; ++w)
+                Ctx().wavesampleNames[static_cast<std::size_t>(half()) * 8 + w] = sound.halves[0].names[w];
+        const QString counts = QString("%1 wavesamples accepted, %2 not.").arg(accepted).arg(other);
+        lbStatus->setText((r.end == sound::JobEnd::Done        ? "Sent: "
+                           : r.end == sound::JobEnd::Cancelled ? "Cancelled: "
+                                                               : "Failed: ") +
+                          counts);
+        setBusy(false);
+        if (r.end == sound::JobEnd::Failed)
+            Ctx().seams.messageBox(r.text, Caption, BoxButtons::Ok);
+    });
+}
+
+void TfmBuildSound::bnSaveClick()
+{
+    if (!result_ || busy_)
+        return;
+    const std::string path = Ctx().seams.saveFileName(SyxFilter, half() ? "upper.syx" : "lower.syx");
+    if (path.empty())
+        return;
+    const sound::Bytes image = sound::fileImage(sound::Sound{{result_->half}});
+    if (const std::string error = sound::writeAtomically(path, image); !error.empty()) {
+        lbStatus->setText("Not saved: no file written.");
+        Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
+        return;
+    }
+    lbStatus->setText(QString("Saved %1 bytes.").arg(image.size()));
+}
+
+void TfmBuildSound::bnWriteClick()
+{
+    if (!result_ || busy_)
+        return;
+    const int slot = cbSlot->currentData().toInt();
+    const std::string path = Ctx().seams.openFileName(ImageFilter);
+    if (path.empty())
+        return;
+    if (Ctx().seams.messageBox("Slot " + disk::slotName(slot) + " of \"" + fs::path(path).filename().string() +
+                                   "\" will hold the built half; what it holds now is replaced. Continue?",
+                               Caption, BoxButtons::YesNo) != BoxAnswer::Yes)
+        return;
+    if (const std::string error = disk::insertHalf(path, slot, result_->half); !error.empty()) {
+        lbStatus->setText("Not written: the image is unchanged.");
+        Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
+        return;
+    }
+    lbStatus->setText(qs("Written into slot " + disk::slotName(slot) + "."));
+}
+
+void TfmBuildSound::dragEnterEvent(QDragEnterEvent* e)
+{
+    if (!busy_ && e->mimeData()->hasUrls())
+        e->acceptProposedAction();
+}
+
+void TfmBuildSound::dropEvent(QDropEvent* e)
+{
+    std::vector<std::string> paths;
+    for (const QUrl& url : e->mimeData()->urls())
+        if (url.isLocalFile())
+            paths.push_back(url.toLocalFile().toStdString());
+    if (paths.empty())
+        return;
+    e->acceptProposedAction();
+    if (const std::string error = OpenSources(paths); !error.empty())
+        Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
+}
+
+void TfmBuildSound::closeEvent(QCloseEvent* e)
+{
+    if (busy_) {
+        cancelled_ = true;
+        e->ignore();
+        return;
+    }
+    TFormBase::closeEvent(e);
+}
+
+} // namespace corvane
