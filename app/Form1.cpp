@@ -143,6 +143,7 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, const std::string& midiApi, QWi
 
 TForm1::~TForm1()
 {
+    History().RemoveListener(historyListener_);
     if (portWatchTimer_)
         seamsRef().cancelTimer(portWatchTimer_);
     // The windows go before the instrument state they were given.
@@ -458,6 +459,7 @@ void TForm1::buildMenus()
     buildMirageMenu(bar);
     buildFunctionsMenu(bar);
     buildSetupAndHelpMenus(bar);
+    buildHistoryMenus(bar);
 }
 
 void TForm1::buildDiskMenu(QMenuBar* bar)

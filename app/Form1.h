@@ -139,6 +139,11 @@ public:
     void FormClose();
     void ContentsClick();
     void AboutClick();
+    // Edit → Undo, Redo; Mirage → Check Mirage: fetches the configuration
+    // and both program dumps and reports what differs from the copy.
+    void UndoClick();
+    void RedoClick();
+    void CheckMirageClick();
 
     // Menu actions and tool buttons by object name, for tests and tools.
     QAction* Action(const QString& objectName) const;
@@ -160,6 +165,8 @@ private:
     void buildMirageMenu(QMenuBar* bar);
     void buildFunctionsMenu(QMenuBar* bar);
     void buildSetupAndHelpMenus(QMenuBar* bar);
+    void buildHistoryMenus(QMenuBar* bar); // Form1Edit.cpp
+    void showHistory(EditHistory::Change c);
     QAction* addItem(QMenu* menu, const QString& objectName, const QString& text,
                      std::function<void()> handler);
     QAction* addWindowItem(QMenu* menu, const QString& objectName, const QString& text,
@@ -186,6 +193,8 @@ private:
     std::array<QLabel*, 4> statusPanels_{};
     QWidget* helpWindow_ = nullptr;
     std::function<void()> leaveWhenFree_; // quitting, once the stopped transfer has ended
+    int historyListener_ = 0;
+    std::string statusBeforeDrift_; // the last panel's text, back when the drift marks go
 };
 
 // The single instance every window reaches.

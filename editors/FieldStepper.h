@@ -135,6 +135,14 @@ public:
     // where the table's fields are now.
     FieldStepper(MirageProtocol& protocol, TargetFn target);
     explicit FieldStepper(MirageProtocol& protocol) : FieldStepper(protocol, [] { return DumpTarget::Config(); }) {}
+    ~FieldStepper();
+    FieldStepper(const FieldStepper&) = delete;
+    FieldStepper& operator=(const FieldStepper&) = delete;
+
+    // Marks the value boxes whose fields were found changed on the
+    // instrument (and unmarks the rest); the window's strip names them.
+    // Runs by itself whenever the differences change.
+    void showMarks();
 
     // Binds a field to its up-down (given the field's range) and value box
     // (either may be null).
@@ -162,7 +170,23 @@ public:
     // rounded toward zero, each one click (sent, stored, shown, the
     // after-step hook), each followed by a wait of `waitMs`. Stops at a
     // refused step or when `stop` says so. Returns the number of steps sent.
-    int stepTo(const TUpDown* upDown, int stored, int waitMs, const std::function<bool()>& stop = {});
+    // With `stop` the run is one the user may stop: its waits let input
+    // through. `stepped` runs after each step sent.
+    int stepTo(const TUpDown* upDown, int stored, int waitMs, const std::function<bool()>& stop = {},
+               const std::function<void()>& stepped = {});
+    // How many steps stepTo would send.
+    int stepsTo(const TUpDown* upDown, int stored) const;
+    // A value typed into the focused box of `upDown` (as the box shows
+    // values: decimal, or hex where the box shows hex): the field is walked
+    // there with the window's own step messages, with progress and Escape
+    // when it takes more than a second. A value out of range, or one the
+    // steps cannot reach, beeps and sends nothing. Returns whether it was
+    // taken.
+    bool typeIn(const TUpDown* upDown, const QString& typed);
+    // The stored value a typed text stands for, or -1.
+    int storedFor(const TUpDown* upDown, const QString& typed) const;
+    // The pause after each step of a typed value's walk.
+    static constexpr int TypedStepWaitMs = 30;
     // One user toggle of `box`; `before` is its state before the toggle.
     void toggle(const TSwitchBox* box, bool before);
 
@@ -210,6 +234,7 @@ private:
     std::vector<StepBinding> steps_;
     std::vector<SwitchBinding> switches_;
     std::function<void(const TUpDown*, bool)> afterStep_;
+    int historyListener_ = 0;
 };
 
 } // namespace corvane

@@ -15,7 +15,7 @@ constexpr int WaitProgramDump = 500;
 
 MirageProtocol::MirageProtocol(Seams& seams)
     : UpperProgramDump(nullptr), seams_(seams), upperStorage_(new std::uint8_t[ProgramBufferSize]),
-      wsKept_(std::make_unique<KeptWavesample>())
+      history_(std::make_unique<EditHistory>(*this)), wsKept_(std::make_unique<KeptWavesample>())
 {
     UpperProgramDump = upperStorage_.get();
     ResetState();
@@ -171,6 +171,11 @@ void MirageProtocol::RemoveArrivalListener(int id)
 void MirageProtocol::arrived(Arrival a)
 {
     received_[static_cast<std::size_t>(a)] = true;
+    AnnounceCopy(a);
+}
+
+void MirageProtocol::AnnounceCopy(Arrival a)
+{
     // A listener may remove itself or others: call by id.
     std::vector<int> ids;
     for (const auto& l : listeners_)
@@ -255,15 +260,18 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
     // A dump of the right size whose data are not all nibbles is refused as
     // one of the wrong size is: the copy stays, only the lower one reports.
     if (size == ConfigDumpSize && command == cmd::ConfigDump && nibbleData(data, size)) {
+        history_->DumpArriving(true, 0, data);
         std::memcpy(ConfigDump, data, ConfigDumpSize);
         arrived(Arrival::Config);
     }
     const bool program = size == ProgramDumpSize && nibbleData(data, size);
     if (program && command == cmd::LowerDump) {
+        history_->DumpArriving(false, 0, data);
         std::memcpy(LowerProgramDump, data, ProgramDumpSize);
         arrived(Arrival::LowerProgram);
     }
     if (program && command == cmd::UpperDump) {
+        history_->DumpArriving(false, 1, data);
         std::memcpy(UpperProgramDump, data, ProgramDumpSize);
         arrived(Arrival::UpperProgram);
     }
