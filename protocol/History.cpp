@@ -255,8 +255,12 @@ void EditHistory::stepTo(const std::vector<FieldChange>& changes, bool undo)
                     if (next == now)
                         continue;
                 } else if (p->kind == StepKind::Plain) {
+                    // A step moves the shown value by one: a stored value
+                    // between two steps comes back as the value it shows.
+                    if (shownValue(*p, now) == shownValue(*p, target))
+                        continue;
                     next = plainStep(*p, now, up);
-                    if (next < 0 || (up ? next > target : next < target))
+                    if (next < 0)
                         continue;
                 } else {
                     auto page = [&](int parameter) { return get({c.area, c.half, c.index, parameter, 0, 0}); };

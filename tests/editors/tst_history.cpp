@@ -9,7 +9,9 @@
 #include "ConfigTable.h"
 #include "EnvFilter.h"
 #include "History.h"
+#include "MasosCopy.h"
 #include "MemoryMap.h"
+#include "ProgCopy.h"
 #include "Tuning.h"
 #include "UpDown.h"
 #include "ValueBox.h"
@@ -20,6 +22,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <random>
 
 namespace corvane::test {
@@ -43,12 +46,26 @@ protected:
         }
         return out;
     }
+    // The instrument's dumps; two states are equal when every field a step
+    // reaches shows the same (a copy also takes bytes no step reaches, and
+    // values between two steps that show alike).
     struct State {
-        emu::Config config;
-        emu::Half lower, upper;
-        bool operator==(const State&) const = default;
+        Message config, lower, upper;
+        bool operator==(const State& o) const
+        {
+            std::vector<FieldChange> d = dumpDifferences(true, 0, config.data(), o.config.data());
+            for (int half : {0, 1}) {
+                const auto more = dumpDifferences(false, half, (half ? upper : lower).data(),
+                                                  (half ? o.upper : o.lower).data());
+                d.insert(d.end(), more.begin(), more.end());
+            }
+            return std::all_of(d.begin(), d.end(), [](const FieldChange& c) {
+                const ParameterInfo* p = findParameter(c.parameter);
+                return p && shownText(*p, c.before) == shownText(*p, c.after);
+            });
+        }
     };
-    State instrument() { return {mirage().config(), mirage().half(0), mirage().half(1)}; }
+    State instrument() { return {mirage().configDump(), mirage().programDump(0), mirage().programDump(1)}; }
     EditHistory& history() { return form().History(); }
     int sentSince(std::size_t from)
     {
@@ -118,6 +135,14 @@ TEST_F(HistoryTest, UndoAndRedoBringInstrumentAndCopyBackInEveryWindow)
              QTest::mouseClick(e->bnEnvSet, Qt::LeftButton);
          },
          1, "Undo Recall Preset 'Strings'"},
+        {"program copy", "TfmProgCopy", [](TFormBase* w) { qobject_cast<TfmProgCopy*>(w)->bnU4Click(); }, 1,
+         "Undo Program Copy "},
+        {"wavesample copy within a half", "TfmMasosCopy",
+         [this](TFormBase* w) {
+             auto* c = qobject_cast<TfmMasosCopy*>(w);
+             form().GetCurrentHalf() == 0 ? c->bnL8Click() : c->bnU8Click();
+         },
+         1, "Undo Wavesample Copy "},
     };
     fetchDumps();
     for (const UndoCase& c : cases) {
