@@ -255,8 +255,13 @@ TEST_F(HistoryTest, TypedValueIsWalkedThereAndALongWalkStopsOnEscape)
     EXPECT_GT(reached, 50);
     EXPECT_LT(reached, 99);
     EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
-    form().UndoClick();
+    // Undo and redo from the window's own keys.
+    activate(config);
+    QTest::keyClick(config, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(mirage().config().field(cfg::MasterTune), 45);
+    QTest::keyClick(config, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(mirage().config().field(cfg::MasterTune), reached);
+    QTest::keyClick(config, Qt::Key_Z, Qt::ControlModifier);
 
     // Hex boxes take hex.
     auto* tuning = qobject_cast<TfmTuning*>(form().Window("TfmTuning"));
