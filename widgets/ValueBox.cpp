@@ -77,10 +77,15 @@ void TValueBox::paintEvent(QPaintEvent* e)
     }
     QLineEdit::paintEvent(e);
     QPainter p(this);
-    if (marked_ && !hasFocus())
+    if (marked_ && hasFocus()) {
+        // Both: the mark outside, the focus inside.
+        paintBorder(p, rect(), BorderWidth, MarkFrame);
+        paintBorder(p, rect().adjusted(1, 1, -1, -1), BorderWidth, FocusFrame);
+    } else if (marked_) {
         paintBorder(p, rect(), FocusWidth, MarkFrame);
-    else
+    } else {
         paintBorder(p, rect(), hasFocus() ? FocusWidth : BorderWidth, hasFocus() ? FocusFrame : Border);
+    }
 }
 
 void TValueBox::setMarked(bool marked)

@@ -2,13 +2,54 @@
 
 #include "ProgressBar.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QVariant>
 #include <QPushButton>
 
 namespace corvane {
 
 namespace {
+
 constexpr int PanelHeight = 30;
+const char* const BaseSize = "corvaneSizeWithoutStrips";
+
+// The strips go below the window's own controls: a window of fixed size
+// grows by their height while they show and goes back to its size after.
+// A window that resizes has them over its bottom edge.
+void placeStrips(QWidget* window)
+{
+    auto* walk = window->findChild<TWalkPanel*>("WalkPanel", Qt::FindDirectChildrenOnly);
+    auto* drift = window->findChild<TDriftStrip*>("lbDrift", Qt::FindDirectChildrenOnly);
+    const bool walkShown = walk && walk->isVisibleTo(window);
+    const bool driftShown = drift && drift->isVisibleTo(window);
+    const bool fixed = window->minimumSize() == window->maximumSize();
+    QVariant base = window->property(BaseSize);
+    if (!base.isValid()) {
+        if (!walkShown && !driftShown)
+            return;
+        base = window->size();
+        if (fixed)
+            window->setProperty(BaseSize, base);
+    }
+    const QSize size = base.toSize();
+    const int driftHeight = drift ? drift->fontMetrics().height() + 4 : 0;
+    int y = fixed ? size.height() : window->height() - (walkShown ? PanelHeight : 0) - (driftShown ? driftHeight : 0);
+    if (walkShown) {
+        walk->setGeometry(0, y, window->width(), PanelHeight);
+        y += PanelHeight;
+    }
+    if (driftShown) {
+        drift->setGeometry(0, y, window->width(), driftHeight);
+        y += driftHeight;
+    }
+    if (!fixed)
+        return;
+    window->setFixedSize(size.width(), y);
+    if (!walkShown && !driftShown)
+        window->setProperty(BaseSize, QVariant());
+}
+
 } // namespace
 
 TWalkPanel* TWalkPanel::of(QWidget* window, MirageProtocol& m)
@@ -25,21 +66,19 @@ TWalkPanel::TWalkPanel(QWidget* window, MirageProtocol& m) : TPanel(window, Grey
     lbWalk->setObjectName("lbWalk");
     pbWalk = new TProgressBar(this);
     pbWalk->setObjectName("pbWalk");
-    pbWalk->setTextVisible(false);
+    pbWalk->setFormat("%v of %m");
+    pbWalk->setAlignment(Qt::AlignCenter);
+    setToolTip("Cancel or Escape stops it between two steps");
+    pbWalk->setFixedSize(120, 18);
     bnWalkCancel = new QPushButton("Cancel", this);
     bnWalkCancel->setObjectName("bnWalkCancel");
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(8, 2, 4, 2);
+    row->addWidget(lbWalk, 1);
+    row->addWidget(pbWalk);
+    row->addWidget(bnWalkCancel);
     connect(bnWalkCancel, &QPushButton::clicked, this, [this] { m_.StopTransfer(); });
     hide();
-}
-
-void TWalkPanel::place()
-{
-    const int w = parentWidget()->width();
-    setGeometry(4, parentWidget()->height() - PanelHeight - 4, w - 8, PanelHeight);
-    const int inner = width() - 16;
-    lbWalk->setGeometry(8, 7, inner * 5 / 10, 16);
-    pbWalk->setGeometry(16 + inner * 5 / 10, 8, inner * 3 / 10 - 8, 14);
-    bnWalkCancel->setGeometry(width() - 8 - inner / 5, 3, inner / 5, 24);
 }
 
 void TWalkPanel::begin(const QString& text, int total)
@@ -47,30 +86,30 @@ void TWalkPanel::begin(const QString& text, int total)
     text_ = text;
     total_ = total;
     pbWalk->setRange(0, std::max(total, 1));
+    lbWalk->setText(text_);
     advance(0);
     Seams& seams = m_.seamsRef();
     if (timer_)
         seams.cancelTimer(timer_);
     timer_ = seams.startTimer(ShowAfterMs, [this] {
         timer_ = 0;
-        place();
         show();
         raise();
+        placeStrips(parentWidget());
     });
 }
 
-void TWalkPanel::advance(int done)
-{
-    pbWalk->setValue(std::min(done, total_));
-    lbWalk->setText(QString("%1: %2 of %3 steps (Esc stops)").arg(text_).arg(done).arg(total_));
-}
+void TWalkPanel::advance(int done) { pbWalk->setValue(std::min(done, total_)); }
 
 void TWalkPanel::end()
 {
     if (timer_)
         m_.seamsRef().cancelTimer(timer_);
     timer_ = 0;
-    hide();
+    if (isVisibleTo(parentWidget())) {
+        hide();
+        placeStrips(parentWidget());
+    }
 }
 
 Walk::Walk(QWidget* window, MirageProtocol& m, const QString& text, int total)
@@ -108,17 +147,19 @@ TDriftStrip::TDriftStrip(QWidget* window) : QLabel(window)
 
 void TDriftStrip::showDrift(const QString& text, const QString& list)
 {
+    QWidget* w = parentWidget();
     if (text.isEmpty()) {
-        hide();
+        if (isVisibleTo(w)) {
+            hide();
+            placeStrips(w);
+        }
         return;
     }
-    const QWidget* w = parentWidget();
-    const int h = fontMetrics().height() + 2;
-    setGeometry(0, w->height() - h, w->width(), h);
     setText(fontMetrics().elidedText(text, Qt::ElideRight, w->width() - 8));
     setToolTip(list);
     show();
     raise();
+    placeStrips(w);
 }
 
 } // namespace corvane

@@ -1,5 +1,5 @@
 // The progress of a long run of steps (a typed value walked to the
-// instrument, a preset recall): a grey strip along the bottom of its window
+// instrument, a preset recall): a grey strip below its window's controls
 // with what runs, how far it has got, and Cancel. It shows only when the run
 // has taken a second; Cancel, or Escape in the window, stops the run
 // between two steps.
@@ -39,7 +39,6 @@ public:
 
 private:
     TWalkPanel(QWidget* window, MirageProtocol& m);
-    void place();
 
     MirageProtocol& m_;
     QString text_;
