@@ -319,6 +319,13 @@ void EditHistory::DumpArriving(bool config, int half, const std::uint8_t* fresh)
     seen_[slot] = true;
 }
 
+void EditHistory::Forget(bool config, bool lower, bool upper)
+{
+    seen_[0] = seen_[0] && !config;
+    seen_[1] = seen_[1] && !lower;
+    seen_[2] = seen_[2] && !upper;
+}
+
 std::string EditHistory::DriftText() const
 {
     return drift_.empty() ? std::string() : "Changed on the Mirage: " + describeChanges(drift_);

@@ -118,6 +118,10 @@ public:
     // dispatcher before it copies the dump in).
     void DumpArriving(bool config, int half, const std::uint8_t* fresh);
 
+    // A sound is being loaded into the instrument (a disk load, a reboot):
+    // the next dump of what it replaces is not compared with the copy.
+    void Forget(bool config, bool lower, bool upper);
+
     // The differences found since the last edit (or ClearDrift).
     const std::vector<FieldChange>& Drift() const { return drift_; }
     // "Changed on the Mirage: Master Tune 60 → 63", or "" without drift.

@@ -42,6 +42,15 @@ void MirageProtocol::SendSysEx(const std::uint8_t* bytes, int count)
         Converse([this, kept] { SendSysEx(kept.data(), static_cast<int>(kept.size())); });
         return;
     }
+    // A disk load (or a reboot, sound 0) replaces what the instrument holds:
+    // its next dumps are news, not differences from the copy.
+    if (count >= 6 && bytes[3] == cmd::KeyCodes && (bytes[4] == key::UpperLoad || bytes[4] == key::LowerLoad)) {
+        const bool upper = bytes[4] == key::UpperLoad;
+        const bool lower = !upper || bytes[5] == key::LowerLoad;
+        const int at = upper && lower ? 6 : 5;
+        const int sound = count > at ? bytes[at] : -1;
+        history_->Forget(sound == 0, lower || sound == 0, upper || sound == 0);
+    }
     std::memcpy(sendBuffer_, bytes, static_cast<std::size_t>(count));
     if (sysExOut_)
         sysExOut_(sendBuffer_, count);

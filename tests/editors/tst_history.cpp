@@ -343,6 +343,12 @@ TEST_F(HistoryTest, ChangesOnTheInstrumentAreNamedAndNothingIsSentForThem)
     EXPECT_EQ(history().Drift().size(), 5u);
     form().CheckMirageClick();
     EXPECT_EQ(form().StatusPanelText(3).toStdString(), "No changes: Corvane's copy is the instrument's.");
+
+    // A sound loaded from disk is news, not a change behind the program's back.
+    form().N21Click();
+    form().CheckMirageClick();
+    EXPECT_EQ(history().Drift().size(), 0u);
+    EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
 }
 
 } // namespace
