@@ -42,11 +42,11 @@ void TForm1::showHistory(EditHistory::Change c)
     const EditHistory& h = History();
     if (c == EditHistory::Change::Lists) {
         if (QAction* undo = Action("EditUndo")) {
-            undo->setText(QString::fromStdString(h.UndoText()));
+            undo->setText("&" + QString::fromStdString(h.UndoText()));
             undo->setEnabled(h.CanUndo());
         }
         if (QAction* redo = Action("EditRedo")) {
-            redo->setText(QString::fromStdString(h.RedoText()));
+            redo->setText("&" + QString::fromStdString(h.RedoText()));
             redo->setEnabled(h.CanRedo());
         }
     }

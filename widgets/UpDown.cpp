@@ -114,7 +114,7 @@ bool TUpDown::typeKey(const QKeyEvent* k)
     if (!OnTyped || !isEnabled() || !box_)
         return false;
     const QString text = k->text().toUpper();
-    const bool digit = text.size() == 1 && (text[0].isDigit() || (text[0] >= 'A' && text[0] <= 'F'));
+    const bool digit = text.size() == 1 && ((text[0] >= '0' && text[0] <= '9') || (text[0] >= 'A' && text[0] <= 'F'));
     if (digit) {
         if (typed_.isEmpty())
             shownBeforeTyping_ = box_->text();
