@@ -77,6 +77,15 @@ FieldStepper::FieldStepper(MirageProtocol& protocol, TargetFn target) : m_(proto
 
 FieldStepper::~FieldStepper() { m_.History().RemoveListener(historyListener_); }
 
+namespace {
+Area areaOf(const DumpTarget& t)
+{
+    return t.kind == DumpTarget::Kind::Config    ? Area::Config
+           : t.kind == DumpTarget::Kind::Program ? Area::Program
+                                                 : Area::Wavesample;
+}
+} // namespace
+
 void FieldStepper::showMarks()
 {
     const EditHistory& h = m_.History();
@@ -88,13 +97,20 @@ void FieldStepper::showMarks()
             continue;
         window = box->window();
         const DumpTarget t = targetOf(b);
-        const Area area = t.kind == DumpTarget::Kind::Config    ? Area::Config
-                          : t.kind == DumpTarget::Kind::Program ? Area::Program
-                                                                : Area::Wavesample;
-        const bool on = h.Drifted(area, t.half, t.index, b.field.parameter);
+        const bool on = h.Drifted(areaOf(t), t.half, t.index, b.field.parameter);
         box->setMarked(on);
         if (on)
             marked << box->objectName();
+    }
+    for (const auto& b : switches_) {
+        if (!b.box)
+            continue;
+        window = b.box->window();
+        const DumpTarget t = targetOf(b);
+        const bool on = h.Drifted(areaOf(t), t.half, t.index, b.field.parameter);
+        b.box->setMarked(on);
+        if (on)
+            marked << b.box->objectName();
     }
     if (window)
         TDriftStrip::of(window)->showDrift(marked.isEmpty() ? QString() : QString::fromStdString(h.DriftText()),
@@ -338,10 +354,7 @@ void FieldStepper::display(const StepBinding& b, bool setPosition) const
     }
     if (auto* box = qobject_cast<TValueBox*>(b.box)) {
         const DumpTarget t = targetOf(b);
-        const Area area = t.kind == DumpTarget::Kind::Config    ? Area::Config
-                          : t.kind == DumpTarget::Kind::Program ? Area::Program
-                                                                : Area::Wavesample;
-        box->setMarked(m_.History().Drifted(area, t.half, t.index, b.field.parameter));
+        box->setMarked(m_.History().Drifted(areaOf(t), t.half, t.index, b.field.parameter));
     }
     if (b.box) {
         // Unchanged text is not set again: a redisplay after each step of a
@@ -392,6 +405,7 @@ bool FieldStepper::showSwitch(const TSwitchBox* box, bool asClick)
     if (!b)
         return false;
     const DumpTarget t = targetOf(*b);
+    b->box->setMarked(m_.History().Drifted(areaOf(t), t.half, t.index, b->field.parameter));
     // nonZeroOn: the whole value, 0 off and anything else on. wholeValue:
     // the whole value, 0 off, 1 on, anything else leaves the box. Else the
     // single byte at the position, judged the same way.

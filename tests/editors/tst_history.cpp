@@ -11,6 +11,7 @@
 #include "History.h"
 #include "MasosCopy.h"
 #include "MemoryMap.h"
+#include "SwitchBox.h"
 #include "ProgCopy.h"
 #include "Tuning.h"
 #include "UpDown.h"
@@ -312,21 +313,27 @@ TEST_F(HistoryTest, ChangesOnTheInstrumentAreNamedAndNothingIsSentForThem)
     activate(config);
     const int tune = mirage().config().field(cfg::MasterTune);
     mirage().config().setField(cfg::MasterTune, tune == 63 ? 60 : 63);
+    const int omni = mirage().config().field(cfg::Omni);
+    mirage().config().setField(cfg::Omni, omni ? 0 : 1);
 
     std::size_t from = seams().trace.size();
     config->bnConfigRefreshClick();
     EXPECT_EQ(sentSince(from), 1) << "the request alone";
     const std::string expected = "Changed on the Mirage: Master Tune " + std::to_string(tune) + " \xE2\x86\x92 " +
-                                 std::to_string(tune == 63 ? 60 : 63);
+                                 std::to_string(tune == 63 ? 60 : 63) + ", Omni Mode " + (omni ? "On" : "Off") +
+                                 " \xE2\x86\x92 " + (omni ? "Off" : "On");
     EXPECT_EQ(form().StatusPanelText(3).toStdString(), expected);
     EXPECT_TRUE(config->ebMasterTune->Marked());
     EXPECT_FALSE(config->ebPitchBenderRange->Marked());
+    EXPECT_TRUE(config->ckOmniMode->Marked());
+    EXPECT_FALSE(config->ckMidiThru->Marked());
     auto* strip = config->findChild<QLabel*>("lbDrift");
     ASSERT_NE(strip, nullptr);
     EXPECT_TRUE(strip->isVisible());
     // The next edit takes the marks away.
     clickUp(config->UpDownVelsSens);
     EXPECT_FALSE(config->ebMasterTune->Marked());
+    EXPECT_FALSE(config->ckOmniMode->Marked());
     EXPECT_FALSE(strip->isVisible());
 
     // Check Mirage: every dump, wavesample values named by their wavesample.
