@@ -112,9 +112,12 @@ void FieldStepper::showMarks()
         if (on)
             marked << b.box->objectName();
     }
-    if (window)
-        TDriftStrip::of(window)->showDrift(marked.isEmpty() ? QString() : QString::fromStdString(h.DriftText()),
-                                           QString::fromStdString(h.DriftList()));
+    if (!window)
+        return;
+    if (!marked.isEmpty())
+        TDriftStrip::of(window)->showDrift(QString::fromStdString(h.DriftText()), QString::fromStdString(h.DriftList()));
+    else if (auto* strip = window->findChild<TDriftStrip*>("lbDrift", Qt::FindDirectChildrenOnly))
+        strip->showDrift({}, {});
 }
 
 void FieldStepper::add(const StepField& f, TUpDown* upDown, QLineEdit* box, Options options)

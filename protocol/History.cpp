@@ -143,10 +143,12 @@ void EditHistory::End()
     redo_.clear();
     // The marks of differences found before this edit go; those the action
     // itself found (a fetch before its first step) stay.
+    const bool driftChanged = !drift_.empty() || !actionDrift_.empty();
     drift_ = std::move(actionDrift_);
     actionDrift_.clear();
     notify(Change::Lists);
-    notify(Change::Drift);
+    if (driftChanged)
+        notify(Change::Drift);
 }
 
 std::string EditHistory::UndoText() const
@@ -175,6 +177,7 @@ void EditHistory::replay(bool undo)
         stepTo(edit.changes, undo);
         (undo ? redo_ : undo_).push_back(edit);
         replaying_ = false;
+        const bool driftChanged = !drift_.empty();
         drift_.clear();
         // The windows that show the values redisplay, as for a dump.
         bool touched[3] = {};
@@ -188,7 +191,8 @@ void EditHistory::replay(bool undo)
             m_.AnnounceCopy(MirageProtocol::Arrival::UpperProgram);
         notify(Change::Copy);
         notify(Change::Lists);
-        notify(Change::Drift);
+        if (driftChanged)
+            notify(Change::Drift);
     });
 }
 
