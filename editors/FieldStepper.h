@@ -13,6 +13,8 @@
 //                       step to the stored dump, redisplays;
 //   stepTo(control, v)  steps a field towards a stored value, each step as
 //                       one click (preset recall);
+//   typeIn(control, t)  a value typed into the focused box, walked there
+//                       as stepTo does, with progress and Escape;
 //   toggle(box, before) sends the switch message, stores 0 or 1;
 //   showAll()           loads the controls from the dumps and sends nothing;
 //   showSwitch(box, asClick)  a switch from the dump; where a window counts
@@ -24,6 +26,10 @@
 // wavesample) alike; a field may also have a target of its own (one row of
 // sixteen wavesamples). Controls may belong to a row of such a table, of
 // which only the current row is enabled (enableRow).
+//
+// Every step, walk and toggle is an action of the edit history (one edit
+// each; a caller's own action around them, a recall, joins them into one),
+// and the boxes of fields found changed on the instrument are marked.
 #pragma once
 
 #include <QString>
