@@ -144,6 +144,7 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, const std::string& midiApi, QWi
 
 TForm1::~TForm1()
 {
+    History().RemoveListener(historyListener_);
     if (portWatchTimer_)
         seamsRef().cancelTimer(portWatchTimer_);
     // The windows go before the instrument state they were given.
@@ -305,8 +306,13 @@ void TForm1::showPortNotes()
         if (!lastArrivalNote_.empty())
             answer += " - " + lastArrivalNote_;
     }
-    if (text.empty())
+    const bool portNote = !text.empty();
+    if (!portNote)
         text = answer;
+    if (!portNote && showingDrift()) {
+        statusBeforeDrift_ = text;
+        return;
+    }
     setStatusText(3, text);
     if (auto* panel = statusPanels_[3])
         panel->setToolTip(QString::fromStdString("MIDI In: " + inName + "\nMIDI Out: " + outName + "\n" + answer));
@@ -511,6 +517,7 @@ void TForm1::buildMenus()
     buildMirageMenu(bar);
     buildFunctionsMenu(bar);
     buildSetupAndHelpMenus(bar);
+    buildHistoryMenus(bar);
 }
 
 void TForm1::buildDiskMenu(QMenuBar* bar)

@@ -139,6 +139,11 @@ public:
     void FormClose();
     void ContentsClick();
     void AboutClick();
+    // Edit → Undo, Redo; Mirage → Check Mirage: fetches the configuration
+    // and both program dumps and reports what differs from the copy.
+    void UndoClick();
+    void RedoClick();
+    void CheckMirageClick();
 
     // Menu actions and tool buttons by object name, for tests and tools.
     QAction* Action(const QString& objectName) const;
@@ -160,6 +165,8 @@ private:
     void buildMirageMenu(QMenuBar* bar);
     void buildFunctionsMenu(QMenuBar* bar);
     void buildSetupAndHelpMenus(QMenuBar* bar);
+    void buildHistoryMenus(QMenuBar* bar); // Form1Edit.cpp
+    void showHistory(EditHistory::Change c);
     QAction* addItem(QMenu* menu, const QString& objectName, const QString& text,
                      std::function<void()> handler);
     QAction* addWindowItem(QMenu* menu, const QString& objectName, const QString& text,
@@ -171,6 +178,7 @@ private:
     void watchPorts();
     void showPortNotes();
     void noteArrival(Arrival a);
+    bool showingDrift() const;
     void loadSound(int halves, int sound);
     void saveToDisk(int halves, int slot);
     bool mayLeave(std::function<void()> leave);
@@ -188,6 +196,8 @@ private:
     QWidget* helpWindow_ = nullptr;
     std::string lastArrivalNote_; // "Configuration received", "Programs received"
     std::function<void()> leaveWhenFree_; // quitting, once the stopped transfer has ended
+    int historyListener_ = 0;
+    std::string statusBeforeDrift_; // the last panel's text, back when the drift marks go
 };
 
 // The single instance every window reaches.

@@ -5,6 +5,7 @@
 #include "Presets.h"
 #include "UpDown.h"
 #include "ValueBox.h"
+#include "WalkPanel.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -385,10 +386,20 @@ void TEnvFilterEditor::bnEnvSetClick()
     const int b = presetIndex_;
     Converse([this, b] {
         recalling_ = true;
+        const std::string& name = Ctx().envPresets.names[static_cast<std::size_t>(b)];
+        // One edit in the history; progress after a second, and Cancel or
+        // Escape stop it between two steps (every step sent is in the copy).
+        EditHistory::Action edit(Mirage().History(), "Recall Preset '" + name + "'");
+        int total = 0;
         for (int slot = 0; slot < PairCount; ++slot)
-            fields_->stepTo(upDowns_[static_cast<std::size_t>(slot)], Ctx().envPresets.value(b, slot),
-                            RecallStepWaitMs);
-        Ctx().seams.beep();
+            total += fields_->stepsTo(upDowns_[static_cast<std::size_t>(slot)], Ctx().envPresets.value(b, slot));
+        Walk walk(this, Mirage(), QString("Recall '%1'").arg(QString::fromLatin1(name.c_str())), total);
+        for (int slot = 0; slot < PairCount && !walk.Stopped(); ++slot)
+            fields_->stepTo(
+                upDowns_[static_cast<std::size_t>(slot)], Ctx().envPresets.value(b, slot), RecallStepWaitMs,
+                [&walk] { return walk.Stopped(); }, [&walk] { walk.Stepped(); });
+        if (!walk.Stopped())
+            Ctx().seams.beep();
         // Clicks made while the recall ran were held back by its waits; those
         // on "Set" reach the button now, while it is still disabled.
         QApplication::processEvents();

@@ -5,8 +5,11 @@
 #include "Parameters.h"
 #include "SwitchBox.h"
 #include "UpDown.h"
+#include "ValueBox.h"
+#include "WalkPanel.h"
 
 #include <QLineEdit>
+#include <QStringList>
 
 #include <algorithm>
 #include <cstdlib>
@@ -64,7 +67,58 @@ SwitchField SwitchField::of(int parameter)
     return {p ? p->position : 0, parameter};
 }
 
-FieldStepper::FieldStepper(MirageProtocol& protocol, TargetFn target) : m_(protocol), target_(std::move(target)) {}
+FieldStepper::FieldStepper(MirageProtocol& protocol, TargetFn target) : m_(protocol), target_(std::move(target))
+{
+    historyListener_ = m_.History().AddListener([this](EditHistory::Change c) {
+        if (c == EditHistory::Change::Drift)
+            showMarks();
+    });
+}
+
+FieldStepper::~FieldStepper() { m_.History().RemoveListener(historyListener_); }
+
+namespace {
+Area areaOf(const DumpTarget& t)
+{
+    return t.kind == DumpTarget::Kind::Config    ? Area::Config
+           : t.kind == DumpTarget::Kind::Program ? Area::Program
+                                                 : Area::Wavesample;
+}
+} // namespace
+
+void FieldStepper::showMarks()
+{
+    const EditHistory& h = m_.History();
+    QWidget* window = nullptr;
+    QStringList marked;
+    for (const auto& b : steps_) {
+        auto* box = qobject_cast<TValueBox*>(b.box);
+        if (!box)
+            continue;
+        window = box->window();
+        const DumpTarget t = targetOf(b);
+        const bool on = h.Drifted(areaOf(t), t.half, t.index, b.field.parameter);
+        box->setMarked(on);
+        if (on)
+            marked << box->objectName();
+    }
+    for (const auto& b : switches_) {
+        if (!b.box)
+            continue;
+        window = b.box->window();
+        const DumpTarget t = targetOf(b);
+        const bool on = h.Drifted(areaOf(t), t.half, t.index, b.field.parameter);
+        b.box->setMarked(on);
+        if (on)
+            marked << b.box->objectName();
+    }
+    if (!window)
+        return;
+    if (!marked.isEmpty())
+        TDriftStrip::of(window)->showDrift(QString::fromStdString(h.DriftText()), QString::fromStdString(h.DriftList()));
+    else if (auto* strip = window->findChild<TDriftStrip*>("lbDrift", Qt::FindDirectChildrenOnly))
+        strip->showDrift({}, {});
+}
 
 void FieldStepper::add(const StepField& f, TUpDown* upDown, QLineEdit* box, Options options)
 {
@@ -72,6 +126,7 @@ void FieldStepper::add(const StepField& f, TUpDown* upDown, QLineEdit* box, Opti
     if (upDown) {
         const auto [min, max] = rangeOf(steps_.back());
         upDown->setRange(min, max);
+        upDown->OnTyped = [this, upDown](const QString& text) { return typeIn(upDown, text); };
     }
 }
 
@@ -184,6 +239,7 @@ bool FieldStepper::step(const TUpDown* upDown, bool up)
         return false;
     auto sent = std::make_shared<bool>(false);
     m_.Converse([this, b, upDown, up, sent] {
+        EditHistory::Action edit(m_.History(), {}, b->field.parameter);
         *sent = stepOnce(*b, up);
         if (*sent && afterStep_)
             afterStep_(upDown, up);
@@ -191,13 +247,23 @@ bool FieldStepper::step(const TUpDown* upDown, bool up)
     return *sent;
 }
 
-int FieldStepper::stepTo(const TUpDown* upDown, int stored, int waitMs, const std::function<bool()>& stop)
+int FieldStepper::stepsTo(const TUpDown* upDown, int stored) const
+{
+    const StepBinding* b = find(upDown);
+    if (!b || b->field.step <= 0)
+        return 0;
+    return std::abs((stored - targetOf(*b).get(m_, b->field.offset)) / b->field.step); // toward zero
+}
+
+int FieldStepper::stepTo(const TUpDown* upDown, int stored, int waitMs, const std::function<bool()>& stop,
+                         const std::function<void()>& stepped)
 {
     const StepBinding* b = find(upDown);
     if (!b)
         return 0;
     auto count = std::make_shared<int>(0);
-    m_.Converse([this, b, stored, waitMs, stop, count] {
+    m_.Converse([this, b, stored, waitMs, stop, stepped, count] {
+        EditHistory::Action edit(m_.History(), {}, b->field.parameter);
         const int now = targetOf(*b).get(m_, b->field.offset);
         const int steps = b->field.step > 0 ? (stored - now) / b->field.step : 0; // toward zero
         for (int i = 0; i < std::abs(steps); ++i) {
@@ -208,10 +274,63 @@ int FieldStepper::stepTo(const TUpDown* upDown, int stored, int waitMs, const st
             ++*count;
             if (afterStep_)
                 afterStep_(b->upDown, steps > 0);
-            m_.Wait(waitMs);
+            if (stepped)
+                stepped();
+            // A run the user may stop lets the keys and Cancel through.
+            if (stop)
+                m_.WaitAcceptingInput(waitMs);
+            else
+                m_.Wait(waitMs);
         }
     });
     return *count;
+}
+
+int FieldStepper::storedFor(const TUpDown* upDown, const QString& typed) const
+{
+    const StepBinding* b = find(upDown);
+    if (!b || b->field.step <= 0)
+        return -1;
+    auto plain = [](QString t) {
+        t = t.trimmed().toUpper();
+        while (t.size() > 1 && t.startsWith('0'))
+            t.remove(0, 1);
+        return t;
+    };
+    const QString wanted = plain(typed);
+    const auto [min, max] = rangeOf(*b);
+    const int now = targetOf(*b).get(m_, b->field.offset);
+    // Only values the steps reach from the stored one: a shown value that
+    // several stored ones give is the one on the way.
+    for (int v = now % b->field.step; v <= 255; v += b->field.step) {
+        const int shown = b->field.shown(v);
+        const QString text = b->options.text ? b->options.text(v) : QString::number(shown);
+        if (shown >= min && shown <= max && plain(text) == wanted)
+            return v;
+    }
+    return -1;
+}
+
+bool FieldStepper::typeIn(const TUpDown* upDown, const QString& typed)
+{
+    const StepBinding* b = find(upDown);
+    const int stored = storedFor(upDown, typed);
+    if (!b || stored < 0) {
+        m_.seamsRef().beep();
+        if (b)
+            display(*b, true);
+        return false;
+    }
+    QWidget* window = b->upDown->window();
+    m_.Converse([this, b, stored, window] {
+        EditHistory::Action edit(m_.History(), {}, b->field.parameter);
+        const QString shown = b->options.text ? b->options.text(stored) : QString::number(b->field.shown(stored));
+        Walk walk(window, m_, QString("%1 to %2").arg(parameterName(b->field.parameter), shown),
+                  stepsTo(b->upDown, stored));
+        stepTo(b->upDown, stored, TypedStepWaitMs, [&walk] { return walk.Stopped(); }, [&walk] { walk.Stepped(); });
+        display(*b, true);
+    });
+    return true;
 }
 
 void FieldStepper::toggle(const TSwitchBox* box, bool before)
@@ -220,6 +339,7 @@ void FieldStepper::toggle(const TSwitchBox* box, bool before)
     if (!b)
         return;
     m_.Converse([this, b, before] {
+        EditHistory::Action edit(m_.History(), {}, b->field.parameter);
         m_.SendParameterStep(b->field.parameter, !before);
         targetOf(*b).set(m_, b->field.offset, before ? 0 : 1);
         if (b->options.after)
@@ -234,6 +354,10 @@ void FieldStepper::display(const StepBinding& b, bool setPosition) const
         const auto [min, max] = rangeOf(b);
         b.upDown->setRange(min, max);
         b.upDown->setPosition(b.field.shown(v));
+    }
+    if (auto* box = qobject_cast<TValueBox*>(b.box)) {
+        const DumpTarget t = targetOf(b);
+        box->setMarked(m_.History().Drifted(areaOf(t), t.half, t.index, b.field.parameter));
     }
     if (b.box) {
         // Unchanged text is not set again: a redisplay after each step of a
@@ -284,6 +408,7 @@ bool FieldStepper::showSwitch(const TSwitchBox* box, bool asClick)
     if (!b)
         return false;
     const DumpTarget t = targetOf(*b);
+    b->box->setMarked(m_.History().Drifted(areaOf(t), t.half, t.index, b->field.parameter));
     // nonZeroOn: the whole value, 0 off and anything else on. wholeValue:
     // the whole value, 0 off, 1 on, anything else leaves the box. Else the
     // single byte at the position, judged the same way.

@@ -13,6 +13,8 @@
 //                       step to the stored dump, redisplays;
 //   stepTo(control, v)  steps a field towards a stored value, each step as
 //                       one click (preset recall);
+//   typeIn(control, t)  a value typed into the focused box, walked there
+//                       as stepTo does, with progress and Escape;
 //   toggle(box, before) sends the switch message, stores 0 or 1;
 //   showAll()           loads the controls from the dumps and sends nothing;
 //   showSwitch(box, asClick)  a switch from the dump; where a window counts
@@ -24,6 +26,10 @@
 // wavesample) alike; a field may also have a target of its own (one row of
 // sixteen wavesamples). Controls may belong to a row of such a table, of
 // which only the current row is enabled (enableRow).
+//
+// Every step, walk and toggle is an action of the edit history (one edit
+// each; a caller's own action around them, a recall, joins them into one),
+// and the boxes of fields found changed on the instrument are marked.
 #pragma once
 
 #include <QString>
@@ -135,6 +141,14 @@ public:
     // where the table's fields are now.
     FieldStepper(MirageProtocol& protocol, TargetFn target);
     explicit FieldStepper(MirageProtocol& protocol) : FieldStepper(protocol, [] { return DumpTarget::Config(); }) {}
+    ~FieldStepper();
+    FieldStepper(const FieldStepper&) = delete;
+    FieldStepper& operator=(const FieldStepper&) = delete;
+
+    // Marks the value boxes whose fields were found changed on the
+    // instrument (and unmarks the rest); the window's strip names them.
+    // Runs by itself whenever the differences change.
+    void showMarks();
 
     // Binds a field to its up-down (given the field's range) and value box
     // (either may be null).
@@ -162,7 +176,23 @@ public:
     // rounded toward zero, each one click (sent, stored, shown, the
     // after-step hook), each followed by a wait of `waitMs`. Stops at a
     // refused step or when `stop` says so. Returns the number of steps sent.
-    int stepTo(const TUpDown* upDown, int stored, int waitMs, const std::function<bool()>& stop = {});
+    // With `stop` the run is one the user may stop: its waits let input
+    // through. `stepped` runs after each step sent.
+    int stepTo(const TUpDown* upDown, int stored, int waitMs, const std::function<bool()>& stop = {},
+               const std::function<void()>& stepped = {});
+    // How many steps stepTo would send.
+    int stepsTo(const TUpDown* upDown, int stored) const;
+    // A value typed into the focused box of `upDown` (as the box shows
+    // values: decimal, or hex where the box shows hex): the field is walked
+    // there with the window's own step messages, with progress and Escape
+    // when it takes more than a second. A value out of range, or one the
+    // steps cannot reach, beeps and sends nothing. Returns whether it was
+    // taken.
+    bool typeIn(const TUpDown* upDown, const QString& typed);
+    // The stored value a typed text stands for, or -1.
+    int storedFor(const TUpDown* upDown, const QString& typed) const;
+    // The pause after each step of a typed value's walk.
+    static constexpr int TypedStepWaitMs = 30;
     // One user toggle of `box`; `before` is its state before the toggle.
     void toggle(const TSwitchBox* box, bool before);
 
@@ -210,6 +240,7 @@ private:
     std::vector<StepBinding> steps_;
     std::vector<SwitchBinding> switches_;
     std::function<void(const TUpDown*, bool)> afterStep_;
+    int historyListener_ = 0;
 };
 
 } // namespace corvane

@@ -3,6 +3,11 @@
 #include "MirageProtocol.h"
 #include "Frames.h"
 
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -79,10 +84,30 @@ void TfmMasosCopy::FormActivate()
     Label2->setText(QString::number(wavesample + 1));
 }
 
+// The instrument copies the current wavesample's parameter block; the copy
+// takes the same block, so it stays the instrument's. Within a half the copy
+// is one edit of the history; into the other half the sample pages go along,
+// which no step takes back, so that copy is not in the history.
 void TfmMasosCopy::copyTo(int half, int wavesample)
 {
-    Mirage().SendSysEx(keyCodeMessage({key::Param, 0x01, half == 0 ? CopyToLower : CopyToUpper,
-                                     static_cast<std::uint8_t>(wavesample), key::Enter}));
+    Converse([this, half, wavesample] {
+        MirageProtocol& m = Mirage();
+        const int fromHalf = m.GetCurrentHalf() == 0 ? 0 : 1;
+        const int from = std::clamp(m.CurrentWavesample, 0, 7);
+        auto name = [](int h, int w) { return std::string(h == 0 ? "L" : "U") + std::to_string(w + 1); };
+        std::optional<EditHistory::Action> edit;
+        if (fromHalf == half)
+            edit.emplace(m.History(), "Wavesample Copy " + name(fromHalf, from) + " to " + name(half, wavesample - 1));
+        m.SendSysEx(keyCodeMessage({key::Param, 0x01, half == 0 ? CopyToLower : CopyToUpper,
+                                    static_cast<std::uint8_t>(wavesample), key::Enter}));
+        if (wavesample < 1 || wavesample > 8)
+            return;
+        const std::uint8_t* source =
+            (fromHalf == 0 ? m.LowerProgramDump : m.UpperProgramDump) + wavesampleFieldPos(from, 0);
+        std::uint8_t* target =
+            (half == 0 ? m.LowerProgramDump : m.UpperProgramDump) + wavesampleFieldPos(wavesample - 1, 0);
+        std::memmove(target, source, WavesampleBlockPositions);
+    });
 }
 
 void TfmMasosCopy::bnOKClick() { close(); }

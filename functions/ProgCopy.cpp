@@ -3,6 +3,10 @@
 #include "MirageProtocol.h"
 #include "Frames.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string>
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -87,10 +91,25 @@ void TfmProgCopy::FormActivate()
         Label1->setText(QStringLiteral("Upper %1").arg(Mirage().GetCurrentProgram(1) + 1));
 }
 
+// The instrument copies the current program's whole parameter block; the
+// copy takes the same block, so it stays the instrument's, and the copy is
+// one edit of the history.
 void TfmProgCopy::copyTo(int half, int program)
 {
-    Mirage().SendSysEx(keyCodeMessage({0x01, half == 0 ? CopyToLower : CopyToUpper,
-                                     static_cast<std::uint8_t>(program), key::Enter}));
+    Converse([this, half, program] {
+        MirageProtocol& m = Mirage();
+        const int fromHalf = m.GetCurrentHalf() == 0 ? 0 : 1;
+        const int from = std::clamp(m.GetCurrentProgram(fromHalf), 0, 3);
+        auto name = [](int h, int p) { return std::string(h == 0 ? "L" : "U") + std::to_string(p + 1); };
+        EditHistory::Action edit(m.History(), "Program Copy " + name(fromHalf, from) + " to " + name(half, program - 1));
+        m.SendSysEx(keyCodeMessage({0x01, half == 0 ? CopyToLower : CopyToUpper,
+                                    static_cast<std::uint8_t>(program), key::Enter}));
+        if (program < 1 || program > 4)
+            return;
+        const std::uint8_t* source = (fromHalf == 0 ? m.LowerProgramDump : m.UpperProgramDump) + programFieldPos(from, 0);
+        std::uint8_t* target = (half == 0 ? m.LowerProgramDump : m.UpperProgramDump) + programFieldPos(program - 1, 0);
+        std::memmove(target, source, ProgramBlockPositions);
+    });
 }
 
 void TfmProgCopy::bnOKClick() { close(); }

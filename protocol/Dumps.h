@@ -18,6 +18,9 @@ constexpr std::size_t ProgramBufferSize = 1260; // the last 5 bytes stay zero
 // 72 positions from 966.
 constexpr int wavesampleFieldPos(int wavesample, int offset) { return 22 + 48 * wavesample + offset; }
 constexpr int programFieldPos(int program, int offset) { return 966 + 72 * program + offset; }
+// The positions of one wavesample's and one program's whole parameter block.
+constexpr std::size_t WavesampleBlockPositions = 48;
+constexpr std::size_t ProgramBlockPositions = 72;
 
 // Configuration dump positions.
 namespace cfg {

@@ -15,7 +15,7 @@ constexpr int WaitProgramDump = 500;
 
 MirageProtocol::MirageProtocol(Seams& seams)
     : UpperProgramDump(nullptr), seams_(seams), upperStorage_(new std::uint8_t[ProgramBufferSize]),
-      wsKept_(std::make_unique<KeptWavesample>())
+      history_(std::make_unique<EditHistory>(*this)), wsKept_(std::make_unique<KeptWavesample>())
 {
     UpperProgramDump = upperStorage_.get();
     ResetState();
@@ -41,6 +41,15 @@ void MirageProtocol::SendSysEx(const std::uint8_t* bytes, int count)
         std::vector<std::uint8_t> kept(bytes, bytes + count);
         Converse([this, kept] { SendSysEx(kept.data(), static_cast<int>(kept.size())); });
         return;
+    }
+    // A disk load (or a reboot, sound 0) replaces what the instrument holds:
+    // its next dumps are news, not differences from the copy.
+    if (count >= 6 && bytes[3] == cmd::KeyCodes && (bytes[4] == key::UpperLoad || bytes[4] == key::LowerLoad)) {
+        const bool upper = bytes[4] == key::UpperLoad;
+        const bool lower = !upper || bytes[5] == key::LowerLoad;
+        const int at = upper && lower ? 6 : 5;
+        const int sound = count > at ? bytes[at] : -1;
+        history_->Forget(sound == 0, lower || sound == 0, upper || sound == 0);
     }
     std::memcpy(sendBuffer_, bytes, static_cast<std::size_t>(count));
     if (sysExOut_)
@@ -171,6 +180,11 @@ void MirageProtocol::RemoveArrivalListener(int id)
 void MirageProtocol::arrived(Arrival a)
 {
     received_[static_cast<std::size_t>(a)] = true;
+    AnnounceCopy(a);
+}
+
+void MirageProtocol::AnnounceCopy(Arrival a)
+{
     // A listener may remove itself or others: call by id.
     std::vector<int> ids;
     for (const auto& l : listeners_)
@@ -255,15 +269,18 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
     // A dump of the right size whose data are not all nibbles is refused as
     // one of the wrong size is: the copy stays, only the lower one reports.
     if (size == ConfigDumpSize && command == cmd::ConfigDump && nibbleData(data, size)) {
+        history_->DumpArriving(true, 0, data);
         std::memcpy(ConfigDump, data, ConfigDumpSize);
         arrived(Arrival::Config);
     }
     const bool program = size == ProgramDumpSize && nibbleData(data, size);
     if (program && command == cmd::LowerDump) {
+        history_->DumpArriving(false, 0, data);
         std::memcpy(LowerProgramDump, data, ProgramDumpSize);
         arrived(Arrival::LowerProgram);
     }
     if (program && command == cmd::UpperDump) {
+        history_->DumpArriving(false, 1, data);
         std::memcpy(UpperProgramDump, data, ProgramDumpSize);
         arrived(Arrival::UpperProgram);
     }

@@ -6,6 +6,7 @@
 
 #include "Dumps.h"
 #include "Frames.h"
+#include "History.h"
 #include "Seams.h"
 
 #include <array>
@@ -249,6 +250,14 @@ public:
 
     Seams& seamsRef() { return seams_; }
 
+    // The one history of the user's edits, and the differences found
+    // between fresh dumps and the copy.
+    EditHistory& History() { return *history_; }
+
+    // The copy changed other than by a dump arriving (an undo or redo): the
+    // windows that show it redisplay, as for an arrival, sending nothing.
+    void AnnounceCopy(Arrival a);
+
 protected:
     // Called after a status panel text has changed.
     virtual void StatusTextChanged(int /*panel*/) {}
@@ -274,6 +283,7 @@ private:
     SysExOut sysExOut_;
     LongSysExOut longSysExOut_;
     std::unique_ptr<std::uint8_t[]> upperStorage_;
+    std::unique_ptr<EditHistory> history_;
     std::uint8_t sendBuffer_[SendSysExMax] = {};
 
     // The wavesample dump being received, piece by piece.

@@ -1,5 +1,9 @@
 #include "Parameters.h"
 
+#include "HexText.h"
+
+#include <algorithm>
+
 namespace corvane {
 
 const std::vector<ParameterInfo>& parameterTable()
@@ -80,6 +84,56 @@ int plainStep(const ParameterInfo& p, int stored, bool up)
     const int next = up ? stored + p.step : stored - p.step;
     const bool inRange = up ? shown < p.shownMax : shown > p.shownMin;
     return inRange && next >= 0 && next <= 255 ? next : -1;
+}
+
+int pageStep(StepKind kind, const PagePointers& pages, bool up)
+{
+    const int s = pages.start, e = pages.end, ls = pages.loopStart, le = pages.loopEnd;
+    switch (kind) {
+    case StepKind::StartPage: return up ? (s < e ? s + 1 : -1) : (s >= 1 ? s - 1 : -1);
+    case StepKind::EndPage: return up ? (e <= 0xFE ? e + 1 : -1) : (s + 1 < e ? e - 1 : -1);
+    case StepKind::LoopStart: return up ? (ls < le ? ls + 1 : -1) : (s < ls ? ls - 1 : -1);
+    case StepKind::LoopEnd: return up ? (le < e ? le + 1 : -1) : (ls < le ? le - 1 : -1);
+    default: return -1;
+    }
+}
+
+int loopResetPage(int start, int end) { return std::max(start, end - 1); }
+
+const char* parameterName(int number)
+{
+    static const std::pair<int, const char*> names[] = {
+        {21, "Master Tune"}, {22, "Pitch Bender Range"}, {23, "Velocity Sensitivity"},
+        {24, "Upper/Lower Balance"}, {25, "Program Link"}, {27, "Initial Wavesample"}, {28, "Mix Mode"},
+        {29, "Mono Mode"}, {31, "LFO Speed"}, {32, "LFO Depth"}, {33, "Osc Detune"}, {34, "Osc Mix"},
+        {35, "Mix Velocity"}, {36, "Filter Cutoff"}, {37, "Resonance"}, {38, "Keyboard Tracking"},
+        {40, "Filter Attack"}, {41, "Filter Peak"}, {42, "Filter Decay"}, {43, "Filter Sustain"},
+        {44, "Filter Release"}, {45, "Filter Attack Velocity"}, {46, "Filter Peak Velocity"},
+        {47, "Filter Decay Key Scale"}, {48, "Filter Sustain Velocity"}, {49, "Filter Release Velocity"},
+        {50, "Amp Attack"}, {51, "Amp Peak"}, {52, "Amp Decay"}, {53, "Amp Sustain"}, {54, "Amp Release"},
+        {55, "Amp Attack Velocity"}, {56, "Amp Peak Velocity"}, {57, "Amp Decay Key Scale"},
+        {58, "Amp Sustain Velocity"}, {59, "Amp Release Velocity"}, {60, "Start Page"}, {61, "End Page"},
+        {62, "Loop Start Page"}, {63, "Loop End Page"}, {64, "Loop End Fine"}, {65, "Loop Switch"},
+        {67, "Octave"}, {68, "Fine Tune"}, {69, "Relative Amplitude"}, {70, "Relative Filter"},
+        {71, "Maximum Filter"}, {72, "Top Key"}, {73, "Sample Time"}, {74, "Input Filter"},
+        {75, "Line Input"}, {76, "Threshold"}, {77, "Multisampling"}, {81, "Omni Mode"},
+        {82, "Midi Channel"}, {83, "Midi Thru"}, {84, "Midi Mod Enable"},
+    };
+    for (const auto& [n, name] : names)
+        if (n == number)
+            return name;
+    return "Parameter";
+}
+
+bool shownInHex(int number) { return (number >= 60 && number <= 64) || number == 67 || number == 68; }
+
+std::string shownText(const ParameterInfo& p, int stored)
+{
+    if (p.kind == StepKind::Switch)
+        return stored != 0 ? "On" : "Off";
+    if (shownInHex(p.number))
+        return hexNumber(stored);
+    return std::to_string(shownValue(p, stored));
 }
 
 } // namespace corvane

@@ -5,6 +5,7 @@
 
 #include "Dumps.h"
 
+#include <string>
 #include <vector>
 
 namespace corvane {
@@ -45,5 +46,28 @@ inline int shownValue(const ParameterInfo& p, int stored) { return stored / p.di
 // the instrument refuses it (the shown value is at the end of its range, or
 // the result would not fit a byte).
 int plainStep(const ParameterInfo& p, int stored, bool up);
+
+// The page pointers of one wavesample, as a press of a page parameter finds
+// them.
+struct PagePointers {
+    int start, end, loopStart, loopEnd;
+};
+// Where one press of a page parameter (StartPage, EndPage, LoopStart,
+// LoopEnd) moves its pointer, or -1 where the instrument refuses it: the
+// pointers keep start <= loop start <= loop end <= end, and the end page
+// stays after the start page.
+int pageStep(StepKind kind, const PagePointers& pages, bool up);
+// A start or end page move puts the loop back to its default: the last page
+// (never before the start page), played to its end. The loop start and loop
+// end page it puts.
+int loopResetPage(int start, int end);
+
+// The name a parameter goes by in the windows ("Master Tune"), and whether
+// the windows show it in hex.
+const char* parameterName(int number);
+bool shownInHex(int number);
+// The value as the windows show it: decimal or two hex digits, "On"/"Off"
+// for a switch.
+std::string shownText(const ParameterInfo& p, int stored);
 
 } // namespace corvane

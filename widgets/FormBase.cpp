@@ -1,9 +1,11 @@
 #include "FormBase.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFont>
 #include <QKeyEvent>
+#include <QKeySequence>
 
 namespace corvane {
 
@@ -15,6 +17,35 @@ TFormBase::TFormBase(const WindowContext& context, QWidget* parent) : QWidget(pa
         if (isVisible())
             DumpArrived(a);
     });
+    addEditActions();
+}
+
+// Undo and Redo of the one history, with the main window's shortcuts: every
+// window is a top-level window of its own, so each carries them.
+void TFormBase::addEditActions()
+{
+    EditHistory& h = context_->mirage.History();
+    undo_ = new QAction("Undo", this);
+    undo_->setObjectName("actUndo");
+    undo_->setShortcut(QKeySequence("Ctrl+Z"));
+    redo_ = new QAction("Redo", this);
+    redo_->setObjectName("actRedo");
+    redo_->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
+    connect(undo_, &QAction::triggered, this, [&h] { h.Undo(); });
+    connect(redo_, &QAction::triggered, this, [&h] { h.Redo(); });
+    addAction(undo_);
+    addAction(redo_);
+    auto show = [this, &h] {
+        undo_->setText(QString::fromStdString(h.UndoText()));
+        undo_->setEnabled(h.CanUndo());
+        redo_->setText(QString::fromStdString(h.RedoText()));
+        redo_->setEnabled(h.CanRedo());
+    };
+    show();
+    historyListener_ = h.AddListener([show](EditHistory::Change c) {
+        if (c == EditHistory::Change::Lists)
+            show();
+    });
 }
 
 TFormBase::~TFormBase()
@@ -24,6 +55,7 @@ TFormBase::~TFormBase()
     if (keptActivation_)
         context_->mirage.CancelKept(keptActivation_);
     context_->mirage.RemoveArrivalListener(listener_);
+    context_->mirage.History().RemoveListener(historyListener_);
 }
 
 void TFormBase::setVisible(bool visible)
@@ -94,6 +126,11 @@ bool TFormBase::event(QEvent* e)
 void TFormBase::keyPressEvent(QKeyEvent* e)
 {
     if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        // During a long run of steps or a transfer, Escape stops it.
+        if (context_ && context_->mirage.Transferring()) {
+            context_->mirage.StopTransfer();
+            return;
+        }
         close();
         return;
     }

@@ -13,6 +13,8 @@
 
 #include <optional>
 
+class QAction;
+
 namespace corvane {
 
 class TFormBase : public QWidget {
@@ -42,6 +44,11 @@ public:
 
     // How often the activation handler has run.
     int ActivationCount() const { return activations_; }
+
+    // Edit → Undo and Redo of the one history (Ctrl+Z; Ctrl+Shift+Z, Ctrl+Y),
+    // in every window that talks to the instrument; null elsewhere.
+    QAction* UndoAction() const { return undo_; }
+    QAction* RedoAction() const { return redo_; }
 
 protected:
     virtual void FormActivate() {}
@@ -74,6 +81,10 @@ protected:
 private:
     std::optional<WindowContext> context_;
     int listener_ = 0;
+    int historyListener_ = 0;
+    QAction* undo_ = nullptr;
+    QAction* redo_ = nullptr;
+    void addEditActions();
     int keptActivation_ = 0; // ticket of an activation waiting its turn
     int activations_ = 0;
     bool hideOnDeactivate_ = false;

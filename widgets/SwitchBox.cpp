@@ -1,5 +1,8 @@
 #include "SwitchBox.h"
 
+#include <QApplication>
+#include <QPalette>
+
 namespace corvane {
 
 TSwitchBox::TSwitchBox(const QString& text, QWidget* parent) : QCheckBox(text, parent)
@@ -11,6 +14,16 @@ TSwitchBox::TSwitchBox(const QString& text, QWidget* parent) : QCheckBox(text, p
         if (OnToggle)
             OnToggle(!checked, checked);
     });
+}
+
+void TSwitchBox::setMarked(bool marked)
+{
+    if (marked_ == marked)
+        return;
+    marked_ = marked;
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, marked ? QColor(0xC0, 0x50, 0x00) : QApplication::palette(this).color(QPalette::WindowText));
+    setPalette(p);
 }
 
 } // namespace corvane

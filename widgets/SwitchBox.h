@@ -18,8 +18,16 @@ public:
     // Handler run after the reported toggle (in addition to the signal).
     std::function<void(bool before, bool after)> OnToggle;
 
+    // Marked: the switch was found changed on the instrument; its caption
+    // shows in orange until the next edit.
+    void setMarked(bool marked);
+    bool Marked() const { return marked_; }
+
 signals:
     void Toggle(bool before, bool after);
+
+private:
+    bool marked_ = false;
 };
 
 } // namespace corvane

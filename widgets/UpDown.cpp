@@ -96,11 +96,63 @@ bool TUpDown::eventFilter(QObject* watched, QEvent* e)
 {
     if (watched == box_ && e->type() == QEvent::KeyPress) {
         const auto* k = static_cast<QKeyEvent*>(e);
-        const auto held = k->modifiers() & ~Qt::KeypadModifier;
-        if (held == Qt::NoModifier && stepByKey(k->key()))
+        const auto held = k->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+        if (held == Qt::NoModifier && typeKey(k))
+            return true;
+        if (held == Qt::NoModifier && !(k->modifiers() & Qt::ShiftModifier) && stepByKey(k->key()))
             return true;
     }
+    if (watched == box_ && e->type() == QEvent::FocusOut)
+        dropTyped();
     return QWidget::eventFilter(watched, e);
+}
+
+// Typing a value: digits (and hex letters) gather in the box until Enter
+// hands them to OnTyped; Backspace takes one back; Escape drops them.
+bool TUpDown::typeKey(const QKeyEvent* k)
+{
+    if (!OnTyped || !isEnabled() || !box_)
+        return false;
+    const QString text = k->text().toUpper();
+    const bool digit = text.size() == 1 && ((text[0] >= '0' && text[0] <= '9') || (text[0] >= 'A' && text[0] <= 'F'));
+    if (digit) {
+        if (typed_.isEmpty())
+            shownBeforeTyping_ = box_->text();
+        if (typed_.size() < TypedMax)
+            typed_ += text;
+        box_->setText(typed_);
+        return true;
+    }
+    if (typed_.isEmpty())
+        return false;
+    switch (k->key()) {
+    case Qt::Key_Backspace:
+        typed_.chop(1);
+        box_->setText(typed_.isEmpty() ? shownBeforeTyping_ : typed_);
+        return true;
+    case Qt::Key_Escape:
+        dropTyped();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        const QString typed = typed_;
+        typed_.clear();
+        if (!OnTyped(typed) && box_ && box_->text() == typed)
+            box_->setText(shownBeforeTyping_);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void TUpDown::dropTyped()
+{
+    if (typed_.isEmpty())
+        return;
+    typed_.clear();
+    if (box_)
+        box_->setText(shownBeforeTyping_);
 }
 
 bool TUpDown::stepByKey(int key)

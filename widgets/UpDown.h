@@ -59,6 +59,14 @@ public:
     // Handler run after the reported click (in addition to the signal).
     std::function<void(bool up)> OnClick;
 
+    // A value typed into the focused box and taken with Enter (digits, and
+    // A-F for boxes that show hex). Returns whether it was taken; if not,
+    // the box shows its value again. While a value is being typed the box
+    // shows it; Escape or leaving the box drops it.
+    std::function<bool(const QString& typed)> OnTyped;
+    bool Typing() const { return !typed_.isEmpty(); }
+    static constexpr int TypedMax = 3;
+
 signals:
     void Click(bool up);
 
@@ -74,12 +82,16 @@ private:
     QLineEdit* adjacentValueBox() const;
     void updateBoxFocus();
     bool stepByKey(int key);
+    bool typeKey(const QKeyEvent* k);
+    void dropTyped();
 
     int min_ = 0;
     int max_ = 100;
     int position_ = 0;
     QLineEdit* associate_ = nullptr;
     QPointer<QLineEdit> box_;
+    QString typed_;
+    QString shownBeforeTyping_;
     QToolButton* up_;
     QToolButton* down_;
 };

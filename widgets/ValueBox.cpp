@@ -10,6 +10,7 @@ namespace {
 
 const QColor Border(0x40, 0x40, 0x40);
 const QColor FocusFrame(0xFF, 0xFF, 0x00);
+const QColor MarkFrame(0xFF, 0x80, 0x00);
 
 // The box paints its own fill and frame: a style sheet of its own would cost
 // every box a parse and a style of its own, half of an editor window's build.
@@ -76,7 +77,23 @@ void TValueBox::paintEvent(QPaintEvent* e)
     }
     QLineEdit::paintEvent(e);
     QPainter p(this);
-    paintBorder(p, rect(), hasFocus() ? FocusWidth : BorderWidth, hasFocus() ? FocusFrame : Border);
+    if (marked_ && hasFocus()) {
+        // Both: the mark outside, the focus inside.
+        paintBorder(p, rect(), BorderWidth, MarkFrame);
+        paintBorder(p, rect().adjusted(1, 1, -1, -1), BorderWidth, FocusFrame);
+    } else if (marked_) {
+        paintBorder(p, rect(), FocusWidth, MarkFrame);
+    } else {
+        paintBorder(p, rect(), hasFocus() ? FocusWidth : BorderWidth, hasFocus() ? FocusFrame : Border);
+    }
+}
+
+void TValueBox::setMarked(bool marked)
+{
+    if (marked_ == marked)
+        return;
+    marked_ = marked;
+    update();
 }
 
 } // namespace corvane

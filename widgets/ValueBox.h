@@ -17,6 +17,11 @@ public:
     // Another fill and text colour (the calculator's olive pointer box).
     void setColours(const QColor& background, const QColor& text);
 
+    // Marked: the value was found changed on the instrument; an orange
+    // frame shows it until the next edit.
+    void setMarked(bool marked);
+    bool Marked() const { return marked_; }
+
 protected:
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
@@ -24,6 +29,7 @@ protected:
 
 private:
     QColor background_;
+    bool marked_ = false;
 };
 
 } // namespace corvane

@@ -207,7 +207,7 @@ TEST_F(MainWindowTest, MenuHasItsItemsAccelsAndSeparators)
     QStringList titles;
     for (QAction* a : form().menuBar()->actions())
         titles << a->text();
-    EXPECT_EQ(titles, QStringList({"&Disk", "&Wavesample", "&Mirage", "&Functions", "&Setup", "&Help"}));
+    EXPECT_EQ(titles, QStringList({"&Disk", "&Edit", "&Wavesample", "&Mirage", "&Functions", "&Setup", "&Help"}));
     auto itemsOf = [&](int menu) {
         QStringList items;
         for (QAction* a : form().menuBar()->actions()[menu]->menu()->actions())
@@ -218,15 +218,17 @@ TEST_F(MainWindowTest, MenuHasItsItemsAccelsAndSeparators)
                                        "Save Sound to &File...", "Load Sound fr&om File...", "&Archive Disk...",
                                        "Disk &Images...", "L&ibrary...", "-", "&Exit"}));
     for (const auto& [item, keys] : std::vector<std::pair<const char*, const char*>>{
-             {"SaveSoundToFile1", "Ctrl+S"}, {"LoadSoundFromFile1", "Ctrl+O"}, {"ArchiveDisk1", "Ctrl+Shift+A"}, {"Library1", "Ctrl+L"}})
+             {"SaveSoundToFile1", "Ctrl+S"}, {"LoadSoundFromFile1", "Ctrl+O"}, {"ArchiveDisk1", "Ctrl+Shift+A"}, {"Library1", "Ctrl+L"},
+             {"EditUndo", "Ctrl+Z"}, {"EditRedo", "Ctrl+Shift+Z"}, {"CheckMirage", "Ctrl+R"}})
         EXPECT_EQ(form().Action(item)->shortcut(), QKeySequence(keys)) << item;
-    EXPECT_EQ(itemsOf(1), QStringList({"&Tuning", "Relative &Amplitude", "Relative &Filter", "-", "Sam&pling", "-",
+    EXPECT_EQ(itemsOf(1), QStringList({"&Undo", "&Redo"}));
+    EXPECT_EQ(itemsOf(2), QStringList({"&Tuning", "Relative &Amplitude", "Relative &Filter", "-", "Sam&pling", "-",
                                        "&Get from Mirage", "&Send to Mirage", "-", "&Calculator", "&Build Sound..."}));
-    EXPECT_EQ(itemsOf(2), QStringList({"&Upper", "&Lower", "-", "&Key Allocation", "-", "Get &Configuration",
-                                       "Get U&L Parameters"}));
-    EXPECT_EQ(itemsOf(3), QStringList({"&Program Copy", "&Wavesample Copy", "&Sample Rotate", "-", "&Reboot"}));
-    EXPECT_EQ(itemsOf(4), QStringList({"MIDI &Ports", "&Configuration Table", "C&olours", "&Library Folders..."}));
-    EXPECT_EQ(itemsOf(5), QStringList({"&Contents", "&About..."}));
+    EXPECT_EQ(itemsOf(3), QStringList({"&Upper", "&Lower", "-", "&Key Allocation", "-", "Get &Configuration",
+                                       "Get U&L Parameters", "-", "&Check Mirage"}));
+    EXPECT_EQ(itemsOf(4), QStringList({"&Program Copy", "&Wavesample Copy", "&Sample Rotate", "-", "&Reboot"}));
+    EXPECT_EQ(itemsOf(5), QStringList({"MIDI &Ports", "&Configuration Table", "C&olours", "&Library Folders..."}));
+    EXPECT_EQ(itemsOf(6), QStringList({"&Contents", "&About..."}));
 
     // A window that exists opens from its item; one that does not is disabled.
     for (const char* name : {"MIDIPorts1", "Colours1", "About"})

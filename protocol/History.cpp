@@ -1,0 +1,387 @@
+#include "History.h"
+
+#include "MirageProtocol.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace corvane {
+
+namespace {
+
+const char* const Arrow = " \xE2\x86\x92 ";      // →
+const char* const Ellipsis = "\xE2\x80\xA6";     // …
+constexpr std::size_t NamedChanges = 3;
+// Enough steps for every field of a context to cross its whole range.
+constexpr int MaxReplaySteps = 8192;
+
+int fieldPosition(Area area, int index, int offset)
+{
+    switch (area) {
+    case Area::Config: return offset;
+    case Area::Program: return programFieldPos(index, offset);
+    case Area::Wavesample: return wavesampleFieldPos(index, offset);
+    }
+    return offset;
+}
+
+bool sameContext(const FieldChange& a, const FieldChange& b)
+{
+    return a.area == b.area && (a.area == Area::Config || (a.half == b.half && a.index == b.index));
+}
+
+} // namespace
+
+std::string contextText(Area area, int half, int index)
+{
+    const std::string h = half == 0 ? "L" : "U";
+    switch (area) {
+    case Area::Config: return {};
+    case Area::Program: return "Program " + h + std::to_string(index + 1);
+    case Area::Wavesample: return h + std::to_string(index + 1);
+    }
+    return {};
+}
+
+std::string describeChange(const FieldChange& c)
+{
+    const ParameterInfo* p = findParameter(c.parameter);
+    if (!p)
+        return {};
+    std::string text = parameterName(c.parameter);
+    const std::string context = contextText(c.area, c.half, c.index);
+    if (!context.empty())
+        text += " " + context;
+    return text + " " + shownText(*p, c.before) + Arrow + shownText(*p, c.after);
+}
+
+std::string describeChanges(const std::vector<FieldChange>& changes)
+{
+    std::string text;
+    for (std::size_t i = 0; i < changes.size() && i < NamedChanges; ++i)
+        text += (i ? ", " : "") + describeChange(changes[i]);
+    if (changes.size() > NamedChanges)
+        text += std::string(" ") + Ellipsis + "and " + std::to_string(changes.size() - NamedChanges) + " more";
+    return text;
+}
+
+std::vector<FieldChange> dumpDifferences(bool config, int half, const std::uint8_t* before,
+                                         const std::uint8_t* after)
+{
+    std::vector<FieldChange> out;
+    const std::size_t size = config ? ConfigDumpSize : ProgramDumpSize;
+    for (const ParameterInfo& p : parameterTable()) {
+        if ((p.area == Area::Config) != config)
+            continue;
+        const int count = p.area == Area::Config ? 1 : p.area == Area::Program ? 4 : 8;
+        for (int index = 0; index < count; ++index) {
+            const int pos = fieldPosition(p.area, index, p.position);
+            const int a = getNibblePair(before, size, pos);
+            const int b = getNibblePair(after, size, pos);
+            if (a != b)
+                out.push_back({p.area, config ? 0 : half, config ? 0 : index, p.number, a, b});
+        }
+    }
+    return out;
+}
+
+EditHistory::EditHistory(MirageProtocol& m) : m_(m) {}
+
+EditHistory::Copy EditHistory::takeCopy() const
+{
+    Copy c;
+    std::memcpy(c.config.data(), m_.ConfigDump, ConfigDumpSize);
+    std::memcpy(c.lower.data(), m_.LowerProgramDump, ProgramBufferSize);
+    std::memcpy(c.upper.data(), m_.UpperProgramDump, ProgramBufferSize);
+    return c;
+}
+
+void EditHistory::merge(std::vector<FieldChange>& into, const std::vector<FieldChange>& more)
+{
+    for (const FieldChange& c : more) {
+        auto it = std::find_if(into.begin(), into.end(), [&](const FieldChange& o) { return o.sameField(c); });
+        if (it == into.end())
+            into.push_back(c);
+        else
+            it->after = c.after;
+    }
+    std::erase_if(into, [](const FieldChange& c) { return c.before == c.after; });
+}
+
+void EditHistory::Begin(std::string name, int parameter)
+{
+    if (depth_++ > 0)
+        return;
+    name_ = std::move(name);
+    parameter_ = parameter;
+    before_ = takeCopy();
+    pending_.clear();
+    actionDrift_.clear();
+}
+
+void EditHistory::End()
+{
+    if (depth_ == 0 || --depth_ > 0)
+        return;
+    const Copy now = takeCopy();
+    std::vector<FieldChange> changes = std::move(pending_);
+    pending_.clear();
+    merge(changes, dumpDifferences(true, 0, before_.config.data(), now.config.data()));
+    merge(changes, dumpDifferences(false, 0, before_.lower.data(), now.lower.data()));
+    merge(changes, dumpDifferences(false, 1, before_.upper.data(), now.upper.data()));
+    if (changes.empty())
+        return;
+    std::string name = name_;
+    if (name.empty()) {
+        auto primary = std::find_if(changes.begin(), changes.end(),
+                                    [this](const FieldChange& c) { return c.parameter == parameter_; });
+        name = describeChange(primary != changes.end() ? *primary : changes.front());
+    }
+    undo_.push_back({std::move(name), std::move(changes)});
+    if (undo_.size() > MaxEdits)
+        undo_.erase(undo_.begin());
+    redo_.clear();
+    // The marks of differences found before this edit go; those the action
+    // itself found (a fetch before its first step) stay.
+    const bool driftChanged = !drift_.empty() || !actionDrift_.empty();
+    drift_ = std::move(actionDrift_);
+    actionDrift_.clear();
+    notify(Change::Lists);
+    if (driftChanged)
+        notify(Change::Drift);
+}
+
+std::string EditHistory::UndoText() const
+{
+    return undo_.empty() ? "Undo" : "Undo " + undo_.back().name;
+}
+
+std::string EditHistory::RedoText() const
+{
+    return redo_.empty() ? "Redo" : "Redo " + redo_.back().name;
+}
+
+void EditHistory::Undo() { replay(true); }
+void EditHistory::Redo() { replay(false); }
+
+void EditHistory::replay(bool undo)
+{
+    std::vector<Edit>& from = undo ? undo_ : redo_;
+    if (from.empty() || replaying_ || depth_ > 0)
+        return;
+    replaying_ = true;
+    Edit edit = std::move(from.back());
+    from.pop_back();
+    notify(Change::Lists);
+    m_.Converse([this, edit, undo] {
+        stepTo(edit.changes, undo);
+        (undo ? redo_ : undo_).push_back(edit);
+        replaying_ = false;
+        const bool driftChanged = !drift_.empty();
+        drift_.clear();
+        // The windows that show the values redisplay, as for a dump.
+        bool touched[3] = {};
+        for (const FieldChange& c : edit.changes)
+            touched[c.area == Area::Config ? 0 : 1 + c.half] = true;
+        if (touched[0])
+            m_.AnnounceCopy(MirageProtocol::Arrival::Config);
+        if (touched[1])
+            m_.AnnounceCopy(MirageProtocol::Arrival::LowerProgram);
+        if (touched[2])
+            m_.AnnounceCopy(MirageProtocol::Arrival::UpperProgram);
+        notify(Change::Copy);
+        notify(Change::Lists);
+        if (driftChanged)
+            notify(Change::Drift);
+    });
+}
+
+int EditHistory::get(const FieldChange& c) const
+{
+    const ParameterInfo* p = findParameter(c.parameter);
+    if (!p)
+        return 0;
+    const int pos = fieldPosition(c.area, c.index, p->position);
+    return c.area == Area::Config ? m_.GetConfigParam(pos) : m_.GetParam(c.half, pos);
+}
+
+void EditHistory::set(const FieldChange& c, int parameter, int value)
+{
+    const ParameterInfo* p = findParameter(parameter);
+    if (!p)
+        return;
+    const int pos = fieldPosition(c.area, c.index, p->position);
+    if (c.area == Area::Config)
+        m_.SetConfigParam(pos, value);
+    else
+        m_.SetParam(c.half, pos, value);
+}
+
+// Steps every field of `changes` to its value before (undo) or after the
+// edit, context by context, each step sent and applied to the copy as the
+// instrument applies it. A step the instrument would refuse now (a page
+// pointer held by its neighbour) waits for a later round, after the other
+// fields have moved.
+void EditHistory::stepTo(const std::vector<FieldChange>& changes, bool undo)
+{
+    const int savedHalf = m_.CurrentHalf;
+    const int savedWavesample = m_.CurrentWavesample;
+    const int savedProgram[2] = {m_.CurrentLowerProgram, m_.CurrentUpperProgram};
+    bool selected = false;
+    std::vector<const FieldChange*> contexts;
+    for (const FieldChange& c : changes)
+        if (std::none_of(contexts.begin(), contexts.end(), [&](const FieldChange* k) { return sameContext(*k, c); }))
+            contexts.push_back(&c);
+
+    for (const FieldChange* context : contexts) {
+        if (context->area == Area::Program) {
+            m_.SelectProgram(context->half, context->index);
+            selected = true;
+        } else if (context->area == Area::Wavesample) {
+            m_.SelectWavesample(context->index + 8 * context->half);
+            selected = true;
+        }
+        int steps = 0;
+        for (bool moved = true; moved && steps < MaxReplaySteps;) {
+            moved = false;
+            for (const FieldChange& c : changes) {
+                if (!sameContext(c, *context))
+                    continue;
+                const ParameterInfo* p = findParameter(c.parameter);
+                const int target = undo ? c.before : c.after;
+                const int now = get(c);
+                if (!p || now == target)
+                    continue;
+                const bool up = target > now;
+                int next = -1;
+                if (p->kind == StepKind::Switch) {
+                    next = target != 0 ? 1 : 0;
+                    if (next == now)
+                        continue;
+                } else if (p->kind == StepKind::Plain) {
+                    // A step moves the shown value by one: a stored value
+                    // between two steps comes back as the value it shows.
+                    if (shownValue(*p, now) == shownValue(*p, target))
+                        continue;
+                    next = plainStep(*p, now, up);
+                    if (next < 0)
+                        continue;
+                } else {
+                    auto page = [&](int parameter) { return get({c.area, c.half, c.index, parameter, 0, 0}); };
+                    next = pageStep(p->kind, {page(60), page(61), page(62), page(63)}, up);
+                    if (next < 0)
+                        continue;
+                }
+                m_.SendParameterStep(c.parameter, up);
+                set(c, c.parameter, next);
+                if (p->kind == StepKind::StartPage || p->kind == StepKind::EndPage) {
+                    FieldChange pages = c;
+                    const int loop = loopResetPage(get({c.area, c.half, c.index, 60, 0, 0}),
+                                                   get({c.area, c.half, c.index, 61, 0, 0}));
+                    set(pages, 62, loop);
+                    set(pages, 63, loop);
+                    set(pages, 64, 0xFF);
+                } else if (p->kind == StepKind::LoopEnd) {
+                    set(c, 64, 0xFF);
+                }
+                m_.Wait(ReplayStepWaitMs);
+                moved = true;
+                ++steps;
+            }
+        }
+    }
+    if (!selected)
+        return;
+    // The selection the windows rely on, put back: the wavesample, then the
+    // programs, the current half's last.
+    m_.SelectWavesample(savedWavesample + 8 * savedHalf);
+    m_.SelectProgram(1 - savedHalf, savedProgram[1 - savedHalf]);
+    m_.SelectProgram(savedHalf, savedProgram[savedHalf]);
+}
+
+void EditHistory::DumpArriving(bool config, int half, const std::uint8_t* fresh)
+{
+    const std::size_t slot = config ? 0 : half == 0 ? 1 : 2;
+    const std::uint8_t* copy = config ? m_.ConfigDump : half == 0 ? m_.LowerProgramDump : m_.UpperProgramDump;
+    std::uint8_t* kept = slot == 0 ? before_.config.data() : slot == 1 ? before_.lower.data() : before_.upper.data();
+    const std::size_t size = config ? ConfigDumpSize : ProgramDumpSize;
+    if (depth_ > 0) {
+        // What the open action changed so far is kept; from here on it is
+        // measured against the fresh dump.
+        merge(pending_, dumpDifferences(config, half, kept, copy));
+        std::memcpy(kept, fresh, size);
+    }
+    if (seen_[slot]) {
+        const std::vector<FieldChange> found = dumpDifferences(config, half, copy, fresh);
+        if (!found.empty()) {
+            merge(drift_, found);
+            if (depth_ > 0)
+                merge(actionDrift_, found);
+            notify(Change::Drift);
+        }
+    }
+    seen_[slot] = true;
+}
+
+void EditHistory::Forget(bool config, bool lower, bool upper)
+{
+    seen_[0] = seen_[0] && !config;
+    seen_[1] = seen_[1] && !lower;
+    seen_[2] = seen_[2] && !upper;
+}
+
+std::string EditHistory::DriftText() const
+{
+    return drift_.empty() ? std::string() : "Changed on the Mirage: " + describeChanges(drift_);
+}
+
+std::string EditHistory::DriftList() const
+{
+    std::string text;
+    for (const FieldChange& c : drift_)
+        text += (text.empty() ? "" : "\n") + describeChange(c);
+    return text;
+}
+
+bool EditHistory::Drifted(Area area, int half, int index, int parameter) const
+{
+    const FieldChange probe{area, half, index, parameter, 0, 0};
+    return std::any_of(drift_.begin(), drift_.end(), [&](const FieldChange& c) { return c.sameField(probe); });
+}
+
+void EditHistory::ClearDrift()
+{
+    if (drift_.empty())
+        return;
+    drift_.clear();
+    notify(Change::Drift);
+}
+
+int EditHistory::AddListener(std::function<void(Change)> fn)
+{
+    const int id = nextListener_++;
+    listeners_.emplace_back(id, std::move(fn));
+    return id;
+}
+
+void EditHistory::RemoveListener(int id)
+{
+    std::erase_if(listeners_, [id](const auto& l) { return l.first == id; });
+}
+
+void EditHistory::notify(Change c)
+{
+    // A listener may remove itself: call by id.
+    std::vector<int> ids;
+    for (const auto& l : listeners_)
+        ids.push_back(l.first);
+    for (int id : ids)
+        for (const auto& l : listeners_)
+            if (l.first == id) {
+                const auto fn = l.second;
+                fn(c);
+                break;
+            }
+}
+
+} // namespace corvane

@@ -1,0 +1,362 @@
+// The edit history and the differences found, through the windows against
+// the emulator: steps, typed values and recalls undone and redone leave the
+// instrument's dumps equal to the copy; a long walk shows its progress and
+// stops on Cancel or Escape; a change made on the instrument behind the
+// program's back is named by a Refresh and by Check Mirage, and nothing is
+// sent because of it.
+#include "MirageFixture.h"
+
+#include "ConfigTable.h"
+#include "EnvFilter.h"
+#include "History.h"
+#include "MasosCopy.h"
+#include "MemoryMap.h"
+#include "SwitchBox.h"
+#include "ProgCopy.h"
+#include "Tuning.h"
+#include "UpDown.h"
+#include "ValueBox.h"
+#include "WalkPanel.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <algorithm>
+#include <random>
+
+namespace corvane::test {
+namespace {
+
+class HistoryTest : public MirageFixture {
+protected:
+    // The instrument's dumps as it would send them now, against the copy:
+    // every table field, named.
+    std::vector<std::string> differencesFromInstrument()
+    {
+        std::vector<std::string> out;
+        const auto config = mirage().configDump();
+        for (const auto& c : dumpDifferences(true, 0, form().ConfigDump, config.data()))
+            out.push_back(describeChange(c));
+        for (int half : {0, 1}) {
+            const auto dump = mirage().programDump(half);
+            const std::uint8_t* copy = half ? form().UpperProgramDump : form().LowerProgramDump;
+            for (const auto& c : dumpDifferences(false, half, copy, dump.data()))
+                out.push_back(describeChange(c));
+        }
+        return out;
+    }
+    // The instrument's dumps; two states are equal when every field a step
+    // reaches shows the same (a copy also takes bytes no step reaches, and
+    // values between two steps that show alike).
+    struct State {
+        Message config, lower, upper;
+        bool operator==(const State& o) const
+        {
+            std::vector<FieldChange> d = dumpDifferences(true, 0, config.data(), o.config.data());
+            for (int half : {0, 1}) {
+                const auto more = dumpDifferences(false, half, (half ? upper : lower).data(),
+                                                  (half ? o.upper : o.lower).data());
+                d.insert(d.end(), more.begin(), more.end());
+            }
+            return std::all_of(d.begin(), d.end(), [](const FieldChange& c) {
+                const ParameterInfo* p = findParameter(c.parameter);
+                return p && shownText(*p, c.before) == shownText(*p, c.after);
+            });
+        }
+    };
+    State instrument() { return {mirage().configDump(), mirage().programDump(0), mirage().programDump(1)}; }
+    EditHistory& history() { return form().History(); }
+    int sentSince(std::size_t from)
+    {
+        int n = 0;
+        for (std::size_t i = from; i < seams().trace.size(); ++i)
+            n += seams().trace[i].kind == TraceEvent::Kind::Sent;
+        return n;
+    }
+    static void typeInto(QLineEdit* box, const char* text)
+    {
+        box->setFocus();
+        QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+};
+
+// Each case: a window, what the user does in it, and how many edits that is.
+struct UndoCase {
+    const char* name;
+    const char* window;
+    std::function<void(TFormBase*)> act;
+    int edits;
+    const char* undoText; // how the menu names the last edit
+};
+
+TEST_F(HistoryTest, UndoAndRedoBringInstrumentAndCopyBackInEveryWindow)
+{
+    const UndoCase cases[] = {
+        {"configuration", "TConfigTableForm",
+         [](TFormBase* w) {
+             auto* c = qobject_cast<TConfigTableForm*>(w);
+             clickUp(c->UpDownMasterTune);
+             clickUp(c->UpDownMasterTune);
+             clickDown(c->UpDownULbalance);
+         },
+         3, "Undo Upper/Lower Balance "},
+        {"envelope", "TfmEnvFilterU",
+         [](TFormBase* w) {
+             auto* e = qobject_cast<TEnvFilterEditor*>(w);
+             e->SpeedButtonClick(2);
+             clickUp(e->udAmpEnvAttack);
+             clickDown(e->udFilterCutoff);
+         },
+         2, "Undo Filter Cutoff Program U3 "},
+        {"tuning", "TfmTuning",
+         [](TFormBase* w) {
+             auto* t = qobject_cast<TfmTuning*>(w);
+             t->cbSelectChange(9); // U2
+             clickUp(t->upDown(1, 9));
+             clickUp(t->upDown(1, 9));
+         },
+         2, "Undo Fine Tune U2 "},
+        {"memory map, loop reset", "TMemoryMap",
+         [](TFormBase* w) {
+             auto* m = qobject_cast<TMemMap*>(w);
+             m->cbCurrentWsChange(1);
+             clickUp(m->ud[TMemMap::WsStart][1]);
+         },
+         1, "Undo Start Page L2 "},
+        {"preset recall", "TEnvelopeForm",
+         [this](TFormBase* w) {
+             auto* e = qobject_cast<TEnvFilterEditor*>(w);
+             form().EnvPresets.names[4] = "Strings";
+             for (int slot = 0; slot < TEnvFilterEditor::PairCount; ++slot)
+                 form().EnvPresets.value(4, slot) = 8 + slot % 5;
+             e->cbEnvPresetNamesClick(4);
+             QTest::mouseClick(e->bnEnvSet, Qt::LeftButton);
+         },
+         1, "Undo Recall Preset 'Strings'"},
+        {"program copy", "TfmProgCopy", [](TFormBase* w) { qobject_cast<TfmProgCopy*>(w)->bnU4Click(); }, 1,
+         "Undo Program Copy "},
+        {"wavesample copy within a half", "TfmMasosCopy",
+         [this](TFormBase* w) {
+             auto* c = qobject_cast<TfmMasosCopy*>(w);
+             form().GetCurrentHalf() == 0 ? c->bnL8Click() : c->bnU8Click();
+         },
+         1, "Undo Wavesample Copy "},
+    };
+    fetchDumps();
+    for (const UndoCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFormBase* w = form().Window(c.window);
+        activate(w);
+        const std::size_t edits = history().UndoList().size();
+        const State before = instrument();
+        c.act(w);
+        const State after = instrument();
+        ASSERT_FALSE(before == after);
+        ASSERT_EQ(history().UndoList().size(), edits + static_cast<std::size_t>(c.edits));
+        EXPECT_EQ(w->UndoAction()->text().toStdString().rfind(c.undoText, 0), 0u) << w->UndoAction()->text().toStdString();
+        EXPECT_EQ(form().Action("EditUndo")->text(), "&" + w->UndoAction()->text());
+
+        for (int i = 0; i < c.edits; ++i)
+            w->UndoAction()->trigger();
+        EXPECT_TRUE(instrument() == before);
+        EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
+        for (int i = 0; i < c.edits; ++i)
+            form().RedoClick();
+        EXPECT_TRUE(instrument() == after);
+        EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
+        EXPECT_EQ(mirage().counters().refusedSteps, 0);
+        w->hide();
+    }
+}
+
+TEST_F(HistoryTest, RandomClicksUndosAndRedosKeepTheCopyEqualToTheInstrument)
+{
+    fetchDumps();
+    std::vector<TFormBase*> windows;
+    for (const char* name : {"TConfigTableForm", "TEnvelopeForm", "TfmTuning", "TfmMemMapU"})
+        windows.push_back(form().Window(name));
+    std::mt19937 rng(20261208u);
+    int undos = 0, redos = 0, clicks = 0;
+    for (int i = 0; i < 400; ++i) {
+        seams().advance(20);
+        TFormBase* w = windows[rng() % windows.size()];
+        if (!w->isVisible() || rng() % 10 == 0)
+            activate(w);
+        if (auto* t = qobject_cast<TfmTuning*>(w); t && t->CurrentIndex() < 0)
+            t->cbSelectChange(static_cast<int>(rng() % 16));
+        if (auto* m = qobject_cast<TMemMap*>(w); m && m->CurrentRow() < 0)
+            m->cbCurrentWsChange(static_cast<int>(rng() % 8));
+        const unsigned r = rng() % 10;
+        if (r < 3) {
+            undos += history().CanUndo();
+            w->UndoAction()->trigger();
+        } else if (r < 5) {
+            redos += history().CanRedo();
+            w->RedoAction()->trigger();
+        } else {
+            QList<TUpDown*> uds;
+            for (TUpDown* ud : w->findChildren<TUpDown*>())
+                if (ud->isEnabled())
+                    uds.push_back(ud);
+            if (uds.isEmpty())
+                continue;
+            TUpDown* ud = uds[rng() % uds.size()];
+            rng() % 2 ? clickUp(ud) : clickDown(ud);
+            ++clicks;
+        }
+    }
+    EXPECT_GT(undos, 40);
+    EXPECT_GT(redos, 10);
+    EXPECT_GT(clicks, 150);
+    EXPECT_EQ(mirage().counters().refusedSteps, 0);
+    EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
+}
+
+TEST_F(HistoryTest, TypedValueIsWalkedThereAndALongWalkStopsOnEscape)
+{
+    fetchDumps();
+    auto* config = qobject_cast<TConfigTableForm*>(form().Window("TConfigTableForm"));
+    activate(config);
+    mirage().config().setField(cfg::MasterTune, 40);
+    config->bnConfigRefreshClick();
+
+    // Out of range, or not a value: a beep, nothing sent, the old value.
+    std::size_t from = seams().trace.size();
+    typeInto(config->ebMasterTune, "150");
+    EXPECT_EQ(sentSince(from), 0);
+    EXPECT_EQ(config->ebMasterTune->text(), "40");
+
+    // A short walk: sent as steps, one edit, no progress shown.
+    from = seams().trace.size();
+    typeInto(config->ebMasterTune, "45");
+    EXPECT_EQ(sentSince(from), 5);
+    EXPECT_EQ(mirage().config().field(cfg::MasterTune), 45);
+    EXPECT_EQ(config->ebMasterTune->text(), "45");
+    EXPECT_EQ(history().UndoText(), "Undo Master Tune 40 \xE2\x86\x92 45");
+    EXPECT_EQ(history().UndoList().back().changes.size(), 1u);
+    EXPECT_EQ(history().UndoList().back().changes[0].before, 40);
+    auto* panel = config->findChild<TWalkPanel*>("WalkPanel");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_FALSE(panel->isVisible());
+
+    // A long one shows its progress after a second; Escape stops it.
+    bool shown = false;
+    seams().inputAt(seams().now + 1500, [&] {
+        shown = panel->isVisible();
+        QTest::keyClick(config->ebMasterTune, Qt::Key_Escape);
+    });
+    typeInto(config->ebMasterTune, "99");
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(config->isVisible()) << "Escape stopped the walk, not the window";
+    const int reached = mirage().config().field(cfg::MasterTune);
+    EXPECT_GT(reached, 50);
+    EXPECT_LT(reached, 99);
+    EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
+    // Undo and redo from the window's own keys.
+    activate(config);
+    QTest::keyClick(config, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(mirage().config().field(cfg::MasterTune), 45);
+    QTest::keyClick(config, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(mirage().config().field(cfg::MasterTune), reached);
+    QTest::keyClick(config, Qt::Key_Z, Qt::ControlModifier);
+
+    // Hex boxes take hex.
+    auto* tuning = qobject_cast<TfmTuning*>(form().Window("TfmTuning"));
+    activate(tuning);
+    tuning->cbSelectChange(0);
+    const int fine = mirage().half(0).wavesamples[0].field(wsf::Fine);
+    const int target = fine < 0xF0 ? fine + 3 : fine - 3;
+    typeInto(tuning->edit(1, 0), QString::number(target, 16).toLatin1().constData());
+    EXPECT_EQ(mirage().half(0).wavesamples[0].field(wsf::Fine), target);
+    EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
+}
+
+TEST_F(HistoryTest, RecallShowsProgressAndCancelStopsItAsOneEdit)
+{
+    fetchDumps();
+    auto* env = qobject_cast<TEnvFilterEditor*>(form().Window("TEnvelopeForm"));
+    activate(env);
+    const State before = instrument();
+    for (int slot = 0; slot < TEnvFilterEditor::PairCount; ++slot)
+        form().EnvPresets.value(2, slot) = slot < 3 ? 0 : 31;
+    env->cbEnvPresetNamesClick(2);
+    bool shown = false;
+    seams().inputAt(seams().now + 1500, [&] {
+        auto* panel = env->findChild<TWalkPanel*>("WalkPanel");
+        shown = panel && panel->isVisible();
+        if (shown)
+            QTest::mouseClick(panel->bnWalkCancel, Qt::LeftButton);
+    });
+    QTest::mouseClick(env->bnEnvSet, Qt::LeftButton);
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(env->bnEnvSet->isEnabled());
+    EXPECT_FALSE(instrument() == before);
+    // Stopped half way: preset values are not all reached.
+    int reached = 0;
+    for (int slot = 0; slot < TEnvFilterEditor::PairCount; ++slot)
+        reached += env->SlotUpDown(slot)->Position() == (slot < 3 ? 0 : 31);
+    EXPECT_LT(reached, TEnvFilterEditor::PairCount);
+    EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
+    EXPECT_EQ(history().UndoText(), "Undo Recall Preset '" + form().EnvPresets.names[2] + "'");
+    form().UndoClick();
+    EXPECT_TRUE(instrument() == before);
+}
+
+TEST_F(HistoryTest, ChangesOnTheInstrumentAreNamedAndNothingIsSentForThem)
+{
+    fetchDumps();
+    auto* config = qobject_cast<TConfigTableForm*>(form().Window("TConfigTableForm"));
+    activate(config);
+    const int tune = mirage().config().field(cfg::MasterTune);
+    mirage().config().setField(cfg::MasterTune, tune == 63 ? 60 : 63);
+    const int omni = mirage().config().field(cfg::Omni);
+    mirage().config().setField(cfg::Omni, omni ? 0 : 1);
+
+    std::size_t from = seams().trace.size();
+    config->bnConfigRefreshClick();
+    EXPECT_EQ(sentSince(from), 1) << "the request alone";
+    const std::string expected = "Changed on the Mirage: Master Tune " + std::to_string(tune) + " \xE2\x86\x92 " +
+                                 std::to_string(tune == 63 ? 60 : 63) + ", Omni Mode " + (omni ? "On" : "Off") +
+                                 " \xE2\x86\x92 " + (omni ? "Off" : "On");
+    EXPECT_EQ(form().StatusPanelText(3).toStdString(), expected);
+    EXPECT_TRUE(config->ebMasterTune->Marked());
+    EXPECT_FALSE(config->ebPitchBenderRange->Marked());
+    EXPECT_TRUE(config->ckOmniMode->Marked());
+    EXPECT_FALSE(config->ckMidiThru->Marked());
+    auto* strip = config->findChild<QLabel*>("lbDrift");
+    ASSERT_NE(strip, nullptr);
+    EXPECT_TRUE(strip->isVisible());
+    // The next edit takes the marks away.
+    clickUp(config->UpDownVelsSens);
+    EXPECT_FALSE(config->ebMasterTune->Marked());
+    EXPECT_FALSE(config->ckOmniMode->Marked());
+    EXPECT_FALSE(strip->isVisible());
+
+    // Check Mirage: every dump, wavesample values named by their wavesample.
+    for (int ws = 0; ws < 5; ++ws) {
+        auto& w = mirage().half(ws % 2).wavesamples[static_cast<std::size_t>(ws)];
+        w.setField(wsf::TopKey, w.field(wsf::TopKey) == 30 ? 35 : 30);
+    }
+    from = seams().trace.size();
+    form().Action("CheckMirage")->trigger();
+    EXPECT_EQ(sentSince(from), 3) << "the three requests alone";
+    const std::string status = form().StatusPanelText(3).toStdString();
+    EXPECT_EQ(status.rfind("Changed on the Mirage: Top Key L1 ", 0), 0u) << status;
+    EXPECT_NE(status.find("\xE2\x80\xA6" "and 2 more"), std::string::npos) << status;
+    EXPECT_EQ(history().Drift().size(), 5u);
+    form().CheckMirageClick();
+    EXPECT_EQ(form().StatusPanelText(3).toStdString(), "No changes: Corvane's copy is the instrument's.");
+
+    // A sound loaded from disk is news, not a change behind the program's back.
+    form().N21Click();
+    form().CheckMirageClick();
+    EXPECT_EQ(history().Drift().size(), 0u);
+    EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
+}
+
+} // namespace
+} // namespace corvane::test
