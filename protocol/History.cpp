@@ -1,4 +1,5 @@
 #include "History.h"
+#include "Listeners.h"
 
 #include "MirageProtocol.h"
 
@@ -369,19 +370,6 @@ void EditHistory::RemoveListener(int id)
     std::erase_if(listeners_, [id](const auto& l) { return l.first == id; });
 }
 
-void EditHistory::notify(Change c)
-{
-    // A listener may remove itself: call by id.
-    std::vector<int> ids;
-    for (const auto& l : listeners_)
-        ids.push_back(l.first);
-    for (int id : ids)
-        for (const auto& l : listeners_)
-            if (l.first == id) {
-                const auto fn = l.second;
-                fn(c);
-                break;
-            }
-}
+void EditHistory::notify(Change c) { callListeners(listeners_, c); }
 
 } // namespace corvane

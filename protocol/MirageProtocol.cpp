@@ -1,5 +1,7 @@
 #include "MirageProtocol.h"
 
+#include "Listeners.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -183,20 +185,7 @@ void MirageProtocol::arrived(Arrival a)
     AnnounceCopy(a);
 }
 
-void MirageProtocol::AnnounceCopy(Arrival a)
-{
-    // A listener may remove itself or others: call by id.
-    std::vector<int> ids;
-    for (const auto& l : listeners_)
-        ids.push_back(l.first);
-    for (int id : ids)
-        for (const auto& l : listeners_)
-            if (l.first == id) {
-                const ArrivalFn fn = l.second;
-                fn(a);
-                break;
-            }
-}
+void MirageProtocol::AnnounceCopy(Arrival a) { callListeners(listeners_, a); }
 
 void MirageProtocol::RequestConfig()
 {
