@@ -146,10 +146,13 @@ public:
 
 protected:
     void StatusTextChanged(int panel) override;
+    std::string PortsText() const override;
     void ConversationEnded() override;
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    void expectAnswer(std::vector<Arrival> kinds, const std::string& asked, int limitMs);
+    std::vector<int> answerTimers_;
     void buildToolBar(QWidget* client);
     void buildBlockDiagram(QWidget* client);
     void buildBlocks(QWidget* client, int upperY, int lowerY);

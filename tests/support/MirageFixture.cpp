@@ -28,19 +28,21 @@ void TappedMirage::receive(const std::uint8_t* data, std::size_t len)
     if (n > 0 && data[n - 1] == sysex::End)
         --n;
     seams_.recordSent(data, n);
-    if (!wireTime) {
+    const Behaviour b = behaviour();
+    if (!wireTime && b.lateMs == 0) {
         VirtualMirage::receive(data, len);
         return;
     }
-    std::vector<Message> replies;
-    {
-        auto guard = lock();
-        replies = emulator().receive(data, len);
-    }
-    inFree_ = std::max(inFree_, seams_.now) + wireMs(len);
-    for (auto& reply : replies) {
-        outFree_ = std::max(outFree_, inFree_) + wireMs(reply.size());
-        timers_.push_back(seams_.startTimer(static_cast<int>(outFree_ - seams_.now),
+    std::vector<Message> out = replies(data, len);
+    inFree_ = std::max(inFree_, seams_.now) + (wireTime ? wireMs(len) : 0);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const Message& reply = out[i];
+        // An echo comes back as the message goes out; answers come after
+        // the instrument's delay.
+        const bool echo = b.echo && i == 0;
+        const long long ready = echo ? inFree_ : inFree_ + b.lateMs;
+        outFree_ = std::max(outFree_, ready) + (wireTime ? wireMs(reply.size()) : 0);
+        timers_.push_back(seams_.startTimer(static_cast<int>(std::max(0LL, outFree_ - seams_.now)),
                                             [this, reply] { transmit(reply); }));
     }
 }

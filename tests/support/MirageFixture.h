@@ -62,6 +62,8 @@ protected:
 
     TForm1& form() { return *form_; }
     emu::MirageEmulator& mirage() { return mirage_->emulator(); }
+    // The emulator as a MIDI device: its behaviour, and messages sent from it.
+    TappedMirage& device() { return *mirage_; }
     RecordingSeams& seams() { return seams_; }
     QString configDir() const { return dir_.path(); }
 
