@@ -51,6 +51,10 @@ void MirageProtocol::SendSysEx(const std::uint8_t* bytes, int count)
         return;
     }
     std::memcpy(sendBuffer_, bytes, static_cast<std::size_t>(count));
+    // A dump sent earlier has come back by now if it ever will: a dump
+    // arriving from here on is the instrument's, though it may hold the
+    // same samples.
+    lastLongSent_.clear();
     if (sysExOut_)
         sysExOut_(sendBuffer_, count);
 }
@@ -314,7 +318,11 @@ bool MirageProtocol::isEcho(const std::uint8_t* data, std::size_t size)
         std::size_t n = size;
         if (n > lastLongSent_.size() && data[n - 1] == sysex::End)
             --n;
-        echo = n == lastLongSent_.size() && std::equal(data, data + n, lastLongSent_.begin());
+        // A long one comes in pieces: the first, a whole receive buffer,
+        // is the start of what was sent.
+        const bool first = size == ReceiveBufferSize && data[size - 1] != sysex::End && size < lastLongSent_.size();
+        echo = (n == lastLongSent_.size() || first) && std::equal(data, data + n, lastLongSent_.begin());
+        echoJoining_ = echo && first;
         if (echo)
             lastLongSent_.clear();
     }
@@ -345,6 +353,13 @@ void MirageProtocol::sayEcho()
 // exclusive branches.
 void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
 {
+    if (echoJoining_) {
+        if (data[0] != sysex::Start) {
+            echoJoining_ = size == ReceiveBufferSize && data[size - 1] != sysex::End;
+            return;
+        }
+        echoJoining_ = false;
+    }
     if (wsJoining_) {
         // A long wavesample dump arrives in pieces, each after the first
         // without its F0; anything else means the rest will not come.
@@ -400,6 +415,7 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
         decodeWavesample(data, size);
     }
     if (command == cmd::WavesampleAck || command == cmd::WavesampleNak) {
+        lastLongSent_.clear(); // its echo, if any, came before the answer
         ++wsAnswers_;
         wsAccepted_ = command == cmd::WavesampleAck;
     }

@@ -370,7 +370,8 @@ private:
     bool unanswered_ = false;   // since then nothing has come: requests get only their fixed wait
     bool echoNoticed_ = false;
     bool echoToSay_ = false;
-    std::vector<std::uint8_t> lastLongSent_; // until its echo has come back
+    std::vector<std::uint8_t> lastLongSent_; // until its echo, its answer or the next send
+    bool echoJoining_ = false;               // the rest of a long echo follows in pieces
     std::vector<std::pair<int, ArrivalFn>> listeners_;
     int nextListener_ = 1;
 };

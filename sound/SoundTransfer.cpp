@@ -284,9 +284,11 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
         return true;
     };
     // A port that goes away ends the job: what follows would not arrive.
-    auto lost = [&r](const MirageProtocol::LongSend& s, const std::string& what) {
+    bool portLost = false;
+    auto lost = [&r, &portLost](const MirageProtocol::LongSend& s, const std::string& what) {
         if (!s.cutShort)
             return false;
+        portLost = true;
         r.end = JobEnd::Failed;
         r.text = "Error - MIDI output port lost - " + what + " was cut short after " + std::to_string(s.sent) +
                  " of " + std::to_string(s.total) + " bytes.";
@@ -321,13 +323,16 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
         }
     }
 
-    // The instrument plays what it now holds, and the program learns it.
-    hooks.progress("Selecting the current programs", done, total);
-    for (const Half& h : sound.halves)
-        mirage.SelectProgram(h.half, mirage.GetCurrentProgram(h.half));
-    for (const Half& h : sound.halves) {
-        hooks.progress(std::string("Requesting the ") + halfName(h.half) + " program dump", done, total);
-        mirage.RequestProgram(h.half);
+    // The instrument plays what it now holds, and the program learns it;
+    // through a port that has gone nothing would reach it.
+    if (!portLost) {
+        hooks.progress("Selecting the current programs", done, total);
+        for (const Half& h : sound.halves)
+            mirage.SelectProgram(h.half, mirage.GetCurrentProgram(h.half));
+        for (const Half& h : sound.halves) {
+            hooks.progress(std::string("Requesting the ") + halfName(h.half) + " program dump", done, total);
+            mirage.RequestProgram(h.half);
+        }
     }
     hooks.progress(r.end == JobEnd::Done ? "Sent" : r.end == JobEnd::Cancelled ? "Cancelled" : "Failed", total, total);
     return r;

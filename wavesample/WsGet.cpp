@@ -217,6 +217,7 @@ void TfmWsGet::requestWavesample()
                                           " program dump request (sent first, for the page pointers of wavesample " +
                                           ws + ")");
         if (!Mirage().Received(MirageProtocol::ProgramArrival(half))) {
+            ProgressBar1->hide();
             keepNothing();
             return;
         }

@@ -215,7 +215,7 @@ TEST_F(MainWindowTest, MenuHasItsItemsAccelsAndSeparators)
                                        "&Get from Mirage", "&Send to Mirage", "-", "&Calculator"}));
     EXPECT_EQ(itemsOf(2), QStringList({"&Upper", "&Lower", "-", "&Key Allocation"}));
     EXPECT_EQ(itemsOf(3), QStringList({"&Program Copy", "&Wavesample Copy", "&Sample Rotate", "-", "&Reboot"}));
-    EXPECT_EQ(itemsOf(4), QStringList({"MIDI &Ports", "&Configuration Table", "C&olours", "&Library Folders..."}));
+    EXPECT_EQ(itemsOf(4), QStringList({"MIDI &Ports", "&Configuration Table", "C&olours", "&Library Folders...", "MIDI &Monitor..."}));
     EXPECT_EQ(itemsOf(5), QStringList({"&Contents", "&About..."}));
 
     // A window that exists opens from its item; one that does not is disabled.

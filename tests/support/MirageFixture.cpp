@@ -34,7 +34,8 @@ void TappedMirage::receive(const std::uint8_t* data, std::size_t len)
         return;
     }
     std::vector<Message> out = replies(data, len);
-    inFree_ = std::max(inFree_, seams_.now) + (wireTime ? wireMs(len) : 0);
+    const bool paced = pacedByPort && pacedByPort(len);
+    inFree_ = std::max(inFree_, seams_.now) + (wireTime && !paced ? wireMs(len) : 0);
     for (std::size_t i = 0; i < out.size(); ++i) {
         const Message& reply = out[i];
         // An echo comes back as the message goes out; answers come after
@@ -63,6 +64,9 @@ void MirageFixture::start(bool createWindows)
 {
     form_ = std::make_unique<TForm1>(seams_, virtualMirageRun);
     form_->MidiOut1->SetPacing(0);
+    mirage_->pacedByPort = [this](std::size_t len) {
+        return form_ && form_->MidiOut1->EffectiveRate() > 0 && len > static_cast<std::size_t>(TMidiOut::ChunkSize);
+    };
     if (createWindows)
         CreateWindows(form_.get());
     RecordingSeams::deliver();
@@ -70,6 +74,8 @@ void MirageFixture::start(bool createWindows)
 
 void MirageFixture::stop()
 {
+    if (mirage_)
+        mirage_->pacedByPort = nullptr;
     if (form_)
         form_->FormClose();
     form_.reset();
