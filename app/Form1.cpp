@@ -665,28 +665,33 @@ void TForm1::StatusTextChanged(int panel)
 
 void TForm1::SpeedButton1Click()
 {
-    SendSysEx(requestMessage(cmd::ConfigRequest));
-    expectAnswer({Arrival::Config}, "the configuration dump request (Get Configuration)", AnswerLimit.configMs);
+    // Sent now, or after the sequence that holds the conversation; its
+    // answer is looked for from then on.
+    Converse([this] {
+        SendSysEx(requestMessage(cmd::ConfigRequest));
+        expectAnswer({Arrival::Config}, "the configuration dump request (Get Configuration)", AnswerLimit.configMs);
+    });
 }
 
 void TForm1::sbRefreshULClick()
 {
     Converse([this] {
+        const std::vector<int> before{Arrivals(Arrival::LowerProgram), Arrivals(Arrival::UpperProgram)};
         SendSysEx(requestMessage(cmd::LowerRequest));
         Wait(WaitBetweenProgramRequests);
         SendSysEx(requestMessage(cmd::UpperRequest));
+        expectAnswer({Arrival::LowerProgram, Arrival::UpperProgram}, "the program dump requests (Get UL Parameters)",
+                     AnswerLimit.programMs, before);
     });
-    expectAnswer({Arrival::LowerProgram, Arrival::UpperProgram}, "the program dump requests (Get UL Parameters)",
-                 AnswerLimit.programMs + WaitBetweenProgramRequests);
 }
 
 // The main window's requests wait for nothing: their answers are looked for
 // once the time they may take has passed.
-void TForm1::expectAnswer(std::vector<Arrival> kinds, const std::string& asked, int limitMs)
+void TForm1::expectAnswer(std::vector<Arrival> kinds, const std::string& asked, int limitMs, std::vector<int> before)
 {
-    std::vector<int> before;
-    for (const Arrival a : kinds)
-        before.push_back(Arrivals(a));
+    if (before.empty())
+        for (const Arrival a : kinds)
+            before.push_back(Arrivals(a));
     const int id = seamsRef().startTimer(limitMs, [this, kinds, before, asked, limitMs] {
         bool all = true;
         for (std::size_t i = 0; i < kinds.size(); ++i)
@@ -697,11 +702,18 @@ void TForm1::expectAnswer(std::vector<Arrival> kinds, const std::string& asked, 
     answerTimers_.push_back(id);
 }
 
+std::string TForm1::InputName() const
+{
+    return MidiIn1->Using() ? MidiIn1->DeviceName(MidiIn1->Port()) : std::string();
+}
+
 std::string TForm1::PortsText() const
 {
     const auto name = [](bool open, const std::string& device) {
         return open ? "\"" + device + "\"" : std::string("none open");
     };
+    if (!MidiOut1->Using())
+        return "No MIDI Out port is open, so nothing was sent: choose the ports under Setup > MIDI Ports.";
     return "Asked on MIDI Out " + name(MidiOut1->Using(), MidiOut1->DeviceName(MidiOut1->Port())) +
            ", listening on MIDI In " + name(MidiIn1->Using(), MidiIn1->DeviceName(MidiIn1->Port())) + ".";
 }

@@ -174,7 +174,7 @@ TfmMidiMonitor::TfmMidiMonitor(const WindowContext& context, QWidget* parent)
     tvMessages->verticalHeader()->setDefaultSectionSize(18);
     tvMessages->horizontalHeader()->setStretchLastSection(true);
     tvMessages->setWordWrap(false);
-    const int widths[] = {70, 34, 150, 56, 250};
+    const int widths[] = {64, 34, 110, 52, 270};
     for (int c = 0; c < 5; ++c)
         tvMessages->setColumnWidth(c, widths[c]);
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);

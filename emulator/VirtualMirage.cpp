@@ -75,7 +75,14 @@ std::vector<std::vector<std::uint8_t>> VirtualMirage::replies(const std::uint8_t
 void VirtualMirage::receive(const std::uint8_t* data, std::size_t len)
 {
     auto out = replies(data, len);
-    const int late = behaviour().lateMs;
+    const Behaviour b = behaviour();
+    const int late = b.lateMs;
+    if (late > 0 && b.echo && !out.empty()) {
+        // The interface hands the message back at once; only the answers
+        // wait for the busy instrument.
+        transmit(out.front());
+        out.erase(out.begin());
+    }
     if (late <= 0 || out.empty()) {
         // Sent outside the lock: delivery may come straight back to us.
         for (const auto& reply : out)

@@ -32,6 +32,10 @@ void MidiTraffic::add(bool out, const std::string& port, const std::uint8_t* dat
     if (closeSysEx && data[0] == sysex::Start && data[size - 1] != sysex::End)
         e.bytes.push_back(sysex::End);
     e.meaning = describeMessage(e.bytes.data(), e.bytes.size());
+    // The instrument sends no requests and no key codes: arriving, they are
+    // the program's own, come back.
+    if (!out && (e.meaning.kind == MessageKind::Request || e.meaning.kind == MessageKind::Keys))
+        e.meaning.text += " (own message, come back)";
     bytes_ += e.bytes.size();
     entries_.push_back(std::move(e));
     trim();

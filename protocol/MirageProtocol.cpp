@@ -338,12 +338,10 @@ void MirageProtocol::sayEcho()
     if (!echoToSay_)
         return;
     echoToSay_ = false;
-    std::string t = "Corvane's own messages come back on its MIDI input: the interface, or a MIDI thru "
-                    "connection, hands back what is sent. Corvane recognises them and goes on working; the "
-                    "traffic doubles, and a long transfer takes a little longer.";
-    const std::string ports = PortsText();
-    if (!ports.empty())
-        t += "\n\n" + ports;
+    const std::string in = InputName();
+    std::string t = "Corvane's own messages come back on its MIDI input" + (in.empty() ? "" : " \"" + in + "\"") +
+                    ": the interface, or a MIDI thru connection, hands back what is sent. Corvane recognises them "
+                    "and goes on working; the traffic doubles, and a long transfer takes a little longer.";
     t += "\n\nIf this is not meant to be, turn MIDI thru off on the interface, or take the cable that loops "
          "back out.";
     seams_.messageBox(t, text::EchoCaption, BoxButtons::Ok);

@@ -305,6 +305,8 @@ protected:
     // The ports as the no-answer report names them ("MIDI Out: ..., MIDI
     // In: ..."); empty when there is nothing to name.
     virtual std::string PortsText() const { return {}; }
+    // The input port's device name; empty when none is open.
+    virtual std::string InputName() const { return {}; }
 
 private:
     void dispatch(const std::uint8_t* data, std::size_t size);
