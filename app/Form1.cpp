@@ -132,6 +132,13 @@ TForm1::TForm1(Seams& seams, bool virtualMirage, const std::string& midiApi, QWi
     MidiIn1->OnSysEx = [this](TMidiIn*, const std::uint8_t* data, int size) { MidiIn1SysEx(data, size); };
     MidiOut1 = new TMidiOut(this);
     MidiOut1->setObjectName("MidiOut1");
+    // The MIDI monitor hears both ports where messages pass anyway.
+    MidiIn1->OnTraffic = [this](const std::uint8_t* data, std::size_t size) {
+        Traffic.add(false, MidiIn1->DeviceName(MidiIn1->Port()), data, size);
+    };
+    MidiOut1->OnTraffic = [this](const std::uint8_t* data, std::size_t size) {
+        Traffic.add(true, MidiOut1->DeviceName(MidiOut1->Port()), data, size, true);
+    };
 
     inKeeper_ = std::make_unique<PortKeeper<TMidiIn>>(*MidiIn1, MidiInPort, MidiInPortName, "MIDI In");
     outKeeper_ = std::make_unique<PortKeeper<TMidiOut>>(*MidiOut1, MidiOutPort, MidiOutPortName, "MIDI Out");
@@ -147,6 +154,8 @@ TForm1::~TForm1()
     History().RemoveListener(historyListener_);
     if (portWatchTimer_)
         seamsRef().cancelTimer(portWatchTimer_);
+    for (const int id : answerTimers_)
+        seamsRef().cancelTimer(id);
     // The windows go before the instrument state they were given.
     for (auto& [name, window] : windowOrder_)
         delete window;
@@ -167,6 +176,10 @@ void TForm1::loadSettings(const std::string& midiApi)
     MidiOutPort = loadedSettings_.midiOutPort;
     MidiInPortName = loadedSettings_.midiInPortName;
     MidiOutPortName = loadedSettings_.midiOutPortName;
+    AnswerLimit.configMs = loadedSettings_.configAnswerMs;
+    AnswerLimit.programMs = loadedSettings_.programAnswerMs;
+    Traffic.setLimits(static_cast<std::size_t>(loadedSettings_.monitorMessages),
+                      static_cast<std::size_t>(loadedSettings_.monitorMegabytes) * 1024 * 1024);
     if (virtualMirage_) {
         // The emulator is device 0 of both tables in this run; the stored
         // choice is left for the next run with the instrument.
@@ -611,6 +624,7 @@ void TForm1::buildSetupAndHelpMenus(QMenuBar* bar)
     addWindowItem(setup, "ConfigurationTable1", "&Configuration Table", "TConfigTableForm");
     addWindowItem(setup, "Colours1", "C&olours", "TfmSetColours");
     addWindowItem(setup, "LibraryFolders1", "&Library Folders...", "TfmLibraryFolders");
+    addWindowItem(setup, "MidiMonitor1", "MIDI &Monitor...", "TfmMidiMonitor")->setShortcut(QKeySequence("Ctrl+M"));
 
     QMenu* help = bar->addMenu("&Help");
     addItem(help, "Contents", "&Contents", [this] { ContentsClick(); });
@@ -713,15 +727,59 @@ void TForm1::StatusTextChanged(int panel)
 
 // --- requests ---------------------------------------------------------------------
 
-void TForm1::SpeedButton1Click() { SendSysEx(requestMessage(cmd::ConfigRequest)); }
+void TForm1::SpeedButton1Click()
+{
+    // Sent now, or after the sequence that holds the conversation; its
+    // answer is looked for from then on.
+    Converse([this] {
+        SendSysEx(requestMessage(cmd::ConfigRequest));
+        expectAnswer({Arrival::Config}, "the configuration dump request (Get Configuration)", AnswerLimit.configMs);
+    });
+}
 
 void TForm1::sbRefreshULClick()
 {
     Converse([this] {
+        const std::vector<int> before{Arrivals(Arrival::LowerProgram), Arrivals(Arrival::UpperProgram)};
         SendSysEx(requestMessage(cmd::LowerRequest));
         Wait(WaitBetweenProgramRequests);
         SendSysEx(requestMessage(cmd::UpperRequest));
+        expectAnswer({Arrival::LowerProgram, Arrival::UpperProgram}, "the program dump requests (Get UL Parameters)",
+                     AnswerLimit.programMs, before);
     });
+}
+
+// The main window's requests wait for nothing: their answers are looked for
+// once the time they may take has passed.
+void TForm1::expectAnswer(std::vector<Arrival> kinds, const std::string& asked, int limitMs, std::vector<int> before)
+{
+    if (before.empty())
+        for (const Arrival a : kinds)
+            before.push_back(Arrivals(a));
+    const int id = seamsRef().startTimer(limitMs, [this, kinds, before, asked, limitMs] {
+        bool all = true;
+        for (std::size_t i = 0; i < kinds.size(); ++i)
+            all = all && Arrivals(kinds[i]) != before[i];
+        if (!all)
+            ReportNoAnswer(asked, limitMs);
+    });
+    answerTimers_.push_back(id);
+}
+
+std::string TForm1::InputName() const
+{
+    return MidiIn1->Using() ? MidiIn1->DeviceName(MidiIn1->Port()) : std::string();
+}
+
+std::string TForm1::PortsText() const
+{
+    const auto name = [](bool open, const std::string& device) {
+        return open ? "\"" + device + "\"" : std::string("none open");
+    };
+    if (!MidiOut1->Using())
+        return "No MIDI Out port is open, so nothing was sent: choose the ports under Setup > MIDI Ports.";
+    return "Asked on MIDI Out " + name(MidiOut1->Using(), MidiOut1->DeviceName(MidiOut1->Port())) +
+           ", listening on MIDI In " + name(MidiIn1->Using(), MidiIn1->DeviceName(MidiIn1->Port())) + ".";
 }
 
 // --- disk and system commands ----------------------------------------------------------

@@ -151,10 +151,16 @@ public:
 
 protected:
     void StatusTextChanged(int panel) override;
+    std::string PortsText() const override;
+    std::string InputName() const override;
     void ConversationEnded() override;
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // Looks, `limitMs` from now, whether a dump of each kind has arrived
+    // since the counts `before` (taken now when not given).
+    void expectAnswer(std::vector<Arrival> kinds, const std::string& asked, int limitMs, std::vector<int> before = {});
+    std::vector<int> answerTimers_;
     void buildToolBar(QWidget* client);
     void buildBlockDiagram(QWidget* client);
     void buildBlocks(QWidget* client, int upperY, int lowerY);

@@ -76,6 +76,18 @@ SettingsData settingsFrom(const IniFile& ini)
         d.midiOutPortName = v->toStdString();
     if (const auto v = ini.value("MIDIports", "MidiApi"); v && (v->toLower() == "alsa" || v->toLower() == "jack"))
         d.midiApi = v->toLower().toStdString();
+    auto bounded = [&](const char* section, const char* key, int low, int high, int& out) {
+        bool ok = false;
+        if (const auto v = ini.value(section, key)) {
+            const int n = v->toInt(&ok);
+            if (ok && n >= low && n <= high)
+                out = n;
+        }
+    };
+    bounded("Answers", "ConfigMs", 200, 60000, d.configAnswerMs);
+    bounded("Answers", "ProgramMs", 200, 60000, d.programAnswerMs);
+    bounded("Monitor", "Messages", 100, 1000000, d.monitorMessages);
+    bounded("Monitor", "Megabytes", 1, 1024, d.monitorMegabytes);
     return d;
 }
 

@@ -21,6 +21,14 @@ struct SettingsData {
     std::string midiOutPortName;
     // The MIDI system chosen ("alsa", "jack"; "" lets the program pick).
     std::string midiApi;
+    // Read only, written by the user when wanted: how long an answer may
+    // take before "The Mirage did not answer" ([Answers] ConfigMs,
+    // ProgramMs, 200 to 60000), and the MIDI monitor's history ([Monitor]
+    // Messages, Megabytes).
+    int configAnswerMs = 2000;
+    int programAnswerMs = 3000;
+    int monitorMessages = 10000;
+    int monitorMegabytes = 16;
 };
 
 SettingsData defaultSettings();

@@ -11,6 +11,7 @@
 #include "LibraryWindow.h"
 #include "MasosCopy.h"
 #include "MemoryMap.h"
+#include "MidiMonitor.h"
 #include "MidiSetupDialog.h"
 #include "NameSample.h"
 #include "OscLfo.h"
@@ -77,6 +78,7 @@ void CreateWindows(TForm1* main)
             TfmLibrary::SetDataDirectory(QDir(configDirectory()).filePath("library"));
         return new TfmLibrary(context, main);
     });
+    main->RegisterWindow("TfmMidiMonitor", [=] { return new TfmMidiMonitor(context, main); });
     main->RegisterWindow("TfmLibraryFolders", [=] {
         return new TfmLibraryFolders(context, static_cast<TfmLibrary*>(main->Window("TfmLibrary")), main);
     });

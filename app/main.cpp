@@ -40,6 +40,11 @@ int main(int argc, char** argv)
     QCommandLineOption firstPaintOption("quit-after-first-paint",
                                         "Leave once the main window has been drawn (the start-up benchmark).");
     QCommandLineOption apiOption("midi-api", "MIDI system: alsa or jack (kept in the settings).", "API");
+    QCommandLineOption behaviourOption("virtual-mirage-behaviour",
+                                       "How the built-in emulator misbehaves, comma-separated: silent (answers "
+                                       "nothing), echo (hands every message back), late or late=MS (answers late).",
+                                       "WORDS");
+    parser.addOption(behaviourOption);
     parser.addOption(virtualOption);
     parser.addOption(shotsOption);
     parser.addOption(firstPaintOption);
@@ -82,6 +87,12 @@ int main(int argc, char** argv)
     const bool virtualMirage = parser.isSet(virtualOption);
     if (virtualMirage) {
         mirage = std::make_unique<corvane::VirtualMirage>();
+        corvane::VirtualMirage::Behaviour behaviour;
+        if (!corvane::VirtualMirage::parseBehaviour(parser.value(behaviourOption).toStdString(), behaviour)) {
+            std::fprintf(stderr, "corvane: --virtual-mirage-behaviour takes silent, echo, late or late=MS\n");
+            return 2;
+        }
+        mirage->setBehaviour(behaviour);
         corvane::registerVirtualDevice(mirage.get());
     }
     const std::unique_ptr<corvane::emu::ImageDisk> disk =

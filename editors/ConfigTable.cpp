@@ -188,7 +188,8 @@ void TConfigTableForm::DisplayRefresh()
     // major number at 59, the minor at 58.
     const int high = static_cast<std::int8_t>(Mirage().ConfigDump[cfg::VersionMajor]);
     const int low = static_cast<std::int8_t>(Mirage().ConfigDump[cfg::VersionMinor]);
-    edSoftwareVersion->setText(QString("%1.%2").arg(high).arg(low));
+    edSoftwareVersion->setText(Mirage().Received(MirageProtocol::Arrival::Config) ? QString("%1.%2").arg(high).arg(low)
+                                                                                  : QString("XX"));
 }
 
 void TConfigTableForm::ebULbalanceChange()

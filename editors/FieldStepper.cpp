@@ -51,6 +51,11 @@ int DumpTarget::byte(const MirageProtocol& m, int offset) const
     return p < ProgramBufferSize ? dump[p] : -1;
 }
 
+bool DumpTarget::known(const MirageProtocol& m) const
+{
+    return m.Received(kind == Kind::Config ? MirageProtocol::Arrival::Config : MirageProtocol::ProgramArrival(half));
+}
+
 QString hexText(int stored) { return QString::fromStdString(hexNumber(stored)); }
 
 StepField StepField::of(int parameter)
@@ -361,8 +366,12 @@ void FieldStepper::display(const StepBinding& b, bool setPosition) const
     }
     if (b.box) {
         // Unchanged text is not set again: a redisplay after each step of a
-        // long recall then repaints only the boxes that moved.
-        const QString text = b.options.text ? b.options.text(v) : QString::number(b.field.shown(v));
+        // long recall then repaints only the boxes that moved. A value no
+        // dump has brought is not known: "XX", never the zero of an empty
+        // buffer.
+        const QString text = !targetOf(b).known(m_) ? QStringLiteral("XX")
+                             : b.options.text      ? b.options.text(v)
+                                                   : QString::number(b.field.shown(v));
         if (b.box->text() != text)
             b.box->setText(text);
     }

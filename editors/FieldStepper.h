@@ -64,6 +64,8 @@ struct DumpTarget {
     bool set(MirageProtocol& m, int offset, int value) const;
     // The single byte at the field's position (switch fields).
     int byte(const MirageProtocol& m, int offset) const;
+    // Its dump has arrived since the ports were opened.
+    bool known(const MirageProtocol& m) const;
 };
 
 // Stored value -> shown value: stored / divisor + addend (integer division).

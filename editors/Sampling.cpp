@@ -259,7 +259,8 @@ void TfmSample::showFilter(int stored)
     // Only 50..99 have a cut-off; anything else cannot be stepped safely.
     const bool valid = InputFilterCutoffHz(n) != 0;
     udInputFilterFreq->setEnabled(valid);
-    lbFilterCutoffFreq->setText(valid ? QString::number(InputFilterCutoffHz(n)) : QString("error"));
+    const bool known = Mirage().Received(MirageProtocol::Arrival::Config);
+    lbFilterCutoffFreq->setText(!known ? QString("XXXXX") : valid ? QString::number(InputFilterCutoffHz(n)) : QString("error"));
 }
 
 void TfmSample::MemoryDisplay()

@@ -8,6 +8,9 @@
 
 #include <mutex>
 #include <optional>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace corvane {
 
@@ -26,9 +29,31 @@ public:
     emu::MirageEmulator& emulator();
     std::unique_lock<std::mutex> lock() { return std::unique_lock<std::mutex>(mutex_); }
 
+    // Ways a real instrument and interface misbehave, for trying the
+    // program against them: an instrument that answers nothing (unplugged,
+    // SysEx off), an interface that hands every message back (a MIDI thru
+    // loop), and an instrument busy for a moment before each answer.
+    struct Behaviour {
+        bool silent = false;
+        bool echo = false;
+        int lateMs = 0;
+    };
+    void setBehaviour(const Behaviour& b);
+    Behaviour behaviour() const;
+    // Parses "silent", "echo", "late" or "late=MS", comma-separated; false
+    // for a word it does not know.
+    static bool parseBehaviour(const std::string& text, Behaviour& b);
+
+protected:
+    // The replies to `data`, the echo first, as the behaviour makes them.
+    std::vector<std::vector<std::uint8_t>> replies(const std::uint8_t* data, std::size_t len);
+
 private:
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::optional<emu::MirageEmulator> emulator_;
+    Behaviour behaviour_;
+    std::mutex lateMutex_;
+    std::vector<std::thread> late_;
 };
 
 } // namespace corvane

@@ -48,6 +48,9 @@ struct Options {
     int chunkGapMs = 4;              // pause between the pieces
     bool verbose = false;
     std::string disk;                // a disk image file as the emulator's disk
+    bool silent = false;             // answers nothing
+    bool echo = false;               // hands every message back, as a MIDI thru loop does
+    int lateMs = 0;                  // busy this long before each answer
 };
 
 void printHelp()
@@ -66,6 +69,9 @@ void printHelp()
         "  --disk IMAGE           a Mirage floppy disk image (450560 bytes) as the disk:\n"
         "                         starts from its sound 1; \"Load Sound n\" reads sound n\n"
         "                         from it and \"Save Sound n\" writes into it\n"
+        "  --silent               answer nothing (an instrument with SysEx off)\n"
+        "  --echo                 send every message received straight back (a thru loop)\n"
+        "  --late MS              wait MS before each answer (a busy instrument)\n"
         "  --verbose              print every message received and sent, in hex\n"
         "  --version              the version\n"
         "  --help                 this text\n\n"
@@ -104,6 +110,15 @@ std::optional<Options> parseOptions(int argc, char** argv)
             std::exit(0);
         } else if (a == "--verbose" || a == "-v") {
             o.verbose = true;
+        } else if (a == "--silent") {
+            o.silent = true;
+        } else if (a == "--echo") {
+            o.echo = true;
+        } else if (a == "--late") {
+            double d = 0;
+            if (!number(d) || d > 60000)
+                return std::nullopt;
+            o.lateMs = static_cast<int>(d);
         } else if (a == "--api") {
             auto v = value();
             if (!v || (*v != "jack" && *v != "alsa")) {
@@ -318,7 +333,14 @@ int main(int argc, char** argv)
         for (const auto& m : whole) {
             if (o.verbose)
                 std::cout << "in:  " << hex(m.data(), m.size()) << std::endl;
-            for (const auto& reply : emulator.receive(m)) {
+            if (o.echo)
+                send(*ports, o, m);
+            auto replies = emulator.receive(m);
+            if (o.silent)
+                replies.clear();
+            if (o.lateMs > 0 && !replies.empty())
+                std::this_thread::sleep_for(std::chrono::milliseconds(o.lateMs));
+            for (const auto& reply : replies) {
                 if (o.verbose)
                     std::cout << "out: " << hex(reply.data(), reply.size()) << std::endl;
                 send(*ports, o, reply);

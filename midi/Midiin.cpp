@@ -136,6 +136,8 @@ struct TMidiIn::Impl {
     {
         if (!current(gen) || bytes.empty())
             return;
+        if (q->OnTraffic)
+            q->OnTraffic(bytes.data(), bytes.size());
         if (bytes[0] != 0xF0 && bytes.size() <= 3) {
             if (useShort && q->OnShort)
                 q->OnShort(q, bytes[0], bytes.size() > 1 ? bytes[1] : 0, bytes.size() > 2 ? bytes[2] : 0);

@@ -57,6 +57,9 @@ public:
 
     ShortHandler OnShort;
     SysExHandler OnSysEx;
+    // Hears every message as it is handed over, whole, before OnShort or
+    // OnSysEx, on the component's thread.
+    std::function<void(const std::uint8_t* data, std::size_t size)> OnTraffic;
 
 private:
     // Queued from the driver's thread: hands received messages over.

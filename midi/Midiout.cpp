@@ -150,10 +150,13 @@ struct TMidiOut::Impl {
             const Pending next = std::move(pending.front());
             pending.pop_front();
             pendingBytes -= next.bytes.size();
-            if (next.sysEx)
+            if (next.sysEx) {
                 sendSysEx(next.bytes.data(), next.bytes.size());
-            else
+            } else {
+                if (q->OnTraffic)
+                    q->OnTraffic(next.bytes.data(), next.bytes.size());
                 send(next.bytes.data(), next.bytes.size());
+            }
         }
         overflowReported = false;
     }
@@ -195,6 +198,8 @@ struct TMidiOut::Impl {
     // it waits for the SysEx to finish.
     void sendShort(const std::uint8_t* bytes, std::size_t n)
     {
+        if (q->OnTraffic && !sending)
+            q->OnTraffic(bytes, n);
         if (sending)
             queue(bytes, n, false);
         else
@@ -226,6 +231,8 @@ TMidiOut::SendResult TMidiOut::Impl::sendSysEx(const std::uint8_t* data, std::si
 {
     SendResult r;
     r.total = size + (data[size - 1] != 0xF7 ? 1 : 0);
+    if (q->OnTraffic)
+        q->OnTraffic(data, size);
     const int rate = q->EffectiveRate();
     const bool paced = rate > 0 && r.total > ChunkSize;
     if (openDevice && !paced) {

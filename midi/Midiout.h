@@ -78,6 +78,10 @@ public:
     void Put(std::uint8_t status, std::uint8_t first, std::uint8_t second);
     void Reset();
 
+    // Hears every message as it goes out (a SysEx once, whole, as built:
+    // the F7 the port adds is not in `data`), on the sending thread.
+    std::function<void(const std::uint8_t* data, std::size_t size)> OnTraffic;
+
     // Bytes per second of the pacing of long sends; 3125 (MIDI wire speed)
     // by default, 0 for none.
     void SetPacing(int bytesPerSecond);

@@ -13,6 +13,14 @@ constexpr int WaitSelectProgram = 50;
 constexpr int WaitQueryWavesample = 100;
 constexpr int WaitConfigDump = 60;
 constexpr int WaitProgramDump = 500;
+constexpr int AnswerPoll = 50;
+
+std::string seconds(int ms)
+{
+    const int tenths = (ms + 50) / 100;
+    return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : "") +
+           (tenths == 10 ? " second" : " seconds");
+}
 } // namespace
 
 MirageProtocol::MirageProtocol(Seams& seams)
@@ -54,6 +62,10 @@ void MirageProtocol::SendSysEx(const std::uint8_t* bytes, int count)
         history_->Forget(sound == 0, lower || sound == 0, upper || sound == 0);
     }
     std::memcpy(sendBuffer_, bytes, static_cast<std::size_t>(count));
+    // A dump sent earlier has come back by now if it ever will: a dump
+    // arriving from here on is the instrument's, though it may hold the
+    // same samples.
+    lastLongSent_.clear();
     if (sysExOut_)
         sysExOut_(sendBuffer_, count);
 }
@@ -65,6 +77,9 @@ MirageProtocol::LongSend MirageProtocol::SendLongSysEx(const std::uint8_t* bytes
         return {};
     const auto total = static_cast<std::size_t>(count);
     LongSend r{total, total, false, false};
+    // A wavesample dump that comes straight back is its echo, not an answer.
+    if (count > 3 && bytes[3] == cmd::WavesampleDump)
+        lastLongSent_.assign(bytes, bytes + count);
     // The port paces a long message through the wait primitive.
     ++waitDepth_;
     if (longSysExOut_) {
@@ -111,12 +126,14 @@ bool MirageProtocol::Converse(std::function<void()> sequence, int* ticket)
         return true;
     }
     conversing_ = true;
+    noAnswerSaid_ = false;
     struct Release {
         MirageProtocol& m;
         ~Release() { m.conversing_ = false; }
     } release{*this};
     sequence();
     conversing_ = false;
+    sayEcho();
     runKept();
     if (!conversing_ && kept_.empty())
         ConversationEnded();
@@ -182,21 +199,73 @@ void MirageProtocol::RemoveArrivalListener(int id)
 void MirageProtocol::arrived(Arrival a)
 {
     received_[static_cast<std::size_t>(a)] = true;
+    ++arrivals_[static_cast<std::size_t>(a)];
     AnnounceCopy(a);
 }
 
 void MirageProtocol::AnnounceCopy(Arrival a) { callListeners(listeners_, a); }
 
-void MirageProtocol::RequestConfig()
+void MirageProtocol::RequestConfig(const std::string& asked)
 {
+    const int before = Arrivals(Arrival::Config);
     SendSysEx(requestMessage(cmd::ConfigRequest));
     Wait(WaitConfigDump);
+    if (!AwaitArrival(Arrival::Config, before, WaitConfigDump, AnswerLimit.configMs))
+        ReportNoAnswer(asked.empty() ? "the configuration dump request" : asked, AnswerLimit.configMs);
 }
 
-void MirageProtocol::RequestProgram(int half)
+void MirageProtocol::RequestProgram(int half, const std::string& asked)
 {
+    const Arrival a = ProgramArrival(half);
+    const int before = Arrivals(a);
     SendSysEx(requestMessage(half == 0 ? cmd::LowerRequest : cmd::UpperRequest));
     Wait(WaitProgramDump);
+    if (!AwaitArrival(a, before, WaitProgramDump, AnswerLimit.programMs))
+        ReportNoAnswer(asked.empty() ? std::string("the ") + (half == 0 ? "lower" : "upper") + " program dump request"
+                                     : asked,
+                       AnswerLimit.programMs);
+}
+
+bool MirageProtocol::AwaitArrival(Arrival a, int before, int waitedMs, int limitMs)
+{
+    if (unanswered_ || (noAnswerSaid_ && conversing_))
+        return Arrivals(a) != before;
+    for (int waited = waitedMs; Arrivals(a) == before; waited += AnswerPoll) {
+        if (waited >= limitMs)
+            return false;
+        Wait(AnswerPoll);
+    }
+    return true;
+}
+
+std::string MirageProtocol::NoAnswerText(const std::string& asked, int limitMs, const std::string& extra) const
+{
+    std::string t = std::string(text::NoAnswer) + " " + asked + (limitMs > 0 ? " within " + seconds(limitMs) : "") + ".";
+    const std::string ports = PortsText();
+    if (!ports.empty())
+        t += "\n\n" + ports;
+    if (!extra.empty())
+        t += "\n\n" + extra;
+    t += "\n\nThe usual causes:\n"
+         "- a MIDI cable in the wrong socket (the computer's MIDI Out goes to the Mirage's MIDI In, the Mirage's "
+         "MIDI Out to the computer's MIDI In), or the wrong ports chosen under Setup > MIDI Ports;\n"
+         "- System Exclusive turned off on the instrument (parameter 85);\n"
+         "- the instrument on another MIDI channel or out of omni mode (parameters 81 and 82);\n"
+         "- an operating system on the Mirage that lacks this dump: boot it from a disk that has it.";
+    return t;
+}
+
+void MirageProtocol::ReportNoAnswer(const std::string& asked, int limitMs, const std::string& extra)
+{
+    if (noAnswerSaid_ && conversing_)
+        return;
+    noAnswerSaid_ = true;
+    const bool before = unanswered_;
+    unanswered_ = true;
+    const std::string again = "Nothing has come from it since an earlier request went unanswered.";
+    seams_.messageBox(before ? NoAnswerText(asked, 0, extra.empty() ? again : again + " " + extra)
+                             : NoAnswerText(asked, limitMs, extra),
+                      text::NoAnswerCaption, BoxButtons::Ok);
 }
 
 void MirageProtocol::EnsureConfig()
@@ -234,12 +303,64 @@ void MirageProtocol::MidiIn1SysEx(const std::uint8_t* data, int size)
         dispatch(next.data(), next.size());
     }
     dispatching_ = false;
+    if (!conversing_)
+        sayEcho();
+}
+
+// The instrument never sends a request or a key-code message, nor a
+// wavesample dump closed as the program closes its own: such a message is
+// the program's own, come back.
+bool MirageProtocol::isEcho(const std::uint8_t* data, std::size_t size)
+{
+    if (wsJoining_ || !isMirageMessage(data, size) || size < 4)
+        return false;
+    const std::uint8_t c = data[3];
+    bool echo = c == cmd::ConfigRequest || c == cmd::KeyCodes || c == cmd::LowerRequest || c == cmd::UpperRequest ||
+                c == cmd::WavesampleRequest;
+    if (c == cmd::WavesampleDump && !lastLongSent_.empty()) {
+        std::size_t n = size;
+        if (n > lastLongSent_.size() && data[n - 1] == sysex::End)
+            --n;
+        // A long one comes in pieces: the first, a whole receive buffer,
+        // is the start of what was sent.
+        const bool first = size == ReceiveBufferSize && data[size - 1] != sysex::End && size < lastLongSent_.size();
+        echo = (n == lastLongSent_.size() || first) && std::equal(data, data + n, lastLongSent_.begin());
+        echoJoining_ = echo && first;
+        if (echo)
+            lastLongSent_.clear();
+    }
+    if (echo && !echoNoticed_) {
+        echoNoticed_ = true;
+        echoToSay_ = true;
+    }
+    return echo;
+}
+
+void MirageProtocol::sayEcho()
+{
+    if (!echoToSay_)
+        return;
+    echoToSay_ = false;
+    const std::string in = InputName();
+    std::string t = "Corvane's own messages come back on its MIDI input" + (in.empty() ? "" : " \"" + in + "\"") +
+                    ": the interface, or a MIDI thru connection, hands back what is sent. Corvane recognises them "
+                    "and goes on working; the traffic doubles, and a long transfer takes a little longer.";
+    t += "\n\nIf this is not meant to be, turn MIDI thru off on the interface, or take the cable that loops "
+         "back out.";
+    seams_.messageBox(t, text::EchoCaption, BoxButtons::Ok);
 }
 
 // The rules run one after another on the same message; they are not
 // exclusive branches.
 void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
 {
+    if (echoJoining_) {
+        if (data[0] != sysex::Start) {
+            echoJoining_ = size == ReceiveBufferSize && data[size - 1] != sysex::End;
+            return;
+        }
+        echoJoining_ = false;
+    }
     if (wsJoining_) {
         // A long wavesample dump arrives in pieces, each after the first
         // without its F0; anything else means the rest will not come.
@@ -253,6 +374,10 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
         return;
     if (size < 4)
         return; // no command byte
+    if (isEcho(data, size))
+        return;
+    heard_ = true;
+    unanswered_ = false;
     const std::uint8_t command = data[3];
 
     // A dump of the right size whose data are not all nibbles is refused as
@@ -294,6 +419,7 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
         decodeWavesample(data, size);
     }
     if (command == cmd::WavesampleAck || command == cmd::WavesampleNak) {
+        lastLongSent_.clear(); // its echo, if any, came before the answer
         ++wsAnswers_;
         wsAccepted_ = command == cmd::WavesampleAck;
     }

@@ -7,6 +7,7 @@
 #include "Dumps.h"
 #include "Frames.h"
 #include "History.h"
+#include "MidiTraffic.h"
 #include "Seams.h"
 
 #include <array>
@@ -40,6 +41,9 @@ inline const char* const AckGoodCaption = "MIDI Wavesample Receive";
 inline const char* const NakBad = "Wavesample Receive - Nck = bad";
 inline const char* const NakBadCaption =
     "MIDI Wavesample Receive. File larger then that specified by the wavesample memory pointers.";
+inline const char* const NoAnswer = "The Mirage did not answer";
+inline const char* const NoAnswerCaption = "MIDI No Answer";
+inline const char* const EchoCaption = "MIDI Echo";
 } // namespace text
 
 class MirageProtocol {
@@ -213,13 +217,53 @@ public:
     bool Received(Arrival a) const { return received_[static_cast<std::size_t>(a)]; }
     // The ports were (re)opened: what arrived before may not be what the
     // instrument now holds.
-    void ForgetReceived() { received_.fill(false); }
+    void ForgetReceived()
+    {
+        received_.fill(false);
+        heard_ = false;
+        unanswered_ = false;
+    }
     static Arrival ProgramArrival(int half) { return half == 0 ? Arrival::LowerProgram : Arrival::UpperProgram; }
 
+    // How many dumps of this kind have been taken since start.
+    int Arrivals(Arrival a) const { return arrivals_[static_cast<std::size_t>(a)]; }
+
+    // How long an answer may take to arrive before the program says "The
+    // Mirage did not answer": the request's and the dump's time on the wire
+    // and the instrument's own delay (a busy instrument answers a few
+    // hundred ms late). Settings; see the help.
+    struct AnswerLimits {
+        int configMs = 2000;
+        int programMs = 3000;
+    };
+    AnswerLimits AnswerLimit;
+
     // The refresh requests of the editors: the request, then its fixed wait
-    // (60 ms for the configuration, 500 ms for a program dump).
-    void RequestConfig();
-    void RequestProgram(int half);
+    // (60 ms for the configuration, 500 ms for a program dump). An answer
+    // that has not come by then is waited for up to its limit, in polls of
+    // the same wait; when none comes, the no-answer report names `asked`
+    // (the request's own name when empty).
+    void RequestConfig(const std::string& asked = {});
+    void RequestProgram(int half, const std::string& asked = {});
+    // After a request already sent and `waitedMs` of waiting: polls until a
+    // dump of kind `a` beyond `before` has arrived or `limitMs` in all has
+    // passed. True when it arrived. Once a request went unanswered, the
+    // next ones are not waited for beyond their fixed wait until something
+    // comes from the instrument or the ports are opened again: it is not
+    // there, and each window that asks says so at once.
+    bool AwaitArrival(Arrival a, int before, int waitedMs, int limitMs);
+
+    // The text of the no-answer report: what was asked, within how long, on
+    // which ports, and the usual causes; `extra` is said before the causes.
+    std::string NoAnswerText(const std::string& asked, int limitMs, const std::string& extra = {}) const;
+    // Shows it, once in a sequence: the requests after the first that went
+    // unanswered say nothing more.
+    void ReportNoAnswer(const std::string& asked, int limitMs, const std::string& extra = {});
+    // Something has come from the instrument since the ports were opened.
+    bool HeardFromMirage() const { return heard_; }
+    // The program's own messages have come back on the input (a MIDI thru
+    // loop, an interface that echoes): they are recognised and ignored.
+    bool EchoNoticed() const { return echoNoticed_; }
     // Before an editor shows or steps a dump that has not arrived since the
     // ports were opened, it asks for it first, with the same request and wait.
     void EnsureConfig();
@@ -258,12 +302,20 @@ public:
     // windows that show it redisplay, as for an arrival, sending nothing.
     void AnnounceCopy(Arrival a);
 
+    // Every message out and in, for the MIDI monitor; filled by the ports.
+    MidiTraffic Traffic;
+
 protected:
     // Called after a status panel text has changed.
     virtual void StatusTextChanged(int /*panel*/) {}
     // Called when the last sequence, kept ones included, has ended.
     virtual void ConversationEnded() {}
     void setStatusText(int panel, std::string text);
+    // The ports as the no-answer report names them ("MIDI Out: ..., MIDI
+    // In: ..."); empty when there is nothing to name.
+    virtual std::string PortsText() const { return {}; }
+    // The input port's device name; empty when none is open.
+    virtual std::string InputName() const { return {}; }
 
 private:
     void dispatch(const std::uint8_t* data, std::size_t size);
@@ -278,6 +330,8 @@ private:
     void finishWavesample();
     void noteArrival(bool ended);
     void report(const char* text, const char* caption);
+    bool isEcho(const std::uint8_t* data, std::size_t size);
+    void sayEcho();
 
     Seams& seams_;
     SysExOut sysExOut_;
@@ -322,6 +376,14 @@ private:
     int nextTicket_ = 1;
 
     std::array<bool, 5> received_{};
+    std::array<int, 5> arrivals_{};
+    bool heard_ = false;
+    bool noAnswerSaid_ = false; // in the running sequence
+    bool unanswered_ = false;   // since then nothing has come: requests get only their fixed wait
+    bool echoNoticed_ = false;
+    bool echoToSay_ = false;
+    std::vector<std::uint8_t> lastLongSent_; // until its echo, its answer or the next send
+    bool echoJoining_ = false;               // the rest of a long echo follows in pieces
     std::vector<std::pair<int, ArrivalFn>> listeners_;
     int nextListener_ = 1;
 };

@@ -124,7 +124,8 @@ std::optional<std::pair<JobEnd, std::string>> fetchProgram(MirageProtocol& mirag
     case WaitEnd::Stopped: return std::pair{JobEnd::Cancelled, std::string("Cancelled.")};
     case WaitEnd::TimedOut: break;
     }
-    return std::pair{JobEnd::Failed, std::string("Error - The Mirage did not send its ") + halfName(h) + " program dump."};
+    return std::pair{JobEnd::Failed,
+                     mirage.NoAnswerText(std::string("the ") + halfName(h) + " program dump request", ProgramTimeoutMs)};
 }
 
 // Selects wavesample `index` (of `pages` pages), requests its data and waits
@@ -138,6 +139,7 @@ std::variant<Bytes, std::pair<JobEnd, std::string>> fetchWavesample(MirageProtoc
     if (hooks.cancelled())
         return std::pair{JobEnd::Cancelled, std::string("Cancelled.")};
     mirage.SelectWavesample(index);
+    const int serial = mirage.LastWavesample().serial;
     mirage.AwaitWavesample();
     mirage.SendSysEx(wavesampleRequestMessage());
     // After Cancel the dump under way is still let in whole: the instrument
@@ -148,8 +150,18 @@ std::variant<Bytes, std::pair<JobEnd, std::string>> fetchWavesample(MirageProtoc
         hooks.progress(hooks.cancelled() ? "Cancelling: wavesample " + wsName(index) + " is still arriving" : status,
                        at.done + std::min(waited, expected), at.total);
     };
-    if (waitFor(wait) != WaitEnd::Arrived)
-        return std::pair{JobEnd::Failed, "Error - Wavesample " + wsName(index) + " did not arrive."};
+    if (waitFor(wait) != WaitEnd::Arrived) {
+        const MirageProtocol::WavesampleArrival& a = mirage.LastWavesample();
+        if (a.serial != serial)
+            return std::pair{JobEnd::Failed, "Error - the wavesample dump of " + wsName(index) +
+                                                 " began but stopped after " + std::to_string(a.sampleBytes) + " of " +
+                                                 std::to_string(256 * pages) + " sample bytes."};
+        return std::pair{JobEnd::Failed,
+                         mirage.NoAnswerText("the wavesample dump request for " + wsName(index), static_cast<int>(wait.limitMs),
+                                             "It answered the program dump request, so the cables, ports and SysEx "
+                                             "are right: an operating system on the Mirage without the wavesample "
+                                             "dump is the likeliest cause.")};
+    }
     if (hooks.cancelled())
         return std::pair{JobEnd::Cancelled, std::string("Cancelled.")};
     const MirageProtocol::WavesampleArrival& a = mirage.LastWavesample();
@@ -272,9 +284,11 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
         return true;
     };
     // A port that goes away ends the job: what follows would not arrive.
-    auto lost = [&r](const MirageProtocol::LongSend& s, const std::string& what) {
+    bool portLost = false;
+    auto lost = [&r, &portLost](const MirageProtocol::LongSend& s, const std::string& what) {
         if (!s.cutShort)
             return false;
+        portLost = true;
         r.end = JobEnd::Failed;
         r.text = "Error - MIDI output port lost - " + what + " was cut short after " + std::to_string(s.sent) +
                  " of " + std::to_string(s.total) + " bytes.";
@@ -309,13 +323,16 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
         }
     }
 
-    // The instrument plays what it now holds, and the program learns it.
-    hooks.progress("Selecting the current programs", done, total);
-    for (const Half& h : sound.halves)
-        mirage.SelectProgram(h.half, mirage.GetCurrentProgram(h.half));
-    for (const Half& h : sound.halves) {
-        hooks.progress(std::string("Requesting the ") + halfName(h.half) + " program dump", done, total);
-        mirage.RequestProgram(h.half);
+    // The instrument plays what it now holds, and the program learns it;
+    // through a port that has gone nothing would reach it.
+    if (!portLost) {
+        hooks.progress("Selecting the current programs", done, total);
+        for (const Half& h : sound.halves)
+            mirage.SelectProgram(h.half, mirage.GetCurrentProgram(h.half));
+        for (const Half& h : sound.halves) {
+            hooks.progress(std::string("Requesting the ") + halfName(h.half) + " program dump", done, total);
+            mirage.RequestProgram(h.half);
+        }
     }
     hooks.progress(r.end == JobEnd::Done ? "Sent" : r.end == JobEnd::Cancelled ? "Cancelled" : "Failed", total, total);
     return r;

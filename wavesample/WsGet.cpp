@@ -28,7 +28,6 @@ namespace corvane {
 namespace {
 
 constexpr int WireBytesPerSecond = 3125;
-constexpr const char* const TimeOut = "Error - receive time out - all data not valid.";
 constexpr const char* const ReceiveCaption = "MIDI Receive Problem";
 constexpr const char* const WaveFilter = "Wave files|*.wav";
 
@@ -46,7 +45,7 @@ const TfmWsGet::ExportFormat TfmWsGet::ExportFormats[6] = {
 int TfmWsGet::PollsFor(int pages)
 {
     const long long bytes = 8 + 512LL * std::clamp(pages, 0, 256);
-    const long long ms = (bytes * 1000 + WireBytesPerSecond - 1) / WireBytesPerSecond + 1000;
+    const long long ms = (bytes * 1000 + WireBytesPerSecond - 1) / WireBytesPerSecond + 2000;
     return std::max<int>(LeastPolls, static_cast<int>((ms + PollMs - 1) / PollMs));
 }
 
@@ -213,6 +212,21 @@ int TfmWsGet::expectedPages() const
 
 void TfmWsGet::requestWavesample()
 {
+    // The page pointers say how long the answer takes; unknown, they are
+    // asked for first, which also finds out at once whether the Mirage
+    // answers at all.
+    const int half = Mirage().GetCurrentHalf();
+    const std::string ws = std::string(half == 0 ? "L" : "U") + std::to_string(Mirage().CurrentWavesample + 1);
+    if (!Mirage().Received(MirageProtocol::ProgramArrival(half))) {
+        Mirage().RequestProgram(half, std::string("the ") + (half == 0 ? "lower" : "upper") +
+                                          " program dump request (sent first, for the page pointers of wavesample " +
+                                          ws + ")");
+        if (!Mirage().Received(MirageProtocol::ProgramArrival(half))) {
+            ProgressBar1->hide();
+            keepNothing();
+            return;
+        }
+    }
     const MirageProtocol::Transfer transfer(Mirage());
     // Only a dump that begins after the request is its answer: one that
     // came or began earlier (a late answer to an earlier request) is not.
@@ -233,8 +247,21 @@ void TfmWsGet::requestWavesample()
         return;
     }
     const bool answered = Mirage().LastWavesample().serial != before;
-    if (!ready)
-        Ctx().seams.messageBox(TimeOut, ReceiveCaption, BoxButtons::Ok);
+    if (!ready && !answered) {
+        Mirage().ReportNoAnswer("the wavesample dump request for " + ws + " (Request Ws)", pollLimit_ * PollMs,
+                                Mirage().HeardFromMirage()
+                                    ? "It has answered other requests since the ports were opened, so the cables, "
+                                      "ports and SysEx are right: an operating system on the Mirage without the "
+                                      "wavesample dump is the likeliest cause."
+                                    : std::string());
+    } else if (!ready) {
+        const auto& a = Mirage().LastWavesample();
+        Ctx().seams.messageBox("Error - the wavesample dump of " + ws + " began but stopped after " +
+                                   std::to_string(a.sampleBytes) + " of " + std::to_string(256 * a.pages) +
+                                   " sample bytes (in page " + std::to_string(a.sampleBytes / 256 + 1) + " of " +
+                                   std::to_string(a.pages) + ").",
+                               ReceiveCaption, BoxButtons::Ok);
+    }
     Mirage().AwaitWavesample();
     if (!answered) {
         keepNothing();
@@ -242,7 +269,7 @@ void TfmWsGet::requestWavesample()
     }
     takeReceived();
     const Received& r = received_;
-    if (!r.complete && r.pages > 0)
+    if (ready && !r.complete && r.pages > 0)
         Ctx().seams.messageBox("Error - wavesample incomplete - " + std::to_string(r.samples.size()) + " of " +
                                    std::to_string(256 * r.pages) + " sample bytes arrived.",
                                ReceiveCaption, BoxButtons::Ok);

@@ -86,8 +86,9 @@ void TfmWsInfo::FormShow()
     const int half = Mirage().GetCurrentHalf() != 0 ? 1 : 0;
     lbWsNumber->setText(QString(half == 0 ? "Lower " : "Upper ") + QString::number(n + 1));
     QLabel* figures[] = {lbWsSizeHex, lbWsSizeDec, lbWsSizeBytes, lbMemUse, lbLoopSizeHex, lbLoopSizeDec};
-    // A status reply may name a wavesample the dump has no pointers for.
-    if (n < 0 || n > 7) {
+    // A status reply may name a wavesample the dump has no pointers for;
+    // and pointers no dump has brought are not known.
+    if (n < 0 || n > 7 || !Mirage().Received(MirageProtocol::ProgramArrival(half))) {
         for (QLabel* l : figures)
             l->setText(NoData);
         return;

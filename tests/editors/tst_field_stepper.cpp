@@ -14,7 +14,25 @@
 namespace corvane::test {
 namespace {
 
-class FieldStepperTest : public MirageFixture {};
+// The dumps arrive zeroed, as from an instrument that holds zeros: a value
+// no dump has brought would show as XX.
+class FieldStepperTest : public MirageFixture {
+protected:
+    void SetUp() override
+    {
+        MirageFixture::SetUp();
+        Message config(ConfigDumpSize, 0);
+        config[0] = sysex::Start;
+        config[1] = sysex::Ensoniq;
+        config[2] = sysex::Mirage;
+        config[3] = cmd::ConfigDump;
+        config.back() = sysex::End;
+        const std::vector<std::uint8_t> program(625, 0);
+        for (const Message& m : {config, makeProgramDump(0, program), makeProgramDump(1, program)})
+            form().MidiIn1SysEx(m.data(), static_cast<int>(m.size()));
+        seams().clear();
+    }
+};
 
 TEST_F(FieldStepperTest, ProgramFieldsOfTheCurrentProgramOfOneHalf)
 {

@@ -11,6 +11,7 @@
 // meanwhile are held and delivered after it.
 #include "FuzzCheck.h"
 #include "Midiin.h"
+#include "MidiTraffic.h"
 #include "MirageProtocol.h"
 #include "VirtualDevice.h"
 
@@ -78,6 +79,13 @@ public:
         in->SetUsing(true);
         FUZZ_REQUIRE(in->OpenResult() == 0);
         in->OnSysEx = [this](TMidiIn*, const std::uint8_t* data, int size) { onPiece(data, size); };
+        // What the MIDI monitor is handed: every message, named, the
+        // history kept small so that its bounds are exercised too.
+        traffic.setLimits(64, 1 << 20);
+        in->OnTraffic = [this](const std::uint8_t* data, std::size_t size) {
+            traffic.add(false, "Fuzz wire", data, size);
+            FUZZ_REQUIRE(traffic.size() <= 64 && !traffic.at(traffic.size() - 1).meaning.text.empty());
+        };
         seams.pump = [] { QCoreApplication::sendPostedEvents(); };
         installSeams(&seams);
     }
@@ -241,6 +249,7 @@ private:
     std::unique_ptr<MirageProtocol> proto;
     Wire wire;
     std::unique_ptr<TMidiIn> in;
+    MidiTraffic traffic;
     std::vector<Bytes> messages;
     std::vector<PieceOf> expected;
     std::size_t delivered = 0;

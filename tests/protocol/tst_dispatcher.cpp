@@ -293,3 +293,40 @@ TEST(ProtocolReentrancy, MessagesDuringAReportAreDispatchedAfterIt)
 
 } // namespace
 } // namespace corvane::test
+
+namespace corvane::test {
+namespace {
+
+Message wire(Message m)
+{
+    m.push_back(sysex::End);
+    return m;
+}
+
+// Through a MIDI thru loop the program's own messages come back: requests
+// and key codes, and a sent wavesample dump, whole or in pieces. None is
+// taken for an answer; the echo is said once.
+TEST_F(ProtocolTest, OwnMessagesComingBackAreNotTakenForAnswers)
+{
+    for (const int pages : {2, 200}) {
+        Message sent = makeWavesampleDump(pages, std::vector<std::uint8_t>(256 * static_cast<std::size_t>(pages), 0x44),
+                                          sysex::Close);
+        proto.SendLongSysEx(sent.data(), static_cast<int>(sent.size()));
+        sent.push_back(sysex::End); // as the port sent it
+        receive(wire(requestMessage(cmd::ConfigRequest)));
+        receive(wire(parameterStepMessage(21, true)));
+        receiveInPieces(sent);
+        EXPECT_FALSE(proto.WavesampleArrived()) << pages;
+        EXPECT_EQ(proto.LastWavesample().serial, 0) << pages;
+    }
+    EXPECT_TRUE(proto.EchoNoticed());
+    ASSERT_EQ(seams.boxes().size(), 1u);
+    EXPECT_EQ(seams.boxes()[0].caption, "MIDI Echo");
+
+    // The instrument's own dump still is one.
+    receive(makeWavesampleDump(1, std::vector<std::uint8_t>(256, 0x44)));
+    EXPECT_TRUE(proto.WavesampleArrived());
+}
+
+} // namespace
+} // namespace corvane::test

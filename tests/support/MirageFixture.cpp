@@ -28,19 +28,22 @@ void TappedMirage::receive(const std::uint8_t* data, std::size_t len)
     if (n > 0 && data[n - 1] == sysex::End)
         --n;
     seams_.recordSent(data, n);
-    if (!wireTime) {
+    const Behaviour b = behaviour();
+    if (!wireTime && b.lateMs == 0) {
         VirtualMirage::receive(data, len);
         return;
     }
-    std::vector<Message> replies;
-    {
-        auto guard = lock();
-        replies = emulator().receive(data, len);
-    }
-    inFree_ = std::max(inFree_, seams_.now) + wireMs(len);
-    for (auto& reply : replies) {
-        outFree_ = std::max(outFree_, inFree_) + wireMs(reply.size());
-        timers_.push_back(seams_.startTimer(static_cast<int>(outFree_ - seams_.now),
+    std::vector<Message> out = replies(data, len);
+    const bool paced = pacedByPort && pacedByPort(len);
+    inFree_ = std::max(inFree_, seams_.now) + (wireTime && !paced ? wireMs(len) : 0);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const Message& reply = out[i];
+        // An echo comes back as the message goes out; answers come after
+        // the instrument's delay.
+        const bool echo = b.echo && i == 0;
+        const long long ready = echo ? inFree_ : inFree_ + b.lateMs;
+        outFree_ = std::max(outFree_, ready) + (wireTime ? wireMs(reply.size()) : 0);
+        timers_.push_back(seams_.startTimer(static_cast<int>(std::max(0LL, outFree_ - seams_.now)),
                                             [this, reply] { transmit(reply); }));
     }
 }
@@ -61,6 +64,9 @@ void MirageFixture::start(bool createWindows)
 {
     form_ = std::make_unique<TForm1>(seams_, virtualMirageRun);
     form_->MidiOut1->SetPacing(0);
+    mirage_->pacedByPort = [this](std::size_t len) {
+        return form_ && form_->MidiOut1->EffectiveRate() > 0 && len > static_cast<std::size_t>(TMidiOut::ChunkSize);
+    };
     if (createWindows)
         CreateWindows(form_.get());
     RecordingSeams::deliver();
@@ -68,6 +74,8 @@ void MirageFixture::start(bool createWindows)
 
 void MirageFixture::stop()
 {
+    if (mirage_)
+        mirage_->pacedByPort = nullptr;
     if (form_)
         form_->FormClose();
     form_.reset();

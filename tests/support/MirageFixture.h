@@ -39,6 +39,9 @@ public:
     void receive(const std::uint8_t* data, std::size_t len) override;
 
     bool wireTime = false;
+    // True when the port paces a message of `len` bytes at wire speed: its
+    // wire time has then passed when it arrives whole.
+    std::function<bool(std::size_t len)> pacedByPort;
     // Milliseconds `bytes` take on the wire, rounded up.
     static long long wireMs(std::size_t bytes) { return (static_cast<long long>(bytes) * 320 + 999) / 1000; }
 
@@ -62,6 +65,8 @@ protected:
 
     TForm1& form() { return *form_; }
     emu::MirageEmulator& mirage() { return mirage_->emulator(); }
+    // The emulator as a MIDI device: its behaviour, and messages sent from it.
+    TappedMirage& device() { return *mirage_; }
     RecordingSeams& seams() { return seams_; }
     QString configDir() const { return dir_.path(); }
 
