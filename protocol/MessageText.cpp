@@ -1,5 +1,7 @@
 #include "MessageText.h"
 
+#include "Parameters.h"
+
 #include "Dumps.h"
 #include "Frames.h"
 #include "HexText.h"
@@ -9,6 +11,14 @@
 namespace corvane {
 
 namespace {
+
+// The parameter's name as the windows and the edit history give it, or its
+// number where the table has none.
+std::string parameterText(int number)
+{
+    const std::string name = parameterName(number);
+    return name == "Parameter" ? "parameter " + std::to_string(number) : name;
+}
 
 // "1,255": the monitor's counts of bytes.
 std::string grouped(std::size_t n)
@@ -64,13 +74,13 @@ std::string describeKeys(const std::vector<std::uint8_t>& k)
     const bool stepKey = n >= 4 && (k[n - 1] == key::Inc || k[n - 1] == key::Dec) && k[n - 2] == key::Value;
     if (stepKey && ((n == 5 && k[0] == key::Param && digit(k[1]) && digit(k[2])) || (n == 4 && digit(k[0]) && digit(k[1])))) {
         const int number = 10 * k[n - 4] + k[n - 3];
-        return "Parameter step: " + parameterName(number) + (k[n - 1] == key::Inc ? " up" : " down");
+        return "Parameter step: " + parameterText(number) + (k[n - 1] == key::Inc ? " up" : " down");
     }
     if (n == 4 && k[0] == key::Param && digit(k[1]) && digit(k[2]) && k[3] == key::Value) {
         const int number = 10 * k[1] + k[2];
         if (number == 26)
             return "Query current wavesample (parameter 26)";
-        return "Select parameter " + std::to_string(number) + ", " + parameterName(number);
+        return "Select parameter " + std::to_string(number) + ", " + parameterText(number);
     }
     if (n == 2 && (k[0] == key::LowerWavesample || k[0] == key::UpperWavesample) && k[1] >= 1 && k[1] <= 8)
         return "Select wavesample " + wsName(k[0] == key::LowerWavesample ? 0 : 1, k[1]);
@@ -278,36 +288,6 @@ MessageMeaning describeMessage(const std::uint8_t* data, std::size_t size)
     if (data[0] < 0xF0)
         return channelMeaning(data, size);
     return systemMeaning(data, size);
-}
-
-std::string parameterName(int number)
-{
-    struct Named {
-        int number;
-        const char* name;
-    };
-    static const Named names[] = {
-        {21, "Master Tune"}, {22, "Pitch Bender Range"}, {23, "Velocity Sensitivity"}, {24, "Upper/Lower Balance"},
-        {25, "Program Link"}, {26, "Current Wavesample"}, {27, "Initial Wavesample"}, {28, "Mix Mode"},
-        {29, "Mono Mode"}, {31, "LFO Speed"}, {32, "LFO Depth"}, {33, "Oscillator Detune"}, {34, "Oscillator Mix"},
-        {35, "Mix Velocity Sensitivity"}, {36, "Filter Cutoff"}, {37, "Resonance"}, {38, "Keyboard Tracking"},
-        {40, "Filter Attack"}, {41, "Filter Peak"}, {42, "Filter Decay"}, {43, "Filter Sustain"},
-        {44, "Filter Release"}, {45, "Filter Attack Velocity"}, {46, "Filter Peak Velocity"},
-        {47, "Filter Decay Key Scaling"}, {48, "Filter Sustain Velocity"}, {49, "Filter Release Velocity"},
-        {50, "Amplitude Attack"}, {51, "Amplitude Peak"}, {52, "Amplitude Decay"}, {53, "Amplitude Sustain"},
-        {54, "Amplitude Release"}, {55, "Amplitude Attack Velocity"}, {56, "Amplitude Peak Velocity"},
-        {57, "Amplitude Decay Key Scaling"}, {58, "Amplitude Sustain Velocity"},
-        {59, "Amplitude Release Velocity"}, {60, "Wavesample Start"}, {61, "Wavesample End"}, {62, "Loop Start"},
-        {63, "Loop End"}, {64, "Loop End Fine"}, {65, "Loop Switch"}, {67, "Octave"}, {68, "Fine Tune"},
-        {69, "Relative Amplitude"}, {70, "Relative Filter"}, {71, "Maximum Filter"}, {72, "Top Key"},
-        {73, "Sample Time"}, {74, "Input Filter"}, {75, "Line Input"}, {76, "Sampling Threshold"},
-        {77, "Multisampling"}, {81, "Omni Mode"}, {82, "MIDI Channel"}, {83, "MIDI Thru"},
-        {84, "MIDI Modulation"},
-    };
-    for (const Named& n : names)
-        if (n.number == number)
-            return n.name;
-    return "parameter " + std::to_string(number);
 }
 
 std::string noteName(int note)

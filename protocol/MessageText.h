@@ -31,9 +31,6 @@ struct MessageMeaning {
 // included when there was one).
 MessageMeaning describeMessage(const std::uint8_t* data, std::size_t size);
 
-// The Mirage's name of a front-panel parameter ("Master Tune"), or
-// "parameter NN" for a number it has none for.
-std::string parameterName(int number);
 
 // "C3" for note 60 (middle C), as the instrument's keyboard counts octaves.
 std::string noteName(int note);

@@ -104,7 +104,7 @@ const char* parameterName(int number)
 {
     static const std::pair<int, const char*> names[] = {
         {21, "Master Tune"}, {22, "Pitch Bender Range"}, {23, "Velocity Sensitivity"},
-        {24, "Upper/Lower Balance"}, {25, "Program Link"}, {27, "Initial Wavesample"}, {28, "Mix Mode"},
+        {24, "Upper/Lower Balance"}, {25, "Program Link"}, {26, "Current Wavesample"}, {27, "Initial Wavesample"}, {28, "Mix Mode"},
         {29, "Mono Mode"}, {31, "LFO Speed"}, {32, "LFO Depth"}, {33, "Osc Detune"}, {34, "Osc Mix"},
         {35, "Mix Velocity"}, {36, "Filter Cutoff"}, {37, "Resonance"}, {38, "Keyboard Tracking"},
         {40, "Filter Attack"}, {41, "Filter Peak"}, {42, "Filter Decay"}, {43, "Filter Sustain"},
