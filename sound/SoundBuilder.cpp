@@ -274,6 +274,119 @@ std::string BuiltZone::line(int index) const
     return text + loop + splice;
 }
 
+namespace {
+
+// Fits each wavesample's data pages and one end page within the half's 256
+// pages: first what comes after each source loop, then the longest zones;
+// the refusal when even their least does not fit.
+std::optional<BuildResult> fitIntoHalf(std::vector<Work>& work, const BuildOptions& o)
+{
+    const auto need = [&work]() {
+        int pages = 0;
+        for (const Work& w : work)
+            pages += pagesOf(w.audio.size()) + 1;
+        return pages;
+    };
+    const auto cutTo = [](Work& w, int pages, const char* what) {
+        int before = pagesOf(w.audio.size());
+        if (pages >= before)
+            return;
+        before = std::max(before, w.fullPages);
+        w.fullPages = 0;
+        w.audio.resize(static_cast<std::size_t>(pages) * PageBytes);
+        w.cuts.push_back(std::to_string(before - pages) + (before - pages == 1 ? " page " : " pages ") + what);
+    };
+    // First what comes after each source loop, longest first.
+    for (int over = need() - HalfPages; over > 0; over = need() - HalfPages) {
+        Work* longest = nullptr;
+        int longestTail = 0;
+        for (Work& w : work) {
+            const int tail = w.loop == LoopKind::Source ? pagesOf(w.audio.size()) - pagesOf(static_cast<std::size_t>(w.loopEnd)) : 0;
+            if (tail > longestTail) {
+                longest = &w;
+                longestTail = tail;
+            }
+        }
+        if (!longest)
+            break;
+        cutTo(*longest, pagesOf(longest->audio.size()) - std::min(over, longestTail), "after the loop cut");
+    }
+    // Then the longest zones down to their heads, all to one length: source
+    // loops kept where the loops alone fit, else given up for a loop found
+    // in what is kept.
+    if (need() > HalfPages) {
+        const auto floorOf = [&o](const Work& w, bool keepLoops) {
+            const int own = pagesOf(w.audio.size());
+            const int least = keepLoops && w.loop == LoopKind::Source ? pagesOf(static_cast<std::size_t>(w.loopEnd))
+                                                                      : o.minimumPages;
+            return std::min(own, std::max(least, 1));
+        };
+        const auto floors = [&](bool keepLoops) {
+            int pages = 0;
+            for (const Work& w : work)
+                pages += floorOf(w, keepLoops) + 1;
+            return pages;
+        };
+        const bool keepLoops = floors(true) <= HalfPages;
+        if (floors(false) > HalfPages)
+            return refuse(BuildError::DoesNotFit,
+                          std::to_string(work.size()) + " zones need at least " + std::to_string(floors(false)) +
+                              " pages, and a half holds 256: keep fewer zones.");
+        const auto atCap = [&](int c) {
+            int pages = 0;
+            for (const Work& w : work)
+                pages += std::max(floorOf(w, keepLoops), std::min(pagesOf(w.audio.size()), c)) + 1;
+            return pages;
+        };
+        int cap = MaxDataPages;
+        while (cap > 1 && atCap(cap) > HalfPages)
+            --cap;
+        for (Work& w : work) {
+            cutTo(w, std::max(floorOf(w, keepLoops), std::min(pagesOf(w.audio.size()), cap)), "cut from the end to fit");
+            if (w.loop == LoopKind::Source && w.loopEnd > static_cast<int>(w.audio.size())) {
+                w.loop = LoopKind::Find;
+                w.cuts.push_back("its own loop lay past what fits; a loop was found instead");
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// Loops found where the source gives none, and each loop's splice measured;
+// one-shots fade out where cut.
+void placeLoops(std::vector<Work>& work, const BuildOptions& o)
+{
+    for (Work& w : work) {
+        const int size = static_cast<int>(w.audio.size());
+        if (w.loop == LoopKind::Off) {
+            if (w.fullPages > pagesOf(w.audio.size()))
+                w.cuts.push_back(std::to_string(w.fullPages - pagesOf(w.audio.size())) +
+                                 " pages cut from the end: a wavesample holds 255");
+            if (!w.cuts.empty())
+                fadeOut(w.audio, PageBytes);
+        } else if (w.loop == LoopKind::Find) {
+            const int minLength = std::max(PageBytes, static_cast<int>(std::ceil(w.period)));
+            if (const auto found = findLoop(w.audio, size, w.period, minLength)) {
+                w.loopStart = found->start;
+                w.loopEnd = found->start + found->length;
+                crossfade(w.audio, w.loopStart, found->length,
+                          static_cast<int>(o.crossfadeMs * WavesampleRate / 1000.0));
+                w.audio.resize(static_cast<std::size_t>(w.loopEnd));
+            } else {
+                // Too short to look in: the last page loops.
+                w.loopEnd = size;
+                w.loopStart = (size - 1) / PageBytes * PageBytes;
+                if (w.loopEnd - w.loopStart < 16 && w.loopStart >= PageBytes)
+                    w.loopStart -= PageBytes;
+            }
+        }
+        if (w.loop != LoopKind::Off)
+            w.splice = spliceDb(w.audio, w.loopStart, w.loopEnd - w.loopStart);
+    }
+}
+
+} // namespace
+
 BuildResult buildHalf(const Source& source, const BuildOptions& o)
 {
     if (!source.ok())
@@ -402,104 +515,9 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
             o.progress((static_cast<double>(i) + 1) / total);
     }
 
-    // Fit: each wavesample's data pages and one end page within 256 pages.
-    const auto need = [&work]() {
-        int pages = 0;
-        for (const Work& w : work)
-            pages += pagesOf(w.audio.size()) + 1;
-        return pages;
-    };
-    const auto cutTo = [](Work& w, int pages, const char* what) {
-        int before = pagesOf(w.audio.size());
-        if (pages >= before)
-            return;
-        before = std::max(before, w.fullPages);
-        w.fullPages = 0;
-        w.audio.resize(static_cast<std::size_t>(pages) * PageBytes);
-        w.cuts.push_back(std::to_string(before - pages) + (before - pages == 1 ? " page " : " pages ") + what);
-    };
-    // First what comes after each source loop, longest first.
-    for (int over = need() - HalfPages; over > 0; over = need() - HalfPages) {
-        Work* longest = nullptr;
-        int longestTail = 0;
-        for (Work& w : work) {
-            const int tail = w.loop == LoopKind::Source ? pagesOf(w.audio.size()) - pagesOf(static_cast<std::size_t>(w.loopEnd)) : 0;
-            if (tail > longestTail) {
-                longest = &w;
-                longestTail = tail;
-            }
-        }
-        if (!longest)
-            break;
-        cutTo(*longest, pagesOf(longest->audio.size()) - std::min(over, longestTail), "after the loop cut");
-    }
-    // Then the longest zones down to their heads, all to one length: source
-    // loops kept where the loops alone fit, else given up for a loop found
-    // in what is kept.
-    if (need() > HalfPages) {
-        const auto floorOf = [&o](const Work& w, bool keepLoops) {
-            const int own = pagesOf(w.audio.size());
-            const int least = keepLoops && w.loop == LoopKind::Source ? pagesOf(static_cast<std::size_t>(w.loopEnd))
-                                                                      : o.minimumPages;
-            return std::min(own, std::max(least, 1));
-        };
-        const auto floors = [&](bool keepLoops) {
-            int pages = 0;
-            for (const Work& w : work)
-                pages += floorOf(w, keepLoops) + 1;
-            return pages;
-        };
-        const bool keepLoops = floors(true) <= HalfPages;
-        if (floors(false) > HalfPages)
-            return refuse(BuildError::DoesNotFit,
-                          std::to_string(work.size()) + " zones need at least " + std::to_string(floors(false)) +
-                              " pages, and a half holds 256: keep fewer zones.");
-        const auto atCap = [&](int c) {
-            int pages = 0;
-            for (const Work& w : work)
-                pages += std::max(floorOf(w, keepLoops), std::min(pagesOf(w.audio.size()), c)) + 1;
-            return pages;
-        };
-        int cap = MaxDataPages;
-        while (cap > 1 && atCap(cap) > HalfPages)
-            --cap;
-        for (Work& w : work) {
-            cutTo(w, std::max(floorOf(w, keepLoops), std::min(pagesOf(w.audio.size()), cap)), "cut from the end to fit");
-            if (w.loop == LoopKind::Source && w.loopEnd > static_cast<int>(w.audio.size())) {
-                w.loop = LoopKind::Find;
-                w.cuts.push_back("its own loop lay past what fits; a loop was found instead");
-            }
-        }
-    }
-
-    // Loops found where the source gives none; one-shots fade out where cut.
-    for (Work& w : work) {
-        const int size = static_cast<int>(w.audio.size());
-        if (w.loop == LoopKind::Off) {
-            if (w.fullPages > pagesOf(w.audio.size()))
-                w.cuts.push_back(std::to_string(w.fullPages - pagesOf(w.audio.size())) +
-                                 " pages cut from the end: a wavesample holds 255");
-            if (!w.cuts.empty())
-                fadeOut(w.audio, PageBytes);
-        } else if (w.loop == LoopKind::Find) {
-            const int minLength = std::max(PageBytes, static_cast<int>(std::ceil(w.period)));
-            if (const auto found = findLoop(w.audio, size, w.period, minLength)) {
-                w.loopStart = found->start;
-                w.loopEnd = found->start + found->length;
-                crossfade(w.audio, w.loopStart, found->length,
-                          static_cast<int>(o.crossfadeMs * WavesampleRate / 1000.0));
-                w.audio.resize(static_cast<std::size_t>(w.loopEnd));
-            } else {
-                // Too short to look in: the last page loops.
-                w.loopEnd = size;
-                w.loopStart = (size - 1) / PageBytes * PageBytes;
-                if (w.loopEnd - w.loopStart < 16 && w.loopStart >= PageBytes)
-                    w.loopStart -= PageBytes;
-            }
-        }
-        if (w.loop != LoopKind::Off)
-            w.splice = spliceDb(w.audio, w.loopStart, w.loopEnd - w.loopStart);
-    }
+    if (auto refused = fitIntoHalf(work, o))
+        return std::move(*refused);
+    placeLoops(work, o);
 
     // One gain for the half, so that the zones keep their levels.
     float peak = 0;
