@@ -3,7 +3,9 @@
 // is announced; a dump never received is asked for before it is edited.
 #include "ProtocolHarness.h"
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 namespace corvane::test {
 namespace {
@@ -133,6 +135,18 @@ TEST_F(ConversationTest, TheNibbleWriterRefusesWhatTwoNibblesCannotHold)
     EXPECT_TRUE(proto.SetConfigParam(6, 255));
     EXPECT_EQ(proto.ConfigDump[6], 0x0F);
     EXPECT_EQ(proto.ConfigDump[7], 0x0F);
+}
+
+// The program's clock (the one a sound job's elapsed time is read from) is
+// the real one: it runs on with real time and never goes back.
+TEST(ProgramClock, RunsOnWithRealTime)
+{
+    RecordingSeams seams; // its own clock is virtual; the base's is the program's
+    const long long before = seams.Seams::clockMs();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    const long long after = seams.Seams::clockMs();
+    EXPECT_GE(after - before, 25);
+    EXPECT_LT(after - before, 5000);
 }
 
 } // namespace
