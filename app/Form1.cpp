@@ -178,6 +178,8 @@ void TForm1::loadSettings(const std::string& midiApi)
     MidiOutPortName = loadedSettings_.midiOutPortName;
     AnswerLimit.configMs = loadedSettings_.configAnswerMs;
     AnswerLimit.programMs = loadedSettings_.programAnswerMs;
+    StepWaitMs = loadedSettings_.stepWaitMs;
+    History().RotationsUndoable = loadedSettings_.undoRotations;
     Traffic.setLimits(static_cast<std::size_t>(loadedSettings_.monitorMessages),
                       static_cast<std::size_t>(loadedSettings_.monitorMegabytes) * 1024 * 1024);
     if (virtualMirage_) {

@@ -1,6 +1,7 @@
 // The main window's part in the edit history: the Edit menu, Mirage →
 // Check Mirage, and the differences found shown in the status bar.
 #include "Form1.h"
+#include "WalkPanel.h"
 
 #include <QAction>
 #include <QKeySequence>
@@ -26,6 +27,12 @@ void TForm1::buildHistoryMenus(QMenuBar* bar)
     undo->setShortcut(QKeySequence("Ctrl+Z"));
     QAction* redo = addItem(edit, "EditRedo", "&Redo", [this] { RedoClick(); });
     redo->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
+    // Escape stops a long undo or redo, as in the editor windows.
+    auto* stop = new QAction(this);
+    stop->setObjectName("StopReplay");
+    stop->setShortcut(QKeySequence(Qt::Key_Escape));
+    connect(stop, &QAction::triggered, this, [this] { StopTransfer(); });
+    addAction(stop);
 
     for (QAction* a : menus)
         if (a->menu() && a->text() == "&Mirage") {
@@ -75,8 +82,8 @@ bool TForm1::showingDrift() const
     return shown.rfind("Changed on the Mirage:", 0) == 0 || shown == NoChanges || shown == NoAnswer;
 }
 
-void TForm1::UndoClick() { History().Undo(); }
-void TForm1::RedoClick() { History().Redo(); }
+void TForm1::UndoClick() { History().Undo(replayWatch(centralWidget(), *this)); }
+void TForm1::RedoClick() { History().Redo(replayWatch(centralWidget(), *this)); }
 
 void TForm1::CheckMirageClick()
 {

@@ -88,6 +88,10 @@ SettingsData settingsFrom(const IniFile& ini)
     bounded("Answers", "ProgramMs", 200, 60000, d.programAnswerMs);
     bounded("Monitor", "Messages", 100, 1000000, d.monitorMessages);
     bounded("Monitor", "Megabytes", 1, 1024, d.monitorMegabytes);
+    bounded("Steps", "WaitMs", 10, 1000, d.stepWaitMs);
+    int undoRotations = d.undoRotations ? 1 : 0;
+    bounded("Steps", "UndoRotate", 0, 1, undoRotations);
+    d.undoRotations = undoRotations == 1;
     return d;
 }
 

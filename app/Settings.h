@@ -29,6 +29,11 @@ struct SettingsData {
     int programAnswerMs = 3000;
     int monitorMessages = 10000;
     int monitorMegabytes = 16;
+    // [Steps] WaitMs (10 to 1000): the pause after each step of a walk,
+    // recall, undo or redo; UndoRotate (0 or 1): sample rotates go into the
+    // edit history.
+    int stepWaitMs = 30;
+    bool undoRotations = true;
 };
 
 SettingsData defaultSettings();

@@ -34,9 +34,6 @@ struct TEnvFilterEditor::PairRow {
 
 namespace {
 
-// The recall's pause after each step.
-constexpr int RecallStepWaitMs = 30;
-
 // Slots in the order the section redisplays show them.
 constexpr int FilterSectionOrder[] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0, 1, 2};
 constexpr int AmplitudeSectionOrder[] = {13, 14, 15, 16, 17, 18, 19, 20, 21, 22};
@@ -396,7 +393,7 @@ void TEnvFilterEditor::bnEnvSetClick()
         Walk walk(this, Mirage(), QString("Recall '%1'").arg(QString::fromLatin1(name.c_str())), total);
         for (int slot = 0; slot < PairCount && !walk.Stopped(); ++slot)
             fields_->stepTo(
-                upDowns_[static_cast<std::size_t>(slot)], Ctx().envPresets.value(b, slot), RecallStepWaitMs,
+                upDowns_[static_cast<std::size_t>(slot)], Ctx().envPresets.value(b, slot), Mirage().StepWaitMs,
                 [&walk] { return walk.Stopped(); }, [&walk] { walk.Stepped(); });
         if (!walk.Stopped())
             Ctx().seams.beep();

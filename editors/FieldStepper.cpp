@@ -332,7 +332,7 @@ bool FieldStepper::typeIn(const TUpDown* upDown, const QString& typed)
         const QString shown = b->options.text ? b->options.text(stored) : QString::number(b->field.shown(stored));
         Walk walk(window, m_, QString("%1 to %2").arg(parameterName(b->field.parameter), shown),
                   stepsTo(b->upDown, stored));
-        stepTo(b->upDown, stored, TypedStepWaitMs, [&walk] { return walk.Stopped(); }, [&walk] { walk.Stepped(); });
+        stepTo(b->upDown, stored, m_.StepWaitMs, [&walk] { return walk.Stopped(); }, [&walk] { walk.Stepped(); });
         display(*b, true);
     });
     return true;

@@ -193,8 +193,6 @@ public:
     bool typeIn(const TUpDown* upDown, const QString& typed);
     // The stored value a typed text stands for, or -1.
     int storedFor(const TUpDown* upDown, const QString& typed) const;
-    // The pause after each step of a typed value's walk.
-    static constexpr int TypedStepWaitMs = 30;
     // One user toggle of `box`; `before` is its state before the toggle.
     void toggle(const TSwitchBox* box, bool before);
 

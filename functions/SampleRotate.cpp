@@ -11,6 +11,8 @@
 #include <QPainterPath>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace corvane {
 
 namespace {
@@ -208,17 +210,19 @@ void TfmSampleRotate::hideEvent(QHideEvent* e)
     TFormBase::hideEvent(e);
 }
 
-void TfmSampleRotate::chooseDirection(std::uint8_t key1, std::uint8_t key2)
+void TfmSampleRotate::chooseDirection(bool left)
 {
-    Mirage().SendSysEx(keyCodeMessage({key1, key2}));
+    const std::uint8_t* keys = left ? key::RotateLeft : key::RotateRight;
+    Mirage().SendSysEx(keyCodeMessage({keys[0], keys[1]}));
+    rotation_ = {Mirage().CurrentHalf, Mirage().CurrentWavesample, left, 0};
+    directionChosen_ = true;
     setStepButtons(false);
     Label2->show();
     startTimer1();
 }
 
-// Functions 19 (rotate left) and 20 (rotate right) on the front panel.
-void TfmSampleRotate::bnRotateSampleLeftClick() { chooseDirection(0x01, 0x09); }
-void TfmSampleRotate::bnRotateSampleRightClick() { chooseDirection(0x02, 0x00); }
+void TfmSampleRotate::bnRotateSampleLeftClick() { chooseDirection(true); }
+void TfmSampleRotate::bnRotateSampleRightClick() { chooseDirection(false); }
 
 void TfmSampleRotate::Timer1Timer()
 {
@@ -226,10 +230,34 @@ void TfmSampleRotate::Timer1Timer()
     setStepButtons(true);
 }
 
-void TfmSampleRotate::bnIncSampleShiftClick() { Mirage().SendSysEx(keyCodeMessage({key::Inc})); }
-void TfmSampleRotate::bnDecSampleShiftClick() { Mirage().SendSysEx(keyCodeMessage({key::Dec})); }
-void TfmSampleRotate::bnEnterKeyClick() { Mirage().SendSysEx(keyCodeMessage({key::Enter})); }
-void TfmSampleRotate::bnAbortClick() { Mirage().SendSysEx(keyCodeMessage({key::Abort})); }
+// The amount shows on the instrument's display, 00 to FF.
+void TfmSampleRotate::bnIncSampleShiftClick()
+{
+    Mirage().SendSysEx(keyCodeMessage({key::Inc}));
+    rotation_.amount = std::min(rotation_.amount + 1, 0xFF);
+}
+
+void TfmSampleRotate::bnDecSampleShiftClick()
+{
+    Mirage().SendSysEx(keyCodeMessage({key::Dec}));
+    rotation_.amount = std::max(rotation_.amount - 1, 0);
+}
+
+// Enter carries the rotate out; the instrument stays in the function, so a
+// second Do It rotates by the amount again, and is a second edit.
+void TfmSampleRotate::bnEnterKeyClick()
+{
+    Mirage().SendSysEx(keyCodeMessage({key::Enter}));
+    if (directionChosen_)
+        Mirage().History().RecordRotation(rotation_);
+}
+
+void TfmSampleRotate::bnAbortClick()
+{
+    Mirage().SendSysEx(keyCodeMessage({key::Abort}));
+    directionChosen_ = false;
+    rotation_.amount = 0;
+}
 void TfmSampleRotate::bnCancelClick() { close(); }
 
 } // namespace corvane

@@ -1,9 +1,14 @@
 // "Wavesample Rotate": shifts the current wavesample's data on the Mirage by
 // playing its front-panel keys (functions 19 and 20), step by step. The
-// instrument's own display shows the amount; the window keeps no data.
+// instrument's own display shows the amount; the window keeps no data. It
+// counts its own Increment and Decrement presses from 00 at each direction,
+// so that a rotate carried out with Do It can go into the edit history, on
+// the wavesample Corvane last selected.
 #pragma once
 
 #include "FormBase.h"
+#include "Frames.h"
+#include "History.h"
 
 #include <cstdint>
 
@@ -24,7 +29,7 @@ public:
 
     // The Mirage needs this long to enter the rotate function before the
     // amount can be stepped.
-    static constexpr int TimerInterval = 2000;
+    static constexpr int TimerInterval = key::RotateSettleMs;
 
     QGroupBox* GroupBox1;
     TImage* pkRL;
@@ -64,13 +69,16 @@ private:
     void buildDoStep();
     void buildAbort();
     void connectHandlers();
-    void chooseDirection(std::uint8_t key1, std::uint8_t key2);
+    void chooseDirection(bool left);
     void setStepButtons(bool enabled);
     void startTimer1();
     void armTimer1();
     void stopTimer1();
 
     int timerId_ = 0; // 0: Timer1 not running
+    // The rotate being set up: its wavesample, direction and amount.
+    Rotation rotation_;
+    bool directionChosen_ = false;
 };
 
 } // namespace corvane

@@ -48,6 +48,13 @@ constexpr std::uint8_t UpperLoad = 0x10;
 constexpr std::uint8_t LowerLoad = 0x11;
 constexpr std::uint8_t UpperWavesample = 0x14;
 constexpr std::uint8_t LowerWavesample = 0x15;
+// Functions 19 (rotate the current wavesample left) and 20 (right): the
+// amount is then stepped with Inc and Dec and carried out with Enter.
+constexpr std::uint8_t RotateLeft[2] = {0x01, 0x09};
+constexpr std::uint8_t RotateRight[2] = {0x02, 0x00};
+// The Mirage needs this long to enter a rotate function before its amount
+// can be stepped.
+constexpr int RotateSettleMs = 2000;
 } // namespace key
 
 // F0 0F 01 cmd 7F: the dump requests (0x00, 0x03, 0x13).

@@ -3,7 +3,11 @@
 
 #include "MirageProtocol.h"
 
+#include "Frames.h"
+#include "HexText.h"
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace corvane {
@@ -64,6 +68,12 @@ std::string describeChanges(const std::vector<FieldChange>& changes)
     if (changes.size() > NamedChanges)
         text += std::string(" ") + Ellipsis + "and " + std::to_string(changes.size() - NamedChanges) + " more";
     return text;
+}
+
+std::string describeRotation(const Rotation& r)
+{
+    return "Rotate " + contextText(Area::Wavesample, r.half, r.wavesample) + (r.left ? " Left " : " Right ") +
+           hexByte(static_cast<std::uint8_t>(r.amount)) + " (Hex)";
 }
 
 std::vector<FieldChange> dumpDifferences(bool config, int half, const std::uint8_t* before,
@@ -138,7 +148,12 @@ void EditHistory::End()
                                     [this](const FieldChange& c) { return c.parameter == parameter_; });
         name = describeChange(primary != changes.end() ? *primary : changes.front());
     }
-    undo_.push_back({std::move(name), std::move(changes)});
+    pushEdit({std::move(name), std::move(changes), std::nullopt});
+}
+
+void EditHistory::pushEdit(Edit edit)
+{
+    undo_.push_back(std::move(edit));
     if (undo_.size() > MaxEdits)
         undo_.erase(undo_.begin());
     redo_.clear();
@@ -152,6 +167,22 @@ void EditHistory::End()
         notify(Change::Drift);
 }
 
+void EditHistory::RecordRotation(const Rotation& r)
+{
+    if (!RotationsUndoable || r.amount <= 0 || replaying_)
+        return;
+    actionDrift_.clear();
+    pushEdit({describeRotation(r), {}, r});
+}
+
+void EditHistory::SampleDataReplaced()
+{
+    const auto rotation = [](const Edit& e) { return e.rotation.has_value(); };
+    const std::size_t removed = std::erase_if(undo_, rotation) + std::erase_if(redo_, rotation);
+    if (removed > 0)
+        notify(Change::Lists);
+}
+
 std::string EditHistory::UndoText() const
 {
     return undo_.empty() ? "Undo" : "Undo " + undo_.back().name;
@@ -162,10 +193,10 @@ std::string EditHistory::RedoText() const
     return redo_.empty() ? "Redo" : "Redo " + redo_.back().name;
 }
 
-void EditHistory::Undo() { replay(true); }
-void EditHistory::Redo() { replay(false); }
+void EditHistory::Undo(const ReplayWatch& watch) { replay(true, watch); }
+void EditHistory::Redo(const ReplayWatch& watch) { replay(false, watch); }
 
-void EditHistory::replay(bool undo)
+void EditHistory::replay(bool undo, const ReplayWatch& watch)
 {
     std::vector<Edit>& from = undo ? undo_ : redo_;
     if (from.empty() || replaying_ || depth_ > 0)
@@ -174,9 +205,16 @@ void EditHistory::replay(bool undo)
     Edit edit = std::move(from.back());
     from.pop_back();
     notify(Change::Lists);
-    m_.Converse([this, edit, undo] {
-        stepTo(edit.changes, undo);
-        (undo ? redo_ : undo_).push_back(edit);
+    m_.Converse([this, edit, undo, watch] {
+        std::unique_ptr<ReplayProgress> progress;
+        if (watch)
+            progress = watch((undo ? "Undo " : "Redo ") + edit.name, stepsTo(edit, undo));
+        const bool done = edit.rotation ? rotate(*edit.rotation, undo, progress.get())
+                                        : stepTo(edit.changes, undo, progress.get());
+        progress.reset();
+        // Stopped part-way, the edit stays where it was: the next Undo (or
+        // Redo) carries on from the values the copy now holds.
+        (done == undo ? redo_ : undo_).push_back(edit);
         replaying_ = false;
         const bool driftChanged = !drift_.empty();
         drift_.clear();
@@ -223,8 +261,9 @@ void EditHistory::set(const FieldChange& c, int parameter, int value)
 // instrument applies it. A step the instrument would refuse now (a page
 // pointer held by its neighbour) waits for a later round, after the other
 // fields have moved.
-void EditHistory::stepTo(const std::vector<FieldChange>& changes, bool undo)
+bool EditHistory::stepTo(const std::vector<FieldChange>& changes, bool undo, ReplayProgress* progress)
 {
+    bool stopped = false;
     const int savedHalf = m_.CurrentHalf;
     const int savedWavesample = m_.CurrentWavesample;
     const int savedProgram[2] = {m_.CurrentLowerProgram, m_.CurrentUpperProgram};
@@ -243,11 +282,15 @@ void EditHistory::stepTo(const std::vector<FieldChange>& changes, bool undo)
             selected = true;
         }
         int steps = 0;
-        for (bool moved = true; moved && steps < MaxReplaySteps;) {
+        for (bool moved = true; moved && steps < MaxReplaySteps && !stopped;) {
             moved = false;
             for (const FieldChange& c : changes) {
                 if (!sameContext(c, *context))
                     continue;
+                if (progress && progress->Stopped()) {
+                    stopped = true;
+                    break;
+                }
                 const ParameterInfo* p = findParameter(c.parameter);
                 const int target = undo ? c.before : c.after;
                 const int now = get(c);
@@ -285,19 +328,83 @@ void EditHistory::stepTo(const std::vector<FieldChange>& changes, bool undo)
                 } else if (p->kind == StepKind::LoopEnd) {
                     set(c, 64, 0xFF);
                 }
-                m_.Wait(ReplayStepWaitMs);
+                pause(progress, m_.StepWaitMs);
                 moved = true;
                 ++steps;
             }
         }
+        if (stopped)
+            break;
     }
-    if (!selected)
+    if (selected) {
+        // The selection the windows rely on, put back: the wavesample, then
+        // the programs, the current half's last.
+        m_.SelectWavesample(savedWavesample + 8 * savedHalf);
+        m_.SelectProgram(1 - savedHalf, savedProgram[1 - savedHalf]);
+        m_.SelectProgram(savedHalf, savedProgram[savedHalf]);
+    }
+    return !stopped;
+}
+
+// A wait between two steps; with progress shown, the user's Cancel gets
+// through and the step counts.
+void EditHistory::pause(ReplayProgress* progress, int ms)
+{
+    if (!progress) {
+        m_.Wait(ms);
         return;
-    // The selection the windows rely on, put back: the wavesample, then the
-    // programs, the current half's last.
-    m_.SelectWavesample(savedWavesample + 8 * savedHalf);
-    m_.SelectProgram(1 - savedHalf, savedProgram[1 - savedHalf]);
-    m_.SelectProgram(savedHalf, savedProgram[savedHalf]);
+    }
+    progress->Stepped();
+    m_.WaitAcceptingInput(ms);
+}
+
+// The rotate again, on the wavesample it was made on, the other way round
+// for an undo: the direction, the instrument's time to enter the function,
+// the amount counted up from 00, Enter. Stopped before Enter, the function
+// is left with Abort and nothing has moved.
+bool EditHistory::rotate(const Rotation& r, bool undo, ReplayProgress* progress)
+{
+    const int savedIndex = m_.CurrentWavesample + 8 * m_.CurrentHalf;
+    m_.SelectWavesample(r.wavesample + 8 * r.half);
+    const bool left = r.left != undo;
+    m_.SendSysEx(keyCodeMessage({left ? key::RotateLeft[0] : key::RotateRight[0],
+                                 left ? key::RotateLeft[1] : key::RotateRight[1]}));
+    pause(progress, key::RotateSettleMs);
+    bool stopped = false;
+    for (int i = 0; i < r.amount && !stopped; ++i) {
+        stopped = progress && progress->Stopped();
+        if (!stopped) {
+            m_.SendSysEx(keyCodeMessage({key::Inc}));
+            pause(progress, m_.StepWaitMs);
+        }
+    }
+    stopped = stopped || (progress && progress->Stopped());
+    m_.SendSysEx(keyCodeMessage({stopped ? key::Abort : key::Enter}));
+    m_.Wait(m_.StepWaitMs);
+    m_.SelectWavesample(savedIndex);
+    return !stopped;
+}
+
+// About how many steps the replay of `edit` sends: what the progress shows.
+int EditHistory::stepsTo(const Edit& edit, bool undo) const
+{
+    if (edit.rotation)
+        return edit.rotation->amount + 1;
+    int steps = 0;
+    for (const FieldChange& c : edit.changes) {
+        const ParameterInfo* p = findParameter(c.parameter);
+        if (!p)
+            continue;
+        const int now = get(c);
+        const int target = undo ? c.before : c.after;
+        if (p->kind == StepKind::Switch)
+            steps += (now != 0) != (target != 0) ? 1 : 0;
+        else if (p->kind == StepKind::Plain)
+            steps += std::abs(shownValue(*p, target) - shownValue(*p, now));
+        else
+            steps += std::abs(target - now);
+    }
+    return steps;
 }
 
 void EditHistory::DumpArriving(bool config, int half, const std::uint8_t* fresh)

@@ -31,6 +31,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,10 +70,35 @@ std::string describeChanges(const std::vector<FieldChange>& changes);
 std::vector<FieldChange> dumpDifferences(bool config, int half, const std::uint8_t* before,
                                          const std::uint8_t* after);
 
+// A rotate of a wavesample's data on the instrument (front-panel functions
+// 19 and 20): nothing of it is in the copy. It is taken back by rotating the
+// same wavesample the other way by the same amount.
+struct Rotation {
+    int half = 0;
+    int wavesample = 0; // 0-7
+    bool left = false;
+    int amount = 0; // 1-255 steps of Inc from 00
+};
+
+// "Rotate L1 Left 05 (Hex)"
+std::string describeRotation(const Rotation& r);
+
 struct Edit {
     std::string name; // as the menu shows it after "Undo " and "Redo "
     std::vector<FieldChange> changes;
+    std::optional<Rotation> rotation;
 };
+
+// What shows a long undo or redo and lets the user stop it between two
+// steps: made when the replay begins, with what it does and about how many
+// steps it sends, and dropped when it ends.
+class ReplayProgress {
+public:
+    virtual ~ReplayProgress() = default;
+    virtual void Stepped() = 0;
+    virtual bool Stopped() const = 0;
+};
+using ReplayWatch = std::function<std::unique_ptr<ReplayProgress>(const std::string& text, int steps)>;
 
 class EditHistory {
 public:
@@ -79,8 +106,9 @@ public:
 
     // The most edits kept; the oldest go first.
     static constexpr std::size_t MaxEdits = 500;
-    // The pause after each step of an undo or redo.
-    static constexpr int ReplayStepWaitMs = 30;
+    // Rotates are kept in the history (a setting: the undo of a rotate
+    // assumes the instrument counts the amount from 00 at each direction).
+    bool RotationsUndoable = true;
 
     // An action begins: `name` names the edit (else it is named after the
     // change of `parameter`, else after its first change). Nested actions
@@ -109,10 +137,19 @@ public:
     const std::vector<Edit>& UndoList() const { return undo_; }
     const std::vector<Edit>& RedoList() const { return redo_; }
 
+    // A rotate carried out on the instrument becomes one edit.
+    void RecordRotation(const Rotation& r);
+    // New sample data went into the instrument (a wavesample or sound sent,
+    // a disk load): a rotate before it can no longer be taken back.
+    void SampleDataReplaced();
+
     // Takes the last edit back (or makes the last undone one again) on the
     // instrument and in the copy, as one sequence of the conversation.
-    void Undo();
-    void Redo();
+    // `watch`, when given, shows its progress; when the user stops it, the
+    // edit stays where it was, part-way back (the copy still follows every
+    // step sent), and the next Undo or Redo carries on from there.
+    void Undo(const ReplayWatch& watch = {});
+    void Redo(const ReplayWatch& watch = {});
 
     // A fresh dump is about to replace the copy (called by the receive
     // dispatcher before it copies the dump in).
@@ -145,8 +182,13 @@ private:
     };
     Copy takeCopy() const;
     static void merge(std::vector<FieldChange>& into, const std::vector<FieldChange>& more);
-    void replay(bool undo);
-    void stepTo(const std::vector<FieldChange>& changes, bool undo);
+    void replay(bool undo, const ReplayWatch& watch);
+    // Both return false when the user stopped them.
+    bool stepTo(const std::vector<FieldChange>& changes, bool undo, ReplayProgress* progress);
+    bool rotate(const Rotation& r, bool undo, ReplayProgress* progress);
+    int stepsTo(const Edit& edit, bool undo) const;
+    void pause(ReplayProgress* progress, int ms);
+    void pushEdit(Edit edit);
     int get(const FieldChange& c) const;
     void set(const FieldChange& c, int parameter, int value);
     void notify(Change c);

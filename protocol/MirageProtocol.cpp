@@ -60,6 +60,7 @@ void MirageProtocol::SendSysEx(const std::uint8_t* bytes, int count)
         const int at = upper && lower ? 6 : 5;
         const int sound = count > at ? bytes[at] : -1;
         history_->Forget(sound == 0, lower || sound == 0, upper || sound == 0);
+        history_->SampleDataReplaced();
     }
     std::memcpy(sendBuffer_, bytes, static_cast<std::size_t>(count));
     // A dump sent earlier has come back by now if it ever will: a dump
@@ -80,6 +81,9 @@ MirageProtocol::LongSend MirageProtocol::SendLongSysEx(const std::uint8_t* bytes
     // A wavesample dump that comes straight back is its echo, not an answer.
     if (count > 3 && bytes[3] == cmd::WavesampleDump)
         lastLongSent_.assign(bytes, bytes + count);
+    // New sample data (a wavesample, or a sound's program dump with its
+    // samples to follow): a rotate made before cannot be taken back.
+    history_->SampleDataReplaced();
     // The port paces a long message through the wait primitive.
     ++waitDepth_;
     if (longSysExOut_) {

@@ -238,6 +238,11 @@ public:
     };
     AnswerLimits AnswerLimit;
 
+    // The pause after each step of a long run of steps (a typed value's
+    // walk, a preset recall, an undo or redo), for the instrument to take
+    // it. A setting: a slow interface may want more; see the help.
+    int StepWaitMs = 30;
+
     // The refresh requests of the editors: the request, then its fixed wait
     // (60 ms for the configuration, 500 ms for a program dump). An answer
     // that has not come by then is waited for up to its limit, in polls of

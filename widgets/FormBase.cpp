@@ -1,4 +1,5 @@
 #include "FormBase.h"
+#include "WalkPanel.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -31,8 +32,8 @@ void TFormBase::addEditActions()
     redo_ = new QAction("Redo", this);
     redo_->setObjectName("actRedo");
     redo_->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
-    connect(undo_, &QAction::triggered, this, [&h] { h.Undo(); });
-    connect(redo_, &QAction::triggered, this, [&h] { h.Redo(); });
+    connect(undo_, &QAction::triggered, this, [this, &h] { h.Undo(replayWatch(this, context_->mirage)); });
+    connect(redo_, &QAction::triggered, this, [this, &h] { h.Redo(replayWatch(this, context_->mirage)); });
     addAction(undo_);
     addAction(redo_);
     auto show = [this, &h] {

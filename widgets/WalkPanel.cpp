@@ -4,6 +4,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QVariant>
 #include <QPushButton>
 
@@ -121,6 +122,30 @@ Walk::Walk(QWidget* window, MirageProtocol& m, const QString& text, int total)
 Walk::~Walk() { panel_->end(); }
 
 void Walk::Stepped() { panel_->advance(++done_); }
+
+namespace {
+
+class WalkReplay : public ReplayProgress {
+public:
+    WalkReplay(QWidget* window, MirageProtocol& m, const QString& text, int steps) : walk_(window, m, text, steps) {}
+    void Stepped() override { walk_.Stepped(); }
+    bool Stopped() const override { return walk_.Stopped(); }
+
+private:
+    Walk walk_;
+};
+
+} // namespace
+
+ReplayWatch replayWatch(QWidget* window, MirageProtocol& m)
+{
+    QPointer<QWidget> w(window);
+    return [w, &m](const std::string& text, int steps) -> std::unique_ptr<ReplayProgress> {
+        if (!w)
+            return nullptr;
+        return std::make_unique<WalkReplay>(w, m, QString::fromStdString(text), steps);
+    };
+}
 
 } // namespace corvane
 

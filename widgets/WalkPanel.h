@@ -65,6 +65,11 @@ private:
     int done_ = 0;
 };
 
+// What an undo or redo started in `window` shows its progress with: the
+// window's panel, stopped by its Cancel or Escape. Nothing shows when the
+// window is gone by the time the replay runs.
+ReplayWatch replayWatch(QWidget* window, MirageProtocol& m);
+
 } // namespace corvane
 
 namespace corvane {

@@ -54,6 +54,30 @@ TEST(SettingsFile, MissingFileAndKeysGiveDefaults)
     EXPECT_EQ(d.midiOutPort, 2);
 }
 
+// The read-only settings the user adds by hand: a value out of its range,
+// or not a number, leaves the default.
+TEST(SettingsFile, HandWrittenLimitsAreTakenOnlyWithinTheirRange)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Corvane.ini");
+    struct Row {
+        const char* text;
+        int configMs, stepWaitMs;
+        bool undoRotations;
+    } rows[] = {
+        {"[Answers]\nConfigMs=5000\n[Steps]\nWaitMs=120\nUndoRotate=0\n", 5000, 120, false},
+        {"[Answers]\nConfigMs=100\n[Steps]\nWaitMs=5\nUndoRotate=2\n", 2000, 30, true},
+        {"[Answers]\nConfigMs=soon\n[Steps]\nWaitMs=1001\nUndoRotate=no\n", 2000, 30, true},
+    };
+    for (const Row& r : rows) {
+        writeText(path, r.text);
+        const SettingsData d = readSettings(path);
+        EXPECT_EQ(d.configAnswerMs, r.configMs) << r.text;
+        EXPECT_EQ(d.stepWaitMs, r.stepWaitMs) << r.text;
+        EXPECT_EQ(d.undoRotations, r.undoRotations) << r.text;
+    }
+}
+
 TEST(SettingsFile, WriteRoundTripsAndAFailedWriteKeepsTheOldFile)
 {
     QTemporaryDir dir;

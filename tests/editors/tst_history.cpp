@@ -306,6 +306,43 @@ TEST_F(HistoryTest, RecallShowsProgressAndCancelStopsItAsOneEdit)
     EXPECT_TRUE(instrument() == before);
 }
 
+TEST_F(HistoryTest, ALongUndoShowsProgressAndCancelLeavesItToCarryOn)
+{
+    fetchDumps();
+    auto* config = qobject_cast<TConfigTableForm*>(form().Window("TConfigTableForm"));
+    activate(config);
+    mirage().config().setField(cfg::MasterTune, 40);
+    config->bnConfigRefreshClick();
+    typeInto(config->ebMasterTune, "99");
+    ASSERT_EQ(mirage().config().field(cfg::MasterTune), 99);
+    const std::string undoText = history().UndoText();
+
+    // The pace is the user's setting: 59 steps at 60 ms take 3.5 s.
+    form().StepWaitMs = 60;
+    auto* panel = TWalkPanel::of(config, form());
+    bool shown = false;
+    seams().inputAt(seams().now + 1500, [&] {
+        shown = panel->isVisible() && panel->lbWalk->text().toStdString() == undoText;
+        QTest::mouseClick(panel->bnWalkCancel, Qt::LeftButton);
+    });
+    config->UndoAction()->trigger();
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(panel->isVisible());
+    const int reached = mirage().config().field(cfg::MasterTune);
+    EXPECT_GT(reached, 70);
+    EXPECT_LT(reached, 90);
+    EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
+    EXPECT_EQ(history().UndoText(), undoText) << "stopped part-way, the edit stays to be undone";
+    EXPECT_FALSE(history().CanRedo());
+
+    const long long start = seams().now;
+    form().UndoClick();
+    EXPECT_GE(seams().now - start, (reached - 40) * 60);
+    EXPECT_EQ(mirage().config().field(cfg::MasterTune), 40);
+    EXPECT_EQ(history().RedoText(), "Redo" + undoText.substr(4));
+    EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
+}
+
 TEST_F(HistoryTest, ChangesOnTheInstrumentAreNamedAndNothingIsSentForThem)
 {
     fetchDumps();

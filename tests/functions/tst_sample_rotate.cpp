@@ -5,6 +5,7 @@
 #include "SampleRotate.h"
 
 #include "Dumps.h"
+#include "History.h"
 #include "Image.h"
 
 #include <QGroupBox>
@@ -258,6 +259,52 @@ TEST_F(SampleRotateOnMirage, AbortLeavesTheSampleAsItWas)
     click("bnEnterKey");
     EXPECT_EQ(samples(0), before);
     EXPECT_EQ(mirage().counters().rotations, 0);
+}
+
+// Do It is one edit of the history, undone by rotating the same wavesample
+// back, whatever is selected by then; new sample data ends that.
+TEST_F(SampleRotateOnMirage, DoItIsUndoneByRotatingTheSameWavesampleBack)
+{
+    EditHistory& h = form().History();
+    form().SelectWavesample(10); // U3
+    const auto before = samples(10);
+    click("bnRotateSampleRight");
+    seams().advance(2000);
+    press("bnIncSampleShift", 4);
+    press("bnDecSampleShift", 1);
+    click("bnEnterKey");
+    const auto once = samples(10);
+    click("bnEnterKey"); // the instrument rotates again
+    const auto after = samples(10);
+    ASSERT_NE(after, once);
+    EXPECT_EQ(h.UndoText(), "Undo Rotate U3 Right 03 (Hex)");
+    ASSERT_EQ(h.UndoList().size(), 2u);
+
+    click("bnRotateSampleLeft");
+    seams().advance(2000);
+    press("bnIncSampleShift", 2);
+    click("bnAbort");
+    EXPECT_EQ(h.UndoList().size(), 2u) << "an aborted rotate is no edit";
+
+    form().SelectWavesample(1); // L2
+    form().UndoClick();
+    EXPECT_EQ(samples(10), once);
+    form().UndoClick();
+    EXPECT_EQ(samples(10), before);
+    EXPECT_EQ(mirage().currentHalf(), 0);
+    EXPECT_EQ(mirage().currentWavesample(), 1) << "the selection is put back";
+    form().RedoClick();
+    EXPECT_EQ(samples(10), once);
+    EXPECT_EQ(h.UndoText(), "Undo Rotate U3 Right 03 (Hex)");
+
+    form().N21Click(); // a sound loaded from disk
+    EXPECT_EQ(h.UndoList().size(), 0u);
+    h.RotationsUndoable = false;
+    click("bnRotateSampleLeft");
+    seams().advance(2000);
+    click("bnIncSampleShift");
+    click("bnEnterKey");
+    EXPECT_EQ(h.UndoList().size(), 0u) << "kept out of the history by the setting";
 }
 
 } // namespace
