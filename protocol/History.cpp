@@ -19,6 +19,13 @@ const char* const Ellipsis = "\xE2\x80\xA6";     // …
 constexpr std::size_t NamedChanges = 3;
 // Enough steps for every field of a context to cross its whole range.
 constexpr int MaxReplaySteps = 8192;
+// How often the windows show the values of a long undo or redo as it runs.
+constexpr long long RedisplayEveryMs = 150;
+
+MirageProtocol::Arrival arrivalOf(const FieldChange& c)
+{
+    return c.area == Area::Config ? MirageProtocol::Arrival::Config : MirageProtocol::ProgramArrival(c.half);
+}
 
 int fieldPosition(Area area, int index, int offset)
 {
@@ -264,6 +271,7 @@ void EditHistory::set(const FieldChange& c, int parameter, int value)
 bool EditHistory::stepTo(const std::vector<FieldChange>& changes, bool undo, ReplayProgress* progress)
 {
     bool stopped = false;
+    long long shownAt = m_.seamsRef().clockMs();
     const int savedHalf = m_.CurrentHalf;
     const int savedWavesample = m_.CurrentWavesample;
     const int savedProgram[2] = {m_.CurrentLowerProgram, m_.CurrentUpperProgram};
@@ -327,6 +335,10 @@ bool EditHistory::stepTo(const std::vector<FieldChange>& changes, bool undo, Rep
                     set(pages, 64, 0xFF);
                 } else if (p->kind == StepKind::LoopEnd) {
                     set(c, 64, 0xFF);
+                }
+                if (progress && m_.seamsRef().clockMs() - shownAt >= RedisplayEveryMs) {
+                    m_.AnnounceCopy(arrivalOf(c));
+                    shownAt = m_.seamsRef().clockMs();
                 }
                 pause(progress, m_.StepWaitMs);
                 moved = true;

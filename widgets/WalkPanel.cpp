@@ -65,6 +65,7 @@ TWalkPanel::TWalkPanel(QWidget* window, MirageProtocol& m) : TPanel(window, Grey
     setObjectName("WalkPanel");
     lbWalk = new QLabel(this);
     lbWalk->setObjectName("lbWalk");
+    lbWalk->setMinimumWidth(40);
     pbWalk = new TProgressBar(this);
     pbWalk->setObjectName("pbWalk");
     pbWalk->setFormat("%v of %m");
@@ -87,7 +88,7 @@ void TWalkPanel::begin(const QString& text, int total)
     text_ = text;
     total_ = total;
     pbWalk->setRange(0, std::max(total, 1));
-    lbWalk->setText(text_);
+    showText();
     advance(0);
     Seams& seams = m_.seamsRef();
     if (timer_)
@@ -98,6 +99,21 @@ void TWalkPanel::begin(const QString& text, int total)
         raise();
         placeStrips(parentWidget());
     });
+}
+
+void TWalkPanel::showText()
+{
+    const QString shown = lbWalk->fontMetrics().elidedText(text_, Qt::ElideRight, lbWalk->width());
+    lbWalk->setText(shown);
+    lbWalk->setToolTip(shown == text_ ? QString() : text_);
+}
+
+void TWalkPanel::resizeEvent(QResizeEvent* e)
+{
+    TPanel::resizeEvent(e);
+    // The label has its new width once the row is laid out.
+    layout()->activate();
+    showText();
 }
 
 void TWalkPanel::advance(int done) { pbWalk->setValue(std::min(done, total_)); }

@@ -36,9 +36,17 @@ public:
     void begin(const QString& text, int total);
     void advance(int done);
     void end();
+    // What runs, in full.
+    const QString& Text() const { return text_; }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     TWalkPanel(QWidget* window, MirageProtocol& m);
+    // The text, cut short with "…" where the window is narrow (whole in
+    // the tooltip).
+    void showText();
 
     MirageProtocol& m_;
     QString text_;

@@ -321,13 +321,17 @@ TEST_F(HistoryTest, ALongUndoShowsProgressAndCancelLeavesItToCarryOn)
     form().StepWaitMs = 60;
     auto* panel = TWalkPanel::of(config, form());
     bool shown = false;
+    int midway = 0;
     seams().inputAt(seams().now + 1500, [&] {
-        shown = panel->isVisible() && panel->lbWalk->text().toStdString() == undoText;
+        shown = panel->isVisible() && panel->Text().toStdString() == undoText;
+        midway = config->ebMasterTune->text().toInt();
         QTest::mouseClick(panel->bnWalkCancel, Qt::LeftButton);
     });
     config->UndoAction()->trigger();
     EXPECT_TRUE(shown);
     EXPECT_FALSE(panel->isVisible());
+    EXPECT_GT(midway, 70) << "the window shows the value on its way back";
+    EXPECT_LT(midway, 90);
     const int reached = mirage().config().field(cfg::MasterTune);
     EXPECT_GT(reached, 70);
     EXPECT_LT(reached, 90);
