@@ -263,6 +263,60 @@ void EditHistory::set(const FieldChange& c, int parameter, int value)
         m_.SetParam(c.half, pos, value);
 }
 
+// The value one step of `c` towards `target` gives, as the instrument
+// applies it; -1 when no step is to be sent now (already there as shown, or
+// refused by the instrument at this moment).
+int EditHistory::nextValue(const FieldChange& c, int target) const
+{
+    const ParameterInfo* p = findParameter(c.parameter);
+    const int now = get(c);
+    if (!p || now == target)
+        return -1;
+    const bool up = target > now;
+    switch (p->kind) {
+    case StepKind::Switch: {
+        const int next = target != 0 ? 1 : 0;
+        return next == now ? -1 : next;
+    }
+    case StepKind::Plain:
+        // A step moves the shown value by one: a stored value between two
+        // steps comes back as the value it shows.
+        return shownValue(*p, now) == shownValue(*p, target) ? -1 : plainStep(*p, now, up);
+    default: {
+        auto page = [&](int parameter) { return get({c.area, c.half, c.index, parameter, 0, 0}); };
+        return pageStep(p->kind, {page(60), page(61), page(62), page(63)}, up);
+    }
+    }
+}
+
+// Sends one step of `c` and applies it to the copy, with the loop reset a
+// start or end page step makes on the instrument.
+void EditHistory::sendStep(const FieldChange& c, bool up, int next)
+{
+    const ParameterInfo* p = findParameter(c.parameter);
+    m_.SendParameterStep(c.parameter, up);
+    set(c, c.parameter, next);
+    if (p->kind == StepKind::StartPage || p->kind == StepKind::EndPage) {
+        const int loop = loopResetPage(get({c.area, c.half, c.index, 60, 0, 0}), get({c.area, c.half, c.index, 61, 0, 0}));
+        set(c, 62, loop);
+        set(c, 63, loop);
+        set(c, 64, 0xFF);
+    } else if (p->kind == StepKind::LoopEnd) {
+        set(c, 64, 0xFF);
+    }
+}
+
+// Selects the program or wavesample `c` lives in; false for the
+// configuration, which needs no selection.
+bool EditHistory::selectContext(const FieldChange& c)
+{
+    if (c.area == Area::Program)
+        m_.SelectProgram(c.half, c.index);
+    else if (c.area == Area::Wavesample)
+        m_.SelectWavesample(c.index + 8 * c.half);
+    return c.area != Area::Config;
+}
+
 // Steps every field of `changes` to its value before (undo) or after the
 // edit, context by context, each step sent and applied to the copy as the
 // instrument applies it. A step the instrument would refuse now (a page
@@ -281,61 +335,23 @@ bool EditHistory::stepTo(const std::vector<FieldChange>& changes, bool undo, Rep
         if (std::none_of(contexts.begin(), contexts.end(), [&](const FieldChange* k) { return sameContext(*k, c); }))
             contexts.push_back(&c);
 
-    for (const FieldChange* context : contexts) {
-        if (context->area == Area::Program) {
-            m_.SelectProgram(context->half, context->index);
-            selected = true;
-        } else if (context->area == Area::Wavesample) {
-            m_.SelectWavesample(context->index + 8 * context->half);
-            selected = true;
-        }
+    for (std::size_t k = 0; k < contexts.size() && !stopped; ++k) {
+        selected = selectContext(*contexts[k]) || selected;
         int steps = 0;
         for (bool moved = true; moved && steps < MaxReplaySteps && !stopped;) {
             moved = false;
             for (const FieldChange& c : changes) {
-                if (!sameContext(c, *context))
+                if (!sameContext(c, *contexts[k]))
                     continue;
                 if (progress && progress->Stopped()) {
                     stopped = true;
                     break;
                 }
-                const ParameterInfo* p = findParameter(c.parameter);
                 const int target = undo ? c.before : c.after;
-                const int now = get(c);
-                if (!p || now == target)
+                const int next = nextValue(c, target);
+                if (next < 0)
                     continue;
-                const bool up = target > now;
-                int next = -1;
-                if (p->kind == StepKind::Switch) {
-                    next = target != 0 ? 1 : 0;
-                    if (next == now)
-                        continue;
-                } else if (p->kind == StepKind::Plain) {
-                    // A step moves the shown value by one: a stored value
-                    // between two steps comes back as the value it shows.
-                    if (shownValue(*p, now) == shownValue(*p, target))
-                        continue;
-                    next = plainStep(*p, now, up);
-                    if (next < 0)
-                        continue;
-                } else {
-                    auto page = [&](int parameter) { return get({c.area, c.half, c.index, parameter, 0, 0}); };
-                    next = pageStep(p->kind, {page(60), page(61), page(62), page(63)}, up);
-                    if (next < 0)
-                        continue;
-                }
-                m_.SendParameterStep(c.parameter, up);
-                set(c, c.parameter, next);
-                if (p->kind == StepKind::StartPage || p->kind == StepKind::EndPage) {
-                    FieldChange pages = c;
-                    const int loop = loopResetPage(get({c.area, c.half, c.index, 60, 0, 0}),
-                                                   get({c.area, c.half, c.index, 61, 0, 0}));
-                    set(pages, 62, loop);
-                    set(pages, 63, loop);
-                    set(pages, 64, 0xFF);
-                } else if (p->kind == StepKind::LoopEnd) {
-                    set(c, 64, 0xFF);
-                }
+                sendStep(c, target > get(c), next);
                 if (progress && m_.seamsRef().clockMs() - shownAt >= RedisplayEveryMs) {
                     m_.AnnounceCopy(arrivalOf(c));
                     shownAt = m_.seamsRef().clockMs();
@@ -345,8 +361,6 @@ bool EditHistory::stepTo(const std::vector<FieldChange>& changes, bool undo, Rep
                 ++steps;
             }
         }
-        if (stopped)
-            break;
     }
     if (selected) {
         // The selection the windows rely on, put back: the wavesample, then

@@ -186,6 +186,9 @@ private:
     // Both return false when the user stopped them.
     bool stepTo(const std::vector<FieldChange>& changes, bool undo, ReplayProgress* progress);
     bool rotate(const Rotation& r, bool undo, ReplayProgress* progress);
+    int nextValue(const FieldChange& c, int target) const;
+    void sendStep(const FieldChange& c, bool up, int next);
+    bool selectContext(const FieldChange& c);
     int stepsTo(const Edit& edit, bool undo) const;
     void pause(ReplayProgress* progress, int ms);
     void pushEdit(Edit edit);
