@@ -258,10 +258,23 @@ int keyFromFileName(const std::string& path)
 
 // ---- SFZ --------------------------------------------------------------------
 
-SfzText parseSfz(const std::string& input)
+namespace {
+
+using Opcodes = std::map<std::string, std::string>;
+
+// The opcodes a region is made of; any other is listed as not known.
+bool isKnownOpcode(const std::string& name)
 {
-    SfzText out;
-    // Comments out, lines kept for the error messages.
+    static const std::set<std::string> known = {"sample", "lokey", "hikey", "key", "pitch_keycenter", "loop_mode",
+                                                "loopmode", "loop_start", "loopstart", "loop_end", "loopend", "offset",
+                                                "end", "default_path", "transpose", "tune"};
+    return known.count(name) > 0;
+}
+
+// The text with its comments out; the lines they stood on are kept for the
+// error messages, and carriage returns become spaces.
+std::string withoutComments(const std::string& input)
+{
     std::string text;
     text.reserve(input.size());
     for (std::size_t i = 0; i < input.size(); ++i) {
@@ -282,208 +295,292 @@ SfzText parseSfz(const std::string& input)
             text += input[i] == '\r' ? ' ' : input[i];
         }
     }
+    return text;
+}
 
-    std::map<std::string, std::string> defines;
-    std::map<std::string, std::string> control, global, master, group, region;
-    enum class Level { None, Control, Global, Master, Group, Region } level = Level::None;
-    std::set<std::string> unknownSeen;
-    bool inRegion = false;
+// Where an opcode's name starting at `i` ends: letters, digits and '_'.
+std::size_t nameEnd(const std::string& line, std::size_t i)
+{
+    while (i < line.size() && (isAlnum(line[i]) || line[i] == '_'))
+        ++i;
+    return i;
+}
 
-    static const std::set<std::string> known = {"sample", "lokey", "hikey", "key", "pitch_keycenter", "loop_mode",
-                                                "loopmode", "loop_start", "loopstart", "loop_end", "loopend", "offset",
-                                                "end", "default_path", "transpose", "tune"};
-
-    const auto toInt = [](const std::string& v, std::int64_t& n) {
-        try {
-            std::size_t used = 0;
-            n = std::stoll(v, &used);
-            return used == v.size();
-        } catch (...) {
-            return false;
-        }
-    };
-
-    const auto finishRegion = [&]() {
-        if (!inRegion)
-            return;
-        inRegion = false;
-        // key= stands for lokey, hikey and pitch_keycenter at its own level.
-        std::map<std::string, std::string> all;
-        for (const auto* m : {&global, &master, &group, &region}) {
-            if (auto k = m->find("key"); k != m->end())
-                for (const char* n : {"lokey", "hikey", "pitch_keycenter"})
-                    all[n] = k->second;
-            for (const auto& [k, v] : *m)
-                if (k != "key")
-                    all[k] = v;
-        }
-        SfzRegion r;
-        const auto get = [&all](std::initializer_list<const char*> names) -> std::string {
-            for (const char* n : names)
-                if (auto it = all.find(n); it != all.end())
-                    return it->second;
-            return {};
-        };
-        const auto key = [&](std::initializer_list<const char*> names) { return parseKey(lowered(get(names))); };
-        std::string path = get({"sample"});
-        if (path.empty())
-            return; // a region without a sample plays nothing
-        if (auto it = control.find("default_path"); it != control.end())
-            path = it->second + path;
-        std::replace(path.begin(), path.end(), '\\', '/');
-        r.sample = path;
-        if (const int k = key({"lokey"}); k != NoKey)
-            r.lo = k;
-        if (const int k = key({"hikey"}); k != NoKey)
-            r.hi = k;
-        if (const int k = key({"pitch_keycenter"}); k != NoKey)
-            r.keycenter = k;
-        std::int64_t n = 0;
-        if (toInt(get({"transpose"}), n) && n >= -127 && n <= 127)
-            r.transpose = static_cast<int>(n);
-        if (toInt(get({"tune"}), n) && n >= -100 && n <= 100)
-            r.tune = static_cast<double>(n);
-        r.loopMode = lowered(get({"loop_mode", "loopmode"}));
-        if (toInt(get({"loop_start", "loopstart"}), n) && n >= 0)
-            r.loopStart = n;
-        if (toInt(get({"loop_end", "loopend"}), n) && n >= 0)
-            r.loopEnd = n;
-        if (toInt(get({"offset"}), n) && n >= 0)
-            r.offset = n;
-        if (toInt(get({"end"}), n) && n >= -1)
-            r.end = n;
-        out.regions.push_back(r);
-    };
-
-    std::istringstream lines(text);
-    std::string line;
-    int lineNo = 0;
-    while (std::getline(lines, line)) {
-        ++lineNo;
-        // #define $NAME value
-        std::size_t first = line.find_first_not_of(" \t");
-        if (first != std::string::npos && line.compare(first, 7, "#define") == 0) {
-            std::istringstream d(line.substr(first + 7));
-            std::string name, value;
-            d >> name;
-            std::getline(d, value);
-            value.erase(0, value.find_first_not_of(" \t"));
-            value.erase(value.find_last_not_of(" \t") + 1);
-            if (name.size() < 2 || name[0] != '$') {
-                out.error = "line " + std::to_string(lineNo) + ": #define needs a $NAME and a value.";
-                return out;
-            }
-            defines[name] = value;
-            continue;
-        }
-        if (first != std::string::npos && line[first] == '#') {
-            const std::string directive = line.substr(first, line.find_first_of(" \t", first) - first);
-            if (unknownSeen.insert(directive).second)
-                out.unknownOpcodes.push_back(directive);
-            continue;
-        }
-        // Defined names, longest first so that $AB is not taken for $A.
-        if (line.find('$') != std::string::npos) {
-            std::vector<std::pair<std::string, std::string>> byLength(defines.begin(), defines.end());
-            std::sort(byLength.begin(), byLength.end(),
-                      [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
-            for (const auto& [name, value] : byLength)
-                for (std::size_t at = line.find(name); at != std::string::npos; at = line.find(name, at + value.size()))
-                    line.replace(at, name.size(), value);
-        }
-        std::size_t i = 0;
-        while (i < line.size()) {
-            if (std::isspace(static_cast<unsigned char>(line[i]))) {
-                ++i;
-                continue;
-            }
-            if (line[i] == '<') {
-                const std::size_t close = line.find('>', i);
-                if (close == std::string::npos) {
-                    out.error = "line " + std::to_string(lineNo) + ": a header is not closed by \">\".";
-                    return out;
-                }
-                const std::string header = lowered(line.substr(i + 1, close - i - 1));
-                finishRegion();
-                if (header == "control") {
-                    level = Level::Control;
-                    control.clear();
-                } else if (header == "global") {
-                    level = Level::Global;
-                    global.clear();
-                    master.clear();
-                    group.clear();
-                } else if (header == "master") {
-                    level = Level::Master;
-                    master.clear();
-                    group.clear();
-                } else if (header == "group") {
-                    level = Level::Group;
-                    group.clear();
-                } else if (header == "region") {
-                    level = Level::Region;
-                    region.clear();
-                    inRegion = true;
-                } else {
-                    level = Level::None; // <curve>, <effect>, <midi>: not ours
-                    if (unknownSeen.insert("<" + header + ">").second)
-                        out.unknownOpcodes.push_back("<" + header + ">");
-                }
-                i = close + 1;
-                continue;
-            }
-            const std::size_t eq = line.find('=', i);
-            std::size_t nameEnd = i;
-            while (nameEnd < line.size() && (isAlnum(line[nameEnd]) || line[nameEnd] == '_'))
-                ++nameEnd;
-            if (eq == std::string::npos || nameEnd != eq || nameEnd == i) {
-                out.error = "line " + std::to_string(lineNo) + ": \"" + line.substr(i, 40) + "\" is not an opcode=value.";
-                return out;
-            }
-            const std::string name = lowered(line.substr(i, eq - i));
-            // The value runs to the next opcode or header; a sample's name may hold spaces.
-            std::size_t valueEnd = eq + 1;
-            std::size_t next = line.size();
-            for (std::size_t j = eq + 1; j < line.size(); ++j) {
-                if (line[j] == '<') {
-                    next = j;
-                    break;
-                }
-                if (std::isspace(static_cast<unsigned char>(line[j]))) {
-                    std::size_t k = j;
-                    while (k < line.size() && std::isspace(static_cast<unsigned char>(line[k])))
-                        ++k;
-                    std::size_t m = k;
-                    while (m < line.size() && (isAlnum(line[m]) || line[m] == '_'))
-                        ++m;
-                    if ((m < line.size() && line[m] == '=' && m > k) || (k < line.size() && line[k] == '<')) {
-                        next = k;
-                        break;
-                    }
-                }
-            }
-            valueEnd = next;
-            std::string value = line.substr(eq + 1, valueEnd - eq - 1);
-            value.erase(value.find_last_not_of(" \t") + 1);
-            if (name != "sample" && name != "default_path")
-                value.erase(std::remove_if(value.begin(), value.end(), [](unsigned char c) { return std::isspace(c); }),
-                            value.end());
-            if (!known.count(name) && unknownSeen.insert(name).second)
-                out.unknownOpcodes.push_back(name);
-            switch (level) {
-            case Level::Control: control[name] = value; break;
-            case Level::Global: global[name] = value; break;
-            case Level::Master: master[name] = value; break;
-            case Level::Group: group[name] = value; break;
-            case Level::Region: region[name] = value; break;
-            case Level::None: break;
-            }
-            i = valueEnd;
+// Where the value starting at `from` ends: at the next opcode or header, not
+// at a space, since a sample's name may hold spaces.
+std::size_t valueEnd(const std::string& line, std::size_t from)
+{
+    for (std::size_t j = from; j < line.size(); ++j) {
+        if (line[j] == '<')
+            return j;
+        if (std::isspace(static_cast<unsigned char>(line[j]))) {
+            std::size_t k = j;
+            while (k < line.size() && std::isspace(static_cast<unsigned char>(line[k])))
+                ++k;
+            const std::size_t m = nameEnd(line, k);
+            if ((m < line.size() && line[m] == '=' && m > k) || (k < line.size() && line[k] == '<'))
+                return k;
         }
     }
-    finishRegion();
-    return out;
+    return line.size();
 }
+
+bool toInt(const std::string& v, std::int64_t& n)
+{
+    try {
+        std::size_t used = 0;
+        n = std::stoll(v, &used);
+        return used == v.size();
+    } catch (...) {
+        return false;
+    }
+}
+
+// The opcodes in force in a region, each level over the ones above it.
+// key= stands for lokey, hikey and pitch_keycenter at its own level.
+Opcodes opcodesInForce(std::initializer_list<const Opcodes*> levels)
+{
+    Opcodes all;
+    for (const Opcodes* m : levels) {
+        if (auto k = m->find("key"); k != m->end())
+            for (const char* n : {"lokey", "hikey", "pitch_keycenter"})
+                all[n] = k->second;
+        for (const auto& [k, v] : *m)
+            if (k != "key")
+                all[k] = v;
+    }
+    return all;
+}
+
+// The value of the first of `names` given, or "".
+std::string valueOf(const Opcodes& all, std::initializer_list<const char*> names)
+{
+    for (const char* n : names)
+        if (auto it = all.find(n); it != all.end())
+            return it->second;
+    return {};
+}
+
+// A sample's path: the <control> header's default path in front, and
+// backslashes made forward.
+std::string samplePath(const Opcodes& control, std::string path)
+{
+    if (auto it = control.find("default_path"); it != control.end())
+        path = it->second + path;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+// The keys, tuning and frames of a region; values out of range are left
+// at their defaults.
+void readRegionValues(const Opcodes& all, SfzRegion& r)
+{
+    const auto key = [&](const char* name) { return parseKey(lowered(valueOf(all, {name}))); };
+    if (const int k = key("lokey"); k != NoKey)
+        r.lo = k;
+    if (const int k = key("hikey"); k != NoKey)
+        r.hi = k;
+    if (const int k = key("pitch_keycenter"); k != NoKey)
+        r.keycenter = k;
+    std::int64_t n = 0;
+    if (toInt(valueOf(all, {"transpose"}), n) && n >= -127 && n <= 127)
+        r.transpose = static_cast<int>(n);
+    if (toInt(valueOf(all, {"tune"}), n) && n >= -100 && n <= 100)
+        r.tune = static_cast<double>(n);
+    r.loopMode = lowered(valueOf(all, {"loop_mode", "loopmode"}));
+    if (toInt(valueOf(all, {"loop_start", "loopstart"}), n) && n >= 0)
+        r.loopStart = n;
+    if (toInt(valueOf(all, {"loop_end", "loopend"}), n) && n >= 0)
+        r.loopEnd = n;
+    if (toInt(valueOf(all, {"offset"}), n) && n >= 0)
+        r.offset = n;
+    if (toInt(valueOf(all, {"end"}), n) && n >= -1)
+        r.end = n;
+}
+
+// The SFZ text line by line: the opcodes of each header level as they
+// stand, and a region made of them when the next header or the end comes.
+class SfzReader {
+public:
+    SfzText read(const std::string& input)
+    {
+        std::istringstream lines(withoutComments(input));
+        std::string line;
+        while (std::getline(lines, line)) {
+            ++lineNo_;
+            if (!readLine(line))
+                return out_;
+        }
+        finishRegion();
+        return out_;
+    }
+
+private:
+    enum class Level { None, Control, Global, Master, Group, Region };
+
+    bool fail(const std::string& what)
+    {
+        out_.error = "line " + std::to_string(lineNo_) + ": " + what;
+        return false;
+    }
+
+    void noteUnknown(const std::string& name)
+    {
+        if (unknownSeen_.insert(name).second)
+            out_.unknownOpcodes.push_back(name);
+    }
+
+    // A line of headers and opcodes, or a directive.
+    bool readLine(std::string line)
+    {
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first != std::string::npos && line[first] == '#')
+            return readDirective(line, first);
+        putInDefines(line);
+        std::size_t i = 0;
+        while (i < line.size()) {
+            if (std::isspace(static_cast<unsigned char>(line[i])))
+                ++i;
+            else if (!(line[i] == '<' ? readHeader(line, i) : readOpcode(line, i)))
+                return false;
+        }
+        return true;
+    }
+
+    // #define $NAME value; any other directive is listed as not known.
+    bool readDirective(const std::string& line, std::size_t first)
+    {
+        if (line.compare(first, 7, "#define") != 0) {
+            noteUnknown(line.substr(first, line.find_first_of(" \t", first) - first));
+            return true;
+        }
+        std::istringstream d(line.substr(first + 7));
+        std::string name, value;
+        d >> name;
+        std::getline(d, value);
+        value.erase(0, value.find_first_not_of(" \t"));
+        value.erase(value.find_last_not_of(" \t") + 1);
+        if (name.size() < 2 || name[0] != '$')
+            return fail("#define needs a $NAME and a value.");
+        defines_[name] = value;
+        return true;
+    }
+
+    // Defined names, longest first so that $AB is not taken for $A.
+    void putInDefines(std::string& line) const
+    {
+        if (line.find('$') == std::string::npos)
+            return;
+        std::vector<std::pair<std::string, std::string>> byLength(defines_.begin(), defines_.end());
+        std::sort(byLength.begin(), byLength.end(), [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+        for (const auto& [name, value] : byLength)
+            for (std::size_t at = line.find(name); at != std::string::npos; at = line.find(name, at + value.size()))
+                line.replace(at, name.size(), value);
+    }
+
+    // <name> at line[i]; it ends the region before it.
+    bool readHeader(const std::string& line, std::size_t& i)
+    {
+        const std::size_t close = line.find('>', i);
+        if (close == std::string::npos)
+            return fail("a header is not closed by \">\".");
+        const std::string header = lowered(line.substr(i + 1, close - i - 1));
+        finishRegion();
+        enterLevel(header);
+        i = close + 1;
+        return true;
+    }
+
+    // A header starts its level afresh, and the levels below it.
+    void enterLevel(const std::string& header)
+    {
+        if (header == "control") {
+            level_ = Level::Control;
+            control_.clear();
+        } else if (header == "global") {
+            level_ = Level::Global;
+            global_.clear();
+            master_.clear();
+            group_.clear();
+        } else if (header == "master") {
+            level_ = Level::Master;
+            master_.clear();
+            group_.clear();
+        } else if (header == "group") {
+            level_ = Level::Group;
+            group_.clear();
+        } else if (header == "region") {
+            level_ = Level::Region;
+            region_.clear();
+            inRegion_ = true;
+        } else {
+            level_ = Level::None; // <curve>, <effect>, <midi>: not ours
+            noteUnknown("<" + header + ">");
+        }
+    }
+
+    // opcode=value at line[i], kept at the level of the last header.
+    bool readOpcode(const std::string& line, std::size_t& i)
+    {
+        const std::size_t eq = line.find('=', i);
+        const std::size_t end = nameEnd(line, i);
+        if (eq == std::string::npos || end != eq || end == i)
+            return fail("\"" + line.substr(i, 40) + "\" is not an opcode=value.");
+        const std::string name = lowered(line.substr(i, eq - i));
+        i = valueEnd(line, eq + 1);
+        std::string value = line.substr(eq + 1, i - eq - 1);
+        value.erase(value.find_last_not_of(" \t") + 1);
+        if (name != "sample" && name != "default_path")
+            value.erase(std::remove_if(value.begin(), value.end(), [](unsigned char c) { return std::isspace(c); }),
+                        value.end());
+        if (!isKnownOpcode(name))
+            noteUnknown(name);
+        if (Opcodes* at = levelOpcodes())
+            (*at)[name] = value;
+        return true;
+    }
+
+    Opcodes* levelOpcodes()
+    {
+        switch (level_) {
+        case Level::Control: return &control_;
+        case Level::Global: return &global_;
+        case Level::Master: return &master_;
+        case Level::Group: return &group_;
+        case Level::Region: return &region_;
+        case Level::None: break;
+        }
+        return nullptr;
+    }
+
+    // The region read so far, if it names a sample: one without plays nothing.
+    void finishRegion()
+    {
+        if (!inRegion_)
+            return;
+        inRegion_ = false;
+        const Opcodes all = opcodesInForce({&global_, &master_, &group_, &region_});
+        const std::string sample = valueOf(all, {"sample"});
+        if (sample.empty())
+            return;
+        SfzRegion r;
+        r.sample = samplePath(control_, sample);
+        readRegionValues(all, r);
+        out_.regions.push_back(r);
+    }
+
+    SfzText out_;
+    int lineNo_ = 0;
+    std::map<std::string, std::string> defines_;
+    Opcodes control_, global_, master_, group_, region_;
+    Level level_ = Level::None;
+    bool inRegion_ = false;
+    std::set<std::string> unknownSeen_;
+};
+
+} // namespace
+
+SfzText parseSfz(const std::string& input) { return SfzReader().read(input); }
 
 Source readSfz(const std::string& path)
 {

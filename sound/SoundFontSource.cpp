@@ -86,6 +86,158 @@ struct Open {
 
 std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
+// RIFF numbers are little-endian.
+std::uint32_t le32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+std::uint32_t le16(const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] | p[1] << 8); }
+
+// What the walk through a SoundFont's chunks finds: whether the INFO list
+// and the sample data are there, the sample data's size, and the chunks of
+// the preset data by their ids.
+struct Chunks {
+    bool info = false, smpl = false;
+    std::uint64_t smplBytes = 0;
+    std::map<std::string, std::vector<std::uint8_t>> pdta;
+};
+
+// The chunks of the LIST at `at`, of `size` bytes; "" or what is wrong.
+std::string readList(std::ifstream& in, std::uint64_t at, std::uint64_t size, const std::string& type, Chunks& found)
+{
+    for (std::uint64_t sub = at + 12; sub + 8 <= at + 8 + size;) {
+        std::uint8_t sh[8];
+        in.seekg(static_cast<std::streamoff>(sub));
+        if (!in.read(reinterpret_cast<char*>(sh), 8))
+            return "it is cut short";
+        const std::uint64_t subSize = le32(sh + 4);
+        if (sub + 8 + subSize > at + 8 + size)
+            return "a chunk runs past the end of its list";
+        const std::string id(reinterpret_cast<const char*>(sh), 4);
+        if (type == "sdta" && id == "smpl") {
+            found.smpl = true;
+            found.smplBytes = subSize;
+        } else if (type == "pdta") {
+            if (subSize > (64u << 20))
+                return "its preset data is too large";
+            std::vector<std::uint8_t> data(static_cast<std::size_t>(subSize));
+            if (!in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(subSize)))
+                return "it is cut short";
+            found.pdta[id] = std::move(data);
+        }
+        sub += 8 + subSize + (subSize & 1);
+    }
+    return {};
+}
+
+// The RIFF chunks from the sfbk header up to `riffEnd`, each within it, and
+// the lists among them; "" or what is wrong.
+std::string readChunks(std::ifstream& in, std::uint64_t riffEnd, Chunks& found)
+{
+    for (std::uint64_t at = 12; at + 8 <= riffEnd;) {
+        std::uint8_t ck[12];
+        in.seekg(static_cast<std::streamoff>(at));
+        if (!in.read(reinterpret_cast<char*>(ck), 12))
+            return "it is cut short";
+        const std::uint64_t size = le32(ck + 4);
+        if (at + 8 + size > riffEnd)
+            return "a chunk runs past the end of the file";
+        if (std::memcmp(ck, "LIST", 4) == 0 && size >= 4) {
+            const std::string type(reinterpret_cast<const char*>(ck + 8), 4);
+            found.info = found.info || type == "INFO";
+            if (std::string why = readList(in, at, size, type, found); !why.empty())
+                return why;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
+// The nine lists of the preset data, each of whole records and at least
+// one (the last record closes the list), counted; "" or what is wrong.
+std::string countRecords(const Chunks& found, std::map<std::string, std::size_t>& count)
+{
+    struct List { const char* id; std::size_t record; };
+    static constexpr List lists[] = {{"phdr", 38}, {"pbag", 4}, {"pmod", 10}, {"pgen", 4}, {"inst", 22},
+                                     {"ibag", 4},  {"imod", 10}, {"igen", 4}, {"shdr", 46}};
+    for (const List& l : lists) {
+        const auto it = found.pdta.find(l.id);
+        if (it == found.pdta.end() || it->second.size() % l.record != 0 || it->second.size() < l.record)
+            return std::string("its ") + l.id + " list is missing or damaged";
+        count[l.id] = it->second.size() / l.record;
+    }
+    return {};
+}
+
+// The index at `offset` in each record of `headers` rises and stays within
+// the list `into`.
+bool indicesRise(const Chunks& found, const std::map<std::string, std::size_t>& count, const char* headers,
+                 std::size_t record, std::size_t offset, const char* into)
+{
+    const std::uint8_t* data = found.pdta.at(headers).data();
+    std::uint32_t last = 0;
+    for (std::size_t i = 0; i < count.at(headers); ++i) {
+        const std::uint32_t v = le16(data + i * record + offset);
+        if (v < last || v >= count.at(into))
+            return false;
+        last = v;
+    }
+    return true;
+}
+
+// Every generator `oper` in `gens` (instrument or sample ID) names a
+// record of `into` other than the closing one.
+bool generatorsRefer(const Chunks& found, const std::map<std::string, std::size_t>& count, const char* gens,
+                     std::uint32_t oper, const char* into)
+{
+    const std::uint8_t* data = found.pdta.at(gens).data();
+    for (std::size_t i = 0; i < count.at(gens); ++i) {
+        const std::uint8_t* g = data + i * 4;
+        if (le16(g) == oper && le16(g + 2) + 1 >= count.at(into))
+            return false;
+    }
+    return true;
+}
+
+// Each sample but the closing record lies within the sample data, and a
+// stereo sample's partner is in the list; "" or what is wrong.
+std::string checkSampleHeaders(const Chunks& found, std::size_t headers)
+{
+    const std::uint64_t frames = found.smplBytes / 2;
+    const std::uint8_t* data = found.pdta.at("shdr").data();
+    for (std::size_t i = 0; i + 1 < headers; ++i) {
+        const std::uint8_t* h = data + i * 46;
+        const std::uint32_t start = le32(h + 20), end = le32(h + 24);
+        const std::uint32_t type = le16(h + 44), link = le16(h + 42);
+        if ((type & 0x8000) != 0)
+            continue; // ROM samples are left out anyway
+        if (start > end || end > frames || ((type & 6) != 0 && link + 1 >= headers))
+            return "the sample \"" + std::string(reinterpret_cast<const char*>(h), strnlen(reinterpret_cast<const char*>(h), 20)) +
+                   "\" lies outside the sample data";
+    }
+    return {};
+}
+
+// The lists of the preset data, their indices and the samples; "" or what
+// is wrong.
+std::string checkPresetData(const Chunks& found)
+{
+    std::map<std::string, std::size_t> count;
+    if (std::string why = countRecords(found, count); !why.empty())
+        return why;
+    // Each header's first bag, then each bag's first generator and
+    // modulator, rising and within their lists (the last record closes).
+    const auto rises = [&](const char* headers, std::size_t record, std::size_t offset, const char* into) {
+        return indicesRise(found, count, headers, record, offset, into);
+    };
+    if (!rises("phdr", 38, 24, "pbag") || !rises("pbag", 4, 0, "pgen") || !rises("pbag", 4, 2, "pmod") ||
+        !rises("inst", 22, 20, "ibag") || !rises("ibag", 4, 0, "igen") || !rises("ibag", 4, 2, "imod"))
+        return "its preset data points outside its own lists";
+    if (!generatorsRefer(found, count, "pgen", 41, "inst") || !generatorsRefer(found, count, "igen", 53, "shdr"))
+        return "a zone names an instrument or sample that is not there";
+    return checkSampleHeaders(found, count.at("shdr"));
+}
+
 // libgig trusts a SoundFont's chunk sizes and its indices from one list
 // into the next, and reads through a bad one. Before it is given a file, the
 // file's outline is checked here: the RIFF chunks lie within the file, the
@@ -100,100 +252,16 @@ std::string checkOutline(const std::string& path)
     in.seekg(0, std::ios::end);
     const auto fileSize = static_cast<std::uint64_t>(in.tellg());
     in.seekg(0);
-    const auto u32 = [](const std::uint8_t* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24; };
-    const auto u16 = [](const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] | p[1] << 8); };
     std::uint8_t head[12];
     if (!in.read(reinterpret_cast<char*>(head), 12) || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "sfbk", 4) != 0)
         return "it is not a SoundFont 2 file (no RIFF sfbk header)";
-    const std::uint64_t riffEnd = std::min<std::uint64_t>(8 + static_cast<std::uint64_t>(u32(head + 4)), fileSize);
-    std::uint64_t smplBytes = 0;
-    bool info = false, smpl = false;
-    std::map<std::string, std::vector<std::uint8_t>> pdta;
-    for (std::uint64_t at = 12; at + 8 <= riffEnd;) {
-        std::uint8_t ck[12];
-        in.seekg(static_cast<std::streamoff>(at));
-        if (!in.read(reinterpret_cast<char*>(ck), 12))
-            return "it is cut short";
-        const std::uint64_t size = u32(ck + 4);
-        if (at + 8 + size > riffEnd)
-            return "a chunk runs past the end of the file";
-        if (std::memcmp(ck, "LIST", 4) == 0 && size >= 4) {
-            const std::string type(reinterpret_cast<const char*>(ck + 8), 4);
-            info = info || type == "INFO";
-            for (std::uint64_t sub = at + 12; sub + 8 <= at + 8 + size;) {
-                std::uint8_t sh[8];
-                in.seekg(static_cast<std::streamoff>(sub));
-                if (!in.read(reinterpret_cast<char*>(sh), 8))
-                    return "it is cut short";
-                const std::uint64_t subSize = u32(sh + 4);
-                if (sub + 8 + subSize > at + 8 + size)
-                    return "a chunk runs past the end of its list";
-                const std::string id(reinterpret_cast<const char*>(sh), 4);
-                if (type == "sdta" && id == "smpl") {
-                    smpl = true;
-                    smplBytes = subSize;
-                } else if (type == "pdta") {
-                    if (subSize > (64u << 20))
-                        return "its preset data is too large";
-                    std::vector<std::uint8_t> data(static_cast<std::size_t>(subSize));
-                    if (!in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(subSize)))
-                        return "it is cut short";
-                    pdta[id] = std::move(data);
-                }
-                sub += 8 + subSize + (subSize & 1);
-            }
-        }
-        at += 8 + size + (size & 1);
-    }
-    if (!info || !smpl)
-        return std::string("it has no ") + (info ? "sample data" : "INFO list");
-    struct List { const char* id; std::size_t record; };
-    static constexpr List lists[] = {{"phdr", 38}, {"pbag", 4}, {"pmod", 10}, {"pgen", 4}, {"inst", 22},
-                                     {"ibag", 4},  {"imod", 10}, {"igen", 4}, {"shdr", 46}};
-    std::map<std::string, std::size_t> count;
-    for (const List& l : lists) {
-        const auto it = pdta.find(l.id);
-        if (it == pdta.end() || it->second.size() % l.record != 0 || it->second.size() < l.record)
-            return std::string("its ") + l.id + " list is missing or damaged";
-        count[l.id] = it->second.size() / l.record;
-    }
-    // Each header's first bag, then each bag's first generator and
-    // modulator, rising and within their lists (the last record closes).
-    const auto rising = [&](const char* headers, std::size_t record, std::size_t offset, const char* into) {
-        std::uint32_t last = 0;
-        for (std::size_t i = 0; i < count[headers]; ++i) {
-            const std::uint32_t v = u16(pdta[headers].data() + i * record + offset);
-            if (v < last || v >= count[into])
-                return false;
-            last = v;
-        }
-        return true;
-    };
-    if (!rising("phdr", 38, 24, "pbag") || !rising("pbag", 4, 0, "pgen") || !rising("pbag", 4, 2, "pmod") ||
-        !rising("inst", 22, 20, "ibag") || !rising("ibag", 4, 0, "igen") || !rising("ibag", 4, 2, "imod"))
-        return "its preset data points outside its own lists";
-    const auto refers = [&](const char* gens, std::uint32_t oper, const char* into) {
-        for (std::size_t i = 0; i < count[gens]; ++i) {
-            const std::uint8_t* g = pdta[gens].data() + i * 4;
-            if (u16(g) == oper && u16(g + 2) + 1 >= count[into])
-                return false;
-        }
-        return true;
-    };
-    if (!refers("pgen", 41, "inst") || !refers("igen", 53, "shdr"))
-        return "a zone names an instrument or sample that is not there";
-    const std::uint64_t frames = smplBytes / 2;
-    for (std::size_t i = 0; i + 1 < count["shdr"]; ++i) {
-        const std::uint8_t* h = pdta["shdr"].data() + i * 46;
-        const std::uint32_t start = u32(h + 20), end = u32(h + 24);
-        const std::uint32_t type = u16(h + 44), link = u16(h + 42);
-        if ((type & 0x8000) != 0)
-            continue; // ROM samples are left out anyway
-        if (start > end || end > frames || ((type & 6) != 0 && link + 1 >= count["shdr"]))
-            return "the sample \"" + std::string(reinterpret_cast<const char*>(h), strnlen(reinterpret_cast<const char*>(h), 20)) +
-                   "\" lies outside the sample data";
-    }
-    return {};
+    const std::uint64_t riffEnd = std::min<std::uint64_t>(8 + static_cast<std::uint64_t>(le32(head + 4)), fileSize);
+    Chunks found;
+    if (std::string why = readChunks(in, riffEnd, found); !why.empty())
+        return why;
+    if (!found.info || !found.smpl)
+        return std::string("it has no ") + (found.info ? "sample data" : "INFO list");
+    return checkPresetData(found);
 }
 
 std::shared_ptr<Open> open(const std::string& path, std::string& error)
