@@ -169,6 +169,25 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
 
+    buildSourceRow();
+    QGroupBox* settings = buildSettings();
+    buildZoneList();
+    buildZoneView();
+    buildActions();
+    layOut(settings);
+    connectHandlers();
+    // Read before the choices are connected, so that reading the settings
+    // writes nothing back.
+    readSettings();
+    connectChoices();
+    rbHalfClick();
+    clearResult();
+}
+
+// Where the sound comes from: the files or the folder opened, and a
+// SoundFont's preset.
+void TfmBuildSound::buildSourceRow()
+{
     bnOpen = named(new QPushButton("Open...", this), "bnOpen");
     bnOpen->setToolTip("A SoundFont (.sf2), an SFZ file, or audio files");
     bnFolder = named(new QPushButton("Open Folder...", this), "bnFolder");
@@ -178,7 +197,12 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     cbPreset = named(new QComboBox(this), "cbPreset");
     cbPreset->setEnabled(false);
     cbPreset->setMinimumContentsLength(24);
+}
 
+// The half to build, its unity key and octave step, how many zones at most,
+// and Build.
+QGroupBox* TfmBuildSound::buildSettings()
+{
     auto* settings = new QGroupBox("Build", this);
     rbLower = named(new QRadioButton("Lower half", settings), "rbLower");
     rbUpper = named(new QRadioButton("Upper half", settings), "rbUpper");
@@ -207,7 +231,12 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     grid->addWidget(sbZones, 0, 4);
     grid->addWidget(cbSpread, 1, 3, 1, 2);
     grid->addWidget(bnBuild, 0, 5, 2, 1);
+    return settings;
+}
 
+// The source's zones with their roots, and the table of the zones built.
+void TfmBuildSound::buildZoneList()
+{
     lwSource = named(new QListWidget(this), "lwSource");
     lwSource->setToolTip("The source's zones by root; the ticked ones are built (at most 8)");
     lwSource->setMinimumWidth(220);
@@ -225,7 +254,12 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     tbZones->horizontalHeader()->setStretchLastSection(true);
     tbZones->setMinimumHeight(8 * 22 + 28);
     tbZones->setMinimumWidth(480);
+}
 
+// The keyboard and memory picture, the selected zone's waveform with the
+// player and the key it plays at, and the builder's report.
+void TfmBuildSound::buildZoneView()
+{
     pcPicture = named(new TBuildPicture(this), "pcPicture");
     wvZone = named(new TLoopWaveView(this), "wvZone");
     wvZone->setMinimumSize(300, 90);
@@ -239,7 +273,12 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     edReport->setReadOnly(true);
     edReport->setMinimumHeight(70);
     edReport->setMaximumHeight(140);
+}
 
+// The status with the progress of a build or a send, and what can be done
+// with the result.
+void TfmBuildSound::buildActions()
+{
     ProgressBar1 = named(new TProgressBar(this), "ProgressBar1");
     ProgressBar1->setRange(0, BarSteps);
     ProgressBar1->setTextVisible(false);
@@ -252,7 +291,13 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     cbSlot = named(new QComboBox(this), "cbSlot");
     bnWrite = named(new QPushButton("Write into Image Slot...", this), "bnWrite");
     bnClose = named(new QPushButton("Close", this), "bnClose");
+}
 
+// Top to bottom: the source, the settings, the zones (list, table, picture
+// and waveform side by side, taking what the window grows by), the report,
+// the status and the actions.
+void TfmBuildSound::layOut(QGroupBox* settings)
+{
     auto* top = new QHBoxLayout;
     top->addWidget(bnOpen);
     top->addWidget(bnFolder);
@@ -292,7 +337,10 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     all->addWidget(edReport);
     all->addLayout(progress);
     all->addLayout(bottom);
+}
 
+void TfmBuildSound::connectHandlers()
+{
     connect(bnOpen, &QPushButton::clicked, this, &TfmBuildSound::bnOpenClick);
     connect(bnFolder, &QPushButton::clicked, this, &TfmBuildSound::bnFolderClick);
     connect(bnBuild, &QPushButton::clicked, this, &TfmBuildSound::bnBuildClick);
@@ -307,7 +355,14 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     connect(cbPlayKey, &QComboBox::currentIndexChanged, this, &TfmBuildSound::cbPlayKeyChange);
     connect(Player->bnPlay, &QToolButton::clicked, Player, &TPlayerPanel::play);
     connect(Player->bnStop, &QToolButton::clicked, Player, &TPlayerPanel::stop);
-    readSettings();
+}
+
+// The choices of what to build: the unity key of the half and the octave
+// step are kept as they change; the number of zones ticks the builder's
+// choice again; a new preset or spreading the files reads the source's
+// zones again; a zone's root is shown and can be given.
+void TfmBuildSound::connectChoices()
+{
     connect(cbUnity, &QComboBox::activated, this, [this] {
         unityKeys_[half()] = cbUnity->currentData().toInt();
         writeSettings();
@@ -324,8 +379,6 @@ TfmBuildSound::TfmBuildSound(const WindowContext& context, QWidget* parent) : TF
     connect(lwSource, &QListWidget::currentRowChanged, this, &TfmBuildSound::lwSourceSelect);
     connect(cbRoot, &QComboBox::activated, this, &TfmBuildSound::cbRootChange);
     connect(cbSpread, &QCheckBox::toggled, this, reread);
-    rbHalfClick();
-    clearResult();
 }
 
 int TfmBuildSound::half() const { return rbUpper->isChecked() ? 1 : 0; }

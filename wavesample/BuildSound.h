@@ -15,6 +15,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -134,6 +135,15 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    void buildSourceRow();
+    QGroupBox* buildSettings();
+    void buildZoneList();
+    void buildZoneView();
+    void buildActions();
+    void layOut(QGroupBox* settings);
+    void connectHandlers();
+    void connectChoices();
+
     void showResult();
     void clearResult();
     void setBusy(bool busy);
