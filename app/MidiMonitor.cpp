@@ -207,6 +207,7 @@ TfmMidiMonitor::TfmMidiMonitor(const WindowContext& context, QWidget* parent)
             &TfmMidiMonitor::tvMessagesCurrentChange);
 
     traffic_.changed = [this] { trafficChanged(); };
+    fitPortColumn();
     showHistory();
 }
 
@@ -217,9 +218,22 @@ void TfmMidiMonitor::trafficChanged()
     // Kept at the end while the user has not scrolled away from it.
     const bool atEnd = !tvMessages->currentIndex().isValid() || tvMessages->currentIndex().row() == model_->rowCount() - 1;
     model_->update();
+    fitPortColumn();
     if (atEnd && isVisible())
         tvMessages->scrollToBottom();
     showHistory();
+}
+
+void TfmMidiMonitor::fitPortColumn()
+{
+    if (traffic_.portCount() == portsFitted_)
+        return;
+    portsFitted_ = traffic_.portCount();
+    constexpr int Narrowest = 110, Widest = 260, Padding = 12;
+    int width = Narrowest;
+    for (int i = 0; i < portsFitted_; ++i)
+        width = std::max(width, tvMessages->fontMetrics().horizontalAdvance(QString::fromStdString(traffic_.portName(i))) + Padding);
+    tvMessages->setColumnWidth(TMonitorModel::Port, std::min(width, Widest));
 }
 
 void TfmMidiMonitor::showHistory()

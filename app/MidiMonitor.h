@@ -92,9 +92,13 @@ private:
     void save(const std::string& filter, const std::string& suggested, const std::vector<std::uint8_t>& bytes);
     void showHistory();
     void trafficChanged();
+    // The Port column as wide as the longest port name heard so far, within
+    // reason.
+    void fitPortColumn();
 
     MidiTraffic& traffic_;
     TMonitorModel* model_;
+    int portsFitted_ = 0;
 };
 
 } // namespace corvane

@@ -46,6 +46,7 @@ public:
     std::uint64_t dropped() const { return dropped_; }
     std::size_t bytes() const { return bytes_; }
     const std::string& portName(int i) const { return ports_[static_cast<std::size_t>(i)]; }
+    int portCount() const { return static_cast<int>(ports_.size()); }
 
     void setLimits(std::size_t maxMessages, std::size_t maxBytes);
     std::size_t maxMessages() const { return maxMessages_; }

@@ -93,6 +93,11 @@ TEST_F(Monitor, RowsSayWhatARefreshAStepAFetchAndABadFrameWere)
     EXPECT_EQ(monitor->Model().rowCount(), at);
     QTest::mouseClick(monitor->bnPause, Qt::LeftButton);
     EXPECT_EQ(rows(at), (Texts{"out Parameter step: Master Tune down"}));
+
+    // The port's name shows whole.
+    const QString port = monitor->Model().data(monitor->Model().index(0, TMonitorModel::Port), Qt::DisplayRole).toString();
+    EXPECT_GT(monitor->tvMessages->columnWidth(TMonitorModel::Port),
+              monitor->tvMessages->fontMetrics().horizontalAdvance(port)) << port.toStdString();
 }
 
 TEST_F(Monitor, SavedSyxReadsBackAsTheMessagesShown)
