@@ -10,6 +10,7 @@
 #include "QtSeams.h"
 #include "Screenshots.h"
 #include "Settings.h"
+#include "SingleInstance.h"
 #include "VirtualDevice.h"
 #include "VirtualMirage.h"
 #include "Windows.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QMessageBox>
 
 #include <cstdio>
 #include <memory>
@@ -125,26 +127,68 @@ int takeScreenshots(corvane::TForm1& form, corvane::QtSeams& seams, const QStrin
     return result;
 }
 
+// The renderings and the start-up benchmark run beside the user's Corvane:
+// they neither hand over to it nor take hand-overs.
+bool runsBesideTheUsers(const CommandLine& line)
+{
+    return line.parser.isSet(line.screenshots) || line.parser.isSet(line.firstPaint);
+}
+
+// A Corvane already running on the same settings takes this start's files:
+// true when this start is to leave (`result` its exit code).
+bool handedToRunningCorvane(const CommandLine& line, corvane::SingleInstance& instance, int& result)
+{
+    if (runsBesideTheUsers(line))
+        return false;
+    switch (instance.handOver(line.parser.positionalArguments())) {
+    case corvane::SingleInstance::HandOver::NoneRunning:
+        return false;
+    case corvane::SingleInstance::HandOver::Taken:
+        std::printf("corvane: Corvane is already running; it was brought to the front with the files given\n");
+        result = 0;
+        return true;
+    case corvane::SingleInstance::HandOver::NoAnswer:
+        QMessageBox::warning(nullptr, "Corvane",
+                             "Corvane is already running with these settings but does not answer. Close it (or end "
+                             "it) before you start Corvane again: two of them on one MIDI port would talk over "
+                             "each other to the Mirage.");
+        result = 1;
+        return true;
+    }
+    return false;
+}
+
 // The main window for the user, with the files named on the command line
-// opened, until the program ends.
-int runForTheUser(corvane::TForm1& form, bool quitAfterFirstPaint, const QStringList& files)
+// opened, until the program ends. Later starts hand their files over.
+int runForTheUser(corvane::TForm1& form, corvane::SingleInstance* instance, bool quitAfterFirstPaint,
+                  const QStringList& files)
 {
     if (quitAfterFirstPaint)
         new corvane::QuitAfterFirstPaint(&form);
     form.show();
+    if (instance)
+        instance->listen([&form](const QStringList& handed) {
+            form.showNormal();
+            form.raise();
+            form.activateWindow();
+            std::printf("corvane: a second start handed over %d file(s)\n", static_cast<int>(handed.size()));
+            std::fflush(stdout);
+            corvane::OpenFiles(&form, handed);
+        });
     corvane::OpenFiles(&form, files);
     return QApplication::exec();
 }
 
 // The main window and every other window, rendered to pictures with
 // --screenshots, else run for the user; the program's exit code.
-int runWindows(const CommandLine& line, corvane::QtSeams& seams, const QString& midiApi, const QElapsedTimer& started)
+int runWindows(const CommandLine& line, corvane::QtSeams& seams, corvane::SingleInstance* instance,
+               const QString& midiApi, const QElapsedTimer& started)
 {
     corvane::TForm1 form(seams, line.parser.isSet(line.virtualMirage), midiApi.toStdString());
     corvane::CreateWindows(&form);
     if (line.parser.isSet(line.screenshots))
         return takeScreenshots(form, seams, line.parser.value(line.screenshots), started);
-    return runForTheUser(form, line.parser.isSet(line.firstPaint), line.parser.positionalArguments());
+    return runForTheUser(form, instance, line.parser.isSet(line.firstPaint), line.parser.positionalArguments());
 }
 
 } // namespace
@@ -171,6 +215,10 @@ int main(int argc, char** argv)
     if (!midiApi)
         return 2;
 
+    corvane::SingleInstance instance(corvane::settingsFilePath());
+    if (int result = 0; handedToRunningCorvane(line, instance, result))
+        return result;
+
     corvane::QtSeams seams;
     seams.setUnattended(line.parser.isSet(line.screenshots));
     corvane::installSeams(&seams);
@@ -181,7 +229,7 @@ int main(int argc, char** argv)
     const std::unique_ptr<corvane::emu::ImageDisk> disk =
         mirage ? corvane::attachEmulatorDisk(*mirage, seams, corvane::settingsFilePath()) : nullptr;
 
-    const int result = runWindows(line, seams, *midiApi, started);
+    const int result = runWindows(line, seams, runsBesideTheUsers(line) ? nullptr : &instance, *midiApi, started);
     if (mirage)
         corvane::unregisterVirtualDevice(mirage.get());
     return result;
