@@ -385,27 +385,15 @@ void placeLoops(std::vector<Work>& work, const BuildOptions& o)
     }
 }
 
-} // namespace
-
-BuildResult buildHalf(const Source& source, const BuildOptions& o)
+// The zones the half is made of: those chosen (`o.keep`), or up to
+// `o.zones` of those on the keyboard, with notes on what was left out;
+// `useRanges` when their own key ranges are kept. A refusal when none can
+// be used.
+std::optional<BuildResult> chooseZones(const Source& source, const BuildOptions& o, std::vector<std::string>& notes,
+                                       std::vector<Zone>& zones, bool& useRanges)
 {
-    if (!source.ok())
-        return refuse(BuildError::Source, source.error);
-    const sound::Bytes& t = o.templateDump;
-    if (t.size() != ProgramDumpSize || t[0] != 0xF0 || t[1] != 0x0F || t[2] != 0x01 ||
-        (t[3] != 0x05 && t[3] != 0x15) || !nibbleData(t.data(), t.size()))
-        return refuse(BuildError::Template, "The template is not a program dump of a keyboard half (1,255 bytes, F0 0F 01 05 or 15).");
-    if (source.zones.empty())
-        return refuse(BuildError::NoZones, "The source holds no zones.");
-
-    BuildResult result;
-    result.notes = source.notes;
-    const int half = o.half & 1;
-    const int unity = o.unityKey == NoKey ? DefaultUnityKey[half] : o.unityKey;
-
     const std::vector<Zone> sorted = zonesByRoot(source);
     const int onKeyboard = static_cast<int>(std::count_if(sorted.begin(), sorted.end(), placeable));
-    const int limit = std::clamp(o.zones, 1, MaxWavesamples);
     std::vector<int> keep = o.keep;
     if (!keep.empty()) {
         std::sort(keep.begin(), keep.end());
@@ -419,12 +407,12 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
                                                    keyName(FirstKey) + "-" + keyName(LastKey) + ").");
         const auto rootless = std::count_if(sorted.begin(), sorted.end(), [](const Zone& z) { return z.pitch == NoKey; });
         if (const int n = static_cast<int>(sorted.size() - rootless) - onKeyboard; n > 0)
-            result.notes.push_back(std::to_string(n) + (n == 1 ? " zone" : " zones") + " off the keyboard (" +
-                                   keyName(FirstKey) + "-" + keyName(LastKey) + ") left out.");
+            notes.push_back(std::to_string(n) + (n == 1 ? " zone" : " zones") + " off the keyboard (" +
+                            keyName(FirstKey) + "-" + keyName(LastKey) + ") left out.");
         if (rootless > 0)
-            result.notes.push_back(std::to_string(rootless) + (rootless == 1 ? " zone" : " zones") +
-                                   " without a root note left out.");
-        keep = chosenZones(sorted, limit);
+            notes.push_back(std::to_string(rootless) + (rootless == 1 ? " zone" : " zones") +
+                            " without a root note left out.");
+        keep = chosenZones(sorted, std::clamp(o.zones, 1, MaxWavesamples));
     }
     for (int i : keep)
         if (const Zone& z = sorted[static_cast<std::size_t>(i)]; z.pitch == NoKey || !std::isfinite(z.pitch))
@@ -434,10 +422,9 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
         std::string kept;
         for (int i : keep)
             kept += (kept.empty() ? "" : ", ") + keyName(sorted[static_cast<std::size_t>(i)].root());
-        result.notes.push_back(std::to_string(o.keep.empty() ? onKeyboard : sorted.size()) + " zones thinned to " +
-                               std::to_string(keep.size()) + ": roots " + kept + ".");
+        notes.push_back(std::to_string(o.keep.empty() ? onKeyboard : sorted.size()) + " zones thinned to " +
+                        std::to_string(keep.size()) + ": roots " + kept + ".");
     }
-    std::vector<Zone> zones;
     for (int i : keep)
         zones.push_back(sorted[static_cast<std::size_t>(i)]);
     // Files spread over the keyboard share it again among those kept.
@@ -450,85 +437,84 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
             z.pitch = (z.lo + z.hi) / 2;
         }
     }
-    const bool useRanges = (!thinned || source.spread) &&
-                           std::all_of(zones.begin(), zones.end(), [](const Zone& z) { return z.hi != NoKey; });
-    const std::vector<int> tops = topKeys(zones, useRanges);
+    useRanges = (!thinned || source.spread) &&
+                std::all_of(zones.begin(), zones.end(), [](const Zone& z) { return z.hi != NoKey; });
+    return std::nullopt;
+}
 
-    // Each zone read, resampled to the wavesample rate and moved by the
-    // remainder of its transposition; source loops placed on a page.
-    std::vector<Work> work(zones.size());
-    const double total = static_cast<double>(zones.size()) + 1;
-    for (std::size_t i = 0; i < zones.size(); ++i) {
-        if (cancelled(o))
-            return refuse(BuildError::Cancelled, "Build cancelled.");
-        Work& w = work[i];
-        const Zone& z = zones[i];
-        w.zone = &z;
-        w.top = tops[i];
-        w.split = splitPitch(z.pitch - unity);
-        w.loop = z.loop;
-        if (!z.read)
-            return refuse(BuildError::Audio, "\"" + z.name + "\" cannot be read.");
-        // Enough source for a whole half at any rate up to 192 kHz, or for
-        // the source loop.
-        std::int64_t want = std::int64_t{1} << 20;
-        if (z.loop == LoopKind::Source)
-            want = std::max<std::int64_t>(want, z.loopEnd + 64);
-        ZoneAudio audio = z.read(want);
-        if (!audio.error.empty())
-            return refuse(BuildError::Audio, audio.error);
-        for (std::string& n : audio.notes)
-            result.notes.push_back(std::move(n));
-        const double ratio = static_cast<double>(WavesampleRate) / audio.rate * std::pow(2.0, w.split.remainder / 12.0);
-        // No more source than fills a half (or reaches the source loop's end).
-        std::size_t needed = static_cast<std::size_t>(MaxDataPages * PageBytes / ratio) + 64;
-        if (z.loop == LoopKind::Source)
-            needed = std::max<std::size_t>(needed, static_cast<std::size_t>(z.loopEnd) + 64);
-        if (audio.samples.size() > needed)
-            audio.samples.resize(needed);
-        if (!audio::resampleMono(audio.samples, ratio, w.audio))
-            return refuse(BuildError::Audio, "The audio library libsamplerate is not available to resample \"" + z.name + "\".");
-        w.period = WavesampleRate / frequency(z.pitch - w.split.remainder);
-        if (z.loop == LoopKind::Source) {
-            const int ls = static_cast<int>(std::lround(static_cast<double>(z.loopStart) * ratio));
-            const int len = std::max(1, static_cast<int>(std::lround(static_cast<double>(z.loopEnd - z.loopStart) * ratio)));
-            w.shift = (PageBytes - ls % PageBytes) % PageBytes;
-            if (ls + w.shift + len > MaxDataPages * PageBytes) {
-                w.loop = LoopKind::Find;
-                w.cuts.push_back("its loop ends past what a half holds; a loop was looked for instead");
-            } else {
-                w.audio.insert(w.audio.begin(), static_cast<std::size_t>(w.shift), 0.0f);
-                w.loopStart = ls + w.shift;
-                w.loopEnd = w.loopStart + len;
-                if (static_cast<int>(w.audio.size()) < w.loopEnd)
-                    w.audio.resize(static_cast<std::size_t>(w.loopEnd), 0.0f);
-            }
+// One zone read into `w`: resampled to the wavesample rate and moved by the
+// remainder of its transposition from `unity`; a source loop placed on a
+// page. A refusal when it cannot be read or holds nothing.
+std::optional<BuildResult> readZone(const Zone& z, int top, int unity, Work& w, std::vector<std::string>& notes)
+{
+    w.zone = &z;
+    w.top = top;
+    w.split = splitPitch(z.pitch - unity);
+    w.loop = z.loop;
+    if (!z.read)
+        return refuse(BuildError::Audio, "\"" + z.name + "\" cannot be read.");
+    // Enough source for a whole half at any rate up to 192 kHz, or for
+    // the source loop.
+    std::int64_t want = std::int64_t{1} << 20;
+    if (z.loop == LoopKind::Source)
+        want = std::max<std::int64_t>(want, z.loopEnd + 64);
+    ZoneAudio audio = z.read(want);
+    if (!audio.error.empty())
+        return refuse(BuildError::Audio, audio.error);
+    for (std::string& n : audio.notes)
+        notes.push_back(std::move(n));
+    const double ratio = static_cast<double>(WavesampleRate) / audio.rate * std::pow(2.0, w.split.remainder / 12.0);
+    // No more source than fills a half (or reaches the source loop's end).
+    std::size_t needed = static_cast<std::size_t>(MaxDataPages * PageBytes / ratio) + 64;
+    if (z.loop == LoopKind::Source)
+        needed = std::max<std::size_t>(needed, static_cast<std::size_t>(z.loopEnd) + 64);
+    if (audio.samples.size() > needed)
+        audio.samples.resize(needed);
+    if (!audio::resampleMono(audio.samples, ratio, w.audio))
+        return refuse(BuildError::Audio, "The audio library libsamplerate is not available to resample \"" + z.name + "\".");
+    w.period = WavesampleRate / frequency(z.pitch - w.split.remainder);
+    if (z.loop == LoopKind::Source) {
+        const int ls = static_cast<int>(std::lround(static_cast<double>(z.loopStart) * ratio));
+        const int len = std::max(1, static_cast<int>(std::lround(static_cast<double>(z.loopEnd - z.loopStart) * ratio)));
+        w.shift = (PageBytes - ls % PageBytes) % PageBytes;
+        if (ls + w.shift + len > MaxDataPages * PageBytes) {
+            w.loop = LoopKind::Find;
+            w.cuts.push_back("its loop ends past what a half holds; a loop was looked for instead");
+        } else {
+            w.audio.insert(w.audio.begin(), static_cast<std::size_t>(w.shift), 0.0f);
+            w.loopStart = ls + w.shift;
+            w.loopEnd = w.loopStart + len;
+            if (static_cast<int>(w.audio.size()) < w.loopEnd)
+                w.audio.resize(static_cast<std::size_t>(w.loopEnd), 0.0f);
         }
-        // What a wavesample can hold at most; a cut is counted from the
-        // whole zone.
-        w.fullPages = pagesOf(static_cast<std::size_t>(static_cast<double>(std::max<std::int64_t>(z.frames, 0)) * ratio) + w.shift);
-        if (static_cast<int>(w.audio.size()) > MaxDataPages * PageBytes)
-            w.audio.resize(MaxDataPages * PageBytes);
-        if (w.audio.empty())
-            return refuse(BuildError::Audio, "\"" + z.name + "\" holds no audio.");
-        if (o.progress)
-            o.progress((static_cast<double>(i) + 1) / total);
     }
+    // What a wavesample can hold at most; a cut is counted from the
+    // whole zone.
+    w.fullPages = pagesOf(static_cast<std::size_t>(static_cast<double>(std::max<std::int64_t>(z.frames, 0)) * ratio) + w.shift);
+    if (static_cast<int>(w.audio.size()) > MaxDataPages * PageBytes)
+        w.audio.resize(MaxDataPages * PageBytes);
+    if (w.audio.empty())
+        return refuse(BuildError::Audio, "\"" + z.name + "\" holds no audio.");
+    return std::nullopt;
+}
 
-    if (auto refused = fitIntoHalf(work, o))
-        return std::move(*refused);
-    placeLoops(work, o);
-
-    // One gain for the half, so that the zones keep their levels.
+// One gain for the half, so that the zones keep their levels.
+double halfGain(const std::vector<Work>& work)
+{
     float peak = 0;
     for (const Work& w : work)
         for (float x : w.audio)
             peak = std::max(peak, std::abs(x));
-    const double gain = peak > 0 ? (126.0 / 128.0) / peak : 1.0;
-    result.gainDb = 20 * std::log10(gain);
+    return peak > 0 ? (126.0 / 128.0) / peak : 1.0;
+}
 
-    // The program dump and the memory.
-    sound::Bytes dump = t;
+// The program dump and the sample memory of the half built from `work`,
+// into `result`: each wavesample's pages one after the other, its loop, its
+// octave and its top key.
+void writeHalf(const std::vector<Work>& work, const sound::Bytes& templateDump, int half, int octaveStep, double gain,
+               BuildResult& result)
+{
+    sound::Bytes dump = templateDump;
     dump[3] = half ? 0x15 : 0x05;
     disk::SlotData data;
     int cursor = 0;
@@ -536,7 +522,7 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
         setNibblePair(dump.data(), dump.size(), fieldPos(w, parameter), std::clamp(value, 0, 255));
     };
     for (std::size_t i = 0; i < work.size(); ++i) {
-        Work& w = work[i];
+        const Work& w = work[i];
         const int ws = static_cast<int>(i);
         BuiltZone b;
         b.name = w.zone->name;
@@ -564,7 +550,7 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
             b.loopEndFine = 0xFF;
         }
         const int templateOctave = getNibblePair(dump.data(), dump.size(), fieldPos(ws, Octave));
-        const int octave = templateOctave - w.split.octaves * o.octaveStep;
+        const int octave = templateOctave - w.split.octaves * octaveStep;
         b.octave = std::clamp(octave, 0, 7);
         if (b.octave != octave)
             result.notes.push_back("\"" + b.name + "\" lies " + std::to_string(std::abs(w.split.octaves)) +
@@ -589,6 +575,50 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
 
     data.program = disk::programDataOf(dump);
     result.half = disk::halfOf(data, half);
+}
+
+} // namespace
+
+BuildResult buildHalf(const Source& source, const BuildOptions& o)
+{
+    if (!source.ok())
+        return refuse(BuildError::Source, source.error);
+    const sound::Bytes& t = o.templateDump;
+    if (t.size() != ProgramDumpSize || t[0] != 0xF0 || t[1] != 0x0F || t[2] != 0x01 ||
+        (t[3] != 0x05 && t[3] != 0x15) || !nibbleData(t.data(), t.size()))
+        return refuse(BuildError::Template, "The template is not a program dump of a keyboard half (1,255 bytes, F0 0F 01 05 or 15).");
+    if (source.zones.empty())
+        return refuse(BuildError::NoZones, "The source holds no zones.");
+
+    BuildResult result;
+    result.notes = source.notes;
+    const int half = o.half & 1;
+    const int unity = o.unityKey == NoKey ? DefaultUnityKey[half] : o.unityKey;
+
+    std::vector<Zone> zones;
+    bool useRanges = false;
+    if (auto refused = chooseZones(source, o, result.notes, zones, useRanges))
+        return std::move(*refused);
+    const std::vector<int> tops = topKeys(zones, useRanges);
+
+    std::vector<Work> work(zones.size());
+    const double total = static_cast<double>(zones.size()) + 1;
+    for (std::size_t i = 0; i < zones.size(); ++i) {
+        if (cancelled(o))
+            return refuse(BuildError::Cancelled, "Build cancelled.");
+        if (auto refused = readZone(zones[i], tops[i], unity, work[i], result.notes))
+            return std::move(*refused);
+        if (o.progress)
+            o.progress((static_cast<double>(i) + 1) / total);
+    }
+
+    if (auto refused = fitIntoHalf(work, o))
+        return std::move(*refused);
+    placeLoops(work, o);
+
+    const double gain = halfGain(work);
+    result.gainDb = 20 * std::log10(gain);
+    writeHalf(work, t, half, o.octaveStep, gain, result);
     if (o.progress)
         o.progress(1.0);
     return result;
