@@ -255,7 +255,15 @@ std::string checkOutline(const std::string& path)
     std::uint8_t head[12];
     if (!in.read(reinterpret_cast<char*>(head), 12) || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "sfbk", 4) != 0)
         return "it is not a SoundFont 2 file (no RIFF sfbk header)";
-    const std::uint64_t riffEnd = std::min<std::uint64_t>(8 + static_cast<std::uint64_t>(le32(head + 4)), fileSize);
+    // libgig walks the RIFF list as far as its header says, and past the
+    // end of the file it takes every 8 bytes for one more empty chunk: a
+    // file cut short would cost it gigabytes. Eight bytes over are let by
+    // (a writer that counted the header in the size).
+    const std::uint64_t riffSays = 8 + static_cast<std::uint64_t>(le32(head + 4));
+    if (riffSays > fileSize + 8)
+        return "it is cut short (the file holds " + std::to_string(fileSize) + " of the " + std::to_string(riffSays) +
+               " bytes its header counts)";
+    const std::uint64_t riffEnd = std::min(riffSays, fileSize);
     Chunks found;
     if (std::string why = readChunks(in, riffEnd, found); !why.empty())
         return why;

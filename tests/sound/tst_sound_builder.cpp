@@ -352,9 +352,17 @@ TEST_F(BuilderFiles, BadSourcesAreNamedWithWhatIsWrong)
     write("missing.sfz", "<region> sample=nowhere.wav\n");
     write("broken.sf2", std::string("RIFF\x10\0\0\0sfbkLIST", 16));
     write("kick.wav", "not audio");
+    // A whole SoundFont whose RIFF header counts 3.9 GB: a file cut short
+    // at a chunk's end.
+    std::ifstream seed(CORVANE_ONE_ZONE_SF2, std::ios::binary);
+    std::string cut((std::istreambuf_iterator<char>(seed)), {});
+    ASSERT_GT(cut.size(), 100u);
+    cut.replace(4, 4, "\xe2\x09\x02\xe8");
+    write("cut.sf2", cut);
     struct Case { std::vector<std::string> paths; bool spread; const char* says; };
     for (const Case& c : {Case{{(dir / "missing.sfz").string()}, false, "nowhere.wav"},
                           Case{{(dir / "broken.sf2").string()}, false, "broken.sf2"},
+                          Case{{(dir / "cut.sf2").string()}, false, "cut short (the file holds "},
                           Case{{(dir / "kick.wav").string()}, false, "kick.wav"},
                           Case{{(dir / "gone.flac").string()}, false, "gone.flac"},
                           Case{{dir.string()}, false, "kick.wav"}}) {
