@@ -5,6 +5,7 @@
 #include "Form1.h"
 #include "LibraryWindow.h"
 #include "SoundWindows.h"
+#include "WsSend.h"
 
 #include <QFileInfo>
 
@@ -18,6 +19,8 @@ OpenedIn WindowFor(const QString& path)
     if (info.size() == static_cast<qint64>(disk::Layout::ImageSize) ||
         info.suffix().compare("img", Qt::CaseInsensitive) == 0)
         return OpenedIn::DiskImages;
+    if (TfmWsSend::IsAudioFileName(info.fileName().toStdString()))
+        return OpenedIn::SendWavesample;
     return OpenedIn::LoadSound;
 }
 
@@ -44,6 +47,12 @@ void OpenFiles(TForm1* main, const QStringList& paths)
             if (auto* load = static_cast<TfmLoadSound*>(main->Window("TfmLoadSound"))) {
                 main->ShowWindow("TfmLoadSound");
                 load->OpenFile(path.toStdString());
+            }
+            break;
+        case OpenedIn::SendWavesample:
+            if (auto* send = static_cast<TfmWsSend*>(main->Window("TfmWsSend"))) {
+                main->ShowWindow("TfmWsSend");
+                send->ImportFile(path.toStdString());
             }
             break;
         }

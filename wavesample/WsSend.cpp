@@ -485,8 +485,23 @@ void TfmWsSend::bnImportAudioClick()
         refuse();
         return;
     }
+    ImportFile(path);
+}
+
+void TfmWsSend::ImportFile(const std::string& path)
+{
     edFilename->setText(QString::fromStdString(path));
+    clearAudio();
     importAudio(path, 0);
+}
+
+bool TfmWsSend::IsAudioFileName(const std::string& name)
+{
+    const QString patterns = QString(AudioFilter).section('|', 1);
+    for (const QString& pattern : patterns.split(' ', Qt::SkipEmptyParts))
+        if (QString::fromStdString(name).endsWith(pattern.mid(1), Qt::CaseInsensitive))
+            return true;
+    return false;
 }
 
 // Converts `path` into the wavesample to send; `maxPages` > 0 keeps it

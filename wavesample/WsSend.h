@@ -110,6 +110,12 @@ public:
     void bnPlayClick();
     void bnStopClick();
 
+    // Converts `path` as Import Audio does, without asking for a file: an
+    // audio file opened with Corvane from the file manager.
+    void ImportFile(const std::string& path);
+    // Whether Import Audio reads files named so (by their ending).
+    static bool IsAudioFileName(const std::string& name);
+
     // The dump that "Send Wav" sends (none after a refused or cancelled file).
     const std::optional<wav::SendDump>& Dump() const { return dump_; }
     // Pages between the destination's start and end page.

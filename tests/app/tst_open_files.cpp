@@ -6,6 +6,7 @@
 #include "MirageFixture.h"
 #include "OpenFiles.h"
 #include "SoundWindows.h"
+#include "WsSend.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -37,6 +38,7 @@ TEST_F(OpenFilesTest, EachKindGoesToItsWindow)
         {"strings.syx", OpenedIn::LoadSound},          {"notes.txt", OpenedIn::LoadSound},
         {"three.img", OpenedIn::DiskImages},           {"short.img", OpenedIn::DiskImages},
         {"image without ending", OpenedIn::DiskImages}, {"sounds", OpenedIn::LibraryFolders},
+        {"kick.WAV", OpenedIn::SendWavesample},        {"pad.flac", OpenedIn::SendWavesample},
     };
     for (const auto& c : cases)
         EXPECT_EQ(WindowFor(path(c.name)), c.window) << c.name;
@@ -80,6 +82,20 @@ TEST_F(OpenFilesTest, OpensSoundImageAndFolderAndReportsARefusedFile)
     ASSERT_EQ(seams().boxes().size(), 1u);
     EXPECT_EQ(load->edFilename->text(), path("notes.txt"));
     EXPECT_FALSE(load->bnSend->isEnabled());
+}
+
+TEST_F(OpenFilesTest, AnAudioFileIsConvertedInSendToMirage)
+{
+    const QString bell = "/usr/share/sounds/freedesktop/stereo/bell.oga";
+    if (!QFileInfo::exists(bell))
+        GTEST_FAIL() << bell.toStdString() << " is missing: scripts/install-deps.sh installs sound-theme-freedesktop";
+    auto* send = static_cast<TfmWsSend*>(form().Window("TfmWsSend"));
+    OpenFiles(&form(), {bell});
+    EXPECT_TRUE(send->isVisible());
+    EXPECT_EQ(send->edFilename->text(), bell);
+    ASSERT_TRUE(send->Converted().has_value());
+    EXPECT_TRUE(send->bnSendWav->isEnabled());
+    EXPECT_TRUE(seams().boxes().empty());
 }
 
 } // namespace
