@@ -386,6 +386,79 @@ PresetList soundFontPresets(const std::string& path)
 
 namespace {
 
+// What became of one instrument zone of a preset.
+enum class ZoneFate { Taken, RightOrRom, OtherLayer, LeftOut, BadLoop };
+
+// The zone an instrument zone `ir` plays within the preset zone `pr`, into
+// `z`; `BadLoop` when its loop lies outside its sample.
+ZoneFate readZone(const std::shared_ptr<Open>& o, const std::string& path, sf2::Region* pr, sf2::Region* ir, Zone& z)
+{
+    sf2::Sample* sample = ir->pSample;
+    if (!usable(sample))
+        return ZoneFate::RightOrRom;
+    const int minVel = std::max(low(ir->minVel), low(pr->minVel));
+    const int maxVel = std::min(high(ir->maxVel), high(pr->maxVel));
+    if (!(minVel <= 100 && 100 <= maxVel))
+        return ZoneFate::OtherLayer;
+    z.lo = std::max(low(ir->loKey), low(pr->loKey));
+    z.hi = std::min(high(ir->hiKey), high(pr->hiKey));
+    z.frames = sample->GetTotalFrameCount();
+    if (z.lo > z.hi || z.frames <= 0)
+        return ZoneFate::LeftOut;
+    z.name = trimmed(sample->Name);
+    z.file = path;
+    const int root = ir->overridingRootKey >= 0 && ir->overridingRootKey <= 127 ? ir->overridingRootKey
+                     : sample->OriginalPitch <= 127                               ? sample->OriginalPitch
+                                                                                  : 60;
+    const double cents =
+        static_cast<std::int8_t>(sample->PitchCorrection) + ir->GetFineTune(pr) + 100.0 * ir->GetCoarseTune(pr);
+    z.pitch = root - cents / 100.0;
+    z.loop = LoopKind::Off;
+    if (ir->HasLoop) {
+        z.loopStart = ir->LoopStart;
+        z.loopEnd = ir->LoopEnd;
+        if (ir->LoopEnd <= ir->LoopStart || static_cast<std::int64_t>(ir->LoopEnd) > z.frames)
+            return ZoneFate::BadLoop;
+        z.loop = LoopKind::Source;
+    }
+    z.read = [o, sample](std::int64_t maxFrames) { return readSample(o, sample, maxFrames); };
+    return ZoneFate::Taken;
+}
+
+// The zones of `preset` into `s`: those that play at velocity 100, with
+// notes of what was left out.
+void readZones(const std::shared_ptr<Open>& o, const std::string& path, sf2::Preset* preset, Source& s)
+{
+    int stereo = 0, layers = 0;
+    for (int r = 0; r < preset->GetRegionCount(); ++r) {
+        sf2::Region* pr = preset->GetRegion(r);
+        if (!pr || !pr->pInstrument)
+            continue;
+        for (int k = 0; k < pr->pInstrument->GetRegionCount(); ++k) {
+            sf2::Region* ir = pr->pInstrument->GetRegion(k);
+            if (!ir || !ir->pSample)
+                continue;
+            Zone z;
+            switch (readZone(o, path, pr, ir, z)) {
+            case ZoneFate::Taken: s.zones.push_back(std::move(z)); break;
+            case ZoneFate::RightOrRom: ++stereo; break;
+            case ZoneFate::OtherLayer: ++layers; break;
+            case ZoneFate::LeftOut: break;
+            case ZoneFate::BadLoop:
+                s.error = "The SoundFont \"" + fileName(path) + "\": the loop of \"" + z.name + "\" (" +
+                          std::to_string(z.loopStart) + "-" + std::to_string(z.loopEnd) + ") lies outside its sample.";
+                return;
+            }
+        }
+    }
+    if (stereo > 0)
+        s.notes.push_back(std::to_string(stereo) + " right-hand samples (read with their left) or ROM samples left out.");
+    if (layers > 0)
+        s.notes.push_back(std::to_string(layers) + " velocity layers left out (those that play at velocity 100 are taken).");
+    if (s.zones.empty())
+        s.error = "The preset \"" + trimmed(preset->Name) + "\" of \"" + fileName(path) + "\" has no samples that can be used.";
+}
+
 // The zones of the preset `choose` picks from the open file.
 Source readPreset(const std::string& path, const std::function<sf2::Preset*(sf2::File&, std::string&)>& choose)
 {
@@ -401,68 +474,7 @@ Source readPreset(const std::string& path, const std::function<sf2::Preset*(sf2:
                 s.error = "The SoundFont \"" + fileName(path) + "\" has no such preset.";
             return s;
         }
-        int stereo = 0, layers = 0;
-        for (int r = 0; r < preset->GetRegionCount(); ++r) {
-            sf2::Region* pr = preset->GetRegion(r);
-            if (!pr || !pr->pInstrument)
-                continue;
-            sf2::Instrument* inst = pr->pInstrument;
-            for (int k = 0; k < inst->GetRegionCount(); ++k) {
-                sf2::Region* ir = inst->GetRegion(k);
-                if (!ir || !ir->pSample)
-                    continue;
-                sf2::Sample* sample = ir->pSample;
-                if (!usable(sample)) {
-                    ++stereo;
-                    continue;
-                }
-                const int minVel = std::max(low(ir->minVel), low(pr->minVel));
-                const int maxVel = std::min(high(ir->maxVel), high(pr->maxVel));
-                if (!(minVel <= 100 && 100 <= maxVel)) {
-                    ++layers;
-                    continue;
-                }
-                const int lo = std::max(low(ir->loKey), low(pr->loKey));
-                const int hi = std::min(high(ir->hiKey), high(pr->hiKey));
-                if (lo > hi)
-                    continue;
-                Zone z;
-                z.name = trimmed(sample->Name);
-                z.file = path;
-                z.lo = lo;
-                z.hi = hi;
-                const int root = ir->overridingRootKey >= 0 && ir->overridingRootKey <= 127 ? ir->overridingRootKey
-                                 : sample->OriginalPitch <= 127                               ? sample->OriginalPitch
-                                                                                              : 60;
-                const double cents = static_cast<std::int8_t>(sample->PitchCorrection) + ir->GetFineTune(pr) +
-                                     100.0 * ir->GetCoarseTune(pr);
-                z.pitch = root - cents / 100.0;
-                z.frames = sample->GetTotalFrameCount();
-                if (z.frames <= 0)
-                    continue;
-                if (ir->HasLoop) {
-                    if (ir->LoopEnd <= ir->LoopStart || static_cast<std::int64_t>(ir->LoopEnd) > z.frames) {
-                        s.error = "The SoundFont \"" + fileName(path) + "\": the loop of \"" + z.name + "\" (" +
-                                  std::to_string(ir->LoopStart) + "-" + std::to_string(ir->LoopEnd) +
-                                  ") lies outside its sample.";
-                        return s;
-                    }
-                    z.loop = LoopKind::Source;
-                    z.loopStart = ir->LoopStart;
-                    z.loopEnd = ir->LoopEnd;
-                } else {
-                    z.loop = LoopKind::Off;
-                }
-                z.read = [o, sample](std::int64_t maxFrames) { return readSample(o, sample, maxFrames); };
-                s.zones.push_back(std::move(z));
-            }
-        }
-        if (stereo > 0)
-            s.notes.push_back(std::to_string(stereo) + " right-hand samples (read with their left) or ROM samples left out.");
-        if (layers > 0)
-            s.notes.push_back(std::to_string(layers) + " velocity layers left out (those that play at velocity 100 are taken).");
-        if (s.zones.empty())
-            s.error = "The preset \"" + trimmed(preset->Name) + "\" of \"" + fileName(path) + "\" has no samples that can be used.";
+        readZones(o, path, preset, s);
     } catch (RIFF::Exception& e) {
         s.error = "The SoundFont \"" + fileName(path) + "\" cannot be read: " + e.Message;
     }
