@@ -270,6 +270,64 @@ void send(Ports& ports, const Options& o, const Message& m)
     }
 }
 
+// The ports to the computer: ALSA or JACK as asked, or, left to choose,
+// ALSA where a sequencer device exists (which spares the log the ALSA
+// library's complaints on JACK-only machines), else JACK.
+std::optional<Ports> openAnyPorts(const Options& o, Inbox& inbox)
+{
+    std::optional<Ports> ports;
+    if (o.api == "alsa" || (o.api.empty() && std::filesystem::exists("/dev/snd/seq")))
+        ports = openPorts(RtMidi::LINUX_ALSA, o, inbox);
+    if (!ports && (o.api == "jack" || o.api.empty()))
+        ports = openPorts(RtMidi::UNIX_JACK, o, inbox);
+    if (!ports) {
+        std::cerr << "mirage-emu: cannot open MIDI ports";
+        if (!inbox.lastError.empty())
+            std::cerr << ": " << inbox.lastError;
+        std::cerr << "\n";
+    }
+    return ports;
+}
+
+// The whole messages that arrived within 50 ms, and those whose end never
+// came within a second.
+std::vector<Message> nextMessages(Inbox& inbox, corvane::emu::SysExAssembler& assembler)
+{
+    std::deque<Message> batch;
+    {
+        std::unique_lock<std::mutex> lock(inbox.mutex);
+        inbox.ready.wait_for(lock, std::chrono::milliseconds(50), [&] { return !inbox.messages.empty(); });
+        batch.swap(inbox.messages);
+    }
+    std::vector<Message> whole;
+    for (const auto& piece : batch)
+        for (auto& m : assembler.add(piece))
+            whole.push_back(std::move(m));
+    for (auto& m : assembler.expire(std::chrono::milliseconds(1000)))
+        whole.push_back(std::move(m));
+    return whole;
+}
+
+// One message to the emulator, and its replies back, as the options have
+// the instrument behave.
+void answer(Ports& ports, const Options& o, corvane::emu::MirageEmulator& emulator, const Message& m)
+{
+    if (o.verbose)
+        std::cout << "in:  " << hex(m.data(), m.size()) << std::endl;
+    if (o.echo)
+        send(ports, o, m);
+    auto replies = emulator.receive(m);
+    if (o.silent)
+        replies.clear();
+    if (o.lateMs > 0 && !replies.empty())
+        std::this_thread::sleep_for(std::chrono::milliseconds(o.lateMs));
+    for (const auto& reply : replies) {
+        if (o.verbose)
+            std::cout << "out: " << hex(reply.data(), reply.size()) << std::endl;
+        send(ports, o, reply);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -290,20 +348,9 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, onSignal);
 
     Inbox inbox;
-    std::optional<Ports> ports;
-    // Left to choose, try ALSA only where a sequencer device exists, which
-    // spares the log the ALSA library's complaints on JACK-only machines.
-    if (o.api == "alsa" || (o.api.empty() && std::filesystem::exists("/dev/snd/seq")))
-        ports = openPorts(RtMidi::LINUX_ALSA, o, inbox);
-    if (!ports && (o.api == "jack" || o.api.empty()))
-        ports = openPorts(RtMidi::UNIX_JACK, o, inbox);
-    if (!ports) {
-        std::cerr << "mirage-emu: cannot open MIDI ports";
-        if (!inbox.lastError.empty())
-            std::cerr << ": " << inbox.lastError;
-        std::cerr << "\n";
+    std::optional<Ports> ports = openAnyPorts(o, inbox);
+    if (!ports)
         return 1;
-    }
 
     corvane::emu::MirageEmulator emulator;
     if (!o.disk.empty()) {
@@ -315,38 +362,9 @@ int main(int argc, char** argv)
               << "\", out \"" << o.outName << "\")" << std::endl;
     std::fflush(stdout);
 
-    while (!stopRequested) {
-        std::deque<Message> batch;
-        {
-            std::unique_lock<std::mutex> lock(inbox.mutex);
-            inbox.ready.wait_for(lock, std::chrono::milliseconds(50),
-                                 [&] { return !inbox.messages.empty(); });
-            batch.swap(inbox.messages);
-        }
-        std::vector<Message> whole;
-        for (const auto& piece : batch)
-            for (auto& m : assembler.add(piece))
-                whole.push_back(std::move(m));
-        for (auto& m : assembler.expire(std::chrono::milliseconds(1000)))
-            whole.push_back(std::move(m));
-
-        for (const auto& m : whole) {
-            if (o.verbose)
-                std::cout << "in:  " << hex(m.data(), m.size()) << std::endl;
-            if (o.echo)
-                send(*ports, o, m);
-            auto replies = emulator.receive(m);
-            if (o.silent)
-                replies.clear();
-            if (o.lateMs > 0 && !replies.empty())
-                std::this_thread::sleep_for(std::chrono::milliseconds(o.lateMs));
-            for (const auto& reply : replies) {
-                if (o.verbose)
-                    std::cout << "out: " << hex(reply.data(), reply.size()) << std::endl;
-                send(*ports, o, reply);
-            }
-        }
-    }
+    while (!stopRequested)
+        for (const auto& m : nextMessages(inbox, assembler))
+            answer(*ports, o, emulator, m);
 
     try {
         ports->in->cancelCallback();
