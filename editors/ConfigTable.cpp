@@ -194,7 +194,11 @@ void TConfigTableForm::DisplayRefresh()
 
 void TConfigTableForm::ebULbalanceChange()
 {
-    const int a = ebULbalance->text().toInt();
+    bool known = false;
+    const int a = ebULbalance->text().toInt(&known);
+    // No bars while the balance was never received ("XX").
+    Shape1->setVisible(known);
+    Shape2->setVisible(known);
     // One bar shrinks; the other stands at its full height, also when the
     // value has jumped across the middle.
     if (a >= 32) {

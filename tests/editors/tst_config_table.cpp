@@ -241,6 +241,11 @@ TEST_F(ConfigTableTest, BalanceBarsFollowTheBalanceText)
     EXPECT_EQ(win->Shape1->geometry(), QRect(16, 151, 65, 18));
     win->ebULbalance->setText("0");
     EXPECT_EQ(win->Shape2->geometry(), QRect(80, 151, 65, 18));
+    // A balance never received draws no bars.
+    win->ebULbalance->setText("XX");
+    EXPECT_TRUE(win->Shape1->isHidden() && win->Shape2->isHidden());
+    win->ebULbalance->setText("32");
+    EXPECT_FALSE(win->Shape1->isHidden() || win->Shape2->isHidden());
 
     // Stepping the balance moves the bars through the text.
     form().SetConfigParam(cfg::Balance, 2 * 50);
