@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
+#include <QDir>
 #include <QDropEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -192,8 +193,7 @@ void TfmBuildSound::buildSourceRow()
     bnOpen->setToolTip("A SoundFont (.sf2), an SFZ file, or audio files");
     bnFolder = named(new QPushButton("Open Folder...", this), "bnFolder");
     edSource = named(new QLineEdit(this), "edSource");
-    edSource->setReadOnly(true);
-    edSource->setPlaceholderText("Drop a SoundFont, an SFZ file, audio files or a folder here");
+    edSource->setPlaceholderText("Drop a SoundFont, an SFZ file, audio files or a folder here, or type its path");
     cbPreset = named(new QComboBox(this), "cbPreset");
     cbPreset->setEnabled(false);
     cbPreset->setMinimumContentsLength(24);
@@ -343,6 +343,7 @@ void TfmBuildSound::connectHandlers()
 {
     connect(bnOpen, &QPushButton::clicked, this, &TfmBuildSound::bnOpenClick);
     connect(bnFolder, &QPushButton::clicked, this, &TfmBuildSound::bnFolderClick);
+    connect(edSource, &QLineEdit::returnPressed, this, &TfmBuildSound::edSourceReturn);
     connect(bnBuild, &QPushButton::clicked, this, &TfmBuildSound::bnBuildClick);
     connect(bnSend, &QPushButton::clicked, this, &TfmBuildSound::bnSendClick);
     connect(bnSave, &QPushButton::clicked, this, &TfmBuildSound::bnSaveClick);
@@ -441,6 +442,20 @@ void TfmBuildSound::bnFolderClick()
     if (folder.empty())
         return;
     if (const std::string error = OpenSources({folder}); !error.empty())
+        Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
+}
+
+void TfmBuildSound::edSourceReturn()
+{
+    std::vector<std::string> paths;
+    for (QString path : edSource->text().split(';', Qt::SkipEmptyParts)) {
+        path = path.trimmed();
+        if (path.startsWith("~/"))
+            path = QDir::homePath() + path.mid(1);
+        if (!path.isEmpty())
+            paths.push_back(path.toStdString());
+    }
+    if (const std::string error = OpenSources(paths); !error.empty())
         Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
 }
 

@@ -106,6 +106,8 @@ public:
 
     void bnOpenClick();
     void bnFolderClick();
+    // The paths typed into the source line, split at "; " as it shows them.
+    void edSourceReturn();
     // Takes the sources as the Open buttons do after their dialogs: a
     // SoundFont fills the preset list; "" or what is wrong.
     std::string OpenSources(const std::vector<std::string>& paths);

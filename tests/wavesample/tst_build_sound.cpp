@@ -11,12 +11,14 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTest>
 #include <QToolButton>
 
 #include <cmath>
@@ -137,6 +139,24 @@ TEST_F(BuildSoundTest, ASourceThatCannotBeReadIsRefusedAndAMissingRootIsAskedFor
     window->bnBuild->click();
     ASSERT_TRUE(window->Result().has_value()) << window->lbStatus->text().toStdString();
     EXPECT_EQ(window->tbZones->rowCount(), 3);
+}
+
+TEST_F(BuildSoundTest, PathsTypedIntoTheSourceLineAreOpened)
+{
+    window->show();
+    window->edSource->setText(QString::fromStdString((folder / "Tone C3.wav").string() + "; " +
+                                                     (folder / "Tone C4.wav").string()));
+    QTest::keyClick(window->edSource, Qt::Key_Return);
+    EXPECT_TRUE(seams().boxes().empty());
+    ASSERT_EQ(window->lwSource->count(), 2);
+    EXPECT_EQ(window->lwSource->item(1)->text(), "C4 (60)  Tone C4.wav");
+    EXPECT_TRUE(window->bnBuild->isEnabled());
+
+    window->edSource->setText(QString::fromStdString((folder / "gone.sfz").string()));
+    QTest::keyClick(window->edSource, Qt::Key_Return);
+    ASSERT_EQ(seams().boxes().size(), 1u);
+    EXPECT_NE(seams().boxes()[0].text.find("gone.sfz"), std::string::npos) << seams().boxes()[0].text;
+    EXPECT_FALSE(window->bnBuild->isEnabled());
 }
 
 TEST_F(BuildSoundTest, TheUnityKeysAndOctaveStepAreKeptForTheNextRun)
