@@ -447,6 +447,8 @@ void TfmBuildSound::bnFolderClick()
 
 void TfmBuildSound::edSourceReturn()
 {
+    if (busy_)
+        return;
     std::vector<std::string> paths;
     for (QString path : edSource->text().split(';', Qt::SkipEmptyParts)) {
         path = path.trimmed();
@@ -587,7 +589,7 @@ void TfmBuildSound::TickChosen()
 void TfmBuildSound::setBusy(bool busy)
 {
     busy_ = busy;
-    for (QWidget* w : std::initializer_list<QWidget*>{bnOpen, bnFolder, cbPreset, rbLower, rbUpper, cbSpread, sbZones,
+    for (QWidget* w : std::initializer_list<QWidget*>{bnOpen, bnFolder, edSource, cbPreset, rbLower, rbUpper, cbSpread, sbZones,
                                                       lwSource, cbRoot, bnBuild, bnSend, bnSave, bnWrite, cbSlot, bnClose})
         w->setEnabled(!busy);
     if (!busy) {
