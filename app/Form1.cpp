@@ -687,7 +687,8 @@ WindowContext TForm1::Context()
 {
     return WindowContext{*this,           seamsRef(),       WavesampleNames,
                          WavesampleColours, NameSampleIndex, EnvPresets,
-                         [this](const std::string& className) { ShowWindow(className); }};
+                         [this](const std::string& className) { ShowWindow(className); },
+                         [this] { CheckMirageClick(); }};
 }
 
 void TForm1::ShowWindow(const std::string& className)

@@ -21,8 +21,9 @@ TFormBase::TFormBase(const WindowContext& context, QWidget* parent) : QWidget(pa
     addEditActions();
 }
 
-// Undo and Redo of the one history, with the main window's shortcuts: every
-// window is a top-level window of its own, so each carries them.
+// Undo and Redo of the one history, and Check Mirage, with the main
+// window's shortcuts: every window is a top-level window of its own, so each
+// carries them.
 void TFormBase::addEditActions()
 {
     EditHistory& h = context_->mirage.History();
@@ -36,6 +37,13 @@ void TFormBase::addEditActions()
     connect(redo_, &QAction::triggered, this, [this, &h] { h.Redo(replayWatch(this, context_->mirage)); });
     addAction(undo_);
     addAction(redo_);
+    if (context_->checkMirage) {
+        auto* check = new QAction("Check Mirage", this);
+        check->setObjectName("actCheckMirage");
+        check->setShortcut(QKeySequence("Ctrl+R"));
+        connect(check, &QAction::triggered, this, [this] { context_->checkMirage(); });
+        addAction(check);
+    }
     auto show = [this, &h] {
         undo_->setText(QString::fromStdString(h.UndoText()));
         undo_->setEnabled(h.CanUndo());

@@ -28,6 +28,9 @@ struct WindowContext {
     // Shows another window by its class name ("TfmNameSample"); does nothing
     // for a window that is not built.
     std::function<void(const std::string& className)> showWindow;
+    // Mirage → Check Mirage of the main window, which every window's Ctrl+R
+    // runs too; empty where there is no main window.
+    std::function<void()> checkMirage;
 
     const std::string& wavesampleName(int index) const;
     std::uint32_t wavesampleColour(int index) const;
