@@ -352,23 +352,43 @@ TEST_F(BuilderFiles, BadSourcesAreNamedWithWhatIsWrong)
     write("missing.sfz", "<region> sample=nowhere.wav\n");
     write("broken.sf2", std::string("RIFF\x10\0\0\0sfbkLIST", 16));
     write("kick.wav", "not audio");
-    // A whole SoundFont whose RIFF header counts 3.9 GB: a file cut short
-    // at a chunk's end.
-    std::ifstream seed(CORVANE_ONE_ZONE_SF2, std::ios::binary);
-    std::string cut((std::istreambuf_iterator<char>(seed)), {});
-    ASSERT_GT(cut.size(), 100u);
-    cut.replace(4, 4, "\xe2\x09\x02\xe8");
-    write("cut.sf2", cut);
     struct Case { std::vector<std::string> paths; bool spread; const char* says; };
     for (const Case& c : {Case{{(dir / "missing.sfz").string()}, false, "nowhere.wav"},
                           Case{{(dir / "broken.sf2").string()}, false, "broken.sf2"},
-                          Case{{(dir / "cut.sf2").string()}, false, "cut short (the file holds "},
                           Case{{(dir / "kick.wav").string()}, false, "kick.wav"},
                           Case{{(dir / "gone.flac").string()}, false, "gone.flac"},
                           Case{{dir.string()}, false, "kick.wav"}}) {
         const Source s = readSources(c.paths, "", c.spread);
         EXPECT_FALSE(s.ok());
         EXPECT_NE(s.error.find(c.says), std::string::npos) << s.error;
+    }
+}
+
+// A whole one-zone SoundFont, damaged one way at a time, is refused before
+// libgig reads it, with what is wrong.
+TEST_F(BuilderFiles, DamagedSoundFontsAreRefusedWithWhatIsWrong)
+{
+    std::ifstream in(CORVANE_ONE_ZONE_SF2, std::ios::binary);
+    const std::string seed((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(seed.size(), 2538u);
+    ASSERT_EQ(seed.substr(2446, 6), "Saw C4");
+    ASSERT_TRUE(readSoundFont(CORVANE_ONE_ZONE_SF2, "").ok());
+    struct Case { std::size_t at; std::string bytes; const char* says; };
+    for (const Case& c : {
+             Case{8, "sfbx", "it is not a SoundFont 2 file (no RIFF sfbk header)"},
+             Case{4, "\xe2\x09\x02\xe8", "it is cut short (the file holds 2538 of the 3892447722 bytes its header counts)"},
+             Case{20, "JUNK", "it has no INFO list"},
+             Case{28, std::string("\xc8\0", 2), "a chunk runs past the end of its list"},
+             Case{2392, "xmod", "its imod list is missing or damaged"},
+             Case{2222, "\x07", "its preset data points outside its own lists"},
+             Case{2432, "\x05", "a zone names an instrument or sample that is not there"},
+             Case{2470, std::string("\x88\x13\0", 3), "the sample \"Saw C4\" lies outside the sample data"},
+         }) {
+        std::string damaged = seed;
+        damaged.replace(c.at, c.bytes.size(), c.bytes);
+        write("damaged.sf2", damaged);
+        const Source s = readSoundFont((dir / "damaged.sf2").string(), "");
+        EXPECT_EQ(s.error, std::string("The SoundFont \"damaged.sf2\" cannot be read: ") + c.says + ".") << c.at;
     }
 }
 
