@@ -258,13 +258,29 @@ int exportAll(const std::vector<std::string>& args)
 
 // ---- extract and insert --------------------------------------------------------------
 
+// The slot of IMAGE SLOT FILE.syx, or why the arguments are wrong
+// (`verb` names the command).
+std::optional<int> slotArguments(const std::vector<std::string>& args, const char* verb, std::string& why)
+{
+    if (args.size() != 3) {
+        why = std::string(verb) + " takes IMAGE SLOT FILE.syx";
+        return std::nullopt;
+    }
+    const int slot = disk::slotFromName(args[1]);
+    if (slot < 0) {
+        why = "SLOT is L1, U1, L2, U2, L3 or U3, not \"" + args[1] + "\"";
+        return std::nullopt;
+    }
+    return slot;
+}
+
 int extract(const std::vector<std::string>& args)
 {
-    if (args.size() != 3)
-        return usage("extract takes IMAGE SLOT FILE.syx");
-    const int slot = disk::slotFromName(args[1]);
-    if (slot < 0)
-        return usage("SLOT is L1, U1, L2, U2, L3 or U3, not \"" + args[1] + "\"");
+    std::string why;
+    const std::optional<int> given = slotArguments(args, "extract", why);
+    if (!given)
+        return usage(why);
+    const int slot = *given;
     disk::Image image;
     if (const std::string error = image.open(args[0]); !error.empty())
         return fail(error);
@@ -280,11 +296,11 @@ int extract(const std::vector<std::string>& args)
 
 int insert(const std::vector<std::string>& args)
 {
-    if (args.size() != 3)
-        return usage("insert takes IMAGE SLOT FILE.syx");
-    const int slot = disk::slotFromName(args[1]);
-    if (slot < 0)
-        return usage("SLOT is L1, U1, L2, U2, L3 or U3, not \"" + args[1] + "\"");
+    std::string why;
+    const std::optional<int> given = slotArguments(args, "insert", why);
+    if (!given)
+        return usage(why);
+    const int slot = *given;
     const sound::ReadResult r = sound::readFile(args[2]);
     if (!r.ok())
         return fail(r.text);
