@@ -77,8 +77,12 @@ std::size_t noteAt(const std::string& text, std::size_t i, int& key)
 }
 
 // Reads a file whole, at most `limit` bytes; false when it cannot be read.
+// Only a regular file is opened: a pipe or a device would wait for ever.
 bool readText(const std::string& path, std::string& text, std::size_t limit = 4u << 20)
 {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
@@ -95,16 +99,30 @@ using SndFile = std::unique_ptr<SNDFILE, SndCloser>;
 
 std::string fileName(const std::string& path) { return fs::path(path).filename().string(); }
 
+// Why an audio file cannot be opened before libsndfile is asked: it is
+// missing, or it is not a regular file (a pipe or a device would wait for
+// ever); "" when it may be opened.
+std::string notOpenable(const std::string& path)
+{
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (!fs::exists(st))
+        return "The sample file \"" + path + "\" is missing.";
+    if (!fs::is_regular_file(st))
+        return "\"" + fileName(path) + "\" is not a regular file.";
+    return {};
+}
+
 // An audio file's frames from `offset`, mixed to mono.
 ZoneAudio readAudio(const std::string& path, std::int64_t offset, std::int64_t frames)
 {
     ZoneAudio a;
+    if (a.error = notOpenable(path); !a.error.empty())
+        return a;
     SF_INFO info{};
     const SndFile f(sf_open(path.c_str(), SFM_READ, &info));
     if (!f) {
-        std::error_code ec;
-        a.error = fs::exists(path, ec) ? "\"" + fileName(path) + "\" cannot be read as audio: " + sf_strerror(nullptr) + "."
-                                       : "The sample file \"" + path + "\" is missing.";
+        a.error = "\"" + fileName(path) + "\" cannot be read as audio: " + sf_strerror(nullptr) + ".";
         return a;
     }
     if (info.channels <= 0 || info.samplerate < 1000 || info.samplerate > 768000 || info.frames <= 0) {
@@ -148,6 +166,7 @@ struct FileFacts {
     bool ok = false;
     std::string error;
     std::int64_t frames = 0;
+    int rate = 0;
     int root = NoKey;
     double cents = 0;
     bool loop = false;
@@ -158,12 +177,12 @@ struct FileFacts {
 FileFacts audioFacts(const std::string& path)
 {
     FileFacts facts;
+    if (facts.error = notOpenable(path); !facts.error.empty())
+        return facts;
     SF_INFO info{};
     const SndFile f(sf_open(path.c_str(), SFM_READ, &info));
     if (!f) {
-        std::error_code ec;
-        facts.error = fs::exists(path, ec) ? "\"" + fileName(path) + "\" cannot be read as audio: " + sf_strerror(nullptr) + "."
-                                           : "The sample file \"" + path + "\" is missing.";
+        facts.error = "\"" + fileName(path) + "\" cannot be read as audio: " + sf_strerror(nullptr) + ".";
         return facts;
     }
     if (info.frames <= 0 || info.channels <= 0) {
@@ -172,6 +191,7 @@ FileFacts audioFacts(const std::string& path)
     }
     facts.ok = true;
     facts.frames = info.frames;
+    facts.rate = info.samplerate;
     SF_INSTRUMENT inst{};
     if (sf_command(f.get(), SFC_GET_INSTRUMENT, &inst, sizeof inst) == SF_TRUE) {
         if (const int note = inst.basenote; note > 0 && note < 128)
@@ -198,6 +218,16 @@ std::string ext(const std::string& path) { return lowered(fs::path(path).extensi
 } // namespace
 
 int Zone::root() const { return pitch == NoKey ? NoKey : static_cast<int>(std::lround(pitch)); }
+
+bool loopCanFit(std::int64_t start, std::int64_t end, int rate)
+{
+    if (rate <= 0)
+        return true;
+    // At the lowest ratio a zone is resampled by: half an octave down.
+    const double ratio = 29411.0 / rate / std::sqrt(2.0);
+    const double last = (static_cast<double>(start) + static_cast<double>(end - start)) * ratio;
+    return end > start && last + 255 <= 255.0 * 256;
+}
 
 int parseKey(const std::string& text)
 {
@@ -267,7 +297,7 @@ bool isKnownOpcode(const std::string& name)
 {
     static const std::set<std::string> known = {"sample", "lokey", "hikey", "key", "pitch_keycenter", "loop_mode",
                                                 "loopmode", "loop_start", "loopstart", "loop_end", "loopend", "offset",
-                                                "end", "default_path", "transpose", "tune"};
+                                                "end", "default_path", "transpose", "tune", "volume"};
     return known.count(name) > 0;
 }
 
@@ -387,6 +417,13 @@ void readRegionValues(const Opcodes& all, SfzRegion& r)
         r.transpose = static_cast<int>(n);
     if (toInt(valueOf(all, {"tune"}), n) && n >= -100 && n <= 100)
         r.tune = static_cast<double>(n);
+    try {
+        std::size_t used = 0;
+        const std::string v = valueOf(all, {"volume"});
+        if (const double dB = v.empty() ? 0.0 : std::stod(v, &used); used == v.size() && dB >= -144 && dB <= 6)
+            r.volume = dB;
+    } catch (...) {
+    }
     r.loopMode = lowered(valueOf(all, {"loop_mode", "loopmode"}));
     if (toInt(valueOf(all, {"loop_start", "loopstart"}), n) && n >= 0)
         r.loopStart = n;
@@ -624,8 +661,16 @@ Source readSfz(const std::string& path)
         if (root == NoKey)
             root = 60; // the format's own default
         z.pitch = root - r.transpose - (r.tune + cents) / 100.0;
+        z.gainDb = r.volume;
+        z.rate = facts.rate;
         z.lo = r.lo;
         z.hi = r.hi;
+        if (z.lo != NoKey && z.hi != NoKey && z.lo > z.hi) {
+            s.notes.push_back("\"" + z.name + "\": lokey=" + std::to_string(z.lo) + " lies above hikey=" +
+                              std::to_string(z.hi) + "; taken as keys " + std::to_string(z.hi) + "-" +
+                              std::to_string(z.lo) + ".");
+            std::swap(z.lo, z.hi);
+        }
         if (r.loopMode == "no_loop" || r.loopMode == "one_shot") {
             z.loop = LoopKind::Off;
         } else if (r.loopStart >= 0 || r.loopEnd >= 0) {
@@ -639,7 +684,13 @@ Source readSfz(const std::string& path)
             z.loop = LoopKind::Source;
             z.loopStart = ls - offset;
             z.loopEnd = le - offset;
-        } else if (facts.loop && facts.loopStart >= offset && facts.loopEnd - offset <= z.frames) {
+            if (!loopCanFit(z.loopStart, z.loopEnd, z.rate)) {
+                s.notes.push_back("\"" + z.name + "\": the loop " + std::to_string(ls) + "-" + std::to_string(le - 1) +
+                                  " lies past what a half holds; a loop is looked for instead.");
+                z.loop = LoopKind::Find;
+            }
+        } else if (facts.loop && facts.loopStart >= offset && facts.loopEnd - offset <= z.frames &&
+                   loopCanFit(facts.loopStart - offset, facts.loopEnd - offset, z.rate)) {
             z.loop = LoopKind::Source;
             z.loopStart = facts.loopStart - offset;
             z.loopEnd = facts.loopEnd - offset;
@@ -694,6 +745,7 @@ Source readAudioFiles(const std::vector<std::string>& paths, bool spread, bool a
         z.file = file;
         z.name = fileName(file);
         z.frames = facts.frames;
+        z.rate = facts.rate;
         if (spread) {
             // An equal share of the 61 keys, playing at its own pitch in the middle.
             z.lo = FirstKey + i * 61 / count;
@@ -708,8 +760,8 @@ Source readAudioFiles(const std::vector<std::string>& paths, bool spread, bool a
                 cents = 0;
             }
             if (root == NoKey && askRoots) {
-                s.notes.push_back("\"" + z.name + "\" gives no root note.");
-                z.pitch = NoKey;
+                z.pitch = NoKey; // for the user to give; the builder counts those left without
+
             } else if (root == NoKey) {
                 s.error = "\"" + z.name +
                           "\" gives no root note: name it with its note (\"Piano C4.wav\", \"str-60.wav\") or spread "
@@ -718,7 +770,9 @@ Source readAudioFiles(const std::vector<std::string>& paths, bool spread, bool a
             } else {
                 z.pitch = root - cents / 100.0;
             }
-            if (facts.loop) {
+            if (facts.loop && !loopCanFit(facts.loopStart, facts.loopEnd, facts.rate)) {
+                s.notes.push_back("\"" + z.name + "\": its loop lies past what a half holds; a loop is looked for instead.");
+            } else if (facts.loop) {
                 z.loop = LoopKind::Source;
                 z.loopStart = facts.loopStart;
                 z.loopEnd = facts.loopEnd;
@@ -741,8 +795,12 @@ Source readSources(const std::vector<std::string>& paths, const std::string& pre
         return s;
     }
     const std::string e = ext(paths[0]);
-    if (paths.size() == 1 && e == ".sf2")
-        return readSoundFont(paths[0], preset);
+    if (paths.size() == 1 && e == ".sf2") {
+        Source s = readSoundFont(paths[0], preset);
+        if (spread && s.ok())
+            s.spread = true;
+        return s;
+    }
     if (paths.size() == 1 && e == ".sfz")
         return readSfz(paths[0]);
     for (const std::string& p : paths)

@@ -51,6 +51,8 @@ struct Zone {
     std::int64_t loopStart = 0; // source frames, from the first frame of the zone's audio
     std::int64_t loopEnd = 0;   // first frame after the loop
     std::int64_t frames = 0;    // frames of the zone's audio, when known (0: unknown)
+    int rate = 0;               // the audio's sample rate, when known before reading (0: unknown)
+    double gainDb = 0;          // the source's own level for the zone (attenuation, volume), put into its data
     // Reads the audio: at most `maxFrames` frames from the zone's start.
     std::function<ZoneAudio(std::int64_t maxFrames)> read;
 
@@ -64,6 +66,8 @@ struct Source {
     std::vector<std::string> unknownOpcodes; // SFZ opcodes not taken into account
     std::shared_ptr<void> keep;           // what the zones' readers need open
     bool spread = false;                  // the zones share the keyboard equally, each at its own pitch
+    bool kit = false;                     // a percussion preset: a drum on each key, chosen by role
+    std::string preset;                   // the SoundFont preset read: "128:000 Standard"
     bool ok() const { return error.empty(); }
 };
 
@@ -74,6 +78,7 @@ struct SfzRegion {
     int lo = NoKey, hi = NoKey, keycenter = NoKey;
     int transpose = 0;
     double tune = 0; // cents
+    double volume = 0; // dB
     std::string loopMode; // "", "no_loop", "one_shot", "loop_continuous", "loop_sustain"
     std::int64_t loopStart = -1, loopEnd = -1; // loop_end is the loop's last frame
     std::int64_t offset = 0, end = -1;         // end is the last frame played
@@ -108,10 +113,19 @@ struct PresetList {
     std::string error;
 };
 PresetList soundFontPresets(const std::string& path);
-// The zones of a preset, chosen by its index in the file or by its name
-// (case ignored); empty `preset` takes the first. Of a stereo pair only the
-// left sample is taken, and of velocity layers those that answer a velocity
-// of 100.
+// "000:048 Strings", as the preset list and the report show a preset.
+std::string presetLabel(const PresetInfo& preset);
+// The preset `wanted` names among `presets`: "" the lowest bank:program,
+// "BANK:PROGRAM", a program number (its lowest bank), or a name, case
+// ignored, whole or a start that only one preset's name has. nullptr and
+// `error` (naming the presets that would do, or where to find them) when
+// none or several answer.
+const PresetInfo* choosePreset(const std::vector<PresetInfo>& presets, const std::string& wanted, std::string& error);
+// Whether a bank holds drum kits: the General MIDI percussion bank 128.
+constexpr bool isKitBank(int bank) { return bank == 128; }
+// The zones of a preset, chosen as choosePreset chooses. Of a stereo pair
+// only the left sample is taken, and of velocity layers those that answer a
+// velocity of 100. A preset of the percussion bank is a kit.
 Source readSoundFont(const std::string& path, const std::string& preset);
 // The same by the preset's index in the file (PresetInfo::index).
 Source readSoundFont(const std::string& path, int index);
@@ -127,6 +141,7 @@ Source readSoundFont(const std::string& path, int index);
 Source readAudioFiles(const std::vector<std::string>& paths, bool spread, bool askRoots = false);
 
 // Any of the above by the first path's extension: .sf2, .sfz, else audio.
+// `spread` gives a SoundFont preset's zones equal shares of the keyboard too.
 Source readSources(const std::vector<std::string>& paths, const std::string& preset, bool spread,
                    bool askRoots = false);
 
@@ -134,5 +149,11 @@ Source readSources(const std::vector<std::string>& paths, const std::string& pre
 // C to C), and a keyboard key 1..61 of a MIDI key.
 constexpr int FirstKey = 36;
 constexpr int LastKey = 96;
+
+// Whether a loop of [start, end) source frames at `rate` Hz could be kept
+// in a half at all: its start put on a page and the loop whole within 255
+// pages, at the highest pitch a zone is moved up by resampling. A reader
+// gives up a loop that cannot before any audio is read.
+bool loopCanFit(std::int64_t start, std::int64_t end, int rate);
 
 } // namespace corvane::build

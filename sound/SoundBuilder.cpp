@@ -28,7 +28,7 @@ int fieldPos(int wavesample, int parameter)
 }
 
 enum Param { StartPage = 60, EndPage = 61, LoopStartPage = 62, LoopEndPage = 63, LoopEndFine = 64, LoopSwitch = 65,
-             Octave = 67, TopKey = 72 };
+             Octave = 67, FineTune = 68, RelativeAmplitude = 69, TopKey = 72 };
 
 double frequency(double key) { return 440.0 * std::pow(2.0, (key - 69.0) / 12.0); }
 
@@ -68,10 +68,10 @@ void fadeOut(std::vector<float>& a, int length)
 
 } // namespace
 
-PitchSplit splitPitch(double semitones)
+PitchSplit splitPitch(double semitones, int mostOctaves, int leastOctaves)
 {
     PitchSplit s;
-    s.octaves = static_cast<int>(std::floor((semitones + 6.0) / 12.0 + 1e-9));
+    s.octaves = std::clamp(static_cast<int>(std::floor((semitones + 6.0) / 12.0 + 1e-9)), leastOctaves, mostOctaves);
     s.remainder = semitones - 12.0 * s.octaves;
     return s;
 }
@@ -99,28 +99,223 @@ bool onTheKeyboard(const Zone& z)
 }
 
 namespace {
-bool placeable(const Zone& z) { return z.pitch != NoKey && std::isfinite(z.pitch) && onTheKeyboard(z); }
+
+bool hasRoot(const Zone& z) { return z.pitch != NoKey && std::isfinite(z.pitch); }
+// A kit's drums and spread files are given keys of their own, wherever
+// their source put them.
+bool placeable(const Zone& z, bool ownKeys = false) { return hasRoot(z) && (ownKeys || onTheKeyboard(z)); }
+
+// The key a zone's source plays it on: the middle of its keys.
+int sourceKey(const Zone& z) { return z.lo == NoKey ? z.root() : (z.lo + (z.hi == NoKey ? z.lo : z.hi)) / 2; }
+
+std::string plural(std::size_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// The pages of a zone at the wavesample rate that are worth keeping: to
+// the end of its own loop, else all of it; 0 when not known before reading.
+double wantedPages(const Zone& z)
+{
+    if (z.rate <= 0 || z.frames <= 0)
+        return 0;
+    const std::int64_t frames = z.loop == LoopKind::Source ? std::min(z.frames, z.loopEnd) : z.frames;
+    return std::min(static_cast<double>(MaxDataPages), static_cast<double>(frames) * WavesampleRate / z.rate / PageBytes);
+}
+
+// What `count` zones of `sorted` (at `ids`) would give: the farthest any
+// key plays from its zone's root, and the pages each keeps when the half is
+// shared among them (`whole` when every zone fits as it is).
+struct Trial {
+    std::vector<int> ids;
+    int transposition = 0;
+    double pagesEach = 0;
+    bool whole = true;
+};
+
+Trial tryZones(const std::vector<Zone>& sorted, std::vector<int> ids)
+{
+    Trial t;
+    t.ids = std::move(ids);
+    std::vector<Zone> zones;
+    for (int i : t.ids)
+        zones.push_back(sorted[static_cast<std::size_t>(i)]);
+    const std::vector<int> tops = topKeys(zones, false);
+    std::vector<double> wanted;
+    // Between the lowest and the highest root on the keyboard: the keys
+    // beyond them are as far from a root whatever is chosen.
+    int lowest = LastKey, highest = FirstKey;
+    for (const Zone& z : sorted)
+        if (placeable(z)) {
+            lowest = std::min(lowest, std::max(z.root(), FirstKey));
+            highest = std::max(highest, std::min(z.root(), LastKey));
+        }
+    for (std::size_t i = 0; i < zones.size(); ++i) {
+        const int lo = std::max(i == 0 ? FirstKey : tops[i - 1] + 1, lowest);
+        const int hi = std::min(tops[i], highest);
+        const int root = zones[i].root();
+        t.transposition = std::max({t.transposition, root - lo, hi - root});
+        wanted.push_back(wantedPages(zones[i]));
+    }
+    // One length for the longest zones, as the fit cuts them.
+    const auto total = [&](double cap) {
+        double pages = 0;
+        for (const double w : wanted)
+            pages += std::ceil(w > 0 ? std::min(w, cap) : 1) + 1;
+        return pages;
+    };
+    double cap = MaxDataPages;
+    t.whole = total(cap) <= HalfPages;
+    while (cap > 1 && total(cap) > HalfPages)
+        cap -= 1;
+    double least = MaxDataPages;
+    for (const double w : wanted)
+        if (w > 0)
+            least = std::min(least, std::min(w, cap));
+    t.pagesEach = least;
+    return t;
+}
+
+std::string seconds(double pages)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", pages * PageBytes / WavesampleRate);
+    return text;
+}
+
 } // namespace
 
 std::vector<Zone> zonesByRoot(const Source& source)
 {
     std::vector<Zone> sorted = source.zones;
+    if (source.kit) {
+        std::stable_sort(sorted.begin(), sorted.end(), [](const Zone& a, const Zone& b) { return sourceKey(a) < sourceKey(b); });
+        return sorted;
+    }
     std::stable_sort(sorted.begin(), sorted.end(), [](const Zone& a, const Zone& b) {
         return a.pitch != b.pitch ? a.pitch < b.pitch : a.lo < b.lo;
     });
     return sorted;
 }
 
-std::vector<int> chosenZones(const std::vector<Zone>& sorted, int keep)
+const std::vector<DrumRole>& drumRoles()
 {
+    static const std::vector<DrumRole> roles = {
+        {"kick", {36, 35}},          {"snare", {38, 40}},          {"closed hi-hat", {42, 44}},
+        {"open hi-hat", {46, 44}},   {"low tom", {45, 41, 43}},    {"high tom", {48, 50, 47}},
+        {"crash", {49, 57, 55, 52}}, {"hand clap or ride", {39, 51, 59, 53}},
+    };
+    return roles;
+}
+
+ZoneChoice chooseAutomatically(const std::vector<Zone>& sorted, int atMost, bool kit, bool spread)
+{
+    ZoneChoice choice;
+    atMost = std::clamp(atMost, 1, MaxWavesamples);
     std::vector<int> on;
     for (std::size_t i = 0; i < sorted.size(); ++i)
-        if (placeable(sorted[i]))
+        if (placeable(sorted[i], kit || spread))
             on.push_back(static_cast<int>(i));
-    std::vector<int> chosen;
-    for (int k : thinZones(static_cast<int>(on.size()), keep))
-        chosen.push_back(on[static_cast<std::size_t>(k)]);
-    return chosen;
+    if (on.empty())
+        return choice;
+    if (kit) {
+        // Each role takes the first of its keys the kit plays; the roles
+        // missing are made up from the other drums, evenly spaced.
+        std::string roles;
+        for (const DrumRole& role : drumRoles()) {
+            if (static_cast<int>(choice.zones.size()) >= atMost)
+                break;
+            for (const int key : role.keys) {
+                const auto it = std::find_if(on.begin(), on.end(), [&](int i) {
+                    const Zone& z = sorted[static_cast<std::size_t>(i)];
+                    const int hi = z.hi == NoKey ? z.lo : z.hi;
+                    return z.lo != NoKey && z.lo <= key && key <= hi &&
+                           std::find(choice.zones.begin(), choice.zones.end(), i) == choice.zones.end();
+                });
+                if (it != on.end()) {
+                    choice.zones.push_back(*it);
+                    roles += (roles.empty() ? "" : ", ") + std::string(role.name) + " " + keyName(key);
+                    break;
+                }
+            }
+        }
+        std::vector<int> rest;
+        for (int i : on)
+            if (std::find(choice.zones.begin(), choice.zones.end(), i) == choice.zones.end())
+                rest.push_back(i);
+        const int missing = std::min<int>(atMost - static_cast<int>(choice.zones.size()), static_cast<int>(rest.size()));
+        for (int k : thinZones(static_cast<int>(rest.size()), missing))
+            choice.zones.push_back(rest[static_cast<std::size_t>(k)]);
+        std::sort(choice.zones.begin(), choice.zones.end());
+        choice.why = "A kit: " + plural(choice.zones.size(), "drum", "drums") + " of " + std::to_string(on.size()) +
+                     " by role (" + (roles.empty() ? std::string("none found") : roles) +
+                     "), in key order, each at its own pitch over its keys.";
+        return choice;
+    }
+    if (spread) {
+        for (int k : thinZones(static_cast<int>(on.size()), atMost))
+            choice.zones.push_back(on[static_cast<std::size_t>(k)]);
+        return choice;
+    }
+    // One zone per root: a second zone on a root adds pages, not keys.
+    std::vector<int> roots;
+    for (int i : on)
+        if (roots.empty() || sorted[static_cast<std::size_t>(roots.back())].root() != sorted[static_cast<std::size_t>(i)].root())
+            roots.push_back(i);
+    std::vector<Trial> trials;
+    for (int n = 1; n <= std::min<int>(atMost, static_cast<int>(roots.size())); ++n) {
+        std::vector<int> ids;
+        for (int k : thinZones(static_cast<int>(roots.size()), n))
+            ids.push_back(roots[static_cast<std::size_t>(k)]);
+        trials.push_back(tryZones(sorted, ids));
+    }
+    const Trial* pick = nullptr;
+    for (const Trial& t : trials) // the most zones kept whole within the bound
+        if (t.whole && t.transposition <= MostTransposition)
+            pick = &t;
+    if (!pick)
+        for (const Trial& t : trials) // else the fewest within the bound
+            if (t.transposition <= MostTransposition) {
+                pick = &t;
+                break;
+            }
+    if (!pick) // else as many as there are
+        pick = &trials.back();
+    choice.zones = pick->ids;
+    const std::size_t n = pick->ids.size();
+    std::string why = plural(n, "zone", "zones") + " chosen of " + std::to_string(roots.size()) +
+                      (roots.size() == 1 ? " root" : " roots") + ": each key plays at most " +
+                      plural(static_cast<std::size_t>(pick->transposition), "semitone", "semitones") +
+                      " from its zone's root";
+    if (pick->transposition > MostTransposition)
+        why += " (the source has no more roots to spread over the keyboard)";
+    const int lowest = std::max(sorted[static_cast<std::size_t>(roots.front())].root(), FirstKey);
+    const int highest = std::min(sorted[static_cast<std::size_t>(roots.back())].root(), LastKey);
+    if (lowest - FirstKey > MostTransposition || LastKey - highest > MostTransposition)
+        why += " between the source's lowest and highest roots (" + keyName(lowest) + ", " + keyName(highest) +
+               "), farther beyond them";
+    if (pick->whole) {
+        why += n > 1 ? ", and all are kept whole" : ", kept whole";
+        if (n < roots.size() && n == static_cast<std::size_t>(atMost))
+            why += " (at most " + std::to_string(atMost) + ")";
+        else if (n < roots.size())
+            why += "; more would be cut";
+    } else {
+        why += ", with " + seconds(pick->pagesEach) + " of each kept";
+        const auto next = static_cast<std::size_t>(n);
+        if (next < trials.size())
+            why += "; " + std::to_string(n + 1) + " would keep " + seconds(trials[next].pagesEach);
+        if (n >= 2 && trials[n - 2].transposition > MostTransposition)
+            why += "; " + std::to_string(n - 1) + " would play keys " +
+                   plural(static_cast<std::size_t>(trials[n - 2].transposition), "semitone", "semitones") + " away";
+    }
+    choice.why = why + ".";
+    return choice;
+}
+
+std::vector<int> chosenZones(const std::vector<Zone>& sorted, int keep, bool kit, bool spread)
+{
+    return chooseAutomatically(sorted, keep, kit, spread).zones;
 }
 
 std::vector<int> topKeys(const std::vector<Zone>& zones, bool useRanges)
@@ -385,15 +580,17 @@ void placeLoops(std::vector<Work>& work, const BuildOptions& o)
     }
 }
 
-// The zones the half is made of: those chosen (`o.keep`), or up to
-// `o.zones` of those on the keyboard, with notes on what was left out;
-// `useRanges` when their own key ranges are kept. A refusal when none can
-// be used.
+// The zones the half is made of: those chosen (`o.keep`), or those the
+// builder chooses (at most `o.zones`), with notes on what was left out and
+// why; `useRanges` when their own key ranges are kept. The account is the
+// same whoever chose: the window ticks the builder's choice to begin with.
+// A refusal when none can be used.
 std::optional<BuildResult> chooseZones(const Source& source, const BuildOptions& o, std::vector<std::string>& notes,
                                        std::vector<Zone>& zones, bool& useRanges)
 {
     const std::vector<Zone> sorted = zonesByRoot(source);
-    const int onKeyboard = static_cast<int>(std::count_if(sorted.begin(), sorted.end(), placeable));
+    const bool ownKeys = source.kit || source.spread;
+    const ZoneChoice automatic = chooseAutomatically(sorted, o.zones, source.kit, source.spread);
     std::vector<int> keep = o.keep;
     if (!keep.empty()) {
         std::sort(keep.begin(), keep.end());
@@ -402,42 +599,71 @@ std::optional<BuildResult> chooseZones(const Source& source, const BuildOptions&
             keep.back() >= static_cast<int>(sorted.size()))
             return refuse(BuildError::NoZones, "Choose from 1 to 8 of the source's zones.");
     } else {
-        if (onKeyboard == 0)
+        if (automatic.zones.empty())
             return refuse(BuildError::NoZones, "No zone of the source has a root note and lies on the keyboard (" +
                                                    keyName(FirstKey) + "-" + keyName(LastKey) + ").");
-        const auto rootless = std::count_if(sorted.begin(), sorted.end(), [](const Zone& z) { return z.pitch == NoKey; });
-        if (const int n = static_cast<int>(sorted.size() - rootless) - onKeyboard; n > 0)
-            notes.push_back(std::to_string(n) + (n == 1 ? " zone" : " zones") + " off the keyboard (" +
-                            keyName(FirstKey) + "-" + keyName(LastKey) + ") left out.");
-        if (rootless > 0)
-            notes.push_back(std::to_string(rootless) + (rootless == 1 ? " zone" : " zones") +
-                            " without a root note left out.");
-        keep = chosenZones(sorted, std::clamp(o.zones, 1, MaxWavesamples));
+        keep = automatic.zones;
     }
     for (int i : keep)
-        if (const Zone& z = sorted[static_cast<std::size_t>(i)]; z.pitch == NoKey || !std::isfinite(z.pitch))
-            return refuse(BuildError::NoRoot, "\"" + z.name + "\" has no root note: give it one.");
-    const bool thinned = static_cast<int>(keep.size()) < (o.keep.empty() ? onKeyboard : static_cast<int>(sorted.size()));
+        if (!hasRoot(sorted[static_cast<std::size_t>(i)]))
+            return refuse(BuildError::NoRoot, "\"" + sorted[static_cast<std::size_t>(i)].name + "\" has no root note: give it one.");
+    // What was left out: off the keyboard, without a root, or thinned.
+    const auto kept = [&keep](std::size_t i) { return std::find(keep.begin(), keep.end(), static_cast<int>(i)) != keep.end(); };
+    std::size_t off = 0, rootless = 0, candidates = 0;
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        const Zone& z = sorted[i];
+        if (!hasRoot(z))
+            rootless += kept(i) ? 0 : 1;
+        else if (!placeable(z, ownKeys) && !kept(i))
+            ++off;
+        else
+            ++candidates;
+    }
+    if (off > 0)
+        notes.push_back(plural(off, "zone", "zones") + " off the keyboard (" + keyName(FirstKey) + "-" + keyName(LastKey) +
+                        ") left out.");
+    if (rootless > 0)
+        notes.push_back(plural(rootless, "zone", "zones") + " without a root note left out.");
+    const bool thinned = keep.size() < candidates;
     if (thinned) {
-        std::string kept;
+        std::string roots;
         for (int i : keep)
-            kept += (kept.empty() ? "" : ", ") + keyName(sorted[static_cast<std::size_t>(i)].root());
-        notes.push_back(std::to_string(o.keep.empty() ? onKeyboard : sorted.size()) + " zones thinned to " +
-                        std::to_string(keep.size()) + ": roots " + kept + ".");
+            roots += (roots.empty() ? "" : ", ") + keyName(source.kit ? sourceKey(sorted[static_cast<std::size_t>(i)])
+                                                                      : sorted[static_cast<std::size_t>(i)].root());
+        notes.push_back(std::to_string(candidates) + " zones thinned to " + std::to_string(keep.size()) +
+                        (source.kit ? ": keys " : ": roots ") + roots + ".");
     }
-    for (int i : keep)
-        zones.push_back(sorted[static_cast<std::size_t>(i)]);
-    // Files spread over the keyboard share it again among those kept.
-    if (source.spread && thinned) {
+    if (keep == automatic.zones && !automatic.why.empty())
+        notes.push_back(automatic.why);
+    else if (!o.keep.empty() && thinned)
+        notes.push_back("The zones were chosen by hand.");
+    for (int i : keep) {
+        const Zone& z = sorted[static_cast<std::size_t>(i)];
+        // Two zones on one root would share its keys: the second could
+        // never sound. The first is kept.
+        if (!ownKeys && !zones.empty() && zones.back().root() == z.root()) {
+            notes.push_back("\"" + z.name + "\" has the same root as \"" + zones.back().name + "\" (" + keyName(z.root()) +
+                            "): left out.");
+            continue;
+        }
+        zones.push_back(z);
+    }
+    // A kit's drums and spread files share the keyboard equally, in their
+    // order, each sounding in the middle of its keys as it sounded on its
+    // own key.
+    if (ownKeys) {
         const int count = static_cast<int>(zones.size());
         for (int i = 0; i < count; ++i) {
             Zone& z = zones[static_cast<std::size_t>(i)];
+            const int from = sourceKey(z);
             z.lo = FirstKey + i * 61 / count;
             z.hi = FirstKey + (i + 1) * 61 / count - 1;
-            z.pitch = (z.lo + z.hi) / 2;
+            z.pitch += (z.lo + z.hi) / 2 - from;
+            if (z.loop == LoopKind::Find)
+                z.loop = LoopKind::Off;
         }
     }
-    useRanges = (!thinned || source.spread) &&
+    useRanges = (!thinned || ownKeys) &&
                 std::all_of(zones.begin(), zones.end(), [](const Zone& z) { return z.hi != NoKey; });
     return std::nullopt;
 }
@@ -445,11 +671,12 @@ std::optional<BuildResult> chooseZones(const Source& source, const BuildOptions&
 // One zone read into `w`: resampled to the wavesample rate and moved by the
 // remainder of its transposition from `unity`; a source loop placed on a
 // page. A refusal when it cannot be read or holds nothing.
-std::optional<BuildResult> readZone(const Zone& z, int top, int unity, Work& w, std::vector<std::string>& notes)
+std::optional<BuildResult> readZone(const Zone& z, int top, int unity, PitchSplit room, Work& w,
+                                    std::vector<std::string>& notes)
 {
     w.zone = &z;
     w.top = top;
-    w.split = splitPitch(z.pitch - unity);
+    w.split = splitPitch(z.pitch - unity, room.octaves, static_cast<int>(room.remainder));
     w.loop = z.loop;
     if (!z.read)
         return refuse(BuildError::Audio, "\"" + z.name + "\" cannot be read.");
@@ -463,6 +690,10 @@ std::optional<BuildResult> readZone(const Zone& z, int top, int unity, Work& w, 
         return refuse(BuildError::Audio, audio.error);
     for (std::string& n : audio.notes)
         notes.push_back(std::move(n));
+    // The source's own level for the zone, before the half's one gain.
+    if (const auto level = static_cast<float>(std::pow(10.0, z.gainDb / 20.0)); level != 1.0f)
+        for (float& x : audio.samples)
+            x *= level;
     const double ratio = static_cast<double>(WavesampleRate) / audio.rate * std::pow(2.0, w.split.remainder / 12.0);
     // No more source than fills a half (or reaches the source loop's end).
     std::size_t needed = static_cast<std::size_t>(MaxDataPages * PageBytes / ratio) + 64;
@@ -511,10 +742,19 @@ double halfGain(const std::vector<Work>& work)
 // The program dump and the sample memory of the half built from `work`,
 // into `result`: each wavesample's pages one after the other, its loop, its
 // octave and its top key.
-void writeHalf(const std::vector<Work>& work, const sound::Bytes& templateDump, int half, int octaveStep, double gain,
-               BuildResult& result)
+//
+// The half is tuned and levelled as one: every wavesample takes one fine
+// tune (`fineTune`, or the template's first wavesample's), the relative
+// amplitude of the template's first wavesample, and an octave field of the
+// first one's less the octaves its zone was moved by. The rest of each
+// wavesample and the programs are the template's.
+void writeHalf(const std::vector<Work>& work, const sound::Bytes& templateDump, int half, int octaveStep, int fineTune,
+               double gain, BuildResult& result)
 {
     sound::Bytes dump = templateDump;
+    const int baseOctave = getNibblePair(dump.data(), dump.size(), fieldPos(0, Octave));
+    const int fine = fineTune >= 0 ? std::min(fineTune, 255) : getNibblePair(dump.data(), dump.size(), fieldPos(0, FineTune));
+    const int amplitude = getNibblePair(dump.data(), dump.size(), fieldPos(0, RelativeAmplitude));
     dump[3] = half ? 0x15 : 0x05;
     disk::SlotData data;
     int cursor = 0;
@@ -549,8 +789,7 @@ void writeHalf(const std::vector<Work>& work, const sound::Bytes& templateDump, 
             b.loopStartPage = b.loopEndPage = b.endPage - 1;
             b.loopEndFine = 0xFF;
         }
-        const int templateOctave = getNibblePair(dump.data(), dump.size(), fieldPos(ws, Octave));
-        const int octave = templateOctave - w.split.octaves * octaveStep;
+        const int octave = baseOctave - w.split.octaves * octaveStep;
         b.octave = std::clamp(octave, 0, 7);
         if (b.octave != octave)
             result.notes.push_back("\"" + b.name + "\" lies " + std::to_string(std::abs(w.split.octaves)) +
@@ -564,6 +803,8 @@ void writeHalf(const std::vector<Work>& work, const sound::Bytes& templateDump, 
         set(ws, LoopEndFine, b.loopEndFine);
         set(ws, LoopSwitch, b.looped ? 1 : 0);
         set(ws, Octave, b.octave);
+        set(ws, FineTune, fine);
+        set(ws, RelativeAmplitude, amplitude);
         set(ws, TopKey, b.hi - FirstKey);
         result.zones.push_back(std::move(b));
     }
@@ -575,6 +816,11 @@ void writeHalf(const std::vector<Work>& work, const sound::Bytes& templateDump, 
 
     data.program = disk::programDataOf(dump);
     result.half = disk::halfOf(data, half);
+    result.fineTune = fine;
+    result.notes.push_back("Set by the builder in each wavesample: start, end and loop pages, loop end fine, loop "
+                           "switch, octave (" + std::to_string(baseOctave) + " less the octaves each zone was moved), "
+                           "fine tune " + std::to_string(fine) + ", relative amplitude " + std::to_string(amplitude) +
+                           ", top key; the rest and the programs are the template's.");
 }
 
 } // namespace
@@ -601,12 +847,17 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
         return std::move(*refused);
     const std::vector<int> tops = topKeys(zones, useRanges);
 
+    // The octaves the octave field can move a zone by from the template's
+    // first wavesample's; those beyond are resampled.
+    const int base = getNibblePair(t.data(), t.size(), fieldPos(0, Octave));
+    const int step = std::max(1, o.octaveStep);
+    const PitchSplit room{std::max(0, base) / step, -static_cast<double>(std::max(0, 7 - base) / step)};
     std::vector<Work> work(zones.size());
     const double total = static_cast<double>(zones.size()) + 1;
     for (std::size_t i = 0; i < zones.size(); ++i) {
         if (cancelled(o))
             return refuse(BuildError::Cancelled, "Build cancelled.");
-        if (auto refused = readZone(zones[i], tops[i], unity, work[i], result.notes))
+        if (auto refused = readZone(zones[i], tops[i], unity, room, work[i], result.notes))
             return std::move(*refused);
         if (o.progress)
             o.progress((static_cast<double>(i) + 1) / total);
@@ -618,7 +869,7 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
 
     const double gain = halfGain(work);
     result.gainDb = 20 * std::log10(gain);
-    writeHalf(work, t, half, o.octaveStep, gain, result);
+    writeHalf(work, t, half, o.octaveStep, o.fineTune, gain, result);
     if (o.progress)
         o.progress(1.0);
     return result;

@@ -28,24 +28,49 @@ constexpr int MaxWavesamples = 8;
 constexpr int DefaultUnityKey[2] = {52, 81}; // E3 for the lower half, A5 for the upper
 
 // The split of a transposition of `semitones` (root - unity) into whole
-// octaves and a remainder of -6 <= remainder < 6.
+// octaves and a remainder of -6 <= remainder < 6; octaves beyond
+// `leastOctaves`..`mostOctaves` (what the octave field can do) go into the
+// remainder, to be resampled.
 struct PitchSplit {
     int octaves = 0;
     double remainder = 0;
 };
-PitchSplit splitPitch(double semitones);
+PitchSplit splitPitch(double semitones, int mostOctaves = 99, int leastOctaves = -99);
 
 // The eight (or fewer) zones kept of `count` zones sorted by root: spread
 // evenly over them, the lowest and highest always among them.
 std::vector<int> thinZones(int count, int keep);
-// The source's zones by root (then by their lowest key): the order the
-// builder and BuildOptions::keep count them in.
+// The source's zones by root (then by their lowest key), a kit's by key:
+// the order the builder and BuildOptions::keep count them in.
 std::vector<Zone> zonesByRoot(const Source& source);
 // Whether any of a zone's keys lie on the instrument's keyboard.
 bool onTheKeyboard(const Zone& zone);
-// The zones (indices into zonesByRoot) the builder keeps of its own accord:
-// `keep` of those with a root and on the keyboard, thinned.
-std::vector<int> chosenZones(const std::vector<Zone>& sorted, int keep);
+
+// The keys of the General MIDI drums a kit is built from, by role, in the
+// order they are taken: kick, snare, closed and open hi-hat, two toms,
+// crash, and a hand clap or a ride; each role takes the first key the kit
+// has of its list.
+struct DrumRole {
+    const char* name;
+    std::vector<int> keys;
+};
+const std::vector<DrumRole>& drumRoles();
+
+// What the builder keeps of its own accord (indices into zonesByRoot) and
+// why, for the report.
+struct ZoneChoice {
+    std::vector<int> zones;
+    std::string why;
+};
+// At most `atMost` zones. Of a kit, the drums by role in key order; of
+// files spread over the keyboard, as many as fit, evenly spaced. Else of
+// the zones with a root on the keyboard (one per root) the count that
+// moves no key more than 7 semitones from its zone's root while keeping
+// the most of each zone: the most zones while all are kept whole, else the
+// fewest that stay within 7 semitones (all, when none do).
+ZoneChoice chooseAutomatically(const std::vector<Zone>& sorted, int atMost, bool kit = false, bool spread = false);
+std::vector<int> chosenZones(const std::vector<Zone>& sorted, int keep, bool kit = false, bool spread = false);
+constexpr int MostTransposition = 7; // semitones a zone is played away from its root
 // The top key (MIDI) of each zone, sorted by root: halfway between
 // neighbouring roots, or the zone's own top when the source gives ranges;
 // the last always reaches the keyboard's top.
@@ -76,6 +101,7 @@ struct BuildOptions {
     sound::Bytes templateDump;      // the half's program dump to start from (1,255 bytes)
     int unityKey = NoKey;           // NoKey: DefaultUnityKey[half]
     int octaveStep = 1;             // octave-field steps to one octave
+    int fineTune = -1;              // the fine tune of every wavesample (0..255); -1: the template's first one's
     int zones = MaxWavesamples;     // how many wavesamples at most (1..8)
     std::vector<int> keep;          // the zones to keep (indices into zonesByRoot), instead of thinning
     double crossfadeMs = 20;        // of a loop found automatically
@@ -111,6 +137,7 @@ struct BuildResult {
     std::vector<BuiltZone> zones;
     std::vector<std::string> notes;   // thinning, dropped layers, clamps
     double gainDb = 0;                // the one gain of the half
+    int fineTune = 0;                 // the one fine tune of its wavesamples
     sound::Half half;
     bool ok() const { return error == BuildError::None; }
     static constexpr const char* Caption = "Build Sound";

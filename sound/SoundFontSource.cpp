@@ -24,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 namespace corvane::build {
@@ -78,11 +79,7 @@ private:
     int saved_ = -1;
 };
 
-// The RIFF file and the SoundFont on it, kept open while zones read samples.
-struct Open {
-    std::unique_ptr<RIFF::File> riff;
-    std::unique_ptr<sf2::File> sf;
-};
+struct Chunks;
 
 std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
@@ -244,7 +241,7 @@ std::string checkPresetData(const Chunks& found)
 // nine lists of the preset data are there with whole records, every index
 // points into the list it names, and every sample lies within the sample
 // data. What libgig makes of the values is its own business.
-std::string checkOutline(const std::string& path)
+std::string checkOutline(const std::string& path, Chunks& found)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -264,12 +261,94 @@ std::string checkOutline(const std::string& path)
         return "it is cut short (the file holds " + std::to_string(fileSize) + " of the " + std::to_string(riffSays) +
                " bytes its header counts)";
     const std::uint64_t riffEnd = std::min(riffSays, fileSize);
-    Chunks found;
     if (std::string why = readChunks(in, riffEnd, found); !why.empty())
         return why;
     if (!found.info || !found.smpl)
         return std::string("it has no ") + (found.info ? "sample data" : "INFO list");
     return checkPresetData(found);
+}
+
+// The levels the file's generators give its zones, which libgig does not
+// read: the initial attenuation (centibels) of each instrument zone and
+// preset zone, by what names the zone (instrument or sample, key and
+// velocity ranges), with the global zone's value for those that give none.
+struct Levels {
+    struct RawZone {
+        int target = -1; // the instrument (preset zones) or the sample (instrument zones)
+        int loKey = 0, hiKey = 127, loVel = 0, hiVel = 127;
+        int attenuation = 0;
+    };
+    std::vector<std::vector<RawZone>> presets, instruments; // by index in the file
+
+    // The zones of each header of `hdr` (records of `record` bytes, the
+    // bag index at `bagAt`), their generators in `bags` and `gens`;
+    // `targetOper` names the instrument or sample generator.
+    static std::vector<std::vector<RawZone>> read(const Chunks& c, const char* hdr, std::size_t record, std::size_t bagAt,
+                                                  const char* bags, const char* gens, std::uint32_t targetOper);
+};
+
+// The RIFF file and the SoundFont on it, kept open while zones read samples.
+struct Open {
+    std::unique_ptr<RIFF::File> riff;
+    std::unique_ptr<sf2::File> sf;
+    Levels levels;
+};
+
+std::vector<std::vector<Levels::RawZone>> Levels::read(const Chunks& c, const char* hdr, std::size_t record,
+                                                       std::size_t bagAt, const char* bags, const char* gens,
+                                                       std::uint32_t targetOper)
+{
+    std::vector<std::vector<RawZone>> out;
+    const auto& h = c.pdta.at(hdr);
+    const auto& b = c.pdta.at(bags);
+    const auto& g = c.pdta.at(gens);
+    const std::size_t headers = h.size() / record, bagCount = b.size() / 4, genCount = g.size() / 4;
+    for (std::size_t i = 0; i + 1 < headers; ++i) {
+        std::vector<RawZone> zones;
+        std::optional<int> global;
+        const std::size_t from = le16(h.data() + i * record + bagAt), to = le16(h.data() + (i + 1) * record + bagAt);
+        for (std::size_t bag = from; bag < to && bag + 1 < bagCount; ++bag) {
+            RawZone z;
+            std::optional<int> attenuation;
+            const std::size_t g0 = le16(b.data() + bag * 4), g1 = le16(b.data() + (bag + 1) * 4);
+            for (std::size_t k = g0; k < g1 && k < genCount; ++k) {
+                const std::uint8_t* gen = g.data() + k * 4;
+                const std::uint32_t oper = le16(gen);
+                if (oper == 43) {
+                    z.loKey = gen[2];
+                    z.hiKey = gen[3];
+                } else if (oper == 44) {
+                    z.loVel = gen[2];
+                    z.hiVel = gen[3];
+                } else if (oper == 48) {
+                    attenuation = static_cast<std::int16_t>(le16(gen + 2));
+                } else if (oper == targetOper) {
+                    z.target = static_cast<int>(le16(gen + 2));
+                }
+            }
+            if (z.target < 0) {
+                if (bag == from && attenuation) // the global zone
+                    global = attenuation;
+                continue;
+            }
+            z.attenuation = attenuation ? *attenuation : global.value_or(0);
+            zones.push_back(z);
+        }
+        out.push_back(std::move(zones));
+    }
+    return out;
+}
+
+// The attenuation in centibels of the zone among `zones` that names
+// `target` over the keys and velocities of `r`; 0 when none does.
+int attenuationOf(const std::vector<Levels::RawZone>& zones, int target, const sf2::Region* r)
+{
+    const auto norm = [](int v, int unset) { return v < 0 || v > 127 ? unset : v; };
+    for (const Levels::RawZone& z : zones)
+        if (z.target == target && z.loKey == norm(r->loKey, 0) && z.hiKey == norm(r->hiKey, 127) &&
+            z.loVel == norm(r->minVel, 0) && z.hiVel == norm(r->maxVel, 127))
+            return z.attenuation;
+    return 0;
 }
 
 std::shared_ptr<Open> open(const std::string& path, std::string& error)
@@ -279,11 +358,14 @@ std::shared_ptr<Open> open(const std::string& path, std::string& error)
         error = "The SoundFont \"" + path + "\" cannot be opened.";
         return nullptr;
     }
-    if (const std::string why = checkOutline(path); !why.empty()) {
+    Chunks chunks;
+    if (const std::string why = checkOutline(path, chunks); !why.empty()) {
         error = "The SoundFont \"" + fileName(path) + "\" cannot be read: " + why + ".";
         return nullptr;
     }
     auto o = std::make_shared<Open>();
+    o->levels.presets = Levels::read(chunks, "phdr", 38, 24, "pbag", "pgen", 41);
+    o->levels.instruments = Levels::read(chunks, "inst", 22, 20, "ibag", "igen", 53);
     const QuietErrors quiet;
     try {
         o->riff = std::make_unique<RIFF::File>(path);
@@ -352,6 +434,34 @@ ZoneAudio readSample(const std::shared_ptr<Open>& o, sf2::Sample* sample, std::i
 
 } // namespace
 
+namespace {
+
+// The presets of an open file, in the file's order.
+std::vector<PresetInfo> presetsOf(sf2::File& sf)
+{
+    std::vector<PresetInfo> presets;
+    for (int i = 0; i < sf.GetPresetCount(); ++i) {
+        sf2::Preset* p = sf.GetPreset(i);
+        if (!p)
+            continue;
+        PresetInfo info;
+        info.index = i;
+        info.bank = p->Bank;
+        info.program = p->PresetNum;
+        info.name = trimmed(p->Name);
+        std::set<sf2::Region*> regions; // an instrument's regions count once
+        for (int r = 0; r < p->GetRegionCount(); ++r)
+            if (sf2::Region* pr = p->GetRegion(r); pr && pr->pInstrument)
+                for (int k = 0; k < pr->pInstrument->GetRegionCount(); ++k)
+                    regions.insert(pr->pInstrument->GetRegion(k));
+        info.zones = static_cast<int>(regions.size());
+        presets.push_back(info);
+    }
+    return presets;
+}
+
+} // namespace
+
 PresetList soundFontPresets(const std::string& path)
 {
     PresetList list;
@@ -359,23 +469,7 @@ PresetList soundFontPresets(const std::string& path)
     if (!o)
         return list;
     try {
-        for (int i = 0; i < o->sf->GetPresetCount(); ++i) {
-            sf2::Preset* p = o->sf->GetPreset(i);
-            if (!p)
-                continue;
-            PresetInfo info;
-            info.index = i;
-            info.bank = p->Bank;
-            info.program = p->PresetNum;
-            info.name = trimmed(p->Name);
-            std::set<sf2::Region*> regions; // an instrument's regions count once
-            for (int r = 0; r < p->GetRegionCount(); ++r)
-                if (sf2::Region* pr = p->GetRegion(r); pr && pr->pInstrument)
-                    for (int k = 0; k < pr->pInstrument->GetRegionCount(); ++k)
-                        regions.insert(pr->pInstrument->GetRegion(k));
-            info.zones = static_cast<int>(regions.size());
-            list.presets.push_back(info);
-        }
+        list.presets = presetsOf(*o->sf);
     } catch (RIFF::Exception& e) {
         list.error = "The SoundFont \"" + fileName(path) + "\" cannot be read: " + e.Message;
     }
@@ -389,9 +483,18 @@ namespace {
 // What became of one instrument zone of a preset.
 enum class ZoneFate { Taken, RightOrRom, OtherLayer, LeftOut, BadLoop };
 
+// Where a preset's zones find their levels: the preset's index, and the
+// indices of the file's instruments and samples by libgig's objects.
+struct Indices {
+    int preset = -1;
+    std::map<const sf2::Instrument*, int> instruments;
+    std::map<const sf2::Sample*, int> samples;
+};
+
 // The zone an instrument zone `ir` plays within the preset zone `pr`, into
 // `z`; `BadLoop` when its loop lies outside its sample.
-ZoneFate readZone(const std::shared_ptr<Open>& o, const std::string& path, sf2::Region* pr, sf2::Region* ir, Zone& z)
+ZoneFate readZone(const std::shared_ptr<Open>& o, const std::string& path, const Indices& at, sf2::Region* pr,
+                  sf2::Region* ir, Zone& z)
 {
     sf2::Sample* sample = ir->pSample;
     if (!usable(sample))
@@ -413,13 +516,24 @@ ZoneFate readZone(const std::shared_ptr<Open>& o, const std::string& path, sf2::
     const double cents =
         static_cast<std::int8_t>(sample->PitchCorrection) + ir->GetFineTune(pr) + 100.0 * ir->GetCoarseTune(pr);
     z.pitch = root - cents / 100.0;
+    z.rate = static_cast<int>(sample->SampleRate);
+    // The instrument zone's attenuation and the preset zone's add up.
+    const auto instrument = at.instruments.find(pr->pInstrument);
+    const auto sampleIndex = at.samples.find(sample);
+    int centibels = 0;
+    if (instrument != at.instruments.end() && sampleIndex != at.samples.end() &&
+        instrument->second < static_cast<int>(o->levels.instruments.size()))
+        centibels += attenuationOf(o->levels.instruments[static_cast<std::size_t>(instrument->second)], sampleIndex->second, ir);
+    if (instrument != at.instruments.end() && at.preset >= 0 && at.preset < static_cast<int>(o->levels.presets.size()))
+        centibels += attenuationOf(o->levels.presets[static_cast<std::size_t>(at.preset)], instrument->second, pr);
+    z.gainDb = -std::clamp(centibels, 0, 1440) / 10.0;
     z.loop = LoopKind::Off;
     if (ir->HasLoop) {
         z.loopStart = ir->LoopStart;
         z.loopEnd = ir->LoopEnd;
         if (ir->LoopEnd <= ir->LoopStart || static_cast<std::int64_t>(ir->LoopEnd) > z.frames)
             return ZoneFate::BadLoop;
-        z.loop = LoopKind::Source;
+        z.loop = loopCanFit(z.loopStart, z.loopEnd, z.rate) ? LoopKind::Source : LoopKind::Find;
     }
     z.read = [o, sample](std::int64_t maxFrames) { return readSample(o, sample, maxFrames); };
     return ZoneFate::Taken;
@@ -427,8 +541,15 @@ ZoneFate readZone(const std::shared_ptr<Open>& o, const std::string& path, sf2::
 
 // The zones of `preset` into `s`: those that play at velocity 100, with
 // notes of what was left out.
-void readZones(const std::shared_ptr<Open>& o, const std::string& path, sf2::Preset* preset, Source& s)
+void readZones(const std::shared_ptr<Open>& o, const std::string& path, int presetIndex, Source& s)
 {
+    sf2::Preset* preset = o->sf->GetPreset(presetIndex);
+    Indices at;
+    at.preset = presetIndex;
+    for (int i = 0; i < o->sf->GetInstrumentCount(); ++i)
+        at.instruments[o->sf->GetInstrument(i)] = i;
+    for (int i = 0; i < o->sf->GetSampleCount(); ++i)
+        at.samples[o->sf->GetSample(i)] = i;
     int stereo = 0, layers = 0;
     for (int r = 0; r < preset->GetRegionCount(); ++r) {
         sf2::Region* pr = preset->GetRegion(r);
@@ -439,7 +560,7 @@ void readZones(const std::shared_ptr<Open>& o, const std::string& path, sf2::Pre
             if (!ir || !ir->pSample)
                 continue;
             Zone z;
-            switch (readZone(o, path, pr, ir, z)) {
+            switch (readZone(o, path, at, pr, ir, z)) {
             case ZoneFate::Taken: s.zones.push_back(std::move(z)); break;
             case ZoneFate::RightOrRom: ++stereo; break;
             case ZoneFate::OtherLayer: ++layers; break;
@@ -452,15 +573,19 @@ void readZones(const std::shared_ptr<Open>& o, const std::string& path, sf2::Pre
         }
     }
     if (stereo > 0)
-        s.notes.push_back(std::to_string(stereo) + " right-hand samples (read with their left) or ROM samples left out.");
+        s.notes.push_back(std::to_string(stereo) + (stereo == 1 ? " right-hand sample (read with its left) or ROM sample"
+                                                                 : " right-hand samples (read with their left) or ROM samples") +
+                          " left out.");
     if (layers > 0)
-        s.notes.push_back(std::to_string(layers) + " velocity layers left out (those that play at velocity 100 are taken).");
+        s.notes.push_back(std::to_string(layers) + (layers == 1 ? " velocity layer" : " velocity layers") +
+                          " left out (those that play at velocity 100 are taken).");
     if (s.zones.empty())
         s.error = "The preset \"" + trimmed(preset->Name) + "\" of \"" + fileName(path) + "\" has no samples that can be used.";
 }
 
-// The zones of the preset `choose` picks from the open file.
-Source readPreset(const std::string& path, const std::function<sf2::Preset*(sf2::File&, std::string&)>& choose)
+// The zones of the preset `choose` picks from the open file's presets.
+Source readPreset(const std::string& path,
+                  const std::function<const PresetInfo*(const std::vector<PresetInfo>&, std::string&)>& choose)
 {
     Source s;
     const auto o = open(path, s.error);
@@ -468,50 +593,109 @@ Source readPreset(const std::string& path, const std::function<sf2::Preset*(sf2:
         return s;
     s.keep = o;
     try {
-        sf2::Preset* preset = choose(*o->sf, s.error);
-        if (!preset) {
+        const std::vector<PresetInfo> presets = presetsOf(*o->sf);
+        const PresetInfo* chosen = choose(presets, s.error);
+        if (!chosen) {
             if (s.error.empty())
                 s.error = "The SoundFont \"" + fileName(path) + "\" has no such preset.";
             return s;
         }
-        readZones(o, path, preset, s);
+        s.preset = presetLabel(*chosen);
+        s.kit = isKitBank(chosen->bank);
+        readZones(o, path, chosen->index, s);
     } catch (RIFF::Exception& e) {
         s.error = "The SoundFont \"" + fileName(path) + "\" cannot be read: " + e.Message;
     }
     return s;
 }
 
+std::string listed(const std::vector<const PresetInfo*>& presets)
+{
+    std::string text;
+    for (const PresetInfo* p : presets)
+        text += "\n  " + presetLabel(*p);
+    return text;
+}
+
 } // namespace
 
-Source readSoundFont(const std::string& path, const std::string& presetName)
+std::string presetLabel(const PresetInfo& p)
 {
-    return readPreset(path, [&](sf2::File& sf, std::string& error) -> sf2::Preset* {
-        sf2::Preset* preset = nullptr;
-        const int count = sf.GetPresetCount();
-        if (presetName.empty())
-            return count > 0 ? sf.GetPreset(0) : nullptr;
-        const bool number = std::all_of(presetName.begin(), presetName.end(), [](unsigned char c) { return std::isdigit(c); });
-        // A number is the preset's program number, bank 0 first.
-        if (number && presetName.size() <= 3) {
-            const int program = std::stoi(presetName);
-            for (int i = 0; i < count; ++i)
-                if (sf2::Preset* p = sf.GetPreset(i); p && p->PresetNum == program && (!preset || p->Bank < preset->Bank))
-                    preset = p;
+    char number[16];
+    std::snprintf(number, sizeof number, "%03d:%03d", std::clamp(p.bank, 0, 999), std::clamp(p.program, 0, 999));
+    return std::string(number) + " " + p.name;
+}
+
+const PresetInfo* choosePreset(const std::vector<PresetInfo>& presets, const std::string& wanted, std::string& error)
+{
+    const auto lower = [](const PresetInfo* a, const PresetInfo* b) {
+        return a->bank != b->bank ? a->bank < b->bank : a->program < b->program;
+    };
+    std::vector<const PresetInfo*> matches;
+    const std::string w = lowered(trimmed(wanted));
+    const auto digits = [](const std::string& t) {
+        return !t.empty() && t.size() <= 3 && std::all_of(t.begin(), t.end(), [](unsigned char c) { return std::isdigit(c); });
+    };
+    if (w.empty()) {
+        for (const PresetInfo& p : presets)
+            matches.push_back(&p);
+    } else if (const auto colon = w.find(':'); colon != std::string::npos && digits(w.substr(0, colon)) &&
+                                               digits(w.substr(colon + 1))) {
+        const int bank = std::stoi(w.substr(0, colon)), program = std::stoi(w.substr(colon + 1));
+        for (const PresetInfo& p : presets)
+            if (p.bank == bank && p.program == program)
+                matches.push_back(&p);
+    } else if (digits(w)) {
+        // A program number: of the lowest bank that has it.
+        for (const PresetInfo& p : presets)
+            if (p.program == std::stoi(w))
+                matches.push_back(&p);
+    } else {
+        for (const PresetInfo& p : presets)
+            if (lowered(p.name) == w)
+                matches.push_back(&p);
+        if (matches.empty())
+            for (const PresetInfo& p : presets)
+                if (lowered(p.name).rfind(w, 0) == 0)
+                    matches.push_back(&p);
+        std::sort(matches.begin(), matches.end(), lower);
+        if (matches.size() > 1) {
+            error = "\"" + wanted + "\" starts the names of " + std::to_string(matches.size()) +
+                    " presets; give more of the name, or BANK:PROGRAM:" + listed(matches);
+            return nullptr;
         }
-        for (int i = 0; !preset && i < count; ++i)
-            if (sf2::Preset* p = sf.GetPreset(i); p && lowered(trimmed(p->Name)) == lowered(trimmed(presetName)))
-                preset = p;
-        if (!preset)
-            error = "The SoundFont \"" + fileName(path) + "\" has no preset \"" + presetName + "\".";
-        return preset;
+    }
+    if (matches.empty()) {
+        std::vector<const PresetInfo*> near;
+        for (const PresetInfo& p : presets)
+            if (!w.empty() && lowered(p.name).find(w) != std::string::npos)
+                near.push_back(&p);
+        std::sort(near.begin(), near.end(), lower);
+        error = "There is no preset \"" + wanted + "\"" +
+                (near.empty() ? std::string("; corvane-disk presets FILE.sf2 lists them (BANK:PROGRAM, a program "
+                                            "number, or the start of a name).")
+                              : "; presets whose names hold it:" + listed(near));
+        return nullptr;
+    }
+    return *std::min_element(matches.begin(), matches.end(), lower);
+}
+
+Source readSoundFont(const std::string& path, const std::string& preset)
+{
+    return readPreset(path, [&](const std::vector<PresetInfo>& presets, std::string& error) -> const PresetInfo* {
+        const PresetInfo* p = choosePreset(presets, preset, error);
+        if (!p)
+            error = "The SoundFont \"" + fileName(path) + "\": " + error;
+        return p;
     });
 }
 
 Source readSoundFont(const std::string& path, int index)
 {
-    return readPreset(path, [&](sf2::File& sf, std::string& error) -> sf2::Preset* {
-        if (index >= 0 && index < sf.GetPresetCount())
-            return sf.GetPreset(index);
+    return readPreset(path, [&](const std::vector<PresetInfo>& presets, std::string& error) -> const PresetInfo* {
+        for (const PresetInfo& p : presets)
+            if (p.index == index)
+                return &p;
         error = "The SoundFont \"" + fileName(path) + "\" has no preset " + std::to_string(index) + ".";
         return nullptr;
     });
