@@ -43,19 +43,33 @@ const char* const HelpText =
     "  extract IMAGE SLOT FILE.syx       one sound half as a .syx sound file\n"
     "  insert IMAGE SLOT FILE.syx        a .syx sound file's half into the image;\n"
     "                                    nothing else of the image changes\n"
-    "  build SOURCE... [--preset N|NAME] [--half lower|upper] [--template FILE.syx]\n"
-    "        [--zones N] [--spread] [--unity NOTE] [--octave-step N]\n"
-    "        (--to OUT.syx | --into IMAGE SLOT)\n"
+    "  build SOURCE... [--preset BANK:PROGRAM|N|NAME] [--half lower|upper]\n"
+    "        [--template FILE.syx] [--zones N] [--spread] [--unity NOTE]\n"
+    "        [--fine-tune N] [--octave-step N]\n"
+    "        (--to OUT.syx | --into IMAGE SLOT [--no-backup])\n"
     "                                    one keyboard half built from a SoundFont 2\n"
     "                                    preset, an SFZ file, or audio files and\n"
     "                                    folders: up to 8 wavesamples, tuned, looped\n"
-    "                                    and fitted into 256 pages. The template's\n"
-    "                                    program dump (else the built-in default)\n"
-    "                                    gives everything else. --spread gives\n"
-    "                                    files without a root note (a drum kit)\n"
+    "                                    and fitted into 256 pages. The preset is\n"
+    "                                    BANK:PROGRAM, a program number (its lowest\n"
+    "                                    bank) or a name or the start of one; by\n"
+    "                                    default the lowest BANK:PROGRAM. A preset of\n"
+    "                                    bank 128 is a drum kit: eight drums by role.\n"
+    "                                    --zones is the most zones; the builder\n"
+    "                                    chooses how many. The template's program\n"
+    "                                    dump (else the built-in default) gives\n"
+    "                                    everything else. --spread gives files\n"
+    "                                    without a root note, or a preset's zones,\n"
     "                                    equal shares of the keyboard. --unity is\n"
     "                                    the key a wavesample made at 29411 Hz\n"
-    "                                    plays at its own pitch (E3 lower, A5 upper)\n\n"
+    "                                    plays at its own pitch (E3 lower, A5\n"
+    "                                    upper); --fine-tune is every wavesample's\n"
+    "                                    fine tune, 0-255 (by default the\n"
+    "                                    template's first wavesample's). --into\n"
+    "                                    keeps the image as it was as IMAGE.bak\n"
+    "                                    unless --no-backup\n"
+    "  presets FILE.sf2                  the presets of a SoundFont: BANK:PROGRAM,\n"
+    "                                    name and zones\n\n"
     "SLOT is L1, U1, L2, U2, L3 or U3: the lower or upper half of sound 1-3.\n"
     "The operating system, the configuration and sequences on the disk are never\n"
     "written; files are replaced whole or not at all.\n\n"
@@ -323,9 +337,11 @@ struct BuildRequest {
     bool spread = false;
     int unity = build::NoKey;
     int octaveStep = 1;
+    int fineTune = -1;
     std::string to;
     std::string image;
     int slot = -1;
+    bool backup = true;
 };
 
 std::optional<BuildRequest> buildRequest(const std::vector<std::string>& args, std::string& why)
@@ -339,7 +355,7 @@ std::optional<BuildRequest> buildRequest(const std::vector<std::string>& args, s
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool option = a == "--preset" || a == "--half" || a == "--template" || a == "--zones" || a == "--to" ||
-                            a == "--unity" || a == "--octave-step";
+                            a == "--unity" || a == "--octave-step" || a == "--fine-tune";
         if (option && i + 1 >= args.size()) {
             why = a + " needs a value";
             return std::nullopt;
@@ -373,8 +389,16 @@ std::optional<BuildRequest> buildRequest(const std::vector<std::string>& args, s
                 why = "--octave-step takes 1 to 7";
                 return std::nullopt;
             }
+        } else if (a == "--fine-tune") {
+            r.fineTune = number(args[++i], 0, 255);
+            if (r.fineTune < 0) {
+                why = "--fine-tune takes 0 to 255";
+                return std::nullopt;
+            }
         } else if (a == "--spread") {
             r.spread = true;
+        } else if (a == "--no-backup") {
+            r.backup = false;
         } else if (a == "--to") {
             r.to = args[++i];
         } else if (a == "--into") {
@@ -429,6 +453,43 @@ bool templateDump(const BuildRequest& r, sound::Bytes& dump, std::string& error)
     return true;
 }
 
+// What a slot holds, for the line that says what was replaced: "8
+// wavesamples, 200 pages", "empty" or "damaged".
+std::string slotSummary(const disk::Image& image, int slot)
+{
+    const disk::SlotRead r = disk::readSlot(image, slot);
+    if (!r.ok())
+        return r.check.state == disk::SlotState::Empty ? "empty" : "damaged";
+    int wavesamples = 0, pages = 0;
+    for (const sound::WavesampleEntry& e : sound::wavesampleEntries(r.half.programDump))
+        if (e.first) {
+            ++wavesamples;
+            pages += e.range.pages();
+        }
+    return std::to_string(wavesamples) + (wavesamples == 1 ? " wavesample, " : " wavesamples, ") + std::to_string(pages) +
+           (pages == 1 ? " page" : " pages");
+}
+
+// The half into the image's slot, the image as it was kept beside it as
+// IMAGE.bak first (as the Disk Images window keeps it) unless `backup` is
+// off; what was replaced is said.
+int writeInto(const BuildRequest& r, const sound::Half& half)
+{
+    disk::Image before;
+    if (const std::string error = before.open(r.image); !error.empty())
+        return fail(error);
+    const std::string was = slotSummary(before, r.slot);
+    const std::string backupPath = r.image + ".bak";
+    if (r.backup)
+        if (const std::string error = before.save(backupPath); !error.empty())
+            return fail(error + " The image is unchanged.");
+    if (const std::string error = disk::insertHalf(r.image, r.slot, half); !error.empty())
+        return fail(error);
+    std::cout << "Replaced " << disk::slotName(r.slot) << " of \"" << r.image << "\" (" << was << ") with the built half"
+              << (r.backup ? "; the image as it was is kept as \"" + backupPath + "\"." : "; no backup kept.") << std::endl;
+    return Ok;
+}
+
 int buildSound(const std::vector<std::string>& args)
 {
     std::string why;
@@ -440,6 +501,7 @@ int buildSound(const std::vector<std::string>& args)
     options.zones = r->zones;
     options.unityKey = r->unity;
     options.octaveStep = r->octaveStep;
+    options.fineTune = r->fineTune;
     if (!templateDump(*r, options.templateDump, why))
         return fail(why);
     const build::Source source = build::readSources(r->sources, r->preset, r->spread);
@@ -448,31 +510,39 @@ int buildSound(const std::vector<std::string>& args)
     const build::BuildResult built = build::buildHalf(source, options);
     if (!built.ok())
         return fail("Error - " + built.text);
-    for (std::size_t i = 0; i < built.zones.size(); ++i) {
-        const build::BuiltZone& z = built.zones[i];
-        std::cout << z.line(static_cast<int>(i) + 1) << "  [" << z.name << "]\n";
-        for (const std::string& cut : z.cuts)
-            std::cout << "  cut: " << cut << "\n";
-    }
-    for (const std::string& note : built.notes)
-        std::cout << "note: " << note << "\n";
-    if (!source.unknownOpcodes.empty()) {
-        std::string list;
-        for (const std::string& op : source.unknownOpcodes)
-            list += (list.empty() ? "" : ", ") + op;
-        std::cout << "note: SFZ opcodes not taken into account: " << list << "\n";
-    }
-    char gain[64];
-    std::snprintf(gain, sizeof gain, "gain %+.1f dB for the half", built.gainDb);
-    std::cout << gain << std::endl;
+    for (const std::string& line : build::reportLines(built))
+        std::cout << line << "\n";
+    std::cout << build::builtSummary(built) << std::endl;
     if (!r->to.empty()) {
         sound::Sound s;
         s.halves.push_back(built.half);
         if (const std::string error = sound::writeAtomically(r->to, sound::fileImage(s)); !error.empty())
             return fail(error);
-    } else if (const std::string error = disk::insertHalf(r->image, r->slot, built.half); !error.empty()) {
-        return fail(error);
+        std::cout << "Saved \"" << r->to << "\"." << std::endl;
+        return Ok;
     }
+    return writeInto(*r, built.half);
+}
+
+// ---- presets ------------------------------------------------------------------------
+
+int presets(const std::vector<std::string>& args)
+{
+    if (args.size() != 1)
+        return usage("presets takes FILE.sf2");
+    build::PresetList list = build::soundFontPresets(args[0]);
+    if (!list.error.empty())
+        return fail("Error - " + list.error);
+    std::sort(list.presets.begin(), list.presets.end(), [](const build::PresetInfo& a, const build::PresetInfo& b) {
+        return a.bank != b.bank ? a.bank < b.bank : a.program < b.program;
+    });
+    for (const build::PresetInfo& p : list.presets) {
+        std::string line = build::presetLabel(p);
+        line.resize(std::max<std::size_t>(line.size() + 2, 32), ' ');
+        std::cout << line << p.zones << (p.zones == 1 ? " zone" : " zones") << (build::isKitBank(p.bank) ? ", a kit" : "")
+                  << "\n";
+    }
+    std::cout.flush();
     return Ok;
 }
 
@@ -506,6 +576,8 @@ int main(int argc, char** argv)
             return insert(args);
         if (command == "build")
             return buildSound(args);
+        if (command == "presets")
+            return presets(args);
     } catch (const std::exception& e) {
         return fail(std::string("Error - ") + e.what() + ".");
     }

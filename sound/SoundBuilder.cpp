@@ -469,6 +469,37 @@ std::string BuiltZone::line(int index) const
     return text + loop + splice;
 }
 
+std::vector<std::string> reportLines(const BuildResult& r)
+{
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < r.zones.size(); ++i) {
+        lines.push_back(r.zones[i].line(static_cast<int>(i) + 1) + "  [" + r.zones[i].name + "]");
+        for (const std::string& cut : r.zones[i].cuts)
+            lines.push_back("  cut: " + cut);
+    }
+    for (const std::string& n : r.notes)
+        lines.push_back("note: " + n);
+    char gain[64];
+    std::snprintf(gain, sizeof gain, "gain %+.1f dB for the half", r.gainDb);
+    lines.push_back(gain);
+    return lines;
+}
+
+std::string builtSummary(const BuildResult& r)
+{
+    int pages = 0;
+    for (const BuiltZone& z : r.zones)
+        pages += z.pages();
+    const std::size_t n = r.zones.size();
+    std::string text = "Built: " + std::to_string(n) + (n == 1 ? " wavesample" : " wavesamples") + " in " +
+                       std::to_string(pages) + " of 256 pages";
+    if (n + 1 == MaxWavesamples)
+        text += " (wavesample 8 plays wavesample 7's pages)";
+    else if (n > 0 && n < MaxWavesamples)
+        text += " (wavesamples " + std::to_string(n + 1) + "-8 play wavesample " + std::to_string(n) + "'s pages)";
+    return text + ".";
+}
+
 namespace {
 
 // Fits each wavesample's data pages and one end page within the half's 256
@@ -838,6 +869,14 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
 
     BuildResult result;
     result.notes = source.notes;
+    if (!source.preset.empty())
+        result.notes.insert(result.notes.begin(), "Preset " + source.preset + ".");
+    if (!source.unknownOpcodes.empty()) {
+        std::string list;
+        for (const std::string& op : source.unknownOpcodes)
+            list += (list.empty() ? "" : ", ") + op;
+        result.notes.push_back("SFZ opcodes not taken into account: " + list + ".");
+    }
     const int half = o.half & 1;
     const int unity = o.unityKey == NoKey ? DefaultUnityKey[half] : o.unityKey;
 

@@ -145,4 +145,11 @@ struct BuildResult {
 
 BuildResult buildHalf(const Source& source, const BuildOptions& options);
 
+// The account of a build, the same wherever it is shown: a line per
+// wavesample with what was cut of it, the notes, the half's gain.
+std::vector<std::string> reportLines(const BuildResult& result);
+// "Built: 6 wavesamples in 250 of 256 pages (wavesamples 7-8 play
+// wavesample 6's pages)."
+std::string builtSummary(const BuildResult& result);
+
 } // namespace corvane::build
