@@ -59,6 +59,15 @@ struct Zone {
     int root() const;
 };
 
+// A SoundFont's preset.
+struct PresetInfo {
+    int index = 0;  // in the file
+    int bank = 0;
+    int program = 0;
+    std::string name;
+    int zones = 0;  // the instrument regions it plays, all layers and channels
+};
+
 struct Source {
     std::vector<Zone> zones;
     std::string error;                    // "" or what is wrong, naming the file
@@ -68,6 +77,7 @@ struct Source {
     bool spread = false;                  // the zones share the keyboard equally, each at its own pitch
     bool kit = false;                     // a percussion preset: a drum on each key, chosen by role
     std::string preset;                   // the SoundFont preset read: "128:000 Standard"
+    std::vector<PresetInfo> presets;   // a SoundFont's presets, in the file's order
     bool ok() const { return error.empty(); }
 };
 
@@ -100,13 +110,6 @@ Source readSfz(const std::string& path);
 
 // ---- SoundFont 2 ------------------------------------------------------------
 
-struct PresetInfo {
-    int index = 0;  // in the file
-    int bank = 0;
-    int program = 0;
-    std::string name;
-    int zones = 0;  // the instrument regions it plays, all layers and channels
-};
 
 struct PresetList {
     std::vector<PresetInfo> presets;

@@ -593,8 +593,8 @@ Source readPreset(const std::string& path,
         return s;
     s.keep = o;
     try {
-        const std::vector<PresetInfo> presets = presetsOf(*o->sf);
-        const PresetInfo* chosen = choose(presets, s.error);
+        s.presets = presetsOf(*o->sf);
+        const PresetInfo* chosen = choose(s.presets, s.error);
         if (!chosen) {
             if (s.error.empty())
                 s.error = "The SoundFont \"" + fileName(path) + "\" has no such preset.";

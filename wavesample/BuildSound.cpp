@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDir>
@@ -30,15 +31,22 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <thread>
 
 namespace corvane {
 
@@ -59,6 +67,38 @@ std::string& settingsFile()
 {
     static std::string path;
     return path;
+}
+
+// Runs `job` on a thread of its own while this thread handles the
+// window's events, and returns when it has ended: a source of 150 MB takes
+// a moment to open, and a file that never answers must not freeze the
+// window. No exception leaves the thread: what one says is returned.
+std::string offThread(const std::function<void()>& job)
+{
+    std::string error;
+    QEventLoop loop;
+    std::thread worker;
+    QMetaObject::invokeMethod(
+        &loop,
+        [&] {
+            worker = std::thread([&] {
+                try {
+                    job();
+                } catch (const std::bad_alloc&) {
+                    error = "There is not enough memory for it.";
+                } catch (const std::exception& e) {
+                    error = std::string("It failed: ") + e.what() + ".";
+                } catch (...) {
+                    error = "It failed.";
+                }
+                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            });
+        },
+        Qt::QueuedConnection);
+    loop.exec();
+    if (worker.joinable())
+        worker.join();
+    return error;
 }
 
 std::string extension(const std::string& path)
@@ -196,7 +236,10 @@ void TfmBuildSound::buildSourceRow()
     edSource->setPlaceholderText("Drop a SoundFont, an SFZ file, audio files or a folder here, or type its path");
     cbPreset = named(new QComboBox(this), "cbPreset");
     cbPreset->setEnabled(false);
-    cbPreset->setMinimumContentsLength(24);
+    // "128:000 " and a SoundFont's longest name (20 characters) and
+    // " (149 zones)": whole, and the same width whatever file is open.
+    cbPreset->setMinimumContentsLength(42);
+    cbPreset->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 }
 
 // The half to build, its unity key and octave step, how many zones at most,
@@ -214,10 +257,20 @@ QGroupBox* TfmBuildSound::buildSettings()
     sbOctaveStep = named(new QSpinBox(settings), "sbOctaveStep");
     sbOctaveStep->setRange(1, 7);
     sbOctaveStep->setToolTip("Octave-field steps to one octave; correct it by ear");
+    sbFineTune = named(new QSpinBox(settings), "sbFineTune");
+    sbFineTune->setRange(-1, 255);
+    sbFineTune->setSpecialValueText("Template's");
+    sbFineTune->setValue(-1);
+    sbFineTune->setToolTip("The fine tune of every wavesample of the half (0-255); \"Template's\": the template's "
+                           "first wavesample's. Tune the whole half once by ear");
     sbZones = named(new QSpinBox(settings), "sbZones");
     sbZones->setRange(1, build::MaxWavesamples);
     sbZones->setValue(build::MaxWavesamples);
+    sbZones->setToolTip("The builder chooses how many zones keep every key within 7 semitones of its zone's root "
+                        "while keeping the most of each, up to this; the report says why");
     cbSpread = named(new QCheckBox("Spread files over the keyboard (drums)", settings), "cbSpread");
+    cbSpread->setToolTip("Files without a root note, or a preset's zones, each get an equal share of the keyboard, "
+                         "played once at its own pitch; a kit (bank 128) is always spread");
     bnBuild = named(new QPushButton("Build", settings), "bnBuild");
     bnBuild->setEnabled(false);
     auto* grid = new QGridLayout(settings);
@@ -225,12 +278,15 @@ QGroupBox* TfmBuildSound::buildSettings()
     grid->addWidget(rbUpper, 1, 0);
     grid->addWidget(new QLabel("Unity key", settings), 0, 1);
     grid->addWidget(cbUnity, 0, 2);
-    grid->addWidget(new QLabel("Octave step", settings), 1, 1);
-    grid->addWidget(sbOctaveStep, 1, 2);
-    grid->addWidget(new QLabel("Zones at most", settings), 0, 3);
-    grid->addWidget(sbZones, 0, 4);
-    grid->addWidget(cbSpread, 1, 3, 1, 2);
-    grid->addWidget(bnBuild, 0, 5, 2, 1);
+    grid->addWidget(new QLabel("Fine tune", settings), 1, 1);
+    grid->addWidget(sbFineTune, 1, 2);
+    grid->addWidget(new QLabel("Octave step", settings), 0, 3);
+    grid->addWidget(sbOctaveStep, 0, 4);
+    grid->addWidget(new QLabel("Zones at most", settings), 1, 3);
+    grid->addWidget(sbZones, 1, 4);
+    grid->addWidget(cbSpread, 0, 5, 2, 1);
+    grid->setColumnStretch(6, 1);
+    grid->addWidget(bnBuild, 0, 7, 2, 1);
     return settings;
 }
 
@@ -238,8 +294,11 @@ QGroupBox* TfmBuildSound::buildSettings()
 void TfmBuildSound::buildZoneList()
 {
     lwSource = named(new QListWidget(this), "lwSource");
-    lwSource->setToolTip("The source's zones by root; the ticked ones are built (at most 8)");
-    lwSource->setMinimumWidth(220);
+    lwSource->setToolTip("The source's zones by root (a kit's by key); the ticked ones are built (at most 8)");
+    // Wide enough for a SoundFont zone's line whole: its root, a sample
+    // name of 20 characters and its keys.
+    lwSource->setMinimumWidth(fontMetrics().horizontalAdvance("C#4 (61)  P200 Piano D#8(L) Wide, keys 100-127") +
+                              lwSource->verticalScrollBar()->sizeHint().width() + 2 * lwSource->frameWidth() + 32);
     cbRoot = named(new QComboBox(this), "cbRoot");
     cbRoot->setToolTip("The root note of the zone selected above: the key it sounds at");
     for (int k = 0; k <= 127; ++k)
@@ -253,7 +312,20 @@ void TfmBuildSound::buildZoneList()
     tbZones->verticalHeader()->hide();
     tbZones->horizontalHeader()->setStretchLastSection(true);
     tbZones->setMinimumHeight(8 * 22 + 28);
-    tbZones->setMinimumWidth(480);
+    // Each column as wide as its widest text is likely to be, set once:
+    // the window keeps its width from build to build, a wider name scrolls.
+    const QStringList widest = {"Zone ", "P200 Piano D#8(L) ", "C#4 (61) ", "100-127", "Pages", "FF-FF fine FF (found)",
+                                "Splice", "-120 dB"};
+    int width = 2 * tbZones->frameWidth() + tbZones->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < 7; ++c) {
+        const QString text = c == 6 ? widest[7] : widest[c];
+        const int w = std::max(fontMetrics().horizontalAdvance(text), fontMetrics().horizontalAdvance(
+                                                                            tbZones->horizontalHeaderItem(c)->text())) +
+                      18;
+        tbZones->setColumnWidth(c, w);
+        width += w;
+    }
+    tbZones->setMinimumWidth(width);
 }
 
 // The keyboard and memory picture, the selected zone's waveform with the
@@ -286,6 +358,8 @@ void TfmBuildSound::buildActions()
     bnCancel = named(new QPushButton("Cancel", this), "bnCancel");
     bnCancel->hide();
     lbStatus = named(new QLabel("Open a source to build from.", this), "lbStatus");
+    // A long account wraps; it does not widen the window.
+    lbStatus->setWordWrap(true);
     bnSend = named(new QPushButton("Send to Mirage", this), "bnSend");
     bnSave = named(new QPushButton("Save as .syx...", this), "bnSave");
     cbSlot = named(new QComboBox(this), "cbSlot");
@@ -369,6 +443,10 @@ void TfmBuildSound::connectChoices()
         writeSettings();
     });
     connect(sbOctaveStep, &QSpinBox::valueChanged, this, [this] { writeSettings(); });
+    connect(sbFineTune, &QSpinBox::valueChanged, this, [this] {
+        fineTunes_[half()] = sbFineTune->value();
+        writeSettings();
+    });
     connect(sbZones, &QSpinBox::valueChanged, this, &TfmBuildSound::TickChosen);
     const auto reread = [this] {
         if (sources_.empty() || busy_)
@@ -404,6 +482,12 @@ void TfmBuildSound::readSettings()
             unityKeys_[1] = value;
         else if (key == "OctaveStep" && value >= 1 && value <= 7)
             sbOctaveStep->setValue(value);
+        else if (key == "FineLower" || key == "FineUpper")
+            try {
+                if (const int fine = std::stoi(line.substr(eq + 1)); fine >= -1 && fine <= 255)
+                    fineTunes_[key == "FineUpper" ? 1 : 0] = fine;
+            } catch (...) {
+            }
     }
 }
 
@@ -412,7 +496,8 @@ void TfmBuildSound::writeSettings() const
     if (settingsFile().empty())
         return;
     const std::string text = "UnityLower=" + std::to_string(unityKeys_[0]) + "\nUnityUpper=" +
-                             std::to_string(unityKeys_[1]) + "\nOctaveStep=" + std::to_string(sbOctaveStep->value()) + "\n";
+                             std::to_string(unityKeys_[1]) + "\nOctaveStep=" + std::to_string(sbOctaveStep->value()) +
+                             "\nFineLower=" + std::to_string(fineTunes_[0]) + "\nFineUpper=" + std::to_string(fineTunes_[1]) + "\n";
     if (const auto failure = writeFileAtomically(settingsFile(), {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}))
         lbStatus->setText(qs("Settings not kept: " + failure->reason() + "."));
 }
@@ -421,6 +506,8 @@ void TfmBuildSound::rbHalfClick()
 {
     // The unity key of the half, and the image slots of the half.
     cbUnity->setCurrentIndex(cbUnity->findData(unityKeys_[half()]));
+    const QSignalBlocker quiet(sbFineTune);
+    sbFineTune->setValue(fineTunes_[half()]);
     cbSlot->clear();
     for (int slot = half(); slot < disk::Layout::Slots; slot += 2)
         cbSlot->addItem(qs(disk::slotName(slot)), slot);
@@ -463,6 +550,8 @@ void TfmBuildSound::edSourceReturn()
 
 std::string TfmBuildSound::OpenSources(const std::vector<std::string>& paths)
 {
+    if (busy_)
+        return {};
     clearResult();
     sources_.clear();
     source_ = {};
@@ -477,34 +566,61 @@ std::string TfmBuildSound::OpenSources(const std::vector<std::string>& paths)
     for (const std::string& p : paths)
         shown << qs(p);
     edSource->setText(shown.join("; "));
-    if (paths.size() == 1 && extension(paths[0]) == ".sf2") {
-        const build::PresetList list = build::soundFontPresets(paths[0]);
-        if (!list.error.empty()) {
-            lbStatus->setText("Refused: nothing to build from.");
-            return list.error;
-        }
-        for (const build::PresetInfo& p : list.presets)
-            cbPreset->addItem(QString("%1:%2 %3 (%4 regions)")
-                                  .arg(p.bank, 3, 10, QChar('0'))
-                                  .arg(p.program, 3, 10, QChar('0'))
-                                  .arg(qs(p.name))
-                                  .arg(p.zones),
+    sources_ = paths;
+    const bool soundFont = paths.size() == 1 && extension(paths[0]) == ".sf2";
+    // A SoundFont opens on its lowest bank:program, as the command line's.
+    const std::string error = readSource([&paths, soundFont, spread = cbSpread->isChecked()] {
+        build::Source s = soundFont ? build::readSoundFont(paths[0], std::string()) : build::readSources(paths, "", spread, true);
+        if (soundFont && spread && s.ok())
+            s.spread = true;
+        return s;
+    });
+    if (soundFont && !source_.presets.empty()) {
+        std::vector<build::PresetInfo> presets = source_.presets;
+        std::sort(presets.begin(), presets.end(), [](const build::PresetInfo& a, const build::PresetInfo& b) {
+            return a.bank != b.bank ? a.bank < b.bank : a.program < b.program;
+        });
+        for (const build::PresetInfo& p : presets)
+            cbPreset->addItem(QString("%1 (%2 %3)")
+                                  .arg(qs(build::presetLabel(p)))
+                                  .arg(p.zones)
+                                  .arg(p.zones == 1 ? "zone" : "zones"),
                               p.index);
-        cbPreset->model()->sort(0);
-        cbPreset->setCurrentIndex(0);
+        const int at = cbPreset->findText(qs(source_.preset), Qt::MatchStartsWith);
+        cbPreset->setCurrentIndex(std::max(0, at));
         cbPreset->setEnabled(true);
     }
-    sources_ = paths;
-    return ReadZones();
+    return error;
 }
 
 std::string TfmBuildSound::ReadZones()
 {
+    if (busy_)
+        return {};
+    const int preset = cbPreset->count() > 0 ? cbPreset->currentData().toInt() : -1;
+    return readSource([this, preset, spread = cbSpread->isChecked()] {
+        build::Source s = preset >= 0 ? build::readSoundFont(sources_.front(), preset)
+                                      : build::readSources(sources_, "", spread, true);
+        if (preset >= 0 && spread && s.ok())
+            s.spread = true;
+        return s;
+    });
+}
+
+// The source `read` gives, read off the window's thread, into the list
+// with the builder's own choice ticked; "" or what is wrong.
+std::string TfmBuildSound::readSource(const std::function<build::Source()>& read)
+{
     clearResult();
     lwSource->clear();
-    const int preset = cbPreset->count() > 0 ? cbPreset->currentData().toInt() : -1;
-    source_ = preset >= 0 ? build::readSoundFont(sources_.front(), preset)
-                          : build::readSources(sources_, "", cbSpread->isChecked(), true);
+    build::Source source;
+    setBusy(true);
+    lbStatus->setText("Opening...");
+    const std::string failure = offThread([&] { source = read(); });
+    source_ = std::move(source);
+    if (!failure.empty())
+        source_.error = "The source cannot be read. " + failure;
+    setBusy(false);
     bnBuild->setEnabled(source_.ok());
     if (!source_.ok()) {
         lbStatus->setText("Refused: nothing to build from.");
@@ -514,10 +630,10 @@ std::string TfmBuildSound::ReadZones()
     TickChosen();
     const auto rootless = std::count_if(source_.zones.begin(), source_.zones.end(),
                                         [](const build::Zone& z) { return z.root() == build::NoKey; });
-    lbStatus->setText(rootless > 0 ? QString("%1 zones, %2 without a root note: select each and choose its root.")
-                                         .arg(source_.zones.size())
-                                         .arg(rootless)
-                                   : QString("%1 zones. Choose the half and press Build.").arg(source_.zones.size()));
+    const QString zones = QString("%1 %2").arg(source_.zones.size()).arg(source_.zones.size() == 1 ? "zone" : "zones");
+    const QString kit = source_.kit ? QString(", a kit: its drums by role are ticked") : QString();
+    lbStatus->setText(rootless > 0 ? QString("%1, %2 without a root note: select each and choose its root.").arg(zones).arg(rootless)
+                                   : QString("%1%2. Choose the half and press Build.").arg(zones, kit));
     return {};
 }
 
@@ -530,13 +646,14 @@ void TfmBuildSound::listZones(const std::vector<std::string>& ticked)
         const QString root = z.root() == build::NoKey ? QString("? (no root)")
                                                       : QString("%1 (%2)").arg(qs(build::keyName(z.root()))).arg(z.root());
         auto* item = new QListWidgetItem(QString("%1  %2%3").arg(root, qs(z.name), keys), lwSource);
+        item->setToolTip(item->text());
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(std::find(ticked.begin(), ticked.end(), zoneKey(z)) != ticked.end() ? Qt::Checked
                                                                                                  : Qt::Unchecked);
-        if (!build::onTheKeyboard(z))
-            item->setToolTip("Off the keyboard");
+        if (!build::onTheKeyboard(z) && !source_.kit && !source_.spread)
+            item->setToolTip(item->text() + ": off the keyboard");
         else if (z.root() == build::NoKey)
-            item->setToolTip("Give it its root note below");
+            item->setToolTip(item->text() + ": give it its root note below");
     }
     lwSourceSelect();
 }
@@ -580,7 +697,8 @@ void TfmBuildSound::TickChosen()
 {
     if (!source_.ok() || lwSource->count() == 0)
         return;
-    const std::vector<int> chosen = build::chosenZones(build::zonesByRoot(source_), sbZones->value());
+    const std::vector<int> chosen =
+        build::chosenZones(build::zonesByRoot(source_), sbZones->value(), source_.kit, source_.spread);
     for (int i = 0; i < lwSource->count(); ++i)
         lwSource->item(i)->setCheckState(std::find(chosen.begin(), chosen.end(), i) != chosen.end() ? Qt::Checked
                                                                                                      : Qt::Unchecked);
@@ -590,7 +708,8 @@ void TfmBuildSound::setBusy(bool busy)
 {
     busy_ = busy;
     for (QWidget* w : std::initializer_list<QWidget*>{bnOpen, bnFolder, edSource, cbPreset, rbLower, rbUpper, cbSpread, sbZones,
-                                                      lwSource, cbRoot, bnBuild, bnSend, bnSave, bnWrite, cbSlot, bnClose})
+                                                      sbFineTune, lwSource, cbRoot, bnBuild, bnSend, bnSave, bnWrite, cbSlot,
+                                                      bnClose})
         w->setEnabled(!busy);
     if (!busy) {
         cbPreset->setEnabled(cbPreset->count() > 0);
@@ -625,6 +744,7 @@ void TfmBuildSound::bnBuildClick()
     options.half = half();
     options.unityKey = cbUnity->currentData().toInt();
     options.octaveStep = sbOctaveStep->value();
+    options.fineTune = sbFineTune->value();
     options.zones = sbZones->value();
     // The template: the half as the program holds it, else the default.
     if (Mirage().Received(MirageProtocol::ProgramArrival(half()))) {
@@ -652,7 +772,18 @@ void TfmBuildSound::bnBuildClick()
         progress.run([&](const audio::Work& work) {
             options.progress = work.progress;
             options.cancel = work.cancel;
-            built = build::buildHalf(source_, options);
+            // No exception leaves the builder's thread.
+            try {
+                built = build::buildHalf(source_, options);
+            } catch (const std::bad_alloc&) {
+                built = {};
+                built.error = build::BuildError::Audio;
+                built.text = "There is not enough memory to build this sound.";
+            } catch (const std::exception& e) {
+                built = {};
+                built.error = build::BuildError::Audio;
+                built.text = std::string("The build failed: ") + e.what() + ".";
+            }
         });
     }
     setBusy(false);
@@ -668,12 +799,6 @@ void TfmBuildSound::bnBuildClick()
         built.half.colours[i] = Ctx().wavesampleColour(half() * 8 + static_cast<int>(i));
     }
     built.half.hasNames = true;
-    if (!source_.unknownOpcodes.empty()) {
-        std::string list;
-        for (const std::string& op : source_.unknownOpcodes)
-            list += (list.empty() ? "" : ", ") + op;
-        built.notes.push_back("SFZ opcodes not taken into account: " + list + ".");
-    }
     result_ = std::move(built);
     showResult();
     setBusy(false);
@@ -684,8 +809,6 @@ void TfmBuildSound::showResult()
     const build::BuildResult& r = *result_;
     tbZones->setRowCount(static_cast<int>(r.zones.size()));
     std::vector<QColor> colours;
-    QStringList report;
-    int pages = 0;
     for (std::size_t i = 0; i < r.zones.size(); ++i) {
         const build::BuiltZone& z = r.zones[i];
         const int row = static_cast<int>(i);
@@ -706,30 +829,26 @@ void TfmBuildSound::showResult()
             auto* item = new QTableWidgetItem(cells[c]);
             if (c == 0)
                 item->setBackground(colours.back());
+            item->setToolTip(cells[c]);
             tbZones->setItem(row, c, item);
         }
-        pages += z.pages();
-        report << qs(z.line(row + 1));
-        for (const std::string& cut : z.cuts)
-            report << "  cut: " + qs(cut);
     }
-    for (const std::string& n : r.notes)
-        report << "note: " + qs(n);
-    report << QString("gain %1 dB for the half").arg(r.gainDb, 0, 'f', 1);
+    // The same account as the command line's.
+    QStringList report;
+    for (const std::string& line : build::reportLines(r))
+        report << qs(line);
     edReport->setPlainText(report.join('\n'));
-    tbZones->resizeColumnsToContents();
-    // The window grows with its table, so that every row and column shows.
-    tbZones->resizeRowsToContents();
-    tbZones->setMinimumHeight(std::max(8 * 22 + 28, tbZones->horizontalHeader()->height() +
-                                                        tbZones->verticalHeader()->length() + 2 * tbZones->frameWidth() +
-                                                        tbZones->horizontalScrollBar()->sizeHint().height()));
-    tbZones->setMinimumWidth(std::max(480, tbZones->horizontalHeader()->length() + 2 * tbZones->frameWidth() +
-                                               tbZones->verticalScrollBar()->sizeHint().width()));
+    // Columns widen for a longer text; the window keeps its size (the
+    // table scrolls).
+    for (int c = 0; c + 1 < tbZones->columnCount(); ++c)
+        for (int row = 0; row < tbZones->rowCount(); ++row)
+            if (const QTableWidgetItem* item = tbZones->item(row, c))
+                tbZones->setColumnWidth(c, std::max(tbZones->columnWidth(c),
+                                                    tbZones->fontMetrics().horizontalAdvance(item->text()) + 18));
     pcPicture->setZones(r.zones, colours, 0);
-    lbStatus->setText(QString("Built: %1 wavesamples in %2 of 256 pages. Sending takes about %3 s.")
-                          .arg(r.zones.size())
-                          .arg(pages)
-                          .arg((sound::sendMs(sound::Sound{{r.half}}) + 999) / 1000));
+    lbStatus->setText(qs(build::builtSummary(r)) + QString(" Sending takes about %1 s.")
+                                                       .arg((sound::sendMs(sound::Sound{{r.half}}) + 999) / 1000));
+    lbStatus->setToolTip(lbStatus->text());
     tbZones->selectRow(0);
     tbZonesSelect();
 }
@@ -867,6 +986,26 @@ void TfmBuildSound::dropEvent(QDropEvent* e)
     e->acceptProposedAction();
     if (const std::string error = OpenSources(paths); !error.empty())
         Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
+}
+
+void TfmBuildSound::showEvent(QShowEvent* e)
+{
+    TFormBase::showEvent(e);
+    if (placed_)
+        return;
+    placed_ = true;
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // The frame the window manager adds, as far as it is known yet.
+    const QRect area = screen->availableGeometry();
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize room = area.size() - frame;
+    resize(size().expandedTo(sizeHint()).boundedTo(room).expandedTo(minimumSizeHint()));
+    QRect g = frameGeometry();
+    g.moveLeft(std::clamp(g.left(), area.left(), std::max(area.left(), area.right() - g.width() + 1)));
+    g.moveTop(std::clamp(g.top(), area.top(), std::max(area.top(), area.bottom() - g.height() + 1)));
+    move(g.topLeft());
 }
 
 void TfmBuildSound::closeEvent(QCloseEvent* e)

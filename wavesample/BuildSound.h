@@ -11,6 +11,7 @@
 #include "WaveView.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 
 class QCheckBox;
@@ -82,6 +83,7 @@ public:
     QRadioButton* rbUpper;
     QComboBox* cbUnity;      // the key a wavesample made at 29,411 Hz plays at its own pitch
     QSpinBox* sbOctaveStep;  // octave-field steps to an octave
+    QSpinBox* sbFineTune;    // every wavesample's fine tune; -1: the template's first wavesample's
     QSpinBox* sbZones;
     QCheckBox* cbSpread;
     QPushButton* bnBuild;
@@ -112,7 +114,8 @@ public:
     // SoundFont fills the preset list; "" or what is wrong.
     std::string OpenSources(const std::vector<std::string>& paths);
     // Reads the source's zones (the preset chosen, spread or not) into the
-    // list, the builder's own choice ticked; "" or what is wrong.
+    // list, the builder's own choice ticked; "" or what is wrong. Sources
+    // are read off the window's thread; these return when they are read.
     std::string ReadZones();
     void TickChosen();
     void lwSourceSelect();
@@ -127,14 +130,17 @@ public:
 
     const std::optional<build::BuildResult>& Result() const { return result_; }
 
-    // Where the window keeps its settings (the unity key of each half and
-    // the octave step) between runs; none: they last while it runs.
+    // Where the window keeps its settings (the unity key and fine tune of
+    // each half and the octave step) between runs; none: they last while
+    // it runs.
     static void SetSettingsFile(const std::string& path);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    // The first time: within the screen's available area.
+    void showEvent(QShowEvent* e) override;
 
 private:
     void buildSourceRow();
@@ -151,12 +157,15 @@ private:
     void setBusy(bool busy);
     int half() const;
 
+    std::string readSource(const std::function<build::Source()>& read);
     void listZones(const std::vector<std::string>& ticked);
     static std::string zoneKey(const build::Zone& z) { return z.file + "|" + z.name; }
     void readSettings();
     void writeSettings() const;
 
     std::array<int, 2> unityKeys_{build::DefaultUnityKey[0], build::DefaultUnityKey[1]};
+    std::array<int, 2> fineTunes_{-1, -1};
+    bool placed_ = false;
     std::vector<std::string> sources_;
     build::Source source_;
     std::optional<build::BuildResult> result_;
