@@ -30,6 +30,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QStyle>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -311,7 +313,10 @@ void TfmBuildSound::buildZoneList()
     tbZones->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tbZones->verticalHeader()->hide();
     tbZones->horizontalHeader()->setStretchLastSection(true);
-    tbZones->setMinimumHeight(8 * 22 + 28);
+    // Eight rows, one for each wavesample, without scrolling.
+    tbZones->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    tbZones->setMinimumHeight(tbZones->horizontalHeader()->sizeHint().height() + 8 * (fontMetrics().height() + 8) +
+                              2 * tbZones->frameWidth() + tbZones->horizontalScrollBar()->sizeHint().height());
     // Each column as wide as its widest text is likely to be, set once:
     // the window keeps its width from build to build, a wider name scrolls.
     const QStringList widest = {"Zone ", "P200 Piano D#8(L) ", "C#4 (61) ", "100-127", "Pages", "FF-FF fine FF (found)",
@@ -404,13 +409,23 @@ void TfmBuildSound::layOut(QGroupBox* settings)
     bottom->addWidget(bnWrite);
     bottom->addStretch(1);
     bottom->addWidget(bnClose);
-    auto* all = new QVBoxLayout(this);
+    // On a screen too small for all of it the window scrolls, so that it
+    // opens within the screen with every text whole.
+    content_ = new QWidget;
+    auto* all = new QVBoxLayout(content_);
     all->addLayout(top);
     all->addWidget(settings);
     all->addLayout(middle, 1);
     all->addWidget(edReport);
     all->addLayout(progress);
     all->addLayout(bottom);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(content_);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
 }
 
 void TfmBuildSound::connectHandlers()
@@ -827,8 +842,10 @@ void TfmBuildSound::showResult()
                                    z.spliceDb ? QString("%1 dB").arg(*z.spliceDb, 0, 'f', 0) : QString()};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
-            if (c == 0)
+            if (c == 0) {
                 item->setBackground(colours.back());
+                item->setForeground(colours.back().lightness() > 128 ? Qt::black : Qt::white);
+            }
             item->setToolTip(cells[c]);
             tbZones->setItem(row, c, item);
         }
@@ -1001,7 +1018,9 @@ void TfmBuildSound::showEvent(QShowEvent* e)
     const QRect area = screen->availableGeometry();
     const QSize frame = frameGeometry().size() - geometry().size();
     const QSize room = area.size() - frame;
-    resize(size().expandedTo(sizeHint()).boundedTo(room).expandedTo(minimumSizeHint()));
+    // All of it without scroll bars where the screen has room.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2;
+    resize(size().expandedTo(content_->sizeHint() + QSize(bar, bar)).boundedTo(room).expandedTo(minimumSizeHint()));
     QRect g = frameGeometry();
     g.moveLeft(std::clamp(g.left(), area.left(), std::max(area.left(), area.right() - g.width() + 1)));
     g.moveTop(std::clamp(g.top(), area.top(), std::max(area.top(), area.bottom() - g.height() + 1)));

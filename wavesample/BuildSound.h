@@ -166,6 +166,7 @@ private:
     std::array<int, 2> unityKeys_{build::DefaultUnityKey[0], build::DefaultUnityKey[1]};
     std::array<int, 2> fineTunes_{-1, -1};
     bool placed_ = false;
+    QWidget* content_ = nullptr; // all of the window, in a scroll area
     std::vector<std::string> sources_;
     build::Source source_;
     std::optional<build::BuildResult> result_;

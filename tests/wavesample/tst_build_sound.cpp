@@ -18,7 +18,9 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <cmath>
@@ -89,7 +91,7 @@ TEST_F(BuildSoundTest, AFolderOfTonesIsBuiltShownPlayedSavedAndSent)
     EXPECT_NEAR(seams().played.back().rate, 2 * rootRate, 2);
 
     if (const char* dir = std::getenv("CORVANE_SCREENSHOTS")) {
-        window->resize(window->sizeHint());
+        window->resize(1500, 700);
         window->grab().save(QString(dir) + "/build-sound.png");
     }
 
@@ -159,18 +161,71 @@ TEST_F(BuildSoundTest, PathsTypedIntoTheSourceLineAreOpened)
     EXPECT_FALSE(window->bnBuild->isEnabled());
 }
 
+// FluidR3 opens on its lowest bank:program while the window keeps
+// answering; the kit of bank 128 ticks its drums by role; the window fits
+// the screen and keeps its width from build to build; its account is the
+// command line's.
+TEST_F(BuildSoundTest, ASoundFontOpensOnItsLowestPresetAndAKitOnItsDrumsWhileTheWindowKeepsItsSize)
+{
+    const std::string sf2 = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+    if (!fs::exists(sf2))
+        GTEST_FAIL() << sf2 << " is missing: scripts/install-deps.sh installs fluid-soundfont-gm";
+    window->show();
+    const QRect area = window->screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(window->frameGeometry())) << window->width() << "x" << window->height() << " min " << window->minimumSizeHint().width() << "x" << window->minimumSizeHint().height() << " area " << area.width() << "x" << area.height();
+    int ticks = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&ticks] { ++ticks; });
+    beat.start(1);
+    seams().fileAnswers = {sf2};
+    window->bnOpen->click();
+    beat.stop();
+    EXPECT_GT(ticks, 0) << "the window's events were handled while the file was read";
+    ASSERT_TRUE(window->bnBuild->isEnabled()) << window->lbStatus->text().toStdString();
+    EXPECT_EQ(window->cbPreset->currentText(), "000:000 Yamaha Grand Piano (40 zones)");
+
+    window->bnBuild->click();
+    ASSERT_TRUE(window->Result().has_value()) << window->lbStatus->text().toStdString();
+    const int width = window->width();
+    const QString report = window->edReport->toPlainText();
+    EXPECT_TRUE(report.contains("note: Preset 000:000 Yamaha Grand Piano.")) << report.toStdString();
+    EXPECT_TRUE(report.contains("zones chosen of")) << report.toStdString();
+    EXPECT_TRUE(window->lbStatus->text().startsWith(QString::fromStdString(build::builtSummary(*window->Result()))));
+
+    window->cbPreset->setCurrentIndex(window->cbPreset->findText("128:000 Standard", Qt::MatchStartsWith));
+    emit window->cbPreset->activated(window->cbPreset->currentIndex());
+    QStringList ticked;
+    for (int i = 0; i < window->lwSource->count(); ++i)
+        if (window->lwSource->item(i)->checkState() == Qt::Checked)
+            ticked << window->lwSource->item(i)->text().section("  ", 1).section(",", 0, 0);
+    EXPECT_EQ(ticked.size(), 8);
+    for (const char* drum : {"Std Kick(L)", "Std Snr 1(L)", "Hi-Hat Closed(L)"})
+        EXPECT_TRUE(ticked.contains(drum)) << drum << ": " << ticked.join("; ").toStdString();
+    window->bnBuild->click();
+    ASSERT_TRUE(window->Result().has_value());
+    EXPECT_EQ(window->Result()->zones.size(), 8u);
+    EXPECT_TRUE(window->edReport->toPlainText().contains("A kit: 8 drums"));
+    EXPECT_EQ(window->width(), width) << "the window keeps its width";
+    if (const char* dir = std::getenv("CORVANE_SCREENSHOTS"))
+        window->grab().save(QString(dir) + "/build-sound-kit.png");
+    EXPECT_TRUE(area.contains(window->frameGeometry()));
+}
+
 TEST_F(BuildSoundTest, TheUnityKeysAndOctaveStepAreKeptForTheNextRun)
 {
     EXPECT_EQ(window->cbUnity->currentData().toInt(), 52); // E3 for the lower half
     window->cbUnity->setCurrentIndex(window->cbUnity->findData(40));
     emit window->cbUnity->activated(window->cbUnity->currentIndex());
     window->sbOctaveStep->setValue(2);
+    window->sbFineTune->setValue(30);
     window->rbUpper->click();
     EXPECT_EQ(window->cbUnity->currentData().toInt(), 81); // A5 for the upper half
+    EXPECT_EQ(window->sbFineTune->value(), -1);            // the template's
 
     TfmBuildSound next(form().Context());
     EXPECT_EQ(next.cbUnity->currentData().toInt(), 40);
     EXPECT_EQ(next.sbOctaveStep->value(), 2);
+    EXPECT_EQ(next.sbFineTune->value(), 30);
 }
 
 } // namespace
