@@ -103,6 +103,23 @@ std::string offThread(const std::function<void()>& job)
     return error;
 }
 
+// What a slot holds: "6 wavesamples, 242 pages" (those with pages of
+// their own), "empty" or "damaged".
+std::string slotSummary(const disk::Image& image, int slot)
+{
+    const disk::SlotRead r = disk::readSlot(image, slot);
+    if (!r.ok())
+        return r.check.state == disk::SlotState::Empty ? "empty" : "damaged";
+    int wavesamples = 0, pages = 0;
+    for (const sound::WavesampleEntry& e : sound::wavesampleEntries(r.half.programDump))
+        if (e.first) {
+            ++wavesamples;
+            pages += e.range.pages();
+        }
+    return std::to_string(wavesamples) + (wavesamples == 1 ? " wavesample, " : " wavesamples, ") + std::to_string(pages) +
+           (pages == 1 ? " page" : " pages");
+}
+
 std::string extension(const std::string& path)
 {
     std::string e = fs::path(path).extension().string();
@@ -773,7 +790,8 @@ void TfmBuildSound::bnBuildClick()
         if (lwSource->item(i)->checkState() == Qt::Checked)
             options.keep.push_back(i);
     if (options.keep.empty() || static_cast<int>(options.keep.size()) > build::MaxWavesamples) {
-        Ctx().seams.messageBox("Tick from 1 to 8 zones to build (" + std::to_string(options.keep.size()) + " are ticked).",
+        Ctx().seams.messageBox("Tick from 1 to 8 zones to build (" + std::to_string(options.keep.size()) +
+                                   (options.keep.size() == 1 ? " is" : " are") + " ticked).",
                                Caption, BoxButtons::Ok);
         return;
     }
@@ -939,7 +957,8 @@ void TfmBuildSound::bnSendClick()
         if (r.end == sound::JobEnd::Done)
             for (std::size_t w = 0; w < 8; ++w)
                 Ctx().wavesampleNames[static_cast<std::size_t>(half()) * 8 + w] = sound.halves[0].names[w];
-        const QString counts = QString("%1 wavesamples accepted, %2 not.").arg(accepted).arg(other);
+        const QString counts =
+            QString("%1 %2 accepted, %3 not.").arg(accepted).arg(accepted == 1 ? "wavesample" : "wavesamples").arg(other);
         lbStatus->setText((r.end == sound::JobEnd::Done        ? "Sent: "
                            : r.end == sound::JobEnd::Cancelled ? "Cancelled: "
                                                                : "Failed: ") +
@@ -963,9 +982,11 @@ void TfmBuildSound::bnSaveClick()
         Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
         return;
     }
-    lbStatus->setText(QString("Saved %1 bytes.").arg(image.size()));
+    lbStatus->setText(QString("Saved \"%1\" (%2 bytes).").arg(qs(fs::path(path).filename().string())).arg(image.size()));
 }
 
+// The image is read again from its file when written, and a copy of it as
+// it was is kept beside it (IMAGE.bak), as the Disk Images window keeps one.
 void TfmBuildSound::bnWriteClick()
 {
     if (!result_ || busy_)
@@ -974,16 +995,29 @@ void TfmBuildSound::bnWriteClick()
     const std::string path = Ctx().seams.openFileName(ImageFilter);
     if (path.empty())
         return;
-    if (Ctx().seams.messageBox("Slot " + disk::slotName(slot) + " of \"" + fs::path(path).filename().string() +
-                                   "\" will hold the built half; what it holds now is replaced. Continue?",
-                               Caption, BoxButtons::YesNo) != BoxAnswer::Yes)
-        return;
-    if (const std::string error = disk::insertHalf(path, slot, result_->half); !error.empty()) {
+    disk::Image before;
+    if (const std::string error = before.open(path); !error.empty()) {
         lbStatus->setText("Not written: the image is unchanged.");
         Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
         return;
     }
-    lbStatus->setText(qs("Written into slot " + disk::slotName(slot) + "."));
+    const std::string name = fs::path(path).filename().string();
+    const std::string backup = path + ".bak";
+    if (Ctx().seams.messageBox("Writing replaces " + disk::slotName(slot) + " of \"" + name + "\" (" + slotSummary(before, slot) +
+                                   ") with the built half. A copy of the image as it is now is kept as \"" +
+                                   fs::path(backup).filename().string() + "\". Continue?",
+                               Caption, BoxButtons::YesNo) != BoxAnswer::Yes)
+        return;
+    std::string error = before.save(backup);
+    if (error.empty())
+        error = disk::insertHalf(path, slot, result_->half);
+    if (!error.empty()) {
+        lbStatus->setText("Not written: the image is unchanged.");
+        Ctx().seams.messageBox(error, Caption, BoxButtons::Ok);
+        return;
+    }
+    lbStatus->setText(qs("Written into " + disk::slotName(slot) + " of \"" + name + "\"; the image as it was is kept as \"" +
+                         fs::path(backup).filename().string() + "\"."));
 }
 
 void TfmBuildSound::dragEnterEvent(QDragEnterEvent* e)

@@ -102,6 +102,21 @@ TEST_F(BuildSoundTest, AFolderOfTonesIsBuiltShownPlayedSavedAndSent)
     ASSERT_TRUE(saved.ok()) << saved.text;
     EXPECT_EQ(saved.sound.halves[0].programDump, r.half.programDump);
     EXPECT_EQ(saved.sound.halves[0].names[0], "Tone C3");
+    EXPECT_EQ(window->lbStatus->text(), "Saved \"built.syx\" (" + QString::number(fs::file_size(syx)) + " bytes).");
+
+    // Written into a slot of an image, as the Disk Images window writes:
+    // what is replaced said, the image as it was kept beside it.
+    const fs::path image = fs::path(configDir().toStdString()) / "disk.img";
+    std::ofstream(image, std::ios::binary) << std::string(450560, '\0');
+    seams().fileAnswers = {image.string()};
+    window->bnWrite->click();
+    ASSERT_FALSE(seams().boxes().empty());
+    EXPECT_NE(seams().boxes().back().text.find("Writing replaces L1 of \"disk.img\" (empty) with the built half. A copy of "
+                                               "the image as it is now is kept as \"disk.img.bak\"."),
+              std::string::npos)
+        << seams().boxes().back().text;
+    EXPECT_EQ(window->lbStatus->text(), "Written into L1 of \"disk.img\"; the image as it was is kept as \"disk.img.bak\".");
+    EXPECT_EQ(fs::file_size(fs::path(image.string() + ".bak")), 450560u);
 
     window->bnSend->click();
     EXPECT_TRUE(window->lbStatus->text().startsWith("Sent: 3 wavesamples accepted")) << window->lbStatus->text().toStdString();
