@@ -464,8 +464,8 @@ std::string BuiltZone::line(int index) const
         std::snprintf(s, sizeof s, ", splice %.0f dB", *spliceDb);
         splice = s;
     }
-    std::snprintf(text, sizeof text, "zone %d: root %s (%d), keys %d-%d, %d pages, ", index, keyName(root).c_str(), root,
-                  lo, hi, pages());
+    std::snprintf(text, sizeof text, "zone %d: root %s (%d), keys %d-%d, %d %s, ", index, keyName(root).c_str(), root,
+                  lo, hi, pages(), pages() == 1 ? "page" : "pages");
     return text + loop + splice;
 }
 
@@ -678,6 +678,11 @@ std::optional<BuildResult> chooseZones(const Source& source, const BuildOptions&
             continue;
         }
         zones.push_back(z);
+        // A loop no half can hold is given up before anything is read.
+        if (Zone& k = zones.back(); k.loop == LoopKind::Source && !loopCanFit(k.loopStart, k.loopEnd, k.rate)) {
+            k.loop = LoopKind::Find;
+            notes.push_back("\"" + k.name + "\": its own loop lies past what a half holds; a loop is looked for instead.");
+        }
     }
     // A kit's drums and spread files share the keyboard equally, in their
     // order, each sounding in the middle of its keys as it sounded on its
