@@ -6,6 +6,7 @@
 
 #include "AudioConvert.h"
 #include "BuildSound.h"
+#include "MirageEmulator.h"
 #include "PlayerPanel.h"
 #include "SoundFile.h"
 
@@ -206,6 +207,20 @@ TEST_F(BuildSoundTest, ASoundFontOpensOnItsLowestPresetAndAKitOnItsDrumsWhileThe
     EXPECT_TRUE(report.contains("note: Preset 000:000 Yamaha Grand Piano.")) << report.toStdString();
     EXPECT_TRUE(report.contains("zones chosen of")) << report.toStdString();
     EXPECT_TRUE(window->lbStatus->text().startsWith(QString::fromStdString(build::builtSummary(*window->Result()))));
+    // The command line's account of the same preset: the same zones, left
+    // out and chosen for the same reasons.
+    build::BuildOptions o;
+    o.templateDump = emu::MirageEmulator().programDump(0);
+    const build::BuildResult alone = build::buildHalf(build::readSoundFont(sf2, ""), o);
+    const auto choice = [](const std::vector<std::string>& lines) {
+        std::vector<std::string> kept;
+        for (const std::string& line : lines)
+            if (line.starts_with("zone ") || line.find("left out") != std::string::npos ||
+                line.find("thinned") != std::string::npos || line.find("chosen") != std::string::npos)
+                kept.push_back(line);
+        return kept;
+    };
+    EXPECT_EQ(choice(build::reportLines(*window->Result())), choice(build::reportLines(alone)));
 
     window->cbPreset->setCurrentIndex(window->cbPreset->findText("128:000 Standard", Qt::MatchStartsWith));
     emit window->cbPreset->activated(window->cbPreset->currentIndex());
@@ -222,7 +237,10 @@ TEST_F(BuildSoundTest, ASoundFontOpensOnItsLowestPresetAndAKitOnItsDrumsWhileThe
     EXPECT_TRUE(window->edReport->toPlainText().contains("A kit: 8 drums"));
     EXPECT_EQ(window->width(), width) << "the window keeps its width";
     if (const char* dir = std::getenv("CORVANE_SCREENSHOTS"))
+    {
         window->grab().save(QString(dir) + "/build-sound-kit.png");
+        window->screen()->grabWindow(0).save(QString(dir) + "/build-sound-screen.png"); // with the window manager's frame
+    }
     EXPECT_TRUE(area.contains(window->frameGeometry()));
 }
 
