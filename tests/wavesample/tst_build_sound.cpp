@@ -157,6 +157,8 @@ TEST_F(BuildSoundTest, ASourceThatCannotBeReadIsRefusedAndAMissingRootIsAskedFor
     window->bnBuild->click();
     ASSERT_TRUE(window->Result().has_value()) << window->lbStatus->text().toStdString();
     EXPECT_EQ(window->tbZones->rowCount(), 3);
+    // The root given is the zone's: nothing is said to lack one.
+    EXPECT_FALSE(window->edReport->toPlainText().contains("root note")) << window->edReport->toPlainText().toStdString();
 }
 
 TEST_F(BuildSoundTest, PathsTypedIntoTheSourceLineAreOpened)
