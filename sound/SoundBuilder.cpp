@@ -108,6 +108,18 @@ bool placeable(const Zone& z, bool ownKeys = false) { return hasRoot(z) && (ownK
 // The key a zone's source plays it on: the middle of its keys.
 int sourceKey(const Zone& z) { return z.lo == NoKey ? z.root() : (z.lo + (z.hi == NoKey ? z.lo : z.hi)) / 2; }
 
+// The key a kit plays a drum on: the key of its role when its keys hold
+// one (a kick over 35-36 is the kick of 36), else the middle of its keys.
+int drumKey(const Zone& z)
+{
+    const int hi = z.hi == NoKey ? z.lo : z.hi;
+    for (const DrumRole& role : drumRoles())
+        for (const int key : role.keys)
+            if (z.lo != NoKey && z.lo <= key && key <= hi)
+                return key;
+    return sourceKey(z);
+}
+
 std::string plural(std::size_t n, const char* one, const char* many)
 {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -659,7 +671,7 @@ std::optional<BuildResult> chooseZones(const Source& source, const BuildOptions&
     if (thinned) {
         std::string roots;
         for (int i : keep)
-            roots += (roots.empty() ? "" : ", ") + keyName(source.kit ? sourceKey(sorted[static_cast<std::size_t>(i)])
+            roots += (roots.empty() ? "" : ", ") + keyName(source.kit ? drumKey(sorted[static_cast<std::size_t>(i)])
                                                                       : sorted[static_cast<std::size_t>(i)].root());
         notes.push_back(std::to_string(candidates) + " zones thinned to " + std::to_string(keep.size()) +
                         (source.kit ? ": keys " : ": roots ") + roots + ".");
@@ -691,7 +703,7 @@ std::optional<BuildResult> chooseZones(const Source& source, const BuildOptions&
         const int count = static_cast<int>(zones.size());
         for (int i = 0; i < count; ++i) {
             Zone& z = zones[static_cast<std::size_t>(i)];
-            const int from = sourceKey(z);
+            const int from = source.kit ? drumKey(z) : sourceKey(z);
             z.lo = FirstKey + i * 61 / count;
             z.hi = FirstKey + (i + 1) * 61 / count - 1;
             z.pitch += (z.lo + z.hi) / 2 - from;
