@@ -6,7 +6,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-qpa-plugins libqt6sql6-sqlite
   libgl-dev libglx-dev
   librtmidi-dev libasound2-dev libsndfile1-dev libsamplerate0-dev libjack-jackd2-dev jackd2
