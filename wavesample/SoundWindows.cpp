@@ -283,8 +283,6 @@ void TfmLoadSound::bnSendClick()
                     }
         // What each wavesample's answer was, beside what the file holds.
         std::vector<std::string> shown = sound::describe(sound_);
-        int accepted = 0;
-        int other = 0;
         std::size_t line = 0;
         for (const sound::Half& h : sound_.halves) {
             ++line; // the half's heading
@@ -293,15 +291,10 @@ void TfmLoadSound::bnSendClick()
                 if (a == sound::Answer::NotSent && sound::wavesampleEntries(h.programDump)[static_cast<std::size_t>(w)].dump < 0)
                     continue;
                 shown[line] += std::string("  - ") + sound::answerText(a);
-                (a == sound::Answer::Accepted ? accepted : other) += 1;
             }
         }
         edContents->setPlainText(lines(shown));
-        const QString counts = QString("%1 wavesamples accepted, %2 not.").arg(accepted).arg(other);
-        lbStatus->setText((r.end == sound::JobEnd::Done        ? "Sent: "
-                           : r.end == sound::JobEnd::Cancelled ? "Cancelled: "
-                                                               : "Failed: ") +
-                          counts);
+        lbStatus->setText(QString::fromStdString(sound::sendSummary(sound_, r)));
         if (r.end == sound::JobEnd::Failed)
             Ctx().seams.messageBox(r.text, "Load Sound from File", BoxButtons::Ok);
     });
