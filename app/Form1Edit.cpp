@@ -75,11 +75,14 @@ void TForm1::showHistory(EditHistory::Change c)
         setStatusText(DriftPanel, text);
     } else if (news ? newsShown : driftShown) {
         setStatusText(DriftPanel, statusBeforeDrift_);
+        showPortNotes(); // and the connection's tooltip
+        return;
     }
     if (news && text.empty())
         newsShown_.clear();
-    if (panel && !news)
-        panel->setToolTip(QString::fromStdString(h.DriftList()));
+    // A long text shows whole in the panel's tooltip.
+    if (panel && !text.empty())
+        panel->setToolTip(QString::fromStdString(news ? text : h.DriftList()));
 }
 
 // The last panel shows what a comparison with the instrument found, or what

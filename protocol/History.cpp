@@ -264,7 +264,7 @@ void EditHistory::replay(bool undo, const ReplayWatch& watch)
             notify(Change::Drift);
         const std::string Verb = undo ? "Undo" : "Redo";
         if (!done)
-            say(Verb + " stopped part-way: choose " + Verb + " " + edit.name + " again to carry on.");
+            say(Verb + " stopped part-way: choose " + Verb + " again to carry on.");
         else if (!missed.empty())
             say("Could not " + verb + " " + edit.name + ": " + missed + " The edit left the history.");
         else
@@ -285,9 +285,7 @@ std::string EditHistory::outOfRange(const Edit& edit, bool undo) const
             continue;
         const int target = shownValue(*p, undo ? c.before : c.after);
         if (target < p->shownMin || target > p->shownMax)
-            return std::string(parameterName(c.parameter)) + " " +
-                   contextText(c.area, c.half, c.index) + (c.area == Area::Config ? "" : " ") + "is stepped from " +
-                   std::to_string(p->shownMin) + " to " + std::to_string(p->shownMax) + ", never to " +
+            return "a step reaches " + std::to_string(p->shownMin) + " to " + std::to_string(p->shownMax) + ", not " +
                    std::to_string(target) + ".";
     }
     return {};
@@ -310,7 +308,7 @@ std::string EditHistory::notReached(const Edit& edit, bool undo) const
         if (!context.empty())
             field += " " + context;
         return field + " stopped at " + shownText(*p, now) + ", not " + shownText(*p, target) +
-               ": the Mirage refused the steps beyond.";
+               " (the Mirage refused the steps beyond).";
     }
     return {};
 }
@@ -554,14 +552,15 @@ void EditHistory::Forget(bool config, bool lower, bool upper)
     if (left == 0)
         return;
     notify(Change::Lists);
-    const std::string what = config && lower && upper ? "The Mirage started afresh"
-                             : lower && upper          ? "Both halves were replaced"
-                             : lower                   ? "The lower half was replaced"
-                             : upper                   ? "The upper half was replaced"
-                                                       : "The configuration was replaced";
-    const char* of = config && lower && upper ? "" : lower && upper ? " of them" : " of it";
-    say(what + ": " + std::to_string(left) + (left == 1 ? " earlier edit" : " earlier edits") + of +
-        " left the history.");
+    const std::string what = config && lower && upper ? "Mirage rebooted: "
+                             : lower && upper          ? "Both halves replaced: "
+                             : lower                   ? "Lower half replaced: "
+                             : upper                   ? "Upper half replaced: "
+                                                       : "Configuration replaced: ";
+    const char* of = config && lower && upper ? (left == 1 ? " edit" : " edits")
+                     : lower && upper        ? " of their edits"
+                                             : " of its edits";
+    say(what + std::to_string(left) + of + " left the history.");
 }
 
 std::string EditHistory::DriftText() const

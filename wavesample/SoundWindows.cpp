@@ -50,8 +50,12 @@ TSoundJobForm::TSoundJobForm(const WindowContext& context, QWidget* parent, cons
     SetFixedFrame(QSize(width, height));
     setWindowModality(Qt::ApplicationModal);
 
+    // Two lines, the last on the bar: what a stopped send left in the
+    // instrument takes more than one.
     lbStatus = named(new QLabel("Ready.", this), "lbStatus");
-    lbStatus->setGeometry(12, height - 92, width - 24, 18);
+    lbStatus->setWordWrap(true);
+    lbStatus->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    lbStatus->setGeometry(12, height - 110, width - 24, 36);
     ProgressBar1 = named(new TProgressBar(this), "ProgressBar1");
     ProgressBar1->setRange(0, BarSteps);
     ProgressBar1->setValue(0);

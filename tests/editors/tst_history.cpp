@@ -437,8 +437,8 @@ TEST_F(HistoryTest, UndoAndRedoSayWhatTheyDidOrCouldNot)
     form().UndoClick();
     EXPECT_EQ(sentSince(from), 0);
     EXPECT_EQ(form().StatusPanelText(3).toStdString(),
-              "Could not undo Filter Cutoff Program L1 110 \xE2\x86\x92 109: Filter Cutoff Program L1 is stepped "
-              "from 0 to 99, never to 110. Nothing was sent; the edit left the history.");
+              "Could not undo Filter Cutoff Program L1 110 \xE2\x86\x92 109: a step reaches 0 to 99, not 110. "
+              "Nothing was sent; the edit left the history.");
     EXPECT_EQ(history().UndoList().size(), edits - 1);
     EXPECT_FALSE(history().CanRedo());
     EXPECT_EQ(mirage().half(0).programs[0].field(pgf::FilterCutoff), 218);
@@ -479,7 +479,7 @@ TEST_F(HistoryTest, ASoundSentReplacesItsHalfInTheCopyAndTheHistory)
     form().Converse([&] { sent = sound::sendSound(form(), fetched.sound, hooks); });
     ASSERT_EQ(sent.end, sound::JobEnd::Done) << sent.text;
     EXPECT_EQ(history().DriftText(), "");
-    EXPECT_EQ(form().StatusPanelText(3).toStdString(), "The lower half was replaced: 2 earlier edits of it left the history.");
+    EXPECT_EQ(form().StatusPanelText(3).toStdString(), "Lower half replaced: 2 of its edits left the history.");
     ASSERT_EQ(history().UndoList().size(), 1u);
     EXPECT_EQ(history().UndoList()[0].name, upperEdit);
     const Message lowerNow = mirage().programDump(0);
