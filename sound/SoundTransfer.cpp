@@ -434,11 +434,12 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
     if (r.unanswered) {
         const int index = static_cast<int>(std::find(r.answers.begin(), r.answers.end(), Answer::NoAnswer) - r.answers.begin());
         std::string held = heldText(sound, r);
-        held[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(held[0])));
+        if (!held.empty())
+            held[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(held[0])));
         r.text = mirage.NoAnswerText("the wavesample dump of " + wsName(index), mirage.AnswerLimit.programMs,
                                      "The send stopped there; nothing more was sent. The Mirage may hold the new "
-                                     "programs of " + halvesText(sound) + " now. " + held +
-                                         ". Corvane asks for the program dumps again before it shows them.");
+                                     "programs of " + halvesText(sound) + " now." + (held.empty() ? "" : " " + held + ".") +
+                                         " Corvane asks for the program dumps again before it shows them.");
         mirage.NoteUnanswered();
     }
 
