@@ -73,16 +73,17 @@ void TForm1::showHistory(EditHistory::Change c)
         if (news)
             newsShown_ = text;
         setStatusText(DriftPanel, text);
-    } else if (news ? newsShown : driftShown) {
-        setStatusText(DriftPanel, statusBeforeDrift_);
-        showPortNotes(); // and the connection's tooltip
+        // A long text shows whole in the panel's tooltip.
+        if (panel)
+            panel->setToolTip(QString::fromStdString(news ? text : h.DriftList()));
         return;
     }
-    if (news && text.empty())
+    if (news)
         newsShown_.clear();
-    // A long text shows whole in the panel's tooltip.
-    if (panel && !text.empty())
-        panel->setToolTip(QString::fromStdString(news ? text : h.DriftList()));
+    if (news ? newsShown : driftShown) {
+        setStatusText(DriftPanel, statusBeforeDrift_);
+        showPortNotes(); // and the connection's tooltip
+    }
 }
 
 // The last panel shows what a comparison with the instrument found, or what
