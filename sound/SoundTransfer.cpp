@@ -15,7 +15,6 @@ namespace {
 
 constexpr int Poll = 50;                // ms between looks at what has arrived
 constexpr int ProgramTimeoutMs = 3000;  // a program dump is on the wire for 402 ms
-constexpr int AnswerTimeoutMs = 3000;   // after a wavesample dump's own wire time
 constexpr int ProgramSettleMs = 100;    // after sending a program dump
 constexpr int SelectWaitMs = 30;        // SelectWavesample's own wait
 constexpr int SelectProgramMs = 100;    // SelectProgram: two waits of 50 ms at most
