@@ -204,6 +204,7 @@ private:
     std::function<void()> leaveWhenFree_; // quitting, once the stopped transfer has ended
     int historyListener_ = 0;
     std::string statusBeforeDrift_; // the last panel's text, back when the drift marks go
+    std::string newsShown_;         // the history's news, while the last panel shows it
 };
 
 // The single instance every window reaches.

@@ -57,29 +57,43 @@ void TForm1::showHistory(EditHistory::Change c)
             redo->setEnabled(h.CanRedo());
         }
     }
-    if (c != EditHistory::Change::Drift)
+    if (c != EditHistory::Change::Drift && c != EditHistory::Change::News)
         return;
+    // The newest of the differences found and the history's news shows;
+    // when it goes, what was shown before it comes back.
     auto* panel = statusPanels_[DriftPanel];
-    const std::string drift = h.DriftText();
+    const bool news = c == EditHistory::Change::News;
+    const std::string text = news ? h.News() : h.DriftText();
     const std::string& shown = StatusText[DriftPanel];
-    const bool showingDrift = shown.rfind("Changed on the Mirage:", 0) == 0 || shown == NoChanges;
-    if (!drift.empty()) {
-        if (!showingDrift)
+    const bool driftShown = shown.rfind("Changed on the Mirage:", 0) == 0 || shown == NoChanges || shown == NoAnswer;
+    const bool newsShown = !newsShown_.empty() && shown == newsShown_;
+    if (!text.empty()) {
+        if (!driftShown && !newsShown)
             statusBeforeDrift_ = shown;
-        setStatusText(DriftPanel, drift);
-    } else if (showingDrift) {
-        setStatusText(DriftPanel, statusBeforeDrift_);
+        if (news)
+            newsShown_ = text;
+        setStatusText(DriftPanel, text);
+        // A long text shows whole in the panel's tooltip.
+        if (panel)
+            panel->setToolTip(QString::fromStdString(news ? text : h.DriftList()));
+        return;
     }
-    if (panel)
-        panel->setToolTip(QString::fromStdString(h.DriftList()));
+    if (news)
+        newsShown_.clear();
+    if (news ? newsShown : driftShown) {
+        setStatusText(DriftPanel, statusBeforeDrift_);
+        showPortNotes(); // and the connection's tooltip
+    }
 }
 
-// The last panel shows what a comparison with the instrument found, until
-// the next edit; the connection's news waits behind it meanwhile.
+// The last panel shows what a comparison with the instrument found, or what
+// the history did, until the next edit; the connection's news waits behind
+// it meanwhile.
 bool TForm1::showingDrift() const
 {
     const std::string& shown = StatusText[DriftPanel];
-    return shown.rfind("Changed on the Mirage:", 0) == 0 || shown == NoChanges || shown == NoAnswer;
+    return shown.rfind("Changed on the Mirage:", 0) == 0 || shown == NoChanges || shown == NoAnswer ||
+           (!newsShown_.empty() && shown == newsShown_);
 }
 
 void TForm1::UndoClick() { History().Undo(replayWatch(centralWidget(), *this)); }
@@ -97,9 +111,8 @@ void TForm1::CheckMirageClick()
         RequestProgram(0);
         RequestProgram(1);
         RemoveArrivalListener(listener);
-        const std::string& shown = StatusText[DriftPanel];
-        if (shown.rfind("Changed on the Mirage:", 0) != 0 && shown != NoChanges && shown != NoAnswer)
-            statusBeforeDrift_ = shown;
+        if (!showingDrift())
+            statusBeforeDrift_ = StatusText[DriftPanel];
         if (arrived < 3)
             setStatusText(DriftPanel, NoAnswer);
         else if (History().Drift().empty())

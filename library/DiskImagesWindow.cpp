@@ -313,19 +313,9 @@ void TfmDiskImages::bnSendClick()
     const std::string what = disk::slotName(slot) + " into the " + halfText(half);
     runJob(lockedByJobs(), [this, sound, what] {
         const sound::SendResult r = sound::sendSound(Mirage(), sound, hooks());
-        const sound::Half& h = sound.halves.front();
-        const auto entries = sound::wavesampleEntries(h.programDump);
-        int accepted = 0;
-        int other = 0;
-        for (int w = 0; w < 8; ++w) {
-            const sound::Answer a = r.answers[static_cast<std::size_t>(h.half * 8 + w)];
-            if (a == sound::Answer::NotSent && entries[static_cast<std::size_t>(w)].dump < 0)
-                continue;
-            (a == sound::Answer::Accepted ? accepted : other) += 1;
-        }
-        const QString counts = QString("%1 wavesamples accepted, %2 not.").arg(accepted).arg(other);
-        lbStatus->setText((r.end == sound::JobEnd::Done ? "Sent " : "Cancelled sending ") +
-                          QString::fromStdString(what) + ": " + counts);
+        lbStatus->setText(QString::fromStdString(sound::sendSummary(sound, r, what)));
+        if (r.end == sound::JobEnd::Failed)
+            Ctx().seams.messageBox(r.text, Caption, BoxButtons::Ok);
     });
 }
 

@@ -746,15 +746,9 @@ void TfmLibrary::bnSendClick()
                 Ctx().wavesampleNames[static_cast<std::size_t>(half.half) * 8 + w] = half.names[w];
                 Ctx().wavesampleColours[static_cast<std::size_t>(half.half) * 8 + w] = half.colours[w];
             }
-        int accepted = 0;
-        int other = 0;
-        for (int w = 0; w < 8; ++w) {
-            const sound::Answer a = r.answers[static_cast<std::size_t>(half.half * 8 + w)];
-            if (a != sound::Answer::NotSent)
-                (a == sound::Answer::Accepted ? accepted : other) += 1;
-        }
-        const QString counts = QString("%1 wavesamples accepted, %2 not.").arg(accepted).arg(other);
-        lbStatus->setText(r.end == sound::JobEnd::Done ? "Sent: " + counts : "Cancelled: " + counts);
+        lbStatus->setText(QString::fromStdString(sound::sendSummary(s, r)));
+        if (r.end == sound::JobEnd::Failed)
+            Ctx().seams.messageBox(r.text, Caption, BoxButtons::Ok);
     });
     updateActions();
 }

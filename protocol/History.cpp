@@ -172,6 +172,15 @@ void EditHistory::pushEdit(Edit edit)
     notify(Change::Lists);
     if (driftChanged)
         notify(Change::Drift);
+    say({});
+}
+
+void EditHistory::say(std::string news)
+{
+    if (news.empty() && news_.empty())
+        return;
+    news_ = std::move(news);
+    notify(Change::News);
 }
 
 void EditHistory::RecordRotation(const Rotation& r)
@@ -213,6 +222,16 @@ void EditHistory::replay(bool undo, const ReplayWatch& watch)
     from.pop_back();
     notify(Change::Lists);
     m_.Converse([this, edit, undo, watch] {
+        const std::string verb = undo ? "undo" : "redo";
+        // A value no step reaches (a dump brought it from beyond the range
+        // a press keeps to) cannot be brought back: nothing is sent, and the
+        // edit, which would refuse every time, leaves the history.
+        if (const std::string why = outOfRange(edit, undo); !why.empty()) {
+            replaying_ = false;
+            notify(Change::Lists);
+            say("Could not " + verb + " " + edit.name + ": " + why + " Nothing was sent; the edit left the history.");
+            return;
+        }
         std::unique_ptr<ReplayProgress> progress;
         if (watch)
             progress = watch((undo ? "Undo " : "Redo ") + edit.name, stepsTo(edit, undo));
@@ -220,8 +239,12 @@ void EditHistory::replay(bool undo, const ReplayWatch& watch)
                                         : stepTo(edit.changes, undo, progress.get());
         progress.reset();
         // Stopped part-way, the edit stays where it was: the next Undo (or
-        // Redo) carries on from the values the copy now holds.
-        (done == undo ? redo_ : undo_).push_back(edit);
+        // Redo) carries on from the values the copy now holds. A field the
+        // instrument would not step all the way (a page pointer held by
+        // another) leaves it neither done nor to carry on.
+        const std::string missed = done && !edit.rotation ? notReached(edit, undo) : std::string();
+        if (missed.empty())
+            (done == undo ? redo_ : undo_).push_back(edit);
         replaying_ = false;
         const bool driftChanged = !drift_.empty();
         drift_.clear();
@@ -239,7 +262,55 @@ void EditHistory::replay(bool undo, const ReplayWatch& watch)
         notify(Change::Lists);
         if (driftChanged)
             notify(Change::Drift);
+        const std::string Verb = undo ? "Undo" : "Redo";
+        if (!done)
+            say(Verb + " stopped part-way: choose " + Verb + " again to carry on.");
+        else if (!missed.empty())
+            say("Could not " + verb + " " + edit.name + ": " + missed + " The edit left the history.");
+        else
+            say((undo ? "Undone: " : "Redone: ") + edit.name);
     });
+}
+
+// Why a field of `edit` cannot be stepped to its value before (undo) or
+// after it at all: a plain value beyond the range a press keeps to. Empty
+// when every target lies within reach.
+std::string EditHistory::outOfRange(const Edit& edit, bool undo) const
+{
+    if (edit.rotation)
+        return {};
+    for (const FieldChange& c : edit.changes) {
+        const ParameterInfo* p = findParameter(c.parameter);
+        if (!p || p->kind != StepKind::Plain)
+            continue;
+        const int target = shownValue(*p, undo ? c.before : c.after);
+        if (target < p->shownMin || target > p->shownMax)
+            return "a step reaches " + std::to_string(p->shownMin) + " to " + std::to_string(p->shownMax) + ", not " +
+                   std::to_string(target) + ".";
+    }
+    return {};
+}
+
+// The first field of `edit` that the replay left short of its value before
+// (undo) or after it, said as the windows show it; empty when all arrived.
+std::string EditHistory::notReached(const Edit& edit, bool undo) const
+{
+    for (const FieldChange& c : edit.changes) {
+        const ParameterInfo* p = findParameter(c.parameter);
+        if (!p)
+            continue;
+        const int target = undo ? c.before : c.after;
+        const int now = get(c);
+        if (shownText(*p, now) == shownText(*p, target))
+            continue;
+        std::string field = parameterName(c.parameter);
+        const std::string context = contextText(c.area, c.half, c.index);
+        if (!context.empty())
+            field += " " + context;
+        return field + " stopped at " + shownText(*p, now) + ", not " + shownText(*p, target) +
+               " (the Mirage refused the steps beyond).";
+    }
+    return {};
 }
 
 int EditHistory::get(const FieldChange& c) const
@@ -462,6 +533,34 @@ void EditHistory::Forget(bool config, bool lower, bool upper)
     seen_[0] = seen_[0] && !config;
     seen_[1] = seen_[1] && !lower;
     seen_[2] = seen_[2] && !upper;
+    const auto gone = [&](const FieldChange& c) { return c.area == Area::Config ? config : c.half == 0 ? lower : upper; };
+    // An edit goes with what it changed; one that changed something else as
+    // well keeps that part.
+    std::size_t left = 0;
+    for (std::vector<Edit>* list : {&undo_, &redo_})
+        left += std::erase_if(*list, [&](Edit& e) {
+            if (e.rotation)
+                return e.rotation->half == 0 ? lower : upper;
+            const std::size_t had = e.changes.size();
+            std::erase_if(e.changes, gone);
+            return had > 0 && e.changes.empty();
+        });
+    const std::size_t drifted = std::erase_if(drift_, gone);
+    std::erase_if(actionDrift_, gone);
+    if (drifted > 0)
+        notify(Change::Drift);
+    if (left == 0)
+        return;
+    notify(Change::Lists);
+    const std::string what = config && lower && upper ? "Mirage rebooted: "
+                             : lower && upper          ? "Both halves replaced: "
+                             : lower                   ? "Lower half replaced: "
+                             : upper                   ? "Upper half replaced: "
+                                                       : "Configuration replaced: ";
+    const char* of = config && lower && upper ? (left == 1 ? " edit" : " edits")
+                     : lower && upper        ? " of their edits"
+                                             : " of its edits";
+    say(what + std::to_string(left) + of + " left the history.");
 }
 
 std::string EditHistory::DriftText() const

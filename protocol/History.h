@@ -155,8 +155,11 @@ public:
     // dispatcher before it copies the dump in).
     void DumpArriving(bool config, int half, const std::uint8_t* fresh);
 
-    // A sound is being loaded into the instrument (a disk load, a reboot):
-    // the next dump of what it replaces is not compared with the copy.
+    // A sound is being loaded into the instrument (a disk load, a reboot, a
+    // program dump sent): the next dump of what it replaces is not compared
+    // with the copy, and the edits and differences of what it replaces go
+    // (an undo would step the new sound's fields to the old sound's values).
+    // The news says how many edits left.
     void Forget(bool config, bool lower, bool upper);
 
     // The differences found since the last edit (or ClearDrift).
@@ -168,9 +171,14 @@ public:
     bool Drifted(Area area, int half, int index, int parameter) const;
     void ClearDrift();
 
-    // Runs after the lists, the drift or the copy changed through an undo
-    // or redo. Returns an id for RemoveListener.
-    enum class Change { Lists, Drift, Copy };
+    // What the history last did, for the status line: "Undone: …",
+    // "Redone: …", an undo that could not be done or was stopped, edits that
+    // left with a replaced half. Empty again after the next edit.
+    const std::string& News() const { return news_; }
+
+    // Runs after the lists, the drift, the copy (through an undo or redo)
+    // or the news changed. Returns an id for RemoveListener.
+    enum class Change { Lists, Drift, Copy, News };
     int AddListener(std::function<void(Change)> fn);
     void RemoveListener(int id);
 
@@ -190,6 +198,9 @@ private:
     void sendStep(const FieldChange& c, bool up, int next);
     bool selectContext(const FieldChange& c);
     int stepsTo(const Edit& edit, bool undo) const;
+    std::string outOfRange(const Edit& edit, bool undo) const;
+    std::string notReached(const Edit& edit, bool undo) const;
+    void say(std::string news);
     void pause(ReplayProgress* progress, int ms);
     void pushEdit(Edit edit);
     int get(const FieldChange& c) const;
@@ -207,6 +218,7 @@ private:
     std::vector<Edit> redo_;
     std::vector<FieldChange> drift_;
     std::vector<FieldChange> actionDrift_; // found while the open action ran
+    std::string news_;
     std::array<bool, 3> seen_{}; // config, lower, upper: a dump has arrived since start
     std::vector<std::pair<int, std::function<void(Change)>>> listeners_;
     int nextListener_ = 1;

@@ -59,8 +59,7 @@ void MirageProtocol::SendSysEx(const std::uint8_t* bytes, int count)
         const bool lower = !upper || bytes[5] == key::LowerLoad;
         const int at = upper && lower ? 6 : 5;
         const int sound = count > at ? bytes[at] : -1;
-        history_->Forget(sound == 0, lower || sound == 0, upper || sound == 0);
-        history_->SampleDataReplaced();
+        replaced(sound == 0, lower || sound == 0, upper || sound == 0);
     }
     std::memcpy(sendBuffer_, bytes, static_cast<std::size_t>(count));
     // A dump sent earlier has come back by now if it ever will: a dump
@@ -98,7 +97,38 @@ MirageProtocol::LongSend MirageProtocol::SendLongSysEx(const std::uint8_t* bytes
             progress(total, total);
     }
     --waitDepth_;
+    // A program dump that went out, whole or in part, replaced the half's
+    // parameters as the instrument holds them (or may have: a dump cut
+    // short, or an instrument that takes without answering). Whatever the
+    // copy holds of that half is not the instrument's until a fresh dump
+    // has come.
+    const bool programDump = count > 3 && bytes[0] == sysex::Start && bytes[1] == sysex::Ensoniq &&
+                             bytes[2] == sysex::Mirage && (bytes[3] == cmd::LowerDump || bytes[3] == cmd::UpperDump);
+    if (programDump && r.sent > 0)
+        replaced(false, bytes[3] == cmd::LowerDump, bytes[3] == cmd::UpperDump);
     return r;
+}
+
+// What the instrument holds was replaced whole, not stepped (a disk load, a
+// reboot, a program dump sent): the copy of it is unknown, so an editor asks
+// for it before showing it; the next dump is news, not a difference; and
+// the edits made to what was replaced leave the history.
+void MirageProtocol::replaced(bool config, bool lower, bool upper)
+{
+    if (config)
+        received_[static_cast<std::size_t>(Arrival::Config)] = false;
+    if (lower)
+        received_[static_cast<std::size_t>(Arrival::LowerProgram)] = false;
+    if (upper)
+        received_[static_cast<std::size_t>(Arrival::UpperProgram)] = false;
+    history_->Forget(config, lower, upper);
+    history_->SampleDataReplaced();
+}
+
+void MirageProtocol::NoteUnanswered()
+{
+    noAnswerSaid_ = noAnswerSaid_ || conversing_;
+    unanswered_ = true;
 }
 
 void MirageProtocol::Wait(int ms)

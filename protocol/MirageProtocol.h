@@ -146,6 +146,8 @@ public:
     // port, which paces it at wire speed; returns when it has left, or when
     // the running transfer was stopped (at the next piece) or the port went.
     // `progress`, when given, hears after each piece how far it has got.
+    // A program dump sent replaces the half as a disk load does: the copy
+    // of it counts as not received, and the next dump of it is news.
     LongSend SendLongSysEx(const std::uint8_t* bytes, int count, const SendProgress& progress = {});
 
     // --- the one conversation with the instrument ------------------------------
@@ -264,6 +266,11 @@ public:
     // Shows it, once in a sequence: the requests after the first that went
     // unanswered say nothing more.
     void ReportNoAnswer(const std::string& asked, int limitMs, const std::string& extra = {});
+    // A message the instrument answers went unanswered, and its sender says
+    // so in its own words: from here on, as after ReportNoAnswer, requests
+    // are not waited for beyond their fixed wait and say nothing more in
+    // this sequence.
+    void NoteUnanswered();
     // Something has come from the instrument since the ports were opened.
     bool HeardFromMirage() const { return heard_; }
     // The program's own messages have come back on the input (a MIDI thru
@@ -323,6 +330,7 @@ protected:
     virtual std::string InputName() const { return {}; }
 
 private:
+    void replaced(bool config, bool lower, bool upper);
     void dispatch(const std::uint8_t* data, std::size_t size);
     void arrived(Arrival a);
     void selectProgram(int half, int program);

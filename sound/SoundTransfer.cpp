@@ -4,6 +4,7 @@
 #include "PollWait.h"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <utility>
 #include <variant>
@@ -14,7 +15,6 @@ namespace {
 
 constexpr int Poll = 50;                // ms between looks at what has arrived
 constexpr int ProgramTimeoutMs = 3000;  // a program dump is on the wire for 402 ms
-constexpr int AnswerTimeoutMs = 3000;   // after a wavesample dump's own wire time
 constexpr int ProgramSettleMs = 100;    // after sending a program dump
 constexpr int SelectWaitMs = 30;        // SelectWavesample's own wait
 constexpr int SelectProgramMs = 100;    // SelectProgram: two waits of 50 ms at most
@@ -184,12 +184,21 @@ Half receivedHalf(const MirageProtocol& mirage, int h)
     return half;
 }
 
+// How one wavesample's dump went: its answer; whether the port went on the
+// way (`lost` has said so) or the user stopped it part-way.
+struct WavesampleSent {
+    Answer answer = Answer::NotSent;
+    bool portLost = false;
+    bool stopped = false;
+};
+
 // Selects wavesample `index` and sends it `message`, then waits for the
-// answer, also after Cancel: it belongs to this dump. Nothing when the port
-// went on the way (`lost` has said so).
-std::optional<Answer> sendWavesample(MirageProtocol& mirage, int index, int pages, const Bytes& message,
-                                     const JobHooks& hooks, const JobProgress& at,
-                                     const std::function<bool(const MirageProtocol::LongSend&, const std::string&)>& lost)
+// answer, also after Cancel: it belongs to this dump. The answer is waited
+// for as long as a request's: the limit from when the dump has crossed the
+// wire (a port that paces it has spent that time already).
+WavesampleSent sendWavesample(MirageProtocol& mirage, int index, int pages, const Bytes& message, const JobHooks& hooks,
+                              const JobProgress& at,
+                              const std::function<bool(const MirageProtocol::LongSend&, const std::string&)>& lost)
 {
     const long long expected = SelectWaitMs + wireMs(message.size()) + wireMs(5);
     const std::string status = "Sending wavesample " + wsName(index) + " (" + std::to_string(pages) + " pages)";
@@ -200,18 +209,98 @@ std::optional<Answer> sendWavesample(MirageProtocol& mirage, int index, int page
     const auto sent = [&](std::size_t bytes, std::size_t) {
         hooks.progress(status, at.done + std::min(SelectWaitMs + wireMs(bytes), expected), at.total);
     };
-    if (lost(mirage.SendLongSysEx(message.data(), static_cast<int>(message.size()), sent), "wavesample " + wsName(index)))
-        return std::nullopt;
+    const long long began = mirage.seamsRef().clockMs();
+    const MirageProtocol::LongSend out = mirage.SendLongSysEx(message.data(), static_cast<int>(message.size()), sent);
+    if (lost(out, "wavesample " + wsName(index)))
+        return {Answer::NotSent, true, false};
+    const long long stillOnWire = std::max(0LL, wireMs(out.sent) - (mirage.seamsRef().clockMs() - began));
     // The last pause is the one that begins at the limit itself.
-    PollWait wait = pollWait(hooks, wireMs(message.size()) + AnswerTimeoutMs + 1,
+    PollWait wait = pollWait(hooks, stillOnWire + mirage.AnswerLimit.programMs + 1,
                              [&mirage, seen] { return mirage.WavesampleAnswers() != seen; });
-    const long long out = SelectWaitMs + wireMs(message.size());
+    const long long wired = SelectWaitMs + wireMs(out.sent);
     wait.paused = [&](long long waited) {
-        hooks.progress(status, at.done + std::min(out + waited, expected), at.total);
+        hooks.progress(status, at.done + std::min(wired + waited, expected), at.total);
     };
     if (waitFor(wait) != WaitEnd::Arrived)
-        return Answer::NoAnswer;
-    return mirage.LastWavesampleAccepted() ? Answer::Accepted : Answer::Refused;
+        return {Answer::NoAnswer, false, out.stopped};
+    return {mirage.LastWavesampleAccepted() ? Answer::Accepted : Answer::Refused, false, out.stopped};
+}
+
+// "L1", "L1 and L2", "L1, L2 and L5", a run of three or more as "L3-L8".
+std::string nameList(const std::vector<int>& indices)
+{
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < indices.size();) {
+        std::size_t j = i;
+        while (j + 1 < indices.size() && indices[j + 1] == indices[j] + 1 && indices[j + 1] / 8 == indices[i] / 8)
+            ++j;
+        if (j - i >= 2) {
+            names.push_back(wsName(indices[i]) + "-" + wsName(indices[j]));
+        } else {
+            for (std::size_t k = i; k <= j; ++k)
+                names.push_back(wsName(indices[k]));
+        }
+        i = j + 1;
+    }
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    return text;
+}
+
+bool several(const std::vector<int>& indices) { return indices.size() > 1; }
+
+// What the wavesamples of the halves whose program dump went out hold after
+// a send that stopped: "L1 and L2 replaced; L3-L8 still hold the old sound".
+// Empty when no program dump went out: nothing of the instrument changed.
+std::string heldText(const Sound& sound, const SendResult& r)
+{
+    std::vector<int> replaced, partly, unknown, old;
+    for (const Half& h : sound.halves) {
+        if (!r.programSent[static_cast<std::size_t>(h.half & 1)])
+            continue;
+        const auto entries = wavesampleEntries(h.programDump);
+        const int cutDump = r.cutShort >= 0 && r.cutShort / 8 == h.half
+                                ? entries[static_cast<std::size_t>(r.cutShort % 8)].dump
+                                : -1;
+        for (int w = 0; w < 8; ++w) {
+            const WavesampleEntry& e = entries[static_cast<std::size_t>(w)];
+            if (e.dump < 0)
+                continue; // no pages: nothing to hold
+            const int index = h.half * 8 + w;
+            const Answer a = r.answers[static_cast<std::size_t>(index)];
+            if (a == Answer::Accepted)
+                replaced.push_back(index);
+            else if (e.dump == cutDump)
+                partly.push_back(index);
+            else if (a == Answer::NoAnswer)
+                unknown.push_back(index);
+            else
+                old.push_back(index);
+        }
+    }
+    std::vector<std::string> parts;
+    if (!replaced.empty())
+        parts.push_back(nameList(replaced) + " replaced");
+    if (!partly.empty())
+        parts.push_back(nameList(partly) + " may hold part of the new sound");
+    if (!unknown.empty())
+        parts.push_back(nameList(unknown) + " may hold the new sound");
+    if (!old.empty())
+        parts.push_back(nameList(old) + (several(old) ? " still hold" : " still holds") + " the old sound");
+    if (parts.empty() && (r.programSent[0] || r.programSent[1]))
+        parts.push_back("the new programs went out; no wavesample was replaced");
+    std::string text;
+    for (const std::string& p : parts)
+        text += (text.empty() ? "" : "; ") + p;
+    return text;
+}
+
+std::string halvesText(const Sound& sound)
+{
+    const bool lower = std::any_of(sound.halves.begin(), sound.halves.end(), [](const Half& h) { return h.half == 0; });
+    const bool upper = std::any_of(sound.halves.begin(), sound.halves.end(), [](const Half& h) { return h.half == 1; });
+    return lower && upper ? "both halves" : lower ? "the lower half" : "the upper half";
 }
 
 } // namespace
@@ -299,9 +388,15 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
         if (stop())
             break;
         hooks.progress(std::string("Sending the ") + halfName(h.half) + " program dump", done, total);
-        if (lost(mirage.SendLongSysEx(h.programDump.data(), static_cast<int>(h.programDump.size())),
-                 std::string("the ") + halfName(h.half) + " program dump"))
+        const MirageProtocol::LongSend s =
+            mirage.SendLongSysEx(h.programDump.data(), static_cast<int>(h.programDump.size()));
+        r.programSent[static_cast<std::size_t>(h.half & 1)] = s.sent > 0;
+        if (lost(s, std::string("the ") + halfName(h.half) + " program dump"))
             break;
+        if (s.stopped) {
+            r.end = JobEnd::Cancelled;
+            break;
+        }
         hooks.wait(ProgramSettleMs);
         done += wireMs(ProgramMessageSize) + ProgramSettleMs;
     }
@@ -313,19 +408,44 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
                 continue;
             const int index = h.half * 8 + w;
             const Bytes message = wavesampleSendMessage(h.wavesampleDumps[static_cast<std::size_t>(e.dump)]);
-            const auto answer = sendWavesample(mirage, index, e.range.pages(), message, hooks, {done, total}, lost);
-            if (!answer)
-                break;
+            const WavesampleSent sent = sendWavesample(mirage, index, e.range.pages(), message, hooks, {done, total}, lost);
             for (int v = 0; v < 8; ++v)
                 if (entries[static_cast<std::size_t>(v)].dump == e.dump)
-                    r.answers[static_cast<std::size_t>(h.half * 8 + v)] = *answer;
+                    r.answers[static_cast<std::size_t>(h.half * 8 + v)] = sent.answer;
+            if (sent.portLost || sent.stopped)
+                r.cutShort = index;
+            if (sent.portLost)
+                break;
+            if (sent.stopped) {
+                r.end = JobEnd::Cancelled;
+                break;
+            }
+            if (sent.answer == Answer::NoAnswer) {
+                // The instrument is not answering: what follows would go
+                // the same way, so nothing more is sent.
+                r.end = JobEnd::Failed;
+                r.unanswered = true;
+                break;
+            }
             done += SelectWaitMs + wireMs(message.size()) + wireMs(5);
         }
     }
+    if (r.unanswered) {
+        const int index = static_cast<int>(std::find(r.answers.begin(), r.answers.end(), Answer::NoAnswer) - r.answers.begin());
+        std::string held = heldText(sound, r);
+        if (!held.empty())
+            held[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(held[0])));
+        r.text = mirage.NoAnswerText("the wavesample dump of " + wsName(index), mirage.AnswerLimit.programMs,
+                                     "The send stopped there; nothing more was sent. The Mirage may hold the new "
+                                     "programs of " + halvesText(sound) + " now." + (held.empty() ? "" : " " + held + ".") +
+                                         " Corvane asks for the program dumps again before it shows them.");
+        mirage.NoteUnanswered();
+    }
 
     // The instrument plays what it now holds, and the program learns it;
-    // through a port that has gone nothing would reach it.
-    if (!portLost) {
+    // through a port that has gone, or to an instrument that does not
+    // answer, nothing more is sent.
+    if (!portLost && !r.unanswered) {
         hooks.progress("Selecting the current programs", done, total);
         for (const Half& h : sound.halves)
             mirage.SelectProgram(h.half, mirage.GetCurrentProgram(h.half));
@@ -334,8 +454,27 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
             mirage.RequestProgram(h.half);
         }
     }
-    hooks.progress(r.end == JobEnd::Done ? "Sent" : r.end == JobEnd::Cancelled ? "Cancelled" : "Failed", total, total);
+    hooks.progress(r.end == JobEnd::Done ? "Sent" : r.end == JobEnd::Cancelled ? "Cancelled" : "Stopped", total, total);
     return r;
+}
+
+std::string sendSummary(const Sound& sound, const SendResult& r, const std::string& what)
+{
+    if (r.end == JobEnd::Done) {
+        int accepted = 0;
+        int other = 0;
+        for (const Half& h : sound.halves) {
+            const auto entries = wavesampleEntries(h.programDump);
+            for (int w = 0; w < 8; ++w)
+                if (entries[static_cast<std::size_t>(w)].first)
+                    (r.answers[static_cast<std::size_t>(h.half * 8 + w)] == Answer::Accepted ? accepted : other) += 1;
+        }
+        return "Sent" + (what.empty() ? "" : " " + what) + ": " + std::to_string(accepted) +
+               (accepted == 1 ? " wavesample" : " wavesamples") + " accepted, " + std::to_string(other) + " not.";
+    }
+    const std::string held = heldText(sound, r);
+    return std::string(r.end == JobEnd::Cancelled ? "Cancelled" : "Stopped") + (what.empty() ? "" : " sending " + what) +
+           ": " + (held.empty() ? std::string("nothing was sent.") : held + ".");
 }
 
 std::vector<std::string> describe(const Sound& sound)

@@ -60,14 +60,31 @@ struct SendResult {
     JobEnd end = JobEnd::Done;
     std::array<Answer, 16> answers{}; // per wavesample, L1-L8, U1-U8
     std::string text;                 // what went wrong (Failed)
+    // The program dumps that went out (lower, upper): the instrument's
+    // parameters of that half are the sound's from then on.
+    std::array<bool, 2> programSent{};
+    // The wavesample whose dump was stopped or cut short part-way (0-15),
+    // or -1: it may hold part of the new sound.
+    int cutShort = -1;
+    // The instrument did not answer a wavesample dump: the job stopped there.
+    bool unanswered = false;
 };
 
 // Sends a checked sound: the program dumps first, then each wavesample's data
-// after selecting it, waiting for its answer before the next (a dump cut short
-// by a lost port fails the job); then selects
-// each half's current program again and requests fresh program dumps, also
-// after Cancel, so that the instrument and the program agree.
+// after selecting it, waiting for its answer before the next. A dump the
+// instrument does not answer within the request's limit (after its time on
+// the wire) stops the job there and nothing more is sent; a dump cut short
+// by a lost port fails the job. Otherwise, also after Cancel, each half's
+// current program is selected again and fresh program dumps are requested,
+// so that the instrument and the program agree.
 SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks& hooks);
+
+// What a send left in the instrument, for the window's status line:
+// "Sent: 4 wavesamples accepted, 0 not." (each wavesample with data of its
+// own counted once), or, for a send that stopped, which wavesamples were
+// replaced and which still hold the old sound. `what`, when given, names
+// what was sent ("L2 into the lower half").
+std::string sendSummary(const Sound& sound, const SendResult& r, const std::string& what = {});
 
 // "L1 pages 0-31 (32) Strings" lines of what a file holds.
 std::vector<std::string> describe(const Sound& sound);

@@ -946,23 +946,10 @@ void TfmBuildSound::bnSendClick()
         const sound::SendResult r = sound::sendSound(Mirage(), sound, hooks);
         ProgressBar1->hide();
         bnCancel->hide();
-        int accepted = 0, other = 0;
-        // The wavesamples past the last zone play its pages: one answer each.
-        const int zones = static_cast<int>(result_->zones.size());
-        for (int w = 0; w < zones; ++w) {
-            const sound::Answer a = r.answers[static_cast<std::size_t>(half() * 8 + w)];
-            if (a != sound::Answer::NotSent)
-                (a == sound::Answer::Accepted ? accepted : other) += 1;
-        }
         if (r.end == sound::JobEnd::Done)
             for (std::size_t w = 0; w < 8; ++w)
                 Ctx().wavesampleNames[static_cast<std::size_t>(half()) * 8 + w] = sound.halves[0].names[w];
-        const QString counts =
-            QString("%1 %2 accepted, %3 not.").arg(accepted).arg(accepted == 1 ? "wavesample" : "wavesamples").arg(other);
-        lbStatus->setText((r.end == sound::JobEnd::Done        ? "Sent: "
-                           : r.end == sound::JobEnd::Cancelled ? "Cancelled: "
-                                                               : "Failed: ") +
-                          counts);
+        lbStatus->setText(qs(sound::sendSummary(sound, r)));
         setBusy(false);
         if (r.end == sound::JobEnd::Failed)
             Ctx().seams.messageBox(r.text, Caption, BoxButtons::Ok);

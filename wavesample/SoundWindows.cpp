@@ -50,8 +50,12 @@ TSoundJobForm::TSoundJobForm(const WindowContext& context, QWidget* parent, cons
     SetFixedFrame(QSize(width, height));
     setWindowModality(Qt::ApplicationModal);
 
+    // Two lines, the last on the bar: what a stopped send left in the
+    // instrument takes more than one.
     lbStatus = named(new QLabel("Ready.", this), "lbStatus");
-    lbStatus->setGeometry(12, height - 92, width - 24, 18);
+    lbStatus->setWordWrap(true);
+    lbStatus->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    lbStatus->setGeometry(12, height - 110, width - 24, 36);
     ProgressBar1 = named(new TProgressBar(this), "ProgressBar1");
     ProgressBar1->setRange(0, BarSteps);
     ProgressBar1->setValue(0);
@@ -283,8 +287,6 @@ void TfmLoadSound::bnSendClick()
                     }
         // What each wavesample's answer was, beside what the file holds.
         std::vector<std::string> shown = sound::describe(sound_);
-        int accepted = 0;
-        int other = 0;
         std::size_t line = 0;
         for (const sound::Half& h : sound_.halves) {
             ++line; // the half's heading
@@ -293,15 +295,10 @@ void TfmLoadSound::bnSendClick()
                 if (a == sound::Answer::NotSent && sound::wavesampleEntries(h.programDump)[static_cast<std::size_t>(w)].dump < 0)
                     continue;
                 shown[line] += std::string("  - ") + sound::answerText(a);
-                (a == sound::Answer::Accepted ? accepted : other) += 1;
             }
         }
         edContents->setPlainText(lines(shown));
-        const QString counts = QString("%1 wavesamples accepted, %2 not.").arg(accepted).arg(other);
-        lbStatus->setText((r.end == sound::JobEnd::Done        ? "Sent: "
-                           : r.end == sound::JobEnd::Cancelled ? "Cancelled: "
-                                                               : "Failed: ") +
-                          counts);
+        lbStatus->setText(QString::fromStdString(sound::sendSummary(sound_, r)));
         if (r.end == sound::JobEnd::Failed)
             Ctx().seams.messageBox(r.text, "Load Sound from File", BoxButtons::Ok);
     });

@@ -23,6 +23,8 @@
 #include <QSpinBox>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace corvane {
 
 namespace {
@@ -360,19 +362,39 @@ void TfmWsSend::sendDump()
     const MirageProtocol::Transfer transfer(Mirage());
     sending_ = true;
     MirageProtocol::LongSend r;
+    bool unanswered = false;
     {
         const AudioProgress shown(ProgressBar1, bnCancelSend,
                                   {bnOpenFile, bnImportAudio, bnSendWav, cbSelectWs, bnRefreshParameters, bnRefreshU});
         Mirage().SelectWavesample(index);
+        const int answers = Mirage().WavesampleAnswers();
+        const long long began = Ctx().seams.clockMs();
         if (!transfer.Stopped())
             r = Mirage().SendLongSysEx(message.data(), static_cast<int>(message.size()),
                                        [this](std::size_t sent, std::size_t total) {
                                            ProgressBar1->setValue(
                                                total ? static_cast<int>(sent * AudioProgress::Steps / total) : 0);
                                        });
+        // The instrument answers a whole dump once it has crossed the wire
+        // (a port that paces it has spent that time already): waited for as
+        // long as a request's answer, Cancel still taking effect.
+        if (r.total > 0 && r.sent == r.total && !r.stopped && !r.cutShort) {
+            const long long onWire = std::max(0LL, (static_cast<long long>(r.sent) * 1000 + 3124) / 3125 -
+                                                        (Ctx().seams.clockMs() - began));
+            const long long limit = onWire + Mirage().AnswerLimit.programMs;
+            long long waited = 0;
+            for (; Mirage().WavesampleAnswers() == answers && waited < limit && !transfer.Stopped(); waited += 50)
+                Mirage().WaitAcceptingInput(50);
+            unanswered = Mirage().WavesampleAnswers() == answers && waited >= limit;
+        }
     }
     sending_ = false;
     reportSend(r, index);
+    if (unanswered) {
+        const std::string ws = std::string(index < 8 ? "L" : "U") + std::to_string(index % 8 + 1);
+        Mirage().ReportNoAnswer("the wavesample dump into " + ws, Mirage().AnswerLimit.programMs,
+                                "Wavesample " + ws + " may hold the new sample now, or still its old one.");
+    }
 }
 
 void TfmWsSend::reportSend(const MirageProtocol::LongSend& r, int index)

@@ -13,6 +13,7 @@
 #include "MemoryMap.h"
 #include "SwitchBox.h"
 #include "ProgCopy.h"
+#include "SoundTransfer.h"
 #include "Tuning.h"
 #include "UpDown.h"
 #include "ValueBox.h"
@@ -159,12 +160,16 @@ TEST_F(HistoryTest, UndoAndRedoBringInstrumentAndCopyBackInEveryWindow)
         EXPECT_EQ(w->UndoAction()->text().toStdString().rfind(c.undoText, 0), 0u) << w->UndoAction()->text().toStdString();
         EXPECT_EQ(form().Action("EditUndo")->text(), "&" + w->UndoAction()->text());
 
+        const std::string first = history().UndoList()[edits].name;
+        const std::string last = history().UndoList().back().name;
         for (int i = 0; i < c.edits; ++i)
             w->UndoAction()->trigger();
         EXPECT_TRUE(instrument() == before);
         EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
+        EXPECT_EQ(form().StatusPanelText(3).toStdString(), "Undone: " + first);
         for (int i = 0; i < c.edits; ++i)
             form().RedoClick();
+        EXPECT_EQ(form().StatusPanelText(3).toStdString(), "Redone: " + last);
         EXPECT_TRUE(instrument() == after);
         EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
         EXPECT_EQ(mirage().counters().refusedSteps, 0);
@@ -398,6 +403,108 @@ TEST_F(HistoryTest, ChangesOnTheInstrumentAreNamedAndNothingIsSentForThem)
     form().CheckMirageClick();
     EXPECT_EQ(history().Drift().size(), 0u);
     EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
+}
+
+// The newest event shows in the status bar: a difference found, then an
+// undo, a check, a redo. An undo whose value no step reaches sends nothing,
+// says so and leaves the history instead of going to the redo list.
+TEST_F(HistoryTest, UndoAndRedoSayWhatTheyDidOrCouldNot)
+{
+    fetchDumps();
+    auto* env = qobject_cast<TEnvFilterEditor*>(form().Window("TEnvelopeForm"));
+    activate(env);
+    env->SpeedButtonClick(0);
+    clickDown(env->udFilterCutoff);
+    const std::string edit = history().UndoList().back().name;
+    ASSERT_EQ(edit.rfind("Filter Cutoff Program L1 ", 0), 0u) << edit;
+    mirage().config().setField(cfg::MasterTune, mirage().config().field(cfg::MasterTune) == 63 ? 60 : 63);
+    form().CheckMirageClick();
+    ASSERT_EQ(form().StatusPanelText(3).toStdString().rfind("Changed on the Mirage: Master Tune ", 0), 0u);
+    form().UndoClick();
+    EXPECT_EQ(form().StatusPanelText(3).toStdString(), "Undone: " + edit);
+    form().CheckMirageClick();
+    EXPECT_EQ(form().StatusPanelText(3).toStdString(), "No changes: Corvane's copy is the instrument's.");
+    form().RedoClick();
+    EXPECT_EQ(form().StatusPanelText(3).toStdString(), "Redone: " + edit);
+
+    // A cutoff brought by a dump from beyond the range a press keeps to.
+    mirage().half(0).programs[0].setField(pgf::FilterCutoff, 220);
+    form().CheckMirageClick();
+    clickDown(env->udFilterCutoff);
+    ASSERT_EQ(history().UndoList().back().name, "Filter Cutoff Program L1 110 \xE2\x86\x92 109");
+    const std::size_t edits = history().UndoList().size();
+    const std::size_t from = seams().trace.size();
+    form().UndoClick();
+    EXPECT_EQ(sentSince(from), 0);
+    EXPECT_EQ(form().StatusPanelText(3).toStdString(),
+              "Could not undo Filter Cutoff Program L1 110 \xE2\x86\x92 109: a step reaches 0 to 99, not 110. "
+              "Nothing was sent; the edit left the history.");
+    EXPECT_EQ(history().UndoList().size(), edits - 1);
+    EXPECT_FALSE(history().CanRedo());
+    EXPECT_EQ(mirage().half(0).programs[0].field(pgf::FilterCutoff), 218);
+    // The next edit takes the news away: the connection's text is back.
+    clickDown(env->udFilterCutoff);
+    EXPECT_EQ(form().StatusPanelText(3).toStdString().find("Undo"), std::string::npos);
+}
+
+// A sound sent into a half replaces it: the fresh dumps that follow are news,
+// not changes made on the Mirage, also when the instrument took the sound
+// without answering; the edits of that half leave the history, the other
+// half's stay; a change made on the instrument afterwards is named again.
+TEST_F(HistoryTest, ASoundSentReplacesItsHalfInTheCopyAndTheHistory)
+{
+    fetchDumps();
+    sound::JobHooks hooks;
+    hooks.wait = [this](int ms) { form().Wait(ms); };
+    hooks.cancelled = [] { return false; };
+    hooks.progress = [](const std::string&, long long, long long) {};
+    sound::FetchResult fetched;
+    form().Converse([&] { fetched = sound::fetchSound(form(), {0}, hooks); });
+    ASSERT_EQ(fetched.end, sound::JobEnd::Done) << fetched.text;
+
+    auto* lower = qobject_cast<TEnvFilterEditor*>(form().Window("TEnvelopeForm"));
+    activate(lower);
+    lower->SpeedButtonClick(0);
+    clickDown(lower->udFilterCutoff);
+    clickDown(lower->udFilterCutoff);
+    lower->hide();
+    auto* upper = qobject_cast<TEnvFilterEditor*>(form().Window("TfmEnvFilterU"));
+    activate(upper);
+    clickUp(upper->udAmpEnvAttack);
+    const std::string upperEdit = history().UndoList().back().name;
+    ASSERT_EQ(history().UndoList().size(), 3u);
+
+    // The sound holds the cutoff as it was before the two steps.
+    sound::SendResult sent;
+    form().Converse([&] { sent = sound::sendSound(form(), fetched.sound, hooks); });
+    ASSERT_EQ(sent.end, sound::JobEnd::Done) << sent.text;
+    EXPECT_EQ(history().DriftText(), "");
+    EXPECT_EQ(form().StatusPanelText(3).toStdString(), "Lower half replaced: 2 of its edits left the history.");
+    ASSERT_EQ(history().UndoList().size(), 1u);
+    EXPECT_EQ(history().UndoList()[0].name, upperEdit);
+    const Message lowerNow = mirage().programDump(0);
+    form().UndoClick();
+    EXPECT_EQ(form().StatusPanelText(3).toStdString(), "Undone: " + upperEdit);
+    EXPECT_EQ(mirage().programDump(0), lowerNow);
+    EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
+
+    // The instrument takes the sound without answering: nothing is named,
+    // not then and not when it answers again.
+    clickDown(lower->udFilterCutoff);
+    device().setBehaviour({true, false, 0});
+    form().Converse([&] { sent = sound::sendSound(form(), fetched.sound, hooks); });
+    EXPECT_TRUE(sent.unanswered);
+    EXPECT_EQ(history().DriftText(), "");
+    device().setBehaviour({false, false, 0});
+    form().CheckMirageClick();
+    EXPECT_EQ(form().StatusPanelText(3).toStdString(), "No changes: Corvane's copy is the instrument's.");
+    EXPECT_EQ(differencesFromInstrument(), std::vector<std::string>{});
+
+    const int resonance = mirage().half(0).programs[0].field(pgf::Resonance);
+    mirage().half(0).programs[0].setField(pgf::Resonance, resonance == 8 ? 12 : 8);
+    form().CheckMirageClick();
+    EXPECT_EQ(form().StatusPanelText(3).toStdString().rfind("Changed on the Mirage: Resonance Program L1 ", 0), 0u)
+        << form().StatusPanelText(3).toStdString();
 }
 
 } // namespace

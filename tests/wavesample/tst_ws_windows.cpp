@@ -549,6 +549,25 @@ TEST_F(WsWindows, WavSentIntoAWavesampleComesBackTheSame)
     }
 }
 
+// An instrument that answers nothing is said to, once the dump has had its
+// time on the wire and a request's limit.
+TEST_F(WsWindows, AWavSentToASilentMirageSaysThatItWentUnanswered)
+{
+    pointers(0, 3);
+    activate(send);
+    open(file("silent.wav", wavOf(samplesOf(1000))));
+    device().setBehaviour({true, false, 0});
+    seams().clear();
+    QTest::mouseClick(send->bnSendWav, Qt::LeftButton);
+    ASSERT_EQ(seams().boxes().size(), 1u);
+    EXPECT_EQ(seams().boxes()[0].text.rfind("The Mirage did not answer the wavesample dump into L1 within 3 seconds.", 0), 0u)
+        << seams().boxes()[0].text;
+    const long long wire = TappedMirage::wireMs(2 * 1000 + 8);
+    EXPECT_GE(seams().totalWaited(), wire + form().AnswerLimit.programMs);
+    EXPECT_LE(seams().totalWaited(), 30 + wire + form().AnswerLimit.programMs + 50);
+    EXPECT_TRUE(send->bnSendWav->isEnabled());
+}
+
 // A sample larger than its wavesample is not sent, which the instrument
 // would refuse after the whole dump: the user is told both sizes and may
 // have the file converted to fit, which then goes in.
