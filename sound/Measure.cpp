@@ -78,25 +78,44 @@ std::optional<double> period(std::span<const float> a, std::size_t from, std::si
         run += d[static_cast<std::size_t>(lag)];
         n[static_cast<std::size_t>(lag)] = run > 0 ? d[static_cast<std::size_t>(lag)] * lag / run : 1.0;
     }
-    // Near an expected period, the deepest dip within half an octave of it.
+    // The first clear dip; else the first dip nearly as deep as the
+    // deepest. Near an expected period, the dip within half an octave of it
+    // that is deepest for its distance from it.
     const int lowest = expected > 0 ? std::max(2, static_cast<int>(expected / 1.42)) : 2;
+    const auto dip = [&n](int lag) {
+        return n[static_cast<std::size_t>(lag)] <= n[static_cast<std::size_t>(lag - 1)] &&
+               n[static_cast<std::size_t>(lag)] <= n[static_cast<std::size_t>(lag + 1)];
+    };
     int best = -1;
-    if (expected <= 0)
-        for (int lag = lowest; lag < maxLag; ++lag)
-            if (n[static_cast<std::size_t>(lag)] < 0.2) {
-                while (lag + 1 < maxLag && n[static_cast<std::size_t>(lag + 1)] < n[static_cast<std::size_t>(lag)])
-                    ++lag;
-                best = lag;
-                break;
+    double deepest = 1e9;
+    for (int lag = lowest; lag < maxLag; ++lag)
+        deepest = std::min(deepest, n[static_cast<std::size_t>(lag)]);
+    if (deepest > 0.35)
+        return std::nullopt;
+    if (expected > 0) {
+        double score = 1e9;
+        for (int lag = std::max(lowest, 2); lag < maxLag; ++lag)
+            if (dip(lag)) {
+                // The dip's depth between the lags, by a parabola.
+                const double a = d[static_cast<std::size_t>(lag - 1)], b = d[static_cast<std::size_t>(lag)],
+                             c = d[static_cast<std::size_t>(lag + 1)];
+                const double curve = a - 2 * b + c;
+                const double depth = curve > 0 ? std::max(0.0, b - (a - c) * (a - c) / (8 * curve)) : b;
+                const double s = (depth + 1e-9 * d.back()) * (1 + 2 * std::abs(std::log2(lag / expected)));
+                if (s < score) {
+                    score = s;
+                    best = lag;
+                }
             }
-    if (best < 0) {
-        best = lowest;
-        for (int lag = lowest + 1; lag < maxLag; ++lag)
-            if (n[static_cast<std::size_t>(lag)] < n[static_cast<std::size_t>(best)])
+    } else {
+        const double enough = std::min(0.2, deepest + 0.1);
+        for (int lag = lowest; lag < maxLag && best < 0; ++lag)
+            if (n[static_cast<std::size_t>(lag)] < std::max(enough, deepest + 0.1) && dip(lag) &&
+                (n[static_cast<std::size_t>(lag)] < 0.2 || n[static_cast<std::size_t>(lag)] <= deepest + 0.1))
                 best = lag;
-        if (best >= maxLag - 1 || n[static_cast<std::size_t>(best)] > 0.35)
-            return std::nullopt;
     }
+    if (best < 0 || best >= maxLag - 1)
+        return std::nullopt;
     double p = refine(d, best);
     // The dip at the furthest whole number of periods gives the period to a
     // fraction of the rounding of one.
@@ -204,7 +223,12 @@ Figures measure(std::span<const float> a, int loopStart, int loopEnd, double lsb
     if (onset == a.end())
         return f;
 
-    const auto attack = period(a, static_cast<std::size_t>(f.leadIn), 4096);
+    // The attack's pitch: a first guess, then the average over short
+    // windows across it (a vibrato counts by its middle).
+    std::optional<double> attack = period(a, static_cast<std::size_t>(f.leadIn), 4096);
+    if (attack)
+        attack = averagePeriod(a, static_cast<std::size_t>(f.leadIn), 4096, std::min(1200.0, 2.5 * *attack + 8), *attack)
+                     .value_or(*attack);
     if (attack)
         f.attackKey = keyOfPeriod(*attack);
     if (loopStart < 0 || loopEnd <= loopStart || loopEnd > f.samples)
@@ -228,6 +252,9 @@ Figures measure(std::span<const float> a, int loopStart, int loopEnd, double lsb
         f.loopKey = keyOfPeriod(loopPeriod);
         if (f.attackKey)
             f.loopCents = 100 * (*f.loopKey - *f.attackKey);
+        if (const auto once = averagePeriod(a, static_cast<std::size_t>(loopStart), static_cast<std::size_t>(length),
+                                            maxPeriod, *p))
+            f.cutCents = 1200 * std::log2(*once / loopPeriod);
     }
     f.swellDb = swellDb(a, loopStart, length, loopPeriod);
     return f;
@@ -297,8 +324,13 @@ std::string describe(const Figures& f)
         std::snprintf(text, sizeof text, "%.2f ", *f.loopKey);
         s += text;
         if (f.loopCents) {
-            std::snprintf(text, sizeof text, "(%+.1f cents) ", *f.loopCents);
+            std::snprintf(text, sizeof text, "(%+.1f cents", *f.loopCents);
             s += text;
+            if (f.cutCents) {
+                std::snprintf(text, sizeof text, ", cut %+.1f", *f.cutCents);
+                s += text;
+            }
+            s += ") ";
         }
     }
     std::snprintf(text, sizeof text, "%.1f ms, swell %.1f dB, splice %.0f dB", f.loopMs(), f.swellDb.value_or(0),

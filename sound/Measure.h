@@ -51,6 +51,7 @@ struct Figures {
     std::optional<double> attackKey;     // fractional MIDI key over the attack
     std::optional<double> loopKey;       // over the loop, repeated
     std::optional<double> loopCents;     // loop against attack
+    std::optional<double> cutCents;      // loop against its own stretch played once: the error of the cut alone
     std::optional<double> swellDb;
     std::optional<double> spliceDb;
     bool looped() const { return loopStart >= 0 && loopEnd > loopStart; }
@@ -75,7 +76,8 @@ struct Wavesample {
 };
 std::vector<Wavesample> measureHalf(const sound::Half& half);
 
-// "lead-in 3, RMS -14.2 dBFS, peak -0.3 dBFS, attack 52.01, loop 52.03 (+2.0 cents) 120.4 ms, swell 0.4 dB, splice -41 dB"
+// "lead-in 3, RMS -14.2 dBFS, peak -0.3 dBFS, attack 52.01, loop 52.03 (+2.0 cents, cut +0.1) 120.4 ms,
+// swell 0.4 dB, splice -41 dB"
 std::string describe(const Figures& f);
 // "L ws1 00-1E: " and describe(), or what the wavesample shares or lacks.
 std::string line(const Wavesample& w, int half);
