@@ -327,7 +327,7 @@ int inspect(const std::vector<std::string>& files)
     for (const std::string& path : files) {
         const sound::ReadResult r = sound::readFile(path);
         if (!r.ok()) {
-            result = fail(r.text);
+            result = fail("\"" + path + "\": " + r.text);
             continue;
         }
         std::cout << path << "\n";

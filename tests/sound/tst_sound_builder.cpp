@@ -653,6 +653,10 @@ TEST_F(BuilderFiles, TheCommandPrintsAZoneALineAndExitsZeroOneOrTwo)
     write("empty.sfz", "// nothing here\n");
     struct Case { std::string args; int exit; const char* says; };
     for (const Case& c : {Case{"build " + sf2 + " --preset 48 --half upper --zones 4 --to " + syx, 0, "zone 4: root "},
+                          Case{"inspect " + syx, 0, "U ws8 C0-FF: the pages of ws4"},
+                          Case{"inspect " + syx, 0, "cents, cut "},
+                          Case{"inspect " + (dir / "empty.sfz").string(), 1, "empty.sfz"},
+                          Case{"inspect", 2, "inspect needs at least one FILE.syx"},
                           Case{"build " + sf2 + " --preset \"No Such\" --to " + syx, 1, "no preset \"No Such\""},
                           Case{"build " + (dir / "empty.sfz").string() + " --to " + syx, 1, "holds no region"},
                           Case{"build " + sf2 + " --zones 9 --to " + syx, 2, "--zones takes 1 to 8"},
