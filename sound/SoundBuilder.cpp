@@ -270,14 +270,18 @@ std::optional<LoopSearch> findLoop(const std::vector<float>& a, int end, double 
             // level there; then how steady the stretch's level is and how
             // near its pitch lies to the attack's; a shorter or earlier loop
             // only when clearly better.
+            // The end is compared at the start's level, as levelLoop leaves it.
             const int L = c.length;
             const int w = std::min(96, s);
-            double diff = 0, level = 1e-12;
+            double xx = 1e-12, yy = 1e-12, xy = 0;
             for (int k = 1; k <= w; ++k) {
                 const double x = a[static_cast<std::size_t>(s + L - k)], y = a[static_cast<std::size_t>(s - k)];
-                diff += (x - y) * (x - y);
-                level += x * x + y * y;
+                xx += x * x;
+                yy += y * y;
+                xy += x * y;
             }
+            const double g = std::sqrt(yy / xx);
+            const double diff = std::max(0.0, g * g * xx + yy - 2 * g * xy), level = 2 * yy;
             const double swell = unsteadiness(s, s + L);
             const double cents = attack && c.period > 0 ? 1200 * std::log2(*attack / c.period) : 0;
             const double cost = (diff / level + 1e-4) * (1 + swell * swell) * (1 + cents * cents / 25) *
