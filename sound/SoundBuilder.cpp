@@ -47,6 +47,7 @@ struct Work {
     int shift = 0;                  // samples of silence put in front
     int fullPages = 0;              // pages of the whole zone
     int budget = 0;                 // pages the fit gives it
+    float step = 0;                 // one step of the 8-bit data at the half's gain, as estimated
     std::vector<std::string> cuts;
     std::optional<double> splice;
 };
@@ -434,8 +435,9 @@ namespace {
 constexpr int LeadIn = 8;
 
 // Leading silence off the front of the zone's audio: down to the attack
-// (the first sample above 40 dB under the zone's peak), or by whole pages where a
-// source loop must stay on a page boundary.
+// (the first sample above 40 dB under the zone's peak and above 1.5 steps
+// of the 8-bit data), or by whole pages where a source loop must stay on a
+// page boundary.
 void trimLeadIn(Work& w)
 {
     float peak = 0;
@@ -443,7 +445,7 @@ void trimLeadIn(Work& w)
         peak = std::max(peak, std::abs(x));
     if (peak <= 0)
         return;
-    const float threshold = peak * 0.01f;
+    const float threshold = std::max(peak * 0.01f, 1.5f * w.step);
     const auto onset = std::find_if(w.whole.begin(), w.whole.end(), [threshold](float x) { return std::abs(x) > threshold; });
     int cut = std::max(0, static_cast<int>(onset - w.whole.begin()) - LeadIn);
     if (w.loop == LoopKind::Source)
@@ -461,11 +463,11 @@ void trimLeadIn(Work& w)
 // ends where the sound does.
 void trimTail(Work& w, double gain)
 {
+    w.step = static_cast<float>(1.0 / (128.0 * gain));
     if (w.loop == LoopKind::Source || w.whole.empty())
         return;
-    const float step = static_cast<float>(1.0 / (128.0 * gain));
     std::size_t end = w.whole.size();
-    while (end > 0 && std::abs(w.whole[end - 1]) < step)
+    while (end > 0 && std::abs(w.whole[end - 1]) < w.step)
         --end;
     end = std::min(w.whole.size(), end + LeadIn);
     if (end == w.whole.size() || end == 0)
@@ -859,14 +861,15 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
         if (auto refused = readZone(zones[i], tops[i], unity, work[i], result.notes))
             return std::move(*refused);
         work[i].whole = std::move(work[i].audio);
-        trimLeadIn(work[i]);
         if (o.progress)
             o.progress((static_cast<double>(i) + 1) / total);
     }
 
     const double estimate = halfGain(work, true);
-    for (Work& w : work)
+    for (Work& w : work) {
         trimTail(w, estimate);
+        trimLeadIn(w);
+    }
     if (auto refused = fitIntoHalf(work, o))
         return std::move(*refused);
     placeLoops(work, o);
