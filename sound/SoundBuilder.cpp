@@ -631,7 +631,8 @@ void placeLoops(std::vector<Work>& work, const BuildOptions& o)
             w.cuts.push_back(std::to_string(lost) + (lost == 1 ? " page " : " pages ") +
                              (tail ? "after the loop cut" : "cut from the end to fit"));
         } else if (w.fullPages > whole && w.loop == LoopKind::Off) {
-            w.cuts.push_back(std::to_string(w.fullPages - whole) + " pages cut from the end: a wavesample holds 255");
+            const int lost = w.fullPages - whole;
+            w.cuts.push_back(std::to_string(lost) + (lost == 1 ? " page" : " pages") + " cut from the end: a wavesample holds 255");
         }
     }
 }
