@@ -5,6 +5,7 @@
 #include "CorvaneVersion.h"
 #include "DiskImage.h"
 #include "HexText.h"
+#include "Measure.h"
 #include "MirageEmulator.h"
 #include "SoundBuilder.h"
 #include "SoundFile.h"
@@ -43,6 +44,10 @@ const char* const HelpText =
     "  extract IMAGE SLOT FILE.syx       one sound half as a .syx sound file\n"
     "  insert IMAGE SLOT FILE.syx        a .syx sound file's half into the image;\n"
     "                                    nothing else of the image changes\n"
+    "  inspect FILE.syx...               one line for each wavesample of a sound\n"
+    "                                    file: lead-in samples, level, pitch (MIDI\n"
+    "                                    key at 29411 Hz) over the attack and over\n"
+    "                                    the loop, loop length, swell and splice\n"
     "  build SOURCE... [--preset BANK:PROGRAM|N|NAME] [--half lower|upper]\n"
     "        [--template FILE.syx] [--zones N] [--spread] [--unity NOTE]\n"
     "        [--fine-tune N] [--octave-step N]\n"
@@ -326,6 +331,27 @@ int insert(const std::vector<std::string>& args)
     return Ok;
 }
 
+// ---- inspect -------------------------------------------------------------------------
+
+int inspect(const std::vector<std::string>& files)
+{
+    if (files.empty())
+        return usage("inspect needs at least one FILE.syx");
+    int result = Ok;
+    for (const std::string& path : files) {
+        const sound::ReadResult r = sound::readFile(path);
+        if (!r.ok()) {
+            result = fail("\"" + path + "\": " + r.text);
+            continue;
+        }
+        std::cout << path << "\n";
+        for (const sound::Half& half : r.sound.halves)
+            for (const measure::Wavesample& w : measure::measureHalf(half))
+                std::cout << "  " << measure::line(w, half.half) << "\n";
+    }
+    return result;
+}
+
 // ---- build ---------------------------------------------------------------------------
 
 struct BuildRequest {
@@ -578,6 +604,8 @@ int main(int argc, char** argv)
             return buildSound(args);
         if (command == "presets")
             return presets(args);
+        if (command == "inspect")
+            return inspect(args);
     } catch (const std::exception& e) {
         return fail(std::string("Error - ") + e.what() + ".");
     }

@@ -40,11 +40,14 @@ struct Work {
     int top = 0;
     PitchSplit split;
     std::vector<float> audio; // at the wavesample rate, moved to the unity key's pitch class
+    std::vector<float> whole; // the audio as read, before the fit cut it and the loop was made
     double period = 0;        // samples of one cycle at the root pitch
     LoopKind loop = LoopKind::Find;
     int loopStart = 0, loopEnd = 0; // samples; loopEnd exclusive
     int shift = 0;                  // samples of silence put in front
-    int fullPages = 0;              // pages of the whole zone, until a cut is reported
+    int fullPages = 0;              // pages of the whole zone
+    int budget = 0;                 // pages the fit gives it
+    float step = 0;                 // one step of the 8-bit data at the half's gain, as estimated
     std::vector<std::string> cuts;
     std::optional<double> splice;
 };
@@ -347,86 +350,153 @@ std::vector<int> topKeys(const std::vector<Zone>& zones, bool useRanges)
     return tops;
 }
 
-double spliceDb(const std::vector<float>& a, int start, int length)
-{
-    const int size = static_cast<int>(a.size());
-    const int end = start + length;
-    if (start < 0 || length <= 0 || end > size)
-        return 0;
-    double level = 0;
-    for (int i = start; i < end; ++i)
-        level += static_cast<double>(a[static_cast<std::size_t>(i)]) * a[static_cast<std::size_t>(i)];
-    level = std::sqrt(level / length);
-    if (level < 1e-6)
-        return -120;
-    // The step at the jump: the loop's last samples against those that led
-    // into its start, over the few samples either side of the splice that
-    // the ear hears as a click; at the very start, the samples after the
-    // jump against those after the loop's end.
-    constexpr int Near = 4;
-    int w = std::min({Near, start, length});
-    double diff = 0;
-    if (w >= Near) {
-        for (int k = 1; k <= w; ++k) {
-            const double d = a[static_cast<std::size_t>(end - k)] - a[static_cast<std::size_t>(start - k)];
-            diff += d * d;
-        }
-    } else if ((w = std::min({Near, size - end, length})) >= Near) {
-        for (int k = 0; k < w; ++k) {
-            const double d = a[static_cast<std::size_t>(start + k)] - a[static_cast<std::size_t>(end + k)];
-            diff += d * d;
-        }
-    } else {
-        // Too little either side: the step against the slope before it.
-        const double last = a[static_cast<std::size_t>(end - 1)];
-        const double before = length > 1 ? a[static_cast<std::size_t>(end - 2)] : last;
-        const double d = a[static_cast<std::size_t>(start)] - (2 * last - before);
-        diff = d * d;
-        w = 1;
-    }
-    const double rms = std::sqrt(diff / w);
-    return rms < 1e-9 ? -120 : std::max(-120.0, 20 * std::log10(rms / level));
-}
+double spliceDb(const std::vector<float>& a, int start, int length) { return measure::spliceDb(a, start, length); }
 
-std::optional<LoopSearch> findLoop(const std::vector<float>& a, int end, double period, int minLength)
+namespace {
+
+// The period measured in windows across the audio, for the loop search.
+struct PeriodTrack {
+    int window = 0, hop = 0, first = 0;
+    std::vector<double> frequency; // cycles a sample of each window, 0 where it has no pitch
+    std::vector<double> sum;       // running sums of frequency and of pitched windows
+    std::vector<int> pitched;
+
+    PeriodTrack(const std::vector<float>& a, int from, int end, double period)
+    {
+        window = std::max(1024, static_cast<int>(std::ceil(4.5 * period)));
+        hop = window / 2;
+        first = std::max(0, from - hop);
+        sum.push_back(0);
+        pitched.push_back(0);
+        for (int at = first; at + window <= end || (frequency.empty() && at < end); at += hop) {
+            const auto p = measure::period(a, static_cast<std::size_t>(at), static_cast<std::size_t>(window), 1200, period);
+            frequency.push_back(p ? 1.0 / *p : 0.0);
+            sum.push_back(sum.back() + frequency.back());
+            pitched.push_back(pitched.back() + (p ? 1 : 0));
+        }
+    }
+    // The average period of the windows centred within [from, to), or of
+    // the nearest one; 0 when they have no pitch.
+    double over(int from, int to) const
+    {
+        if (frequency.empty())
+            return 0;
+        const int last = static_cast<int>(frequency.size()) - 1;
+        int i = std::clamp((from - first - window / 2 + hop - 1) / hop, 0, last);
+        int j = std::clamp((to - first - window / 2 + hop - 1) / hop, i + 1, last + 1);
+        const int n = pitched[static_cast<std::size_t>(j)] - pitched[static_cast<std::size_t>(i)];
+        if (n * 2 < j - i || n == 0)
+            return 0;
+        return n / (sum[static_cast<std::size_t>(j)] - sum[static_cast<std::size_t>(i)]);
+    }
+};
+
+} // namespace
+
+std::optional<LoopSearch> findLoop(const std::vector<float>& a, int end, double period, int minLength, int maxLength,
+                                   int endWithin)
 {
     end = std::min<int>(end, static_cast<int>(a.size()));
     minLength = std::max(minLength, 16);
     if (end < minLength + PageBytes)
         return std::nullopt;
-    const bool cycles = period >= 2 && period * 2 <= end;
-    std::optional<LoopSearch> best;
-    double bestCost = 0;
+    if (maxLength <= 0 || maxLength > end)
+        maxLength = end;
+    minLength = std::min(minLength, maxLength);
     // Starts on page boundaries from a quarter of the way in (the attack
     // stays out of the loop), leaving room for at least one loop.
-    const int firstStart = std::max(PageBytes, (end / 4) / PageBytes * PageBytes);
+    int firstStart = std::max(PageBytes, (end / 4) / PageBytes * PageBytes);
+    if (endWithin > 0)
+        firstStart = std::max(firstStart, (end - endWithin - maxLength) / PageBytes * PageBytes);
+    const bool cycles = period >= 2 && period * 2 <= end;
+    const std::optional<PeriodTrack> track =
+        cycles ? std::optional<PeriodTrack>(std::in_place, a, firstStart, end, period) : std::nullopt;
+    // The pitch of the start (the attack), which the loop should keep.
+    const std::optional<double> attack =
+        cycles ? measure::period(a, 0, std::min<std::size_t>(4096, static_cast<std::size_t>(end)), 1200, period) : std::nullopt;
+    // The level of each page in dB, for how steady a stretch is once its
+    // fall or rise is evened out.
+    std::vector<double> pageDb(static_cast<std::size_t>(end / PageBytes));
+    for (std::size_t p = 0; p < pageDb.size(); ++p) {
+        double e = 1e-12;
+        for (std::size_t i = p * PageBytes; i < (p + 1) * PageBytes; ++i)
+            e += static_cast<double>(a[i]) * a[i];
+        pageDb[p] = 10 * std::log10(e / PageBytes);
+    }
+    const auto unsteadiness = [&pageDb](int from, int to) {
+        const int first = from / PageBytes, last = std::min<int>(to / PageBytes, static_cast<int>(pageDb.size()));
+        const int n = last - first;
+        if (n < 3)
+            return 0.0;
+        double st = 0, sl = 0, stt = 0, stl = 0;
+        for (int i = first; i < last; ++i) {
+            const double t = i - first, l = pageDb[static_cast<std::size_t>(i)];
+            st += t;
+            sl += l;
+            stt += t * t;
+            stl += t * l;
+        }
+        const double slope = (n * stl - st * sl) / (n * stt - st * st), mean = sl / n - slope * st / n;
+        double lo = 0, hi = 0;
+        for (int i = first; i < last; ++i) {
+            const double r = pageDb[static_cast<std::size_t>(i)] - (mean + slope * (i - first));
+            lo = std::min(lo, r);
+            hi = std::max(hi, r);
+        }
+        return hi - lo;
+    };
+    std::optional<LoopSearch> best;
+    double bestCost = 0;
+    struct Candidate { int length; double period; int cycles; };
+    std::vector<Candidate> lengths;
     for (int s = firstStart; s + minLength <= end; s += PageBytes) {
-        std::vector<int> lengths;
+        lengths.clear();
+        const int room = std::min(maxLength, end - s);
         if (cycles) {
-            for (int n = static_cast<int>(std::floor((end - s) / period)); n >= 1; --n) {
-                const int L = static_cast<int>(std::lround(n * period));
-                if (L < minLength)
+            // Whole cycles of the period measured over the loop's stretch.
+            double p = track->over(s, s + room);
+            if (p <= 0)
+                p = period;
+            for (int n = static_cast<int>(std::floor(room / p)); n >= 1; --n) {
+                int L = static_cast<int>(std::lround(n * p));
+                double q = track->over(s, s + L);
+                if (q <= 0)
+                    q = p;
+                L = static_cast<int>(std::lround(n * q));
+                if (L < minLength || (endWithin > 0 && s + L < end - endWithin))
                     break;
-                for (int d = -2; d <= 2; ++d)
-                    if (s + L + d <= end)
-                        lengths.push_back(L + d);
+                if (L <= room)
+                    lengths.push_back({L, q, n});
             }
         }
-        if (lengths.empty())
-            for (int L = end - s; L >= minLength && lengths.size() < 64; L -= 16)
-                lengths.push_back(L);
-        for (int L : lengths) {
-            // The jump, by what precedes each side of the splice; the
-            // shorter loop is taken only when clearly smoother.
-            const int w = std::min(64, s);
-            double diff = 0;
+        if (lengths.empty() && !cycles)
+            for (int L = room; L >= minLength && lengths.size() < 64; L -= 16)
+                if (endWithin <= 0 || s + L >= end - endWithin)
+                    lengths.push_back({L, 0, 0});
+        for (const Candidate& c : lengths) {
+            // The waveform leading into each side of the splice, against the
+            // level there; then how steady the stretch's level is and how
+            // near its pitch lies to the attack's; a shorter or earlier loop
+            // only when clearly better.
+            // The end is compared at the start's level, as levelLoop leaves it.
+            const int L = c.length;
+            const int w = std::min(96, s);
+            double xx = 1e-12, yy = 1e-12, xy = 0;
             for (int k = 1; k <= w; ++k) {
-                const double d = a[static_cast<std::size_t>(s + L - k)] - a[static_cast<std::size_t>(s - k)];
-                diff += d * d;
+                const double x = a[static_cast<std::size_t>(s + L - k)], y = a[static_cast<std::size_t>(s - k)];
+                xx += x * x;
+                yy += y * y;
+                xy += x * y;
             }
-            const double cost = diff / w * (1.0 + 0.25 * (1.0 - static_cast<double>(s + L) / end));
+            const double g = std::sqrt(yy / xx);
+            const double diff = std::max(0.0, g * g * xx + yy - 2 * g * xy), level = 2 * yy;
+            const double swell = unsteadiness(s, s + L);
+            const double cents = attack && c.period > 0 ? 1200 * std::log2(*attack / c.period) : 0;
+            const double cost = (diff / level + 1e-4) * (1 + swell * swell) * (1 + cents * cents / 25) *
+                                (1.0 + 0.25 * (1.0 - static_cast<double>(s + L) / end)) *
+                                (1.0 + 0.25 * (1.0 - static_cast<double>(L) / maxLength));
             if (!best || cost < bestCost) {
-                best = LoopSearch{s, L, 0};
+                best = LoopSearch{s, L, 0, c.period, c.cycles};
                 bestCost = cost;
             }
         }
@@ -436,27 +506,97 @@ std::optional<LoopSearch> findLoop(const std::vector<float>& a, int end, double 
     return best;
 }
 
+double spliceCorrelation(const std::vector<float>& a, int start, int loopLength, int length)
+{
+    const int end = start + loopLength;
+    length = std::min({length, start, loopLength});
+    if (length <= 0 || end > static_cast<int>(a.size()))
+        return 0;
+    double xy = 0, xx = 0, yy = 0;
+    for (int i = 0; i < length; ++i) {
+        const double x = a[static_cast<std::size_t>(end - length + i)], y = a[static_cast<std::size_t>(start - length + i)];
+        xy += x * y;
+        xx += x * x;
+        yy += y * y;
+    }
+    return xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
+}
+
+std::pair<double, double> crossfadeGains(double t, double rho)
+{
+    // Linear gains scaled so that (1-t)^2 + t^2 + 2 rho t (1-t) = 1: the
+    // power of the mix of two signals of one level correlated by rho.
+    rho = std::clamp(rho, 0.0, 1.0);
+    const double out = 1 - t, in = t;
+    const double k = 1 / std::sqrt(out * out + in * in + 2 * rho * out * in);
+    return {out * k, in * k};
+}
+
 void crossfade(std::vector<float>& a, int start, int loopLength, int length)
 {
     const int end = start + loopLength;
     length = std::min({length, start, loopLength / 2});
     if (length <= 0 || end > static_cast<int>(a.size()))
         return;
+    const double rho = spliceCorrelation(a, start, loopLength, length);
     for (int i = 0; i < length; ++i) {
-        const double t = (i + 0.5) / length * Pi / 2;
+        const auto [out, in] = crossfadeGains((i + 0.5) / length, rho);
         const auto j = static_cast<std::size_t>(end - length + i);
         const auto k = static_cast<std::size_t>(start - length + i);
-        a[j] = static_cast<float>(a[j] * std::cos(t) + a[k] * std::sin(t));
+        a[j] = static_cast<float>(a[j] * out + a[k] * in);
     }
+}
+
+double levelLoop(std::vector<float>& a, int start, int length, double period)
+{
+    if (start < 0 || start + length > static_cast<int>(a.size()) || length < 4 * PageBytes)
+        return 0;
+    int block = PageBytes;
+    if (period >= 2)
+        block = static_cast<int>(std::lround(std::ceil(PageBytes / period) * period));
+    // The level of each stretch in dB against its middle, fitted by a line.
+    double st = 0, sl = 0, stt = 0, stl = 0;
+    int n = 0;
+    for (int b = start; b + block <= start + length; b += block) {
+        double e = 0;
+        for (int i = b; i < b + block; ++i)
+            e += static_cast<double>(a[static_cast<std::size_t>(i)]) * a[static_cast<std::size_t>(i)];
+        if (e <= 1e-12)
+            continue;
+        const double t = b + block / 2.0 - start, l = 10 * std::log10(e / block);
+        st += t;
+        sl += l;
+        stt += t * t;
+        stl += t * l;
+        ++n;
+    }
+    if (n < 3)
+        return 0;
+    const double slope = (n * stl - st * sl) / (n * stt - st * st); // dB a sample
+    const double change = slope * length;
+    if (std::abs(change) < 0.2 || std::abs(change) > 24)
+        return 0;
+    for (int i = 0; i < length; ++i)
+        a[static_cast<std::size_t>(start + i)] *= static_cast<float>(std::pow(10.0, -slope * i / 20));
+    return change;
 }
 
 std::vector<std::uint8_t> toBytes(const std::vector<float>& samples, double gain, std::uint32_t seed)
 {
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> uniform(-0.5, 0.5);
+    // The loudest of each 32 samples: dither only where the sound around
+    // reaches a step.
+    constexpr std::size_t Block = 32;
+    std::vector<double> loudest((samples.size() + Block - 1) / Block, 0.0);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        loudest[i / Block] = std::max(loudest[i / Block], std::abs(samples[i] * gain * 128.0));
     std::vector<std::uint8_t> out(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        const double v = 128.0 + samples[i] * gain * 128.0 + uniform(random) + uniform(random);
+        const std::size_t b = i / Block;
+        const double around = std::max({loudest[b], b > 0 ? loudest[b - 1] : 0.0, b + 1 < loudest.size() ? loudest[b + 1] : 0.0});
+        const double dither = uniform(random) + uniform(random);
+        const double v = 128.0 + samples[i] * gain * 128.0 + (around >= 1.0 ? dither : 0.0);
         out[i] = static_cast<std::uint8_t>(std::clamp(std::lround(v), 1L, 255L));
     }
     return out;
@@ -476,6 +616,21 @@ std::string BuiltZone::line(int index) const
         std::snprintf(s, sizeof s, ", splice %.0f dB", *spliceDb);
         splice = s;
     }
+    if (looped) {
+        char s[96];
+        std::snprintf(s, sizeof s, ", %.0f ms", figures.loopMs());
+        splice += s;
+        if (figures.loopCents) {
+            std::snprintf(s, sizeof s, ", %+.1f cents", *figures.loopCents);
+            splice += s;
+        }
+        if (figures.swellDb) {
+            std::snprintf(s, sizeof s, ", swell %.1f dB", *figures.swellDb);
+            splice += s;
+        }
+    }
+    if (figures.leadIn > measure::WavesampleRate / 1000)
+        splice += ", lead-in " + std::to_string(figures.leadIn);
     std::snprintf(text, sizeof text, "zone %d: root %s (%d), keys %d-%d, %d %s, ", index, keyName(root).c_str(), root,
                   lo, hi, pages(), pages() == 1 ? "page" : "pages");
     return text + loop + splice;
@@ -514,32 +669,82 @@ std::string builtSummary(const BuildResult& r)
 
 namespace {
 
-// Fits each wavesample's data pages and one end page within the half's 256
-// pages: first what comes after each source loop, then the longest zones;
-// the refusal when even their least does not fit.
+// Samples of lead-in kept in front of the attack.
+constexpr int LeadIn = 8;
+
+// Leading silence off the front of the zone's audio: down to the attack
+// (the first sample above 40 dB under the zone's peak and above 1.5 steps
+// of the 8-bit data), or by whole pages where a source loop must stay on a
+// page boundary.
+void trimLeadIn(Work& w)
+{
+    float peak = 0;
+    for (float x : w.whole)
+        peak = std::max(peak, std::abs(x));
+    if (peak <= 0)
+        return;
+    const float threshold = std::max(peak * 0.01f, 1.5f * w.step);
+    const auto onset = std::find_if(w.whole.begin(), w.whole.end(), [threshold](float x) { return std::abs(x) > threshold; });
+    int cut = std::max(0, static_cast<int>(onset - w.whole.begin()) - LeadIn);
+    if (w.loop == LoopKind::Source)
+        cut = std::min(cut, w.loopStart) / PageBytes * PageBytes;
+    if (cut <= 0)
+        return;
+    w.whole.erase(w.whole.begin(), w.whole.begin() + cut);
+    w.loopStart -= cut;
+    w.loopEnd -= cut;
+    w.shift = std::max(0, w.shift - cut);
+    w.fullPages = std::max(pagesOf(w.whole.size()), w.fullPages - cut / PageBytes);
+}
+
+// A tail that is only dither at the half's gain (under one step of 8 bits)
+// ends where the sound does.
+void trimTail(Work& w, double gain)
+{
+    w.step = static_cast<float>(1.0 / (128.0 * gain));
+    if (w.loop == LoopKind::Source || w.whole.empty())
+        return;
+    std::size_t end = w.whole.size();
+    while (end > 0 && std::abs(w.whole[end - 1]) < w.step)
+        --end;
+    end = std::min(w.whole.size(), end + LeadIn);
+    if (end == w.whole.size() || end == 0)
+        return;
+    w.whole.resize(end);
+    w.fullPages = pagesOf(end);
+}
+
+// A source loop given up: the silence put in front of it goes too.
+void dropSourceLoop(Work& w, const char* why)
+{
+    w.loop = LoopKind::Find;
+    w.cuts.push_back(why);
+    w.whole.erase(w.whole.begin(), w.whole.begin() + std::min<std::ptrdiff_t>(w.shift, static_cast<std::ptrdiff_t>(w.whole.size())));
+    w.fullPages = std::max(pagesOf(w.whole.size()), w.fullPages - w.shift / PageBytes);
+    w.shift = 0;
+    trimLeadIn(w);
+}
+
+// Shares the half's 256 pages among the zones (each its data pages and an
+// end page) as budgets: first what comes after each source loop goes, then
+// the longest zones are cut to one length; the refusal when even their
+// least does not fit.
 std::optional<BuildResult> fitIntoHalf(std::vector<Work>& work, const BuildOptions& o)
 {
+    for (Work& w : work)
+        w.budget = pagesOf(w.whole.size());
     const auto need = [&work]() {
         int pages = 0;
         for (const Work& w : work)
-            pages += pagesOf(w.audio.size()) + 1;
+            pages += w.budget + 1;
         return pages;
-    };
-    const auto cutTo = [](Work& w, int pages, const char* what) {
-        int before = pagesOf(w.audio.size());
-        if (pages >= before)
-            return;
-        before = std::max(before, w.fullPages);
-        w.fullPages = 0;
-        w.audio.resize(static_cast<std::size_t>(pages) * PageBytes);
-        w.cuts.push_back(std::to_string(before - pages) + (before - pages == 1 ? " page " : " pages ") + what);
     };
     // First what comes after each source loop, longest first.
     for (int over = need() - HalfPages; over > 0; over = need() - HalfPages) {
         Work* longest = nullptr;
         int longestTail = 0;
         for (Work& w : work) {
-            const int tail = w.loop == LoopKind::Source ? pagesOf(w.audio.size()) - pagesOf(static_cast<std::size_t>(w.loopEnd)) : 0;
+            const int tail = w.loop == LoopKind::Source ? w.budget - pagesOf(static_cast<std::size_t>(w.loopEnd)) : 0;
             if (tail > longestTail) {
                 longest = &w;
                 longestTail = tail;
@@ -547,17 +752,16 @@ std::optional<BuildResult> fitIntoHalf(std::vector<Work>& work, const BuildOptio
         }
         if (!longest)
             break;
-        cutTo(*longest, pagesOf(longest->audio.size()) - std::min(over, longestTail), "after the loop cut");
+        longest->budget -= std::min(over, longestTail);
     }
     // Then the longest zones down to their heads, all to one length: source
     // loops kept where the loops alone fit, else given up for a loop found
     // in what is kept.
     if (need() > HalfPages) {
         const auto floorOf = [&o](const Work& w, bool keepLoops) {
-            const int own = pagesOf(w.audio.size());
             const int least = keepLoops && w.loop == LoopKind::Source ? pagesOf(static_cast<std::size_t>(w.loopEnd))
                                                                       : o.minimumPages;
-            return std::min(own, std::max(least, 1));
+            return std::min(w.budget, std::max(least, 1));
         };
         const auto floors = [&](bool keepLoops) {
             int pages = 0;
@@ -573,53 +777,101 @@ std::optional<BuildResult> fitIntoHalf(std::vector<Work>& work, const BuildOptio
         const auto atCap = [&](int c) {
             int pages = 0;
             for (const Work& w : work)
-                pages += std::max(floorOf(w, keepLoops), std::min(pagesOf(w.audio.size()), c)) + 1;
+                pages += std::max(floorOf(w, keepLoops), std::min(w.budget, c)) + 1;
             return pages;
         };
         int cap = MaxDataPages;
         while (cap > 1 && atCap(cap) > HalfPages)
             --cap;
         for (Work& w : work) {
-            cutTo(w, std::max(floorOf(w, keepLoops), std::min(pagesOf(w.audio.size()), cap)), "cut from the end to fit");
-            if (w.loop == LoopKind::Source && w.loopEnd > static_cast<int>(w.audio.size())) {
-                w.loop = LoopKind::Find;
-                w.cuts.push_back("its own loop lay past what fits; a loop was found instead");
-            }
+            w.budget = std::max(floorOf(w, keepLoops), std::min(w.budget, cap));
+            if (w.loop == LoopKind::Source && w.loopEnd > w.budget * PageBytes)
+                dropSourceLoop(w, "its own loop lay past what fits; a loop was found instead");
         }
     }
     return std::nullopt;
 }
 
-// Loops found where the source gives none, and each loop's splice measured;
-// one-shots fade out where cut.
+// The zone's audio as its budget allows, with its loop: found where the
+// source gives none (whole cycles, as long as memory allows, ending in the
+// budget's last page), its level evened out and crossfaded; one-shots fade
+// out where cut.
+void placeLoop(Work& w, const BuildOptions& o)
+{
+    w.audio.assign(w.whole.begin(),
+                   w.whole.begin() + std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(w.whole.size()),
+                                                              static_cast<std::ptrdiff_t>(w.budget) * PageBytes));
+    const int size = static_cast<int>(w.audio.size());
+    w.splice.reset();
+    if (w.loop == LoopKind::Off) {
+        if (size < static_cast<int>(w.whole.size()) || w.fullPages > pagesOf(w.whole.size()))
+            fadeOut(w.audio, PageBytes);
+    } else if (w.loop == LoopKind::Find) {
+        const int shortest = static_cast<int>(o.shortestLoopMs * WavesampleRate / 1000);
+        const int longest = std::max(shortest, static_cast<int>(o.longestLoopMs * WavesampleRate / 1000));
+        const int room = size - std::max(PageBytes, (size / 4) / PageBytes * PageBytes);
+        const int minLength = std::max({PageBytes, static_cast<int>(std::ceil(w.period)), std::min(shortest, room)});
+        const int endWithin = std::max(PageBytes, static_cast<int>(std::ceil(w.period)) + 1);
+        if (const auto found = findLoop(w.audio, size, w.period, minLength, longest, endWithin)) {
+            w.loopStart = found->start;
+            w.loopEnd = found->start + found->length;
+            levelLoop(w.audio, w.loopStart, found->length, found->period);
+            crossfade(w.audio, w.loopStart, found->length, static_cast<int>(o.crossfadeMs * WavesampleRate / 1000.0));
+            w.audio.resize(static_cast<std::size_t>(w.loopEnd));
+        } else {
+            // Too short to look in: the last page loops.
+            w.loopEnd = size;
+            w.loopStart = (size - 1) / PageBytes * PageBytes;
+            if (w.loopEnd - w.loopStart < 16 && w.loopStart >= PageBytes)
+                w.loopStart -= PageBytes;
+        }
+    }
+    if (w.loop != LoopKind::Off)
+        w.splice = spliceDb(w.audio, w.loopStart, w.loopEnd - w.loopStart);
+}
+
+// The loops placed, then the pages they leave free given to the zones that
+// were cut, until at most two are left or no zone is cut; what each zone
+// lost is then said.
 void placeLoops(std::vector<Work>& work, const BuildOptions& o)
 {
-    for (Work& w : work) {
-        const int size = static_cast<int>(w.audio.size());
-        if (w.loop == LoopKind::Off) {
-            if (w.fullPages > pagesOf(w.audio.size()))
-                w.cuts.push_back(std::to_string(w.fullPages - pagesOf(w.audio.size())) +
-                                 " pages cut from the end: a wavesample holds 255");
-            if (!w.cuts.empty())
-                fadeOut(w.audio, PageBytes);
-        } else if (w.loop == LoopKind::Find) {
-            const int minLength = std::max(PageBytes, static_cast<int>(std::ceil(w.period)));
-            if (const auto found = findLoop(w.audio, size, w.period, minLength)) {
-                w.loopStart = found->start;
-                w.loopEnd = found->start + found->length;
-                crossfade(w.audio, w.loopStart, found->length,
-                          static_cast<int>(o.crossfadeMs * WavesampleRate / 1000.0));
-                w.audio.resize(static_cast<std::size_t>(w.loopEnd));
-            } else {
-                // Too short to look in: the last page loops.
-                w.loopEnd = size;
-                w.loopStart = (size - 1) / PageBytes * PageBytes;
-                if (w.loopEnd - w.loopStart < 16 && w.loopStart >= PageBytes)
-                    w.loopStart -= PageBytes;
-            }
+    for (Work& w : work)
+        placeLoop(w, o);
+    const auto used = [&work]() {
+        int pages = 0;
+        for (const Work& w : work)
+            pages += pagesOf(w.audio.size()) + 1;
+        return pages;
+    };
+    for (int round = 0; round < 6; ++round) {
+        int free = HalfPages - used();
+        std::vector<Work*> cut;
+        for (Work& w : work)
+            if (w.budget < pagesOf(w.whole.size()))
+                cut.push_back(&w);
+        if (free <= 2 || cut.empty())
+            break;
+        // Each cut zone its share, the first ones a page more.
+        for (std::size_t i = 0; i < cut.size() && free > 0; ++i) {
+            Work& w = *cut[i];
+            const int share = (free + static_cast<int>(cut.size() - i) - 1) / static_cast<int>(cut.size() - i);
+            const int before = pagesOf(w.audio.size());
+            w.budget = std::min(pagesOf(w.whole.size()), w.budget + share);
+            placeLoop(w, o);
+            free -= pagesOf(w.audio.size()) - before;
         }
-        if (w.loop != LoopKind::Off)
-            w.splice = spliceDb(w.audio, w.loopStart, w.loopEnd - w.loopStart);
+    }
+    for (Work& w : work) {
+        const int whole = pagesOf(w.whole.size());
+        if (w.budget < whole) {
+            const bool tail = w.loop == LoopKind::Source && w.budget >= pagesOf(static_cast<std::size_t>(w.loopEnd));
+            const int lost = w.fullPages - w.budget;
+            w.cuts.push_back(std::to_string(lost) + (lost == 1 ? " page " : " pages ") +
+                             (tail ? "after the loop cut" : "cut from the end to fit"));
+        } else if (w.fullPages > whole && w.loop == LoopKind::Off) {
+            const int lost = w.fullPages - whole;
+            w.cuts.push_back(std::to_string(lost) + (lost == 1 ? " page" : " pages") + " cut from the end: a wavesample holds 255");
+        }
     }
 }
 
@@ -777,12 +1029,13 @@ std::optional<BuildResult> readZone(const Zone& z, int top, int unity, PitchSpli
     return std::nullopt;
 }
 
-// One gain for the half, so that the zones keep their levels.
-double halfGain(const std::vector<Work>& work)
+// One gain for the half, so that the zones keep their levels (of the audio
+// as read, for an estimate before the fit, or as it is written).
+double halfGain(const std::vector<Work>& work, bool asRead = false)
 {
     float peak = 0;
     for (const Work& w : work)
-        for (float x : w.audio)
+        for (float x : asRead ? w.whole : w.audio)
             peak = std::max(peak, std::abs(x));
     return peak > 0 ? (126.0 / 128.0) / peak : 1.0;
 }
@@ -915,10 +1168,16 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
             return refuse(BuildError::Cancelled, "Build cancelled.");
         if (auto refused = readZone(zones[i], tops[i], unity, room, work[i], result.notes))
             return std::move(*refused);
+        work[i].whole = std::move(work[i].audio);
         if (o.progress)
             o.progress((static_cast<double>(i) + 1) / total);
     }
 
+    const double estimate = halfGain(work, true);
+    for (Work& w : work) {
+        trimTail(w, estimate);
+        trimLeadIn(w);
+    }
     if (auto refused = fitIntoHalf(work, o))
         return std::move(*refused);
     placeLoops(work, o);
@@ -926,6 +1185,12 @@ BuildResult buildHalf(const Source& source, const BuildOptions& o)
     const double gain = halfGain(work);
     result.gainDb = 20 * std::log10(gain);
     writeHalf(work, t, half, o.octaveStep, o.fineTune, gain, result);
+    // Each wavesample measured as written, for the report.
+    for (BuiltZone& z : result.zones) {
+        const std::span<const std::uint8_t> data(z.bytes.data(), z.bytes.size() - std::min<std::size_t>(z.bytes.size(), PageBytes));
+        const int start = z.looped ? (z.loopStartPage - z.startPage) * PageBytes : -1;
+        z.figures = measure::measureBytes(data, start, z.looped ? start + z.loopLength : -1);
+    }
     if (o.progress)
         o.progress(1.0);
     return result;

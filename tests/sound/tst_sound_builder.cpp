@@ -3,6 +3,7 @@
 // SFZ text and file names, and whole halves from material nobody here made
 // (a Debian SoundFont, the freedesktop sound theme) through the emulator.
 #include "BuildSources.h"
+#include "Measure.h"
 #include "MirageEmulator.h"
 #include "Parameters.h"
 #include "SoundBuilder.h"
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <filesystem>
 #include <cstdlib>
+#include <random>
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -34,6 +36,57 @@ std::vector<float> tone(double key, int rate, double seconds, double level = 0.5
     for (std::size_t i = 0; i < a.size(); ++i) {
         const double t = 2 * Pi * f * static_cast<double>(i) / rate;
         a[i] = static_cast<float>(level * (0.7 * std::sin(t) + 0.2 * std::sin(2 * t + 0.3) + 0.1 * std::sin(3 * t + 1.1)));
+    }
+    return a;
+}
+
+// A zone playing `audio` at `rate`, sounding at `key`.
+Zone audioZone(double key, int rate, std::vector<float> audio, LoopKind loop = LoopKind::Find)
+{
+    Zone z;
+    z.name = "zone " + keyName(static_cast<int>(std::lround(key)));
+    z.pitch = key;
+    z.loop = loop;
+    auto shared = std::make_shared<std::vector<float>>(std::move(audio));
+    z.frames = static_cast<std::int64_t>(shared->size());
+    z.read = [shared, rate](std::int64_t max) {
+        ZoneAudio a;
+        a.rate = rate;
+        a.samples.assign(shared->begin(), shared->begin() + std::min<std::int64_t>(max, static_cast<std::int64_t>(shared->size())));
+        return a;
+    };
+    return z;
+}
+
+// Generated material at the wavesample rate: a tone of six harmonics whose
+// pitch wavers by `vibratoCents` at 6 Hz, with a second voice `detuneCents`
+// away at `chorus` of its level, falling by `dbPerSecond`; or noise.
+struct Material {
+    const char* name;
+    double vibratoCents = 0, detuneCents = 0, chorus = 0, dbPerSecond = 0;
+    bool noise = false;
+};
+
+std::vector<float> material(const Material& m, double key, double seconds)
+{
+    std::vector<float> a(static_cast<std::size_t>(seconds * WavesampleRate));
+    std::mt19937 random(11);
+    std::normal_distribution<double> normal(0, 0.15);
+    const double f = 440.0 * std::pow(2.0, (key - 69.0) / 12.0) / WavesampleRate;
+    double phase = 0, phase2 = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const double t = static_cast<double>(i) / WavesampleRate;
+        const double g = std::pow(10.0, -m.dbPerSecond * t / 20);
+        if (m.noise) {
+            a[i] = static_cast<float>(g * normal(random));
+            continue;
+        }
+        phase += 2 * Pi * f * std::pow(2.0, m.vibratoCents * std::sin(2 * Pi * 6 * t) / 1200);
+        phase2 += 2 * Pi * f * std::pow(2.0, m.detuneCents / 1200);
+        double x = 0;
+        for (int h = 1; h <= 6; ++h)
+            x += (std::sin(h * phase + h) + m.chorus * std::sin(h * phase2)) / h;
+        a[i] = static_cast<float>(0.3 * g * x);
     }
     return a;
 }
@@ -249,6 +302,128 @@ TEST(SoundBuilder, FitCutsTailsAfterLoopsThenTheLongestZonesThenRefuses)
     r = buildHalf(s, tight);
     EXPECT_EQ(r.error, BuildError::DoesNotFit);
     EXPECT_NE(r.text.find("keep fewer zones"), std::string::npos) << r.text;
+}
+
+TEST(SoundBuilder, FoundLoopsKeepTheLevelAndPitchOfTheAttack)
+{
+    // Sustained material at the unity key's pitch class, long enough that
+    // memory allows long loops: each loop swells by at most 1 dB, plays
+    // within 5 cents of the attack, lasts 0.1-0.5 s and the memory is full.
+    // "sharp" plays 30 cents above the root its zone gives.
+    for (const Material& m : {Material{"steady"}, Material{"vibrato", 10}, Material{"chorus", 0, 7, 0.05},
+                              Material{"decaying", 0, 0, 0, 12}, Material{"decaying chorus", 0, 4, 0.05, 8},
+                              Material{"sharp"}}) {
+        Source s;
+        for (const double key : {40.0, 52.0, 64.0, 76.0})
+            s.zones.push_back(audioZone(key - (m.name == std::string("sharp") ? 0.3 : 0), WavesampleRate, material(m, key, 3.0)));
+        const BuildResult r = buildHalf(s, options());
+        ASSERT_TRUE(r.ok()) << r.text;
+        int pages = 0;
+        for (const BuiltZone& z : r.zones) {
+            pages += z.pages();
+            const measure::Figures& f = z.figures;
+            ASSERT_TRUE(z.foundLoop && f.loopCents && f.swellDb) << m.name << " " << z.line(1);
+            EXPECT_LE(*f.swellDb, 1.0) << m.name << " " << z.line(1);
+            EXPECT_LE(std::abs(*f.loopCents), 5.0) << m.name << " " << measure::describe(f);
+            EXPECT_GE(f.loopMs(), 100) << m.name << " " << z.line(1);
+            EXPECT_LE(f.loopMs(), 500) << m.name << " " << z.line(1);
+            EXPECT_LE(f.leadIn, 29) << m.name << " " << z.line(1);
+        }
+        EXPECT_GE(pages, HalfPages - 2) << m.name << ": zones were cut";
+    }
+}
+
+TEST(SoundBuilder, TheCrossfadeLawFollowsTheCorrelationOfTheSplicedAudio)
+{
+    // Linear on a tone spliced at whole cycles, equal power on noise: the
+    // crossfaded stretch keeps the level of the audio either side.
+    EXPECT_EQ(crossfadeGains(0.25, 1.0), std::make_pair(0.75, 0.25));
+    const auto [out, in] = crossfadeGains(0.5, 0.0);
+    EXPECT_NEAR(out * out + in * in, 1.0, 1e-12);
+    for (const Material& m : {Material{"steady"}, Material{"noise", 0, 0, 0, 0, true}}) {
+        std::vector<float> a = material(m, 57, 1.0);
+        const double period = WavesampleRate / 220.0;
+        const int start = 8192, length = static_cast<int>(std::lround(60 * period)), fade = 600;
+        const double before = measure::measure(std::span(a).subspan(start + length - fade, fade), -1, -1).rmsDb;
+        crossfade(a, start, length, fade);
+        const double after = measure::measure(std::span(a).subspan(start + length - fade, fade), -1, -1).rmsDb;
+        EXPECT_NEAR(after, before, m.noise ? 1.0 : 0.1) << m.name;
+    }
+}
+
+TEST(SoundBuilder, NoPageIsLeftEmptyWhileAZoneIsCut)
+{
+    // Found loops, dropped source loops and one-shots of several lengths,
+    // all longer than their share, silence in front of each; and the same
+    // with a low unity key, whose long periods end found loops pages
+    // before what the fit gave them: the half is full to two pages.
+    for (const int unity : {NoKey, 31}) {
+        Source s;
+        for (int i = 0; i < 8; ++i) {
+            const LoopKind kinds[] = {LoopKind::Find, LoopKind::Find, LoopKind::Source, LoopKind::Find, LoopKind::Off};
+            std::vector<float> a(1500, 0.0f);
+            const std::vector<float> tone = material(Material{"steady"}, 38 + 7 * i, 0.5 + 0.4 * i);
+            a.insert(a.end(), tone.begin(), tone.end());
+            s.zones.push_back(audioZone(38 + 7 * i, 44100, a, unity == NoKey ? kinds[i % 5] : LoopKind::Find));
+            s.zones.back().loopStart = 40000 + 1000 * i;
+            s.zones.back().loopEnd = s.zones.back().loopStart + 3000;
+        }
+        BuildOptions o = options();
+        o.unityKey = unity;
+        const BuildResult r = buildHalf(s, o);
+        ASSERT_TRUE(r.ok()) << r.text;
+        int pages = 0;
+        bool cut = false;
+        for (const BuiltZone& z : r.zones) {
+            pages += z.pages();
+            cut = cut || !z.cuts.empty();
+        }
+        EXPECT_TRUE(cut);
+        EXPECT_GE(pages, HalfPages - 2) << unity;
+        EXPECT_LE(pages, HalfPages);
+    }
+}
+
+TEST(SoundBuilder, AWavesampleStartsWithItsAttackAndEndsWithItsSound)
+{
+    // 400 silent samples in front; a source loop that is dropped for lying
+    // past what fits (its page-boundary silence goes too); a one-shot whose
+    // tail is only dither at the half's gain; silence inside stays 128.
+    std::vector<float> led(400, 0.0f);
+    const std::vector<float> tone = material(Material{"steady"}, 52, 2.5);
+    led.insert(led.end(), tone.begin(), tone.end());
+    std::vector<float> tail(300, 0.0f);
+    const std::vector<float> first = material(Material{"decaying", 0, 0, 0, 20}, 64, 0.15);
+    tail.insert(tail.end(), first.begin(), first.end());
+    tail.resize(tail.size() + 2000, 0.0f);
+    const std::vector<float> again = material(Material{"decaying", 0, 0, 0, 20}, 64, 0.05);
+    tail.insert(tail.end(), again.begin(), again.end());
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> dither(-1e-3f, 1e-3f);
+    for (int i = 0; i < 6000; ++i)
+        tail.push_back(dither(random));
+    Source s;
+    for (const int key : {40, 52, 76}) {
+        s.zones.push_back(audioZone(key, 44100, led, LoopKind::Source));
+        s.zones.back().loopStart = 40000;
+        s.zones.back().loopEnd = 44321;
+    }
+    s.zones.push_back(audioZone(64, WavesampleRate, tail, LoopKind::Off));
+    const BuildResult r = buildHalf(s, options());
+    ASSERT_TRUE(r.ok()) << r.text;
+    for (const BuiltZone& z : r.zones) {
+        EXPECT_LE(z.figures.leadIn, 29) << z.line(1);
+        if (z.root != 64)
+            EXPECT_NE(z.cuts.at(0).find("its own loop lay past what fits"), std::string::npos);
+    }
+    // The one-shot ends within a page of where its sound does; the pause
+    // in it is silent.
+    const BuiltZone& shot = r.zones[2];
+    ASSERT_EQ(shot.root, 64);
+    EXPECT_LE(shot.pages() - 1, static_cast<int>(0.2 * WavesampleRate + 2000) / 256 + 2) << shot.line(1);
+    const std::size_t quiet = static_cast<std::size_t>(0.15 * WavesampleRate) + 200; // after 300 - 8 samples trimmed
+    for (std::size_t i = quiet; i < quiet + 1600; ++i)
+        ASSERT_EQ(shot.bytes.at(i), 128) << i;
 }
 
 TEST(SoundBuilder, SamplesStayWithinOneTo255AndOneGainServesTheHalf)
@@ -667,6 +842,10 @@ TEST_F(BuilderFiles, TheCommandPrintsAZoneALineAndExitsZeroOneOrTwo)
     const std::string image = (dir / "disk.img").string();
     struct Case { std::string args; int exit; std::string says; };
     for (const Case& c : {Case{"build " + sf2 + " --preset 48 --half upper --zones 4 --to " + syx, 0, "zone 4: root "},
+                          Case{"inspect " + syx, 0, "U ws8 C0-FF: the pages of ws4"},
+                          Case{"inspect " + syx, 0, "cents, cut "},
+                          Case{"inspect " + (dir / "empty.sfz").string(), 1, "empty.sfz"},
+                          Case{"inspect", 2, "inspect needs at least one FILE.syx"},
                           Case{"build " + sf2 + " --preset \"No Such\" --to " + syx, 1, "no preset \"No Such\""},
                           Case{"build " + (dir / "empty.sfz").string() + " --to " + syx, 1, "holds no region"},
                           Case{"build " + sf2 + " --zones 9 --to " + syx, 2, "--zones takes 1 to 8"},
@@ -676,7 +855,7 @@ TEST_F(BuilderFiles, TheCommandPrintsAZoneALineAndExitsZeroOneOrTwo)
                           Case{"build " + sf2 + " --into " + image + " L1", 0,
                                "note: Preset 000:000 Yamaha Grand Piano."},
                           Case{"build " + sf2 + " --preset 128:0 --into " + image + " L1", 0,
-                               "Replaced L1 of \"" + image + "\" (6 wavesamples, 242 pages) with the built half; the "
+                               "Replaced L1 of \"" + image + "\" (6 wavesamples, 256 pages) with the built half; the "
                                "image as it was is kept as \"" + image + ".bak\"."}}) {
         const int status = std::system((std::string(CORVANE_DISK_TOOL) + " " + c.args + " > " + out + " 2>&1").c_str());
         EXPECT_EQ(WEXITSTATUS(status), c.exit) << c.args;
