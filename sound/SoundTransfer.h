@@ -64,10 +64,21 @@ struct SendResult {
 
 // Sends a checked sound: the program dumps first, then each wavesample's data
 // after selecting it, waiting for its answer before the next (a dump cut short
-// by a lost port fails the job); then selects
+// by a lost port fails the job; a wavesample whose dump is left empty keeps
+// the data it has, as when one wavesample's data and the pointers of its
+// half are sent); then selects
 // each half's current program again and requests fresh program dumps, also
 // after Cancel, so that the instrument and the program agree.
 SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks& hooks);
+
+struct WavesampleFetch {
+    JobEnd end = JobEnd::Done;
+    std::string text; // what went wrong
+    Bytes dump;       // as the instrument sent it, F0 ... F7
+};
+// Fetches the data of wavesample `index` (L1-L8, U1-U8) of `pages` pages (its
+// page pointers): selects it, requests it and waits for it whole.
+WavesampleFetch fetchWavesampleData(MirageProtocol& mirage, int index, int pages, const JobHooks& hooks);
 
 // "L1 pages 0-31 (32) Strings" lines of what a file holds.
 std::vector<std::string> describe(const Sound& sound);

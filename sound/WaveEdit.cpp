@@ -181,6 +181,93 @@ std::optional<double> measurePeriod(const Samples& a, int at)
     return std::nullopt;
 }
 
+Rendered renderAtPitch(std::span<const std::uint8_t> bytes, const Loop& loop, double semitones)
+{
+    Rendered r;
+    const double step = std::pow(2.0, semitones / 12);
+    const auto n = static_cast<double>(bytes.size());
+    if (bytes.empty() || step <= 0)
+        return r;
+    const bool looped = loop.on && loopProblem(loop, static_cast<int>(bytes.size())).empty();
+    const double stop = looped ? loop.end + 1 : n;
+    const auto nearest = [&](double p) {
+        return bytes[static_cast<std::size_t>(std::clamp(std::lround(p), 0L, static_cast<long>(bytes.size()) - 1))];
+    };
+    double p = 0;
+    for (; p + 0.5 < stop; p += step)
+        r.samples.push_back(nearest(p));
+    if (!looped)
+        return r;
+    // Once round the loop: as many steps as take the position round it.
+    const double length = loop.length();
+    r.looped = true;
+    r.loopBegin = r.samples.size();
+    const auto steps = std::max<long>(1, std::lround(length / step));
+    for (long i = 0; i < steps; ++i, p += step) {
+        const double q = loop.start + std::fmod(p - loop.start, length);
+        r.samples.push_back(nearest(std::min(q, static_cast<double>(loop.end))));
+    }
+    r.loopEnd = r.samples.size();
+    return r;
+}
+
+namespace {
+void put16(std::vector<std::uint8_t>& v, unsigned x)
+{
+    v.push_back(static_cast<std::uint8_t>(x & 0xFF));
+    v.push_back(static_cast<std::uint8_t>(x >> 8 & 0xFF));
+}
+void put32(std::vector<std::uint8_t>& v, std::uint32_t x)
+{
+    put16(v, x & 0xFFFF);
+    put16(v, x >> 16);
+}
+void putId(std::vector<std::uint8_t>& v, const char* id) { v.insert(v.end(), id, id + 4); }
+} // namespace
+
+std::vector<std::uint8_t> wavImage16(std::span<const std::uint8_t> bytes, int rate, const Loop& loop)
+{
+    const bool looped = loop.on && loopProblem(loop, static_cast<int>(bytes.size())).empty();
+    const auto dataSize = static_cast<std::uint32_t>(2 * bytes.size());
+    const std::uint32_t smplSize = looped ? 36 + 24 : 0;
+    std::vector<std::uint8_t> v;
+    putId(v, "RIFF");
+    put32(v, 4 + (8 + 16) + (8 + dataSize) + (looped ? 8 + smplSize : 0));
+    putId(v, "WAVE");
+    putId(v, "fmt ");
+    put32(v, 16);
+    put16(v, 1); // PCM
+    put16(v, 1); // mono
+    put32(v, static_cast<std::uint32_t>(rate));
+    put32(v, static_cast<std::uint32_t>(rate) * 2);
+    put16(v, 2);
+    put16(v, 16);
+    putId(v, "data");
+    put32(v, dataSize);
+    for (const std::uint8_t b : bytes)
+        put16(v, static_cast<unsigned>(static_cast<std::int16_t>((b - 128) * 256)) & 0xFFFF);
+    if (looped) {
+        putId(v, "smpl");
+        put32(v, smplSize);
+        put32(v, 0); // manufacturer
+        put32(v, 0); // product
+        put32(v, static_cast<std::uint32_t>(1'000'000'000.0 / rate)); // sample period, ns
+        put32(v, 60); // unity note
+        put32(v, 0);  // pitch fraction
+        put32(v, 0);  // SMPTE format
+        put32(v, 0);  // SMPTE offset
+        put32(v, 1);  // one loop
+        put32(v, 0);  // no sampler data
+        put32(v, 0);  // cue point id
+        put32(v, 0);  // forward
+        put32(v, static_cast<std::uint32_t>(loop.start));
+        put32(v, static_cast<std::uint32_t>(loop.end)); // the last sample played
+        put32(v, 0);  // fraction
+        put32(v, 0);  // endless
+    }
+    return v;
+}
+
 // ---- the buffer ----------------------------------------------------------------
 
 WaveBuffer WaveBuffer::fromBytes(std::span<const std::uint8_t> bytes, const Loop& loop, int rate)

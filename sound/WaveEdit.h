@@ -85,6 +85,22 @@ struct Equaliser {
     static constexpr double LowHz = 200, MidHz = 1000, HighHz = 4000;
 };
 
+// What a key plays, as the instrument's sound chip plays 8-bit samples:
+// stepping through them `semitones` faster or slower than the wavesample's
+// own rate and taking the nearest stored sample at each step, never
+// interpolating. With the loop on, the samples up to the loop's end and then
+// the loop, rendered once; `loopBegin` and `loopEnd` give the rendered loop.
+struct Rendered {
+    std::vector<std::uint8_t> samples;
+    bool looped = false;
+    std::size_t loopBegin = 0, loopEnd = 0;
+};
+Rendered renderAtPitch(std::span<const std::uint8_t> bytes, const Loop& loop, double semitones);
+
+// A 16-bit WAV file of 8-bit samples at `rate`, the loop (when on) in its
+// `smpl` chunk.
+std::vector<std::uint8_t> wavImage16(std::span<const std::uint8_t> bytes, int rate, const Loop& loop);
+
 class WaveBuffer {
 public:
     WaveBuffer() = default;

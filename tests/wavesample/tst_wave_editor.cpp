@@ -1,0 +1,209 @@
+// The wave editor driven as a user drives it, against the built-in emulator:
+// the current wavesample opened, selected with the mouse, cut, undone,
+// reversed and sent, the emulator's memory then holding exactly the bytes
+// expected; loop markers dragged and snapped, their pointers sent; the
+// question when the sample no longer fits; saved and opened again unchanged.
+#include "MirageFixture.h"
+
+#include "Dumps.h"
+#include "SoundFile.h"
+#include "WaveEditView.h"
+#include "WaveEditor.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+namespace corvane::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using waveedit::Loop;
+using waveedit::Range;
+
+constexpr int StartPage = 0x10, EndPage = 0x17; // L1: 8 pages, 2,048 samples
+
+class WaveEditorTest : public MirageFixture {
+protected:
+    TfmWaveEditor* editor = nullptr;
+    Bytes original;
+    QTemporaryDir files;
+
+    void SetUp() override
+    {
+        MirageFixture::SetUp();
+        editor = qobject_cast<TfmWaveEditor*>(form().Window("TfmWaveEditor"));
+        ASSERT_NE(editor, nullptr);
+        // L1 holds a tone of 1..255 (no 0) looping from page 12 to byte 80 of page 16.
+        mirage().setCurrentHalf(0);
+        mirage().setCurrentWavesample(0);
+        auto& l1 = mirage().half(0).wavesamples[0];
+        for (const auto& [f, v] : {std::pair{wsf::StartPage, StartPage}, {wsf::EndPage, EndPage}, {wsf::LoopSwitch, 1},
+                                   {wsf::LoopStart, 0x12}, {wsf::LoopEnd, 0x16}, {wsf::LoopEndFine, 0x80}})
+            l1.setField(f, v);
+        for (int i = 0; i < 2048; ++i)
+            original.push_back(static_cast<std::uint8_t>(128 + std::lround(100 * std::sin(i * 0.07) + 20 * std::sin(i * 0.011))));
+        std::copy(original.begin(), original.end(), mirage().half(0).memory.begin() + StartPage * 256);
+        fetchDumps();
+        editor->resize(900, 500);
+        activate(editor);
+        seams().clear();
+    }
+    Bytes memory() const
+    {
+        const auto& m = const_cast<WaveEditorTest*>(this)->mirage().half(0).memory;
+        return Bytes(m.begin() + StartPage * 256, m.begin() + (EndPage + 1) * 256);
+    }
+    void openCurrent()
+    {
+        editor->acOpenCurrent->trigger();
+        ASSERT_TRUE(editor->Buffer().has_value()) << (seams().boxes().empty() ? "" : seams().boxes()[0].text);
+    }
+    QPoint at(double sample) const
+    {
+        return {static_cast<int>(std::lround(editor->pbWave->xOf(sample))), editor->pbWave->height() / 2};
+    }
+    void drag(double from, double to)
+    {
+        QTest::mousePress(editor->pbWave, Qt::LeftButton, {}, at(from));
+        QTest::mouseMove(editor->pbWave, at((from + to) / 2));
+        QTest::mouseMove(editor->pbWave, at(to));
+        QTest::mouseRelease(editor->pbWave, Qt::LeftButton, {}, at(to));
+    }
+    void key(int k, Qt::KeyboardModifiers m = Qt::ControlModifier) { QTest::keyClick(editor, static_cast<Qt::Key>(k), m); }
+    // Answers the next Process dialog with `value` in its spin box `name`.
+    static void answerDialog(const char* name, double value)
+    {
+        QTimer::singleShot(0, [name, value] {
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(d, nullptr);
+            d->findChild<QDoubleSpinBox*>(name)->setValue(value);
+            d->accept();
+        });
+    }
+    int field(int offset) { return form().GetLowerParam(wavesampleFieldPos(0, offset)); }
+    int emulatorField(int offset) { return mirage().half(0).wavesamples[0].field(offset); }
+};
+
+TEST_F(WaveEditorTest, SelectCutUndoReverseAndSendLandInTheInstrumentsMemory)
+{
+    openCurrent();
+    EXPECT_EQ(editor->Buffer()->bytes(), original);
+    EXPECT_EQ(editor->Buffer()->loop(), (Loop{true, 0x200, 0x680}));
+    EXPECT_EQ(editor->lbPages->text(), "Needs 08 (Hex) pages; L1 has 08");
+    EXPECT_EQ(editor->lbLoop->text(), "Loop 12-16 fine 80, 1153 samples");
+
+    drag(300, 700);
+    const Range sel = editor->pbWave->selection();
+    EXPECT_NEAR(sel.begin, 300, 3);
+    EXPECT_NEAR(sel.end, 700, 3);
+    EXPECT_TRUE(editor->lbSelection->text().startsWith(QString("Selection %1 samples").arg(sel.size())));
+    key(Qt::Key_X);
+    Bytes cut = original;
+    cut.erase(cut.begin() + sel.begin, cut.begin() + sel.end);
+    EXPECT_EQ(editor->Buffer()->bytes(), cut);
+    key(Qt::Key_Z);
+    EXPECT_EQ(editor->Buffer()->bytes(), original);
+    EXPECT_FALSE(editor->Buffer()->edited());
+
+    key(Qt::Key_A);
+    editor->acReverse->trigger();
+    const Bytes reversed(original.rbegin(), original.rend());
+    ASSERT_EQ(editor->Buffer()->bytes(), reversed);
+    editor->acSend->trigger();
+    EXPECT_TRUE(seams().boxes().empty()) << seams().boxes()[0].text;
+    EXPECT_EQ(memory(), reversed);
+    EXPECT_EQ(editor->lbStatus->text(), "Sent into L1 (08 Hex pages): the Mirage accepted it.");
+    // The copy is what the instrument holds: the loop as it was.
+    for (const int f : {wsf::LoopSwitch, wsf::LoopStart, wsf::LoopEnd, wsf::LoopEndFine})
+        EXPECT_EQ(field(f), emulatorField(f)) << f;
+    EXPECT_EQ(emulatorField(wsf::LoopStart), 0x12);
+}
+
+TEST_F(WaveEditorTest, LoopMarkersSnapToThePageAndTheFineByteAndTheirPointersAreSent)
+{
+    openCurrent();
+    editor->pbWave->zoomTo({0x180, 0x780}); // about 2 samples a pixel
+    // The start dragged to sample 2A0 lands on page 13; the end lands on the byte dropped at.
+    drag(0x200, 0x2A0);
+    EXPECT_EQ(editor->Buffer()->loop().start, 0x300);
+    drag(0x681, 0x5D0);
+    const Loop l = editor->Buffer()->loop();
+    EXPECT_NEAR(l.end, 0x5D0 - 1, 3);
+    EXPECT_EQ(l.end / 256, 5);
+    EXPECT_EQ(editor->lbLoop->text(),
+              QString("Loop 13-15 fine %1, %2 samples").arg(QString::number(l.end % 256, 16).toUpper()).arg(l.length()));
+    EXPECT_EQ(editor->acUndo->text(), "&Undo Move Loop");
+
+    // The pointers go with the data; the samples, unedited, go back byte for byte.
+    editor->acSend->trigger();
+    EXPECT_EQ(emulatorField(wsf::LoopStart), 0x13);
+    EXPECT_EQ(emulatorField(wsf::LoopEnd), 0x15);
+    EXPECT_EQ(emulatorField(wsf::LoopEndFine), l.end % 256);
+    EXPECT_EQ(memory(), original);
+    editor->acLoopSwitch->trigger();
+    editor->acSend->trigger();
+    EXPECT_EQ(emulatorField(wsf::LoopSwitch), 0);
+}
+
+TEST_F(WaveEditorTest, ASampleThatNoLongerFitsGetsTheQuestionAndIsTrimmedOnYes)
+{
+    openCurrent();
+    editor->pbWave->setSelection({100, 100});
+    answerDialog("edSilenceMs", 20); // 588 samples: 11 pages
+    editor->acInsertSilence->trigger();
+    ASSERT_EQ(editor->Buffer()->size(), 2048 + 588);
+    EXPECT_EQ(editor->lbPages->text(), "Needs 0B (Hex) pages; L1 has 08");
+
+    seams().answers = {BoxAnswer::No, BoxAnswer::No};
+    editor->acSend->trigger();
+    ASSERT_EQ(seams().boxes().size(), 2u);
+    EXPECT_EQ(seams().boxes()[0].text,
+              "This sample needs 0B (Hex) pages; wavesample L1 has 08. The Mirage refuses a dump larger than its "
+              "wavesample, so it was not sent.\n\nTrim its end to fit into 08 (Hex) pages and send it? (No offers to "
+              "resample it to fit instead.)");
+    EXPECT_NE(seams().boxes()[1].text.find("Resample it to fit into 08 (Hex) pages"), std::string::npos);
+    EXPECT_EQ(memory(), original);
+    EXPECT_EQ(mirage().counters().wavesamplesRefused, 0);
+
+    seams().clear();
+    seams().answers = {BoxAnswer::Yes};
+    editor->acSend->trigger();
+    Bytes expected(original.begin(), original.begin() + 100);
+    expected.insert(expected.end(), 588, 0x80);
+    expected.insert(expected.end(), original.begin() + 100, original.begin() + (2048 - 588));
+    EXPECT_EQ(memory(), expected);
+    EXPECT_EQ(mirage().counters().wavesamplesRefused, 0);
+}
+
+// Saved as WAV and opened again (through the audio conversion) the samples
+// are what they were; the .syx holds the dump as it is sent.
+TEST_F(WaveEditorTest, SavedAndOpenedAgainUnchanged)
+{
+    openCurrent();
+    const std::string wav = files.filePath("l1.wav").toStdString(), syx = files.filePath("l1.syx").toStdString();
+    seams().saveAnswers = {wav, syx};
+    editor->acSaveWav->trigger();
+    editor->acSaveSyx->trigger();
+    std::ifstream f(syx, std::ios::binary);
+    const Bytes written{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    Bytes message = sound::wavesampleSendMessage(sound::wavesampleDumpMessage(8, original, 0));
+    message.push_back(0xF7);
+    EXPECT_EQ(written, message);
+
+    editor->OpenFile(wav);
+    ASSERT_TRUE(seams().boxes().empty()) << seams().boxes()[0].text;
+    EXPECT_EQ(editor->Buffer()->bytes(), original);
+    EXPECT_FALSE(editor->Opened().instrument);
+}
+
+} // namespace
+} // namespace corvane::test
