@@ -190,22 +190,23 @@ Rendered renderAtPitch(std::span<const std::uint8_t> bytes, const Loop& loop, do
         return r;
     const bool looped = loop.on && loopProblem(loop, static_cast<int>(bytes.size())).empty();
     const double stop = looped ? loop.end + 1 : n;
-    const auto nearest = [&](double p) {
-        return bytes[static_cast<std::size_t>(std::clamp(std::lround(p), 0L, static_cast<long>(bytes.size()) - 1))];
-    };
+    const long last = looped ? loop.end : static_cast<long>(bytes.size()) - 1;
     double p = 0;
-    for (; p + 0.5 < stop; p += step)
-        r.samples.push_back(nearest(p));
+    for (; p < stop; p += step)
+        r.samples.push_back(bytes[static_cast<std::size_t>(std::min(std::lround(p), last))]);
     if (!looped)
         return r;
-    // Once round the loop: as many steps as take the position round it.
+    // Once round the loop: as many steps as take the position round it; a
+    // position nearer the loop's end than its last sample is its start.
     const double length = loop.length();
     r.looped = true;
     r.loopBegin = r.samples.size();
     const auto steps = std::max<long>(1, std::lround(length / step));
     for (long i = 0; i < steps; ++i, p += step) {
-        const double q = loop.start + std::fmod(p - loop.start, length);
-        r.samples.push_back(nearest(std::min(q, static_cast<double>(loop.end))));
+        long q = std::lround(loop.start + std::fmod(p - loop.start, length));
+        if (q > loop.end)
+            q = loop.start;
+        r.samples.push_back(bytes[static_cast<std::size_t>(q)]);
     }
     r.loopEnd = r.samples.size();
     return r;

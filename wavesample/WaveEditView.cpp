@@ -139,13 +139,14 @@ void TWaveEditView::paintEvent(QPaintEvent*)
         const waveedit::Samples& s = buffer_->samples();
         p.setPen(Wave);
         if (perPixel_ > 1) {
-            // Each column: the lowest and highest sample it covers.
+            // Each column: the lowest and highest sample it covers, and the
+            // last of the column before, so that a steep wave stays joined.
             for (int x = 0; x < width(); ++x) {
                 const int from = static_cast<int>(sampleAt(x));
                 const int to = std::min(size(), std::max(from + 1, static_cast<int>(sampleAt(x + 1))));
                 if (from >= size())
                     break;
-                const auto [lo, hi] = std::minmax_element(s.begin() + from, s.begin() + to);
+                const auto [lo, hi] = std::minmax_element(s.begin() + std::max(0, from - 1), s.begin() + to);
                 p.drawLine(QPointF(x + 0.5, yOf(*hi)), QPointF(x + 0.5, yOf(*lo)));
             }
         } else {
@@ -349,7 +350,7 @@ void TWaveOverview::paintEvent(QPaintEvent*)
         const int to = std::min(n, std::max(from + 1, static_cast<int>(static_cast<long long>(n) * (x + 1) / width())));
         if (from >= n)
             break;
-        const auto [lo, hi] = std::minmax_element(s.begin() + from, s.begin() + to);
+        const auto [lo, hi] = std::minmax_element(s.begin() + std::max(0, from - 1), s.begin() + to);
         p.drawLine(QPointF(x + 0.5, (1 - std::clamp(*hi, -1.0f, 1.0f)) * h / 2),
                    QPointF(x + 0.5, (1 - std::clamp(*lo, -1.0f, 1.0f)) * h / 2));
     }

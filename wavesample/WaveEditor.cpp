@@ -212,7 +212,8 @@ void TfmWaveEditor::buildControls()
     lbSelection = named(new QLabel(this), "lbSelection");
     lbPages = named(new QLabel(this), "lbPages");
     lbLoop = named(new QLabel(this), "lbLoop");
-    lbCursor->setMinimumWidth(250);
+    lbCursor->setMinimumWidth(260);
+    figures->setSpacing(16);
     for (QLabel* l : {lbCursor, lbSelection, lbPages, lbLoop})
         figures->addWidget(l, l == lbCursor ? 0 : 1);
     column->addLayout(figures);

@@ -258,3 +258,46 @@ TEST(WaveEdit, HistoryKeepsWithinItsMemoryBound)
     w.redo();
     EXPECT_EQ(w.redoName(), "Gain");
 }
+
+// A key above the unity key steps over stored samples, one below repeats
+// them: the nearest stored sample at each step, never a value between; the
+// loop rendered once round, as the instrument sustains it.
+TEST(WaveEdit, AuditionTakesTheNearestStoredSampleAtEachStep)
+{
+    std::vector<std::uint8_t> b(1024);
+    for (std::size_t i = 0; i < b.size(); ++i)
+        b[i] = static_cast<std::uint8_t>(1 + i % 250);
+    const Rendered up = renderAtPitch(b, {}, 12);
+    ASSERT_EQ(up.samples.size(), 512u);
+    for (std::size_t i = 0; i < up.samples.size(); ++i)
+        ASSERT_EQ(up.samples[i], b[2 * i]) << i;
+    const Rendered down = renderAtPitch(b, {}, -12);
+    ASSERT_EQ(down.samples.size(), 2048u);
+    for (std::size_t i = 0; i + 1 < down.samples.size(); i += 2)
+        ASSERT_TRUE(down.samples[i + 1] == b[i / 2] || down.samples[i + 1] == b[i / 2 + 1]) << i;
+    const Rendered looped = renderAtPitch(b, {true, 256, 767}, 0);
+    EXPECT_TRUE(looped.looped);
+    EXPECT_EQ(looped.loopBegin, 768u);
+    EXPECT_EQ(looped.loopEnd, 768u + 512u);
+    EXPECT_EQ(looped.samples[768], b[256]); // round again from the loop's start
+}
+
+// The 16-bit WAV holds each byte as (b - 128) * 256 and the loop in `smpl`,
+// its end the last sample played.
+TEST(WaveEdit, WavImageCarriesTheLoopInSmpl)
+{
+    const std::vector<std::uint8_t> b{1, 128, 255, 0x90};
+    const auto v = wavImage16(b, Rate, {true, 0, 2});
+    const auto u32 = [&v](std::size_t at) { return v[at] | v[at + 1] << 8 | v[at + 2] << 16 | v[at + 3] << 24; };
+    const auto s16 = [&v](std::size_t at) { return static_cast<std::int16_t>(v[at] | v[at + 1] << 8); };
+    EXPECT_EQ(u32(24), static_cast<unsigned>(Rate));
+    EXPECT_EQ(s16(44), -127 * 256);
+    EXPECT_EQ(s16(46), 0);
+    EXPECT_EQ(s16(48), 127 * 256);
+    ASSERT_EQ(std::string(v.begin() + 52, v.begin() + 56), "smpl");
+    EXPECT_EQ(u32(52 + 8 + 28), 1u);         // one loop
+    EXPECT_EQ(u32(52 + 8 + 36 + 8), 0u);     // its start
+    EXPECT_EQ(u32(52 + 8 + 36 + 12), 2u);    // its last sample
+    EXPECT_EQ(u32(4), v.size() - 8);
+    EXPECT_EQ(wavImage16(b, Rate, {}).size(), 44u + 8u);
+}

@@ -114,6 +114,16 @@ TEST_F(WaveEditorTest, SelectCutUndoReverseAndSendLandInTheInstrumentsMemory)
     EXPECT_EQ(editor->Buffer()->bytes(), original);
     EXPECT_FALSE(editor->Buffer()->edited());
 
+    // Space plays what the key chosen plays, as the instrument renders it.
+    editor->edKey->setValue(52 + 12);
+    key(Qt::Key_Space, Qt::NoModifier);
+    ASSERT_EQ(seams().played.size(), 1u);
+    const waveedit::Rendered octaveUp = waveedit::renderAtPitch(original, {true, 0x200, 0x680}, 12);
+    EXPECT_EQ(seams().played[0].samples, octaveUp.samples);
+    EXPECT_EQ(seams().played[0].loop, (SoundLoop{octaveUp.loopBegin, octaveUp.loopEnd}));
+    key(Qt::Key_Space, Qt::NoModifier);
+    EXPECT_EQ(seams().stops, 1);
+
     key(Qt::Key_A);
     editor->acReverse->trigger();
     const Bytes reversed(original.rbegin(), original.rend());
