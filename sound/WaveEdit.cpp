@@ -144,7 +144,7 @@ std::vector<std::uint8_t> toBytes(const Samples& samples, bool* dithered)
 
 std::optional<double> measurePeriod(const Samples& a, int at)
 {
-    constexpr int Window = 2048, MinLag = 16, MaxLag = 1024;
+    constexpr int Window = 1024, MinLag = 16, MaxLag = 1024;
     const int n = static_cast<int>(a.size());
     const int begin = std::clamp(at - Window, 0, std::max(0, n - Window - MaxLag));
     const int span = std::min(Window, n - begin - MinLag);

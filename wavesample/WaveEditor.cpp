@@ -219,7 +219,8 @@ void TfmWaveEditor::buildControls()
     column->addLayout(figures);
 
     auto* bottom = new QHBoxLayout;
-    lbKey = named(new QLabel("Play at key", this), "lbKey");
+    lbKey = named(new QLabel(QString::fromStdString("Play at key " + build::keyName(build::DefaultUnityKey[0])), this),
+                  "lbKey");
     edKey = named(new QSpinBox(this), "edKey");
     edKey->setRange(12, 120);
     edKey->setValue(build::DefaultUnityKey[0]);
@@ -250,7 +251,7 @@ void TfmWaveEditor::buildControls()
     pbWave->selectionChanged = [this] {
         showSelection();
         updateActions();
-        offerSound();
+        soundChanged();
     };
     pbWave->pointed = [this](int sample) { showReadout(sample); };
     pbWave->loopMoved = [this](Loop l) {
@@ -265,7 +266,10 @@ void TfmWaveEditor::buildControls()
         if (std::lround(pbWave->first()) != v)
             pbWave->scrollTo(v);
     });
-    connect(edKey, &QSpinBox::valueChanged, this, [this] { offerSound(); });
+    connect(edKey, &QSpinBox::valueChanged, this, [this] {
+        lbKey->setText(QString::fromStdString("Play at key " + build::keyName(edKey->value())));
+        soundChanged();
+    });
     connect(bnPlay, &QToolButton::clicked, this, &TfmWaveEditor::bnPlayClick);
     connect(bnStop, &QToolButton::clicked, this, &TfmWaveEditor::bnStopClick);
     connect(bnCancel, &QPushButton::clicked, this, &TfmWaveEditor::bnCancelClick);
@@ -452,7 +456,7 @@ void TfmWaveEditor::edited()
     showSelection();
     showFigures();
     updateActions();
-    offerSound();
+    soundChanged();
 }
 
 void TfmWaveEditor::cut()
@@ -710,11 +714,23 @@ void TfmWaveEditor::offerSound()
     if (r.looped)
         sound.loop = SoundLoop{r.loopBegin, r.loopEnd};
     MediaPlayer1->offer(std::move(sound));
-    lbKey->setText(QString::fromStdString("Play at key " + build::keyName(edKey->value())));
+    soundStale_ = false;
+}
+
+// What plays has changed: rendered again when it is played (an edit of a
+// whole wavesample stays within a frame), at once only while there is
+// nothing to play yet.
+void TfmWaveEditor::soundChanged()
+{
+    soundStale_ = true;
+    if (!MediaPlayer1->sound())
+        offerSound();
 }
 
 void TfmWaveEditor::bnPlayClick()
 {
+    if (soundStale_)
+        offerSound();
     MediaPlayer1->play();
     playing_ = true;
 }

@@ -146,6 +146,7 @@ private:
     void showScroll();
     void updateActions();
     void offerSound();
+    void soundChanged();
     int unityKey() const;
     std::string wsName(int index) const;
     void say(const std::string& text);
@@ -154,6 +155,7 @@ private:
     Origin origin_;
     bool busy_ = false;
     bool playing_ = false;
+    bool soundStale_ = true;
 };
 
 } // namespace corvane
