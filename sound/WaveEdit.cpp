@@ -128,17 +128,25 @@ float fromByte(std::uint8_t b) { return (static_cast<float>(b) - 128.0f) / 128.0
 
 std::vector<std::uint8_t> toBytes(const Samples& samples, bool* dithered)
 {
-    const bool onSteps = std::all_of(samples.begin(), samples.end(), [](float s) {
-        const double v = s * 128.0;
-        return std::abs(v - std::round(v)) < 1e-4;
-    });
-    if (dithered)
-        *dithered = !onSteps;
-    if (!onSteps)
-        return build::toBytes(samples, 1.0, 0x5EEDu);
+    // Samples on an 8-bit step (moved, not changed) are taken as they are;
+    // the others get the builder's triangular dither.
     std::vector<std::uint8_t> out(samples.size());
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        out[i] = static_cast<std::uint8_t>(std::clamp(std::lround(128.0 + samples[i] * 128.0), 1L, 255L));
+    Samples off;
+    std::vector<std::size_t> where;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const double v = samples[i] * 128.0;
+        if (std::abs(v - std::round(v)) < 1e-4) {
+            out[i] = static_cast<std::uint8_t>(std::clamp(std::lround(128.0 + v), 1L, 255L));
+        } else {
+            off.push_back(samples[i]);
+            where.push_back(i);
+        }
+    }
+    if (dithered)
+        *dithered = !off.empty();
+    const std::vector<std::uint8_t> d = build::toBytes(off, 1.0, 0x5EEDu);
+    for (std::size_t k = 0; k < where.size(); ++k)
+        out[where[k]] = d[k];
     return out;
 }
 
@@ -594,7 +602,7 @@ void WaveBuffer::pencil(int at, const Samples& values)
     for (std::size_t i = 0; i < values.size(); ++i) {
         const long long p = at + static_cast<long long>(i);
         if (p >= 0 && p < size())
-            samples_[static_cast<std::size_t>(p)] = std::clamp(values[i], -1.0f, 1.0f);
+            samples_[static_cast<std::size_t>(p)] = std::round(std::clamp(values[i], -1.0f, 1.0f) * 128.0f) / 128.0f;
     }
 }
 

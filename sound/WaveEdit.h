@@ -64,9 +64,9 @@ std::string loopProblem(const Loop& loop, int length);
 int pagesFor(int samples);
 
 float fromByte(std::uint8_t b);
-// The 8-bit samples of `samples`: exact where each sample lies on an 8-bit
-// step (an edit that only moved samples), otherwise with triangular dither;
-// always 1..255. `dithered`, when given, says which.
+// The 8-bit samples of `samples`: exact where a sample lies on an 8-bit
+// step (an edit that only moved it), with triangular dither where it does
+// not; always 1..255. `dithered`, when given, says whether any was.
 std::vector<std::uint8_t> toBytes(const Samples& samples, bool* dithered = nullptr);
 
 enum class FadeShape { Linear, EqualPower };
@@ -145,7 +145,7 @@ public:
     // converter: up shortens, down lengthens. False when the converter cannot
     // be had or the result would exceed MaxSamples.
     bool resample(Range r, double semitones);
-    void pencil(int at, const Samples& values);
+    void pencil(int at, const Samples& values); // each value on its 8-bit step
     void setLoop(const Loop& loop);        // snapped
     // Finds a loop ending at or before `at`: whole cycles of the period
     // measured there, by the builder's search. False when none is found.

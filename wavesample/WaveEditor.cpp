@@ -307,6 +307,7 @@ void TfmWaveEditor::load(WaveBuffer buffer, Origin origin)
     else
         lbSource->setText(QString::fromStdString(origin_.file + ", converted at " + std::to_string(buffer_->rate()) + " Hz"));
     lbSource->setToolTip(QString::fromStdString(origin_.file));
+    lbStatus->clear();
     edited();
 }
 

@@ -138,6 +138,15 @@ TEST(WaveEdit, GainAndNormaliseAgainstThePeak)
     EXPECT_TRUE(dithered);
     EXPECT_EQ(*std::min_element(b.begin(), b.end()), 1); // never 0
     EXPECT_GE(*std::max_element(b.begin(), b.end()), 254);
+
+    // Dither only where the edit left samples between the steps: a gain on
+    // a selection leaves every byte outside it as it was.
+    WaveBuffer part = received();
+    part.gain({1000, 1100}, 1.5);
+    const std::vector<std::uint8_t> before = received().bytes(), after = part.bytes();
+    for (std::size_t i = 12; i < before.size(); ++i)
+        if (i < 1000 || i >= 1100)
+            ASSERT_EQ(after[i], before[i]) << i;
 }
 
 // The second-order Butterworth through the bilinear transform: the power

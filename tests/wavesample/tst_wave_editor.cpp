@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -192,6 +193,27 @@ TEST_F(WaveEditorTest, ASampleThatNoLongerFitsGetsTheQuestionAndIsTrimmedOnYes)
     expected.insert(expected.end(), original.begin() + 100, original.begin() + (2048 - 588));
     EXPECT_EQ(memory(), expected);
     EXPECT_EQ(mirage().counters().wavesamplesRefused, 0);
+}
+
+TEST_F(WaveEditorTest, PencilRedrawsSingleSamplesAndAnotherProgramsClipboardIsRefused)
+{
+    openCurrent();
+    editor->pbWave->zoomTo({0, 64}); // 14 pixels a sample
+    editor->acPencil->trigger();
+    const QPoint top(static_cast<int>(editor->pbWave->xOf(10.5)), 1);
+    QTest::mousePress(editor->pbWave, Qt::LeftButton, {}, top);
+    QTest::mouseMove(editor->pbWave, {static_cast<int>(editor->pbWave->xOf(20.5)), 1});
+    QTest::mouseRelease(editor->pbWave, Qt::LeftButton, {}, {static_cast<int>(editor->pbWave->xOf(20.5)), 1});
+    const Bytes b = editor->Buffer()->bytes();
+    for (int i = 0; i < 64; ++i)
+        EXPECT_EQ(b[static_cast<std::size_t>(i)], i >= 10 && i <= 20 ? 255 : original[static_cast<std::size_t>(i)]) << i;
+    EXPECT_EQ(editor->acUndo->text(), "&Undo Pencil");
+
+    QApplication::clipboard()->setText("not audio");
+    editor->acPaste->trigger();
+    ASSERT_EQ(seams().boxes().size(), 1u);
+    EXPECT_EQ(seams().boxes()[0].text, "The clipboard holds no audio copied in the Wave Editor: copy part of a wavesample first.");
+    EXPECT_EQ(editor->Buffer()->size(), 2048);
 }
 
 // Saved as WAV and opened again (through the audio conversion) the samples
