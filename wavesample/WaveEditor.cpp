@@ -1,6 +1,7 @@
 #include "WaveEditor.h"
 
 #include "BuildSources.h"
+#include "DiskImage.h"
 #include "Dumps.h"
 #include "HexText.h"
 #include "Named.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -56,6 +58,22 @@ std::string hexPages(int pages)
     return t;
 }
 
+// The loop of wavesample `w` as a program dump gives it, from the
+// wavesample's first page; off when the instrument could not play it in
+// `samples` samples.
+Loop loopIn(std::span<const std::uint8_t> programDump, int w, int samples)
+{
+    const auto field = [&](int offset) { return getNibblePair(programDump.data(), programDump.size(), wavesampleFieldPos(w, offset)); };
+    const int start = field(wsf::StartPage);
+    Loop loop;
+    loop.on = field(wsf::LoopSwitch) != 0;
+    loop.start = (field(wsf::LoopStart) - start) * PageBytes;
+    loop.end = (field(wsf::LoopEnd) - start) * PageBytes + field(wsf::LoopEndFine);
+    if (!waveedit::loopProblem(loop, samples).empty())
+        loop.on = false;
+    return loop;
+}
+
 } // namespace
 
 TfmWaveEditor::TfmWaveEditor(const WindowContext& context, QWidget* parent) : TFormBase(context, parent)
@@ -95,10 +113,13 @@ void TfmWaveEditor::buildMenus()
     acOpenCurrent = item(mnFile, "acOpenCurrent", "Open &Current Wavesample", [this] { acOpenCurrentClick(); },
                          QKeySequence("Ctrl+G"));
     acOpenFile = item(mnFile, "acOpenFile", "&Open Audio File...", [this] { acOpenFileClick(); }, QKeySequence("Ctrl+O"));
+    acOpenSound = item(mnFile, "acOpenSound", "Open from Sound &File...", [this] { acOpenSoundClick(); });
+    acOpenImage = item(mnFile, "acOpenImage", "Open from &Disk Image...", [this] { acOpenImageClick(); });
     mnFile->addSeparator();
     acSend = item(mnFile, "acSend", "Send to &Mirage", [this] { acSendClick(); }, QKeySequence("Ctrl+M"));
     acSaveWav = item(mnFile, "acSaveWav", "Save as &WAV...", [this] { acSaveWavClick(); }, QKeySequence("Ctrl+S"));
     acSaveSyx = item(mnFile, "acSaveSyx", "Save as .s&yx...", [this] { acSaveSyxClick(); });
+    acWriteSlot = item(mnFile, "acWriteSlot", "Write into Image &Slot", [this] { acWriteSlotClick(); });
     mnFile->addSeparator();
     acClose = item(mnFile, "acClose", "&Close", [this] { close(); });
 
@@ -304,6 +325,9 @@ void TfmWaveEditor::load(WaveBuffer buffer, Origin origin)
                                                  hexPages(origin_.startPage) + "-" +
                                                  hexPages(origin_.startPage + origin_.pages - 1) + " (" +
                                                  hexPages(origin_.pages) + " Hex pages)"));
+    else if (!origin_.image.empty() || origin_.pages > 0)
+        lbSource->setText(QString::fromStdString(origin_.file + ", pages " + hexPages(origin_.startPage) + "-" +
+                                                 hexPages(origin_.startPage + origin_.pages - 1)));
     else
         lbSource->setText(QString::fromStdString(origin_.file + ", converted at " + std::to_string(buffer_->rate()) + " Hz"));
     lbSource->setToolTip(QString::fromStdString(origin_.file));
@@ -365,15 +389,159 @@ void TfmWaveEditor::openCurrent()
         Ctx().seams.messageBox(r.text, "MIDI Receive Problem", BoxButtons::Ok);
         return;
     }
-    // The loop, from the wavesample's first page.
-    Loop loop;
-    loop.on = field(wsf::LoopSwitch) != 0;
-    loop.start = (field(wsf::LoopStart) - start) * PageBytes;
-    loop.end = (field(wsf::LoopEnd) - start) * PageBytes + field(wsf::LoopEndFine);
     const sound::Bytes samples = sound::wavesampleSamples(r.dump);
-    if (!waveedit::loopProblem(loop, static_cast<int>(samples.size())).empty())
-        loop.on = false;
-    load(WaveBuffer::fromBytes(samples, loop, wavesampleRate(Mirage())), {true, index, start, pages, {}});
+    const std::uint8_t* copy = half == 0 ? Mirage().LowerProgramDump : Mirage().UpperProgramDump;
+    const Loop loop = loopIn({copy, sound::ProgramMessageSize}, w, static_cast<int>(samples.size()));
+    Origin o;
+    o.instrument = true;
+    o.index = index;
+    o.startPage = start;
+    o.pages = pages;
+    load(WaveBuffer::fromBytes(samples, loop, wavesampleRate(Mirage())), o);
+}
+
+// A wavesample of a sound file (as Load Sound reads it) or of a slot of a
+// disk image: the halves it holds, one chosen of their wavesamples with data.
+void TfmWaveEditor::acOpenSoundClick()
+{
+    const std::string path = Ctx().seams.openFileName("Mirage sound files|*.syx");
+    if (path.empty())
+        return;
+    const sound::ReadResult r = sound::readFile(path);
+    if (!r.ok()) {
+        Ctx().seams.messageBox(r.message(), sound::ReadResult::Caption, BoxButtons::Ok);
+        return;
+    }
+    std::vector<Candidate> found;
+    for (const sound::Half& h : r.sound.halves)
+        found.push_back({h, -1, {}});
+    choose(found, path, QFileInfo(QString::fromStdString(path)).fileName().toStdString());
+}
+
+void TfmWaveEditor::acOpenImageClick()
+{
+    const std::string path = Ctx().seams.openFileName("Disk images|*.img *.IMG");
+    if (path.empty())
+        return;
+    disk::Image image;
+    if (const std::string error = image.open(path); !error.empty()) {
+        Ctx().seams.messageBox(error, disk::Image::Caption, BoxButtons::Ok);
+        return;
+    }
+    std::vector<Candidate> found;
+    for (int slot = 0; slot < 6; ++slot)
+        if (const disk::SlotRead read = disk::readSlot(image, slot); read.ok())
+            found.push_back({read.half, slot, disk::slotName(slot)});
+    if (found.empty()) {
+        Ctx().seams.messageBox("The disk image holds no sound in any of its six slots.", disk::Image::Caption,
+                               BoxButtons::Ok);
+        return;
+    }
+    choose(found, path, QFileInfo(QString::fromStdString(path)).fileName().toStdString());
+}
+
+// Lists the wavesamples with data of the halves found ("sound1L L3, pages
+// 20-3F"); the one chosen is opened.
+void TfmWaveEditor::choose(const std::vector<Candidate>& found, const std::string& path, const std::string& shown)
+{
+    struct Item {
+        std::size_t candidate;
+        int w;
+        QString text;
+    };
+    std::vector<Item> items;
+    for (std::size_t c = 0; c < found.size(); ++c) {
+        const auto entries = sound::wavesampleEntries(found[c].half.programDump);
+        for (int w = 0; w < 8; ++w) {
+            const sound::WavesampleEntry& e = entries[static_cast<std::size_t>(w)];
+            if (e.dump < 0 || e.dump >= static_cast<int>(found[c].half.wavesampleDumps.size()))
+                continue;
+            const std::string where = found[c].slotName.empty() ? std::string() : found[c].slotName + " ";
+            items.push_back({c, w,
+                             QString::fromStdString(where + wsName(found[c].half.half * 8 + w) + ", pages " +
+                                                    hexPages(e.range.start) + "-" + hexPages(e.range.end))});
+        }
+    }
+    if (items.empty()) {
+        say(shown + " holds no wavesample with data.");
+        return;
+    }
+    std::size_t pick = 0;
+    if (items.size() > 1) {
+        QDialog dialog(this);
+        dialog.setObjectName("dlgChoose");
+        dialog.setWindowTitle("Open Wavesample");
+        auto* form = new QFormLayout(&dialog);
+        auto* list = named(new QComboBox(&dialog), "cbWavesample");
+        for (const Item& i : items)
+            list->addItem(i.text);
+        form->addRow(QString::fromStdString(shown), list);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+        connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        form->addRow(buttons);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        pick = static_cast<std::size_t>(std::max(0, list->currentIndex()));
+    }
+    const Item& it = items[pick];
+    const Candidate& c = found[it.candidate];
+    const auto entries = sound::wavesampleEntries(c.half.programDump);
+    const sound::WavesampleEntry& e = entries[static_cast<std::size_t>(it.w)];
+    const sound::Bytes samples = sound::wavesampleSamples(c.half.wavesampleDumps[static_cast<std::size_t>(e.dump)]);
+    Origin o;
+    o.index = c.half.half * 8 + it.w;
+    o.startPage = e.range.start;
+    o.pages = e.range.pages();
+    o.file = shown + " " + (c.slotName.empty() ? std::string() : c.slotName + " ") + wsName(o.index);
+    o.image = c.slot >= 0 ? path : std::string();
+    o.slot = c.slot;
+    source_ = c.half;
+    load(WaveBuffer::fromBytes(samples, loopIn(c.half.programDump, it.w, static_cast<int>(samples.size())),
+                               wavesampleRate(Mirage())),
+         o);
+}
+
+// Back into the disk image slot it came from: its pages and loop pointers in
+// the slot's half, the rest of the slot as it was.
+void TfmWaveEditor::acWriteSlotClick()
+{
+    if (!buffer_ || origin_.slot < 0 || !source_)
+        return;
+    const int w = origin_.index % 8;
+    const std::string ws = wsName(origin_.index);
+    if (const std::string problem = waveedit::loopProblem(buffer_->loop(), buffer_->size()); !problem.empty()) {
+        say(problem + " Nothing was written.");
+        return;
+    }
+    if (waveedit::pagesFor(buffer_->size()) > origin_.pages) {
+        say("This sample needs " + hexPages(waveedit::pagesFor(buffer_->size())) + " (Hex) pages; wavesample " + ws +
+            " has " + hexPages(origin_.pages) + " in the slot. Trim it (or resample it) to fit first; nothing was written.");
+        return;
+    }
+    sound::Half half = *source_;
+    const auto entries = sound::wavesampleEntries(half.programDump);
+    const int dump = entries[static_cast<std::size_t>(w)].dump;
+    half.wavesampleDumps[static_cast<std::size_t>(dump)] =
+        sound::wavesampleDumpMessage(origin_.pages, pageBytes(origin_.pages), 0);
+    const Loop& loop = buffer_->loop();
+    const auto set = [&half, w](int offset, int value) {
+        setNibblePair(half.programDump.data(), half.programDump.size(), wavesampleFieldPos(w, offset), value);
+    };
+    set(wsf::LoopSwitch, loop.on ? 1 : 0);
+    if (loop.on) {
+        const waveedit::LoopPointers p = waveedit::pointersOf(loop);
+        set(wsf::LoopStart, origin_.startPage + p.startPage);
+        set(wsf::LoopEnd, origin_.startPage + p.endPage);
+        set(wsf::LoopEndFine, p.fine);
+    }
+    if (const std::string error = disk::insertHalf(origin_.image, origin_.slot, half); !error.empty()) {
+        Ctx().seams.messageBox(error, disk::Image::Caption, BoxButtons::Ok);
+        return;
+    }
+    source_ = half;
+    lbStatus->setText(QString::fromStdString("Written into " + disk::slotName(origin_.slot) + " " + ws + " of " +
+                                             QFileInfo(QString::fromStdString(origin_.image)).fileName().toStdString()));
 }
 
 void TfmWaveEditor::acOpenFileClick()
@@ -645,7 +813,7 @@ void TfmWaveEditor::showFigures()
     }
     const int needed = waveedit::pagesFor(buffer_->size());
     std::string pages = "Needs " + hexPages(needed) + " (Hex) pages";
-    if (origin_.instrument) {
+    if (origin_.instrument || origin_.slot >= 0) {
         pages += "; " + wsName(origin_.index) + " has " + hexPages(origin_.pages);
         lbPages->setStyleSheet(needed > origin_.pages ? "color: #C00000;" : "");
     }
@@ -681,8 +849,9 @@ void TfmWaveEditor::updateActions()
             a->setEnabled(open);
     for (QAction* a : {acSend, acSaveWav, acSaveSyx})
         a->setEnabled(open && buffer_->size() > 0);
-    acOpenCurrent->setEnabled(!busy_);
-    acOpenFile->setEnabled(!busy_);
+    for (QAction* a : {acOpenCurrent, acOpenFile, acOpenSound, acOpenImage})
+        a->setEnabled(!busy_);
+    acWriteSlot->setEnabled(open && origin_.slot >= 0);
     acPaste->setEnabled(open);
     acUndo->setEnabled(open && buffer_->canUndo());
     acRedo->setEnabled(open && buffer_->canRedo());

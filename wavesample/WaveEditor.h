@@ -10,6 +10,7 @@
 
 #include "FormBase.h"
 #include "ProgressBar.h"
+#include "SoundFile.h"
 #include "WaveEdit.h"
 
 #include <functional>
@@ -49,7 +50,8 @@ public:
     QMenu* mnProcess;
     QMenu* mnLoop;
     QMenu* mnView;
-    QAction *acOpenCurrent, *acOpenFile, *acSend, *acSaveWav, *acSaveSyx, *acClose;
+    QAction *acOpenCurrent, *acOpenFile, *acOpenSound, *acOpenImage, *acSend, *acSaveWav, *acSaveSyx, *acWriteSlot,
+        *acClose;
     QAction *acUndo, *acRedo, *acCut, *acCopy, *acPaste, *acPasteMix, *acDelete, *acTrim, *acInsertSilence,
         *acSelectAll, *acPencil;
     QAction *acGain, *acNormalise, *acFadeIn, *acFadeOut, *acFadeInPower, *acFadeOutPower, *acReverse, *acInvert,
@@ -80,7 +82,9 @@ public:
         int index = 0;           // L1-L8, U1-U8 as 0-15
         int startPage = 0;
         int pages = 0;           // its pages in the copy when opened
-        std::string file;        // the audio file
+        std::string file;        // the file, as shown
+        std::string image;       // the disk image it came from, to write back into
+        int slot = -1;           // and its slot
     };
 
     // A value asked for by a Process item's dialog: the spin box's name,
@@ -100,6 +104,9 @@ public:
 
     void acOpenCurrentClick();
     void acOpenFileClick();
+    void acOpenSoundClick();
+    void acOpenImageClick();
+    void acWriteSlotClick();
     void acSendClick();
     void acSaveWavClick();
     void acSaveSyxClick();
@@ -120,6 +127,12 @@ private:
     void buildControls();
     void load(waveedit::WaveBuffer buffer, Origin origin);
     void openCurrent();
+    struct Candidate {
+        sound::Half half;
+        int slot; // of a disk image; -1 for a sound file
+        std::string slotName;
+    };
+    void choose(const std::vector<Candidate>& found, const std::string& path, const std::string& shown);
     void sendSequence();
     bool fitInto(int pages, const std::string& ws);
     std::vector<std::uint8_t> pageBytes(int pages) const;
@@ -153,6 +166,7 @@ private:
 
     std::optional<waveedit::WaveBuffer> buffer_;
     Origin origin_;
+    std::optional<sound::Half> source_; // the half of the file or slot it came from
     bool busy_ = false;
     bool playing_ = false;
     bool soundStale_ = true;

@@ -5,6 +5,7 @@
 // question when the sample no longer fits; saved and opened again unchanged.
 #include "MirageFixture.h"
 
+#include "DiskImages.h"
 #include "Dumps.h"
 #include "SoundFile.h"
 #include "WaveEditView.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QClipboard>
 #include <QDialog>
 #include <QDoubleSpinBox>
@@ -235,6 +237,63 @@ TEST_F(WaveEditorTest, SavedAndOpenedAgainUnchanged)
     ASSERT_TRUE(seams().boxes().empty()) << seams().boxes()[0].text;
     EXPECT_EQ(editor->Buffer()->bytes(), original);
     EXPECT_FALSE(editor->Opened().instrument);
+}
+
+// A wavesample of a disk image's slot, chosen, edited and written back:
+// its pages and loop pointers change, nothing else of the image does.
+TEST_F(WaveEditorTest, AWavesampleOfADiskImageSlotGoesBackIntoItsSlot)
+{
+    const std::string path = files.filePath("disk.img").toStdString();
+    ASSERT_EQ(factoryImage().save(path), "");
+    const disk::Bytes before = factoryImage().bytes();
+    const disk::SlotRead slot0 = disk::readSlot(factoryImage(), 0);
+    const auto entries = sound::wavesampleEntries(slot0.half.programDump);
+    const int w = static_cast<int>(std::find_if(entries.begin(), entries.end(), [](const auto& e) { return e.dump >= 0; }) -
+                                   entries.begin());
+    const Bytes data = sound::wavesampleSamples(slot0.half.wavesampleDumps[static_cast<std::size_t>(entries[w].dump)]);
+
+    seams().fileAnswers = {path};
+    QString offered;
+    QTimer::singleShot(0, [&offered] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        offered = d->findChild<QComboBox*>("cbWavesample")->itemText(0);
+        d->accept();
+    });
+    editor->acOpenImage->trigger();
+    ASSERT_TRUE(editor->Buffer().has_value());
+    EXPECT_EQ(offered.toStdString(), disk::slotName(0) + " L" + std::to_string(w + 1) + ", pages " +
+                                         QString("%1").arg(entries[w].range.start, 2, 16, QChar('0')).toUpper().toStdString() +
+                                         "-" + QString("%1").arg(entries[w].range.end, 2, 16, QChar('0')).toUpper().toStdString());
+    EXPECT_EQ(editor->Buffer()->bytes(), data);
+    ASSERT_TRUE(editor->acWriteSlot->isEnabled());
+
+    editor->acReverse->trigger();
+    const Loop was = editor->Buffer()->loop();
+    editor->pbWave->setSelection({editor->Buffer()->size(), editor->Buffer()->size()});
+    editor->acFindLoop->trigger();
+    const Loop loop = editor->Buffer()->loop();
+    ASSERT_TRUE(loop.on);
+    ASSERT_NE(loop, was);
+    editor->acWriteSlot->trigger();
+    ASSERT_TRUE(seams().boxes().empty()) << seams().boxes()[0].text;
+    disk::Image after;
+    ASSERT_EQ(after.open(path), "");
+    const disk::SlotRead back = disk::readSlot(after, 0);
+    ASSERT_TRUE(back.ok());
+    Bytes reversed(data.rbegin(), data.rend());
+    for (std::uint8_t& b : reversed)
+        b = std::max<std::uint8_t>(b, 1);
+    EXPECT_EQ(sound::wavesampleSamples(back.half.wavesampleDumps[static_cast<std::size_t>(entries[w].dump)]), reversed);
+    const auto field = [&back, w](int offset) {
+        return getNibblePair(back.half.programDump.data(), back.half.programDump.size(), wavesampleFieldPos(w, offset));
+    };
+    EXPECT_EQ(field(wsf::LoopSwitch), 1);
+    EXPECT_EQ(field(wsf::LoopStart), entries[w].range.start + loop.start / 256);
+    EXPECT_EQ(field(wsf::LoopEnd), entries[w].range.start + loop.end / 256);
+    EXPECT_EQ(field(wsf::LoopEndFine), loop.end % 256);
+    for (int s = 1; s < disk::Layout::Slots; ++s)
+        EXPECT_EQ(disk::readSlot(after, s).half.wavesampleDumps, disk::readSlot(factoryImage(), s).half.wavesampleDumps) << s;
 }
 
 } // namespace
