@@ -247,12 +247,12 @@ void TWaveEditView::mousePressEvent(QMouseEvent* e)
         return;
     }
     drag_ = Drag::Select;
-    anchor_ = at;
+    // Shift extends the selection from its far end.
     if (e->modifiers() & Qt::ShiftModifier)
-        setSelection({std::min(anchor_ = (at < selection_.begin ? selection_.end : selection_.begin), at),
-                      std::max(anchor_, at)});
+        anchor_ = at < selection_.begin ? selection_.end : selection_.begin;
     else
-        setSelection({at, at});
+        anchor_ = at;
+    setSelection({std::min(anchor_, at), std::max(anchor_, at)});
 }
 
 void TWaveEditView::mouseMoveEvent(QMouseEvent* e)
