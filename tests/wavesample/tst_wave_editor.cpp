@@ -18,6 +18,7 @@
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -294,6 +295,48 @@ TEST_F(WaveEditorTest, AWavesampleOfADiskImageSlotGoesBackIntoItsSlot)
     EXPECT_EQ(field(wsf::LoopEndFine), loop.end % 256);
     for (int s = 1; s < disk::Layout::Slots; ++s)
         EXPECT_EQ(disk::readSlot(after, s).half.wavesampleDumps, disk::readSlot(factoryImage(), s).half.wavesampleDumps) << s;
+}
+
+// Bad input gets a clear message and changes nothing.
+TEST_F(WaveEditorTest, BadFilesAndAnEmptySelectionAreSaidAndChangeNothing)
+{
+    const std::string noise = files.filePath("noise.wav").toStdString(), text = files.filePath("notes.syx").toStdString();
+    std::ofstream(noise, std::ios::binary) << "RIFF\x10\x00\x00\x00WAVEfmt damaged";
+    std::ofstream(text) << "not a sound";
+    struct Case {
+        QAction* action;
+        std::string file;
+        const char* caption;
+    };
+    openCurrent();
+    const Case cases[] = {
+        {editor->acOpenFile, noise, "Audio Import"},
+        {editor->acOpenSound, text, "Load Sound from File"},
+        {editor->acCut, "", "Wave Editor"},
+        {editor->acTrim, "", "Wave Editor"},
+    };
+    for (const Case& c : cases) {
+        seams().clear();
+        seams().fileAnswers = {c.file};
+        editor->pbWave->setSelection({});
+        c.action->trigger();
+        ASSERT_EQ(seams().boxes().size(), 1u) << c.caption;
+        EXPECT_EQ(seams().boxes()[0].caption, c.caption);
+        EXPECT_EQ(editor->Buffer()->bytes(), original) << c.caption;
+        EXPECT_TRUE(editor->Opened().instrument) << c.caption;
+    }
+}
+
+TEST_F(WaveEditorTest, CancelWhileTheWavesampleArrivesKeepsNothing)
+{
+    seams().inputAt(seams().now + 400, [this] { QTest::mouseClick(editor->bnCancel, Qt::LeftButton); });
+    editor->acOpenCurrent->trigger();
+    EXPECT_FALSE(editor->Buffer().has_value());
+    EXPECT_TRUE(seams().boxes().empty());
+    EXPECT_TRUE(editor->ProgressBar1->isHidden());
+    EXPECT_TRUE(editor->acOpenCurrent->isEnabled());
+    openCurrent(); // and the next request is answered
+    EXPECT_EQ(editor->Buffer()->bytes(), original);
 }
 
 } // namespace
