@@ -676,6 +676,10 @@ void TfmWaveEditor::paste(bool mix)
         say("Paste would make the wavesample longer than the 256 pages of a half; nothing was pasted.");
         return;
     }
+    if (mix && at + static_cast<long long>(clip.size()) > waveedit::MaxSamples) {
+        say("Paste Mix would make the wavesample longer than the 256 pages of a half; nothing was mixed in.");
+        return;
+    }
     if (mix) {
         askAndProcess("Paste Mix", {{"edLevel", "Level of the pasted audio (%)", 50, 0, 200, 0}},
                       [at, clip](WaveBuffer& w, Range, const std::vector<double>& v) { w.pasteMix(at, clip, v[0] / 100); });
@@ -692,8 +696,13 @@ void TfmWaveEditor::insertSilence()
         return;
     const int at = pbWave->selection().empty() ? pbWave->caret() : pbWave->selection().begin;
     askAndProcess("Insert Silence", {{"edSilenceMs", "Length (ms)", 100, 1, 2000, 0}},
-                  [at](WaveBuffer& w, Range, const std::vector<double>& v) {
-                      w.insertSilence(at, static_cast<int>(std::lround(v[0] * w.rate() / 1000)));
+                  [this, at](WaveBuffer& w, Range, const std::vector<double>& v) {
+                      const int count = static_cast<int>(std::lround(v[0] * w.rate() / 1000));
+                      if (w.size() + count > waveedit::MaxSamples)
+                          say("The silence would make the wavesample longer than the 256 pages of a half; nothing "
+                              "was inserted.");
+                      else
+                          w.insertSilence(at, count);
                   });
 }
 
@@ -858,6 +867,8 @@ void TfmWaveEditor::updateActions()
     acUndo->setText(open && buffer_->canUndo() ? QString::fromStdString("&Undo " + buffer_->undoName()) : "&Undo");
     acRedo->setText(open && buffer_->canRedo() ? QString::fromStdString("&Redo " + buffer_->redoName()) : "&Redo");
     edKey->setEnabled(open);
+    // Nothing changes while the samples go out or come in.
+    pbWave->setEnabled(!busy_);
 }
 
 // ---- hearing -------------------------------------------------------------------------

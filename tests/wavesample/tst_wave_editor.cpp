@@ -16,8 +16,12 @@
 #include <QComboBox>
 #include <QClipboard>
 #include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QMimeData>
+#include <QUrl>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -234,7 +238,16 @@ TEST_F(WaveEditorTest, SavedAndOpenedAgainUnchanged)
     message.push_back(0xF7);
     EXPECT_EQ(written, message);
 
-    editor->OpenFile(wav);
+    // Dropped on the window, as from a file manager.
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(wav))});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor, &drop);
+    QCoreApplication::processEvents(); // the file opens once the drop has ended
+    ASSERT_FALSE(editor->Opened().instrument);
     ASSERT_TRUE(seams().boxes().empty()) << seams().boxes()[0].text;
     EXPECT_EQ(editor->Buffer()->bytes(), original);
     EXPECT_FALSE(editor->Opened().instrument);
