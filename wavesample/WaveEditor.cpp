@@ -1072,9 +1072,13 @@ void TfmWaveEditor::sendSequence()
     const int pages = std::max(0, field(wsf::EndPage) - start + 1);
     if (waveedit::pagesFor(buffer_->size()) > pages && !fitInto(pages, wsName(index)))
         return;
+    // The pointers go into the copy first, as an edit's value does: the
+    // program dump asked back afterwards then shows no change made behind
+    // the program's back.
     const Loop& loop = buffer_->loop();
-    const auto set = [&program, w](int offset, int value) {
+    const auto set = [this, &program, half, w](int offset, int value) {
         setNibblePair(program.data(), program.size(), wavesampleFieldPos(w, offset), value);
+        Mirage().SetParam(half, wavesampleFieldPos(w, offset), value);
     };
     set(wsf::LoopSwitch, loop.on ? 1 : 0);
     if (loop.on) {

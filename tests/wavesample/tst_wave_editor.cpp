@@ -167,6 +167,7 @@ TEST_F(WaveEditorTest, LoopMarkersSnapToThePageAndTheFineByteAndTheirPointersAre
     EXPECT_EQ(emulatorField(wsf::LoopEnd), 0x15);
     EXPECT_EQ(emulatorField(wsf::LoopEndFine), l.end % 256);
     EXPECT_EQ(memory(), original);
+    EXPECT_EQ(form().History().DriftText(), "") << "the program's own change is no drift";
     editor->acLoopSwitch->trigger();
     editor->acSend->trigger();
     EXPECT_EQ(emulatorField(wsf::LoopSwitch), 0);
