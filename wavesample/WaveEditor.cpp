@@ -38,6 +38,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 namespace corvane {
 
@@ -404,10 +406,25 @@ void TfmWaveEditor::openCurrent()
 // disk image: the halves it holds, one chosen of their wavesamples with data.
 void TfmWaveEditor::acOpenSoundClick()
 {
-    const std::string path = Ctx().seams.openFileName("Mirage sound files|*.syx");
-    if (path.empty())
+    const std::string path = Ctx().seams.openFileName(SyxFilter);
+    if (!path.empty())
+        openSound(path);
+}
+
+void TfmWaveEditor::openSound(const std::string& path)
+{
+    // One wavesample dump alone, as Save as .syx writes it.
+    std::ifstream in(path, std::ios::binary);
+    const sound::Bytes image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::size_t n = image.size();
+    if (n >= 10 && image[0] == 0xF0 && image[1] == 0x0F && image[2] == 0x01 && image[3] == 0x06 && image[n - 1] == 0xF7 &&
+        n == 8 + 512 * static_cast<std::size_t>(sound::wavesamplePages(image)) + 1 && sound::wavesamplePages(image) <= 256) {
+        Origin o;
+        o.file = QFileInfo(QString::fromStdString(path)).fileName().toStdString();
+        load(WaveBuffer::fromBytes(sound::wavesampleSamples(image), {}, wavesampleRate(Mirage())), o);
         return;
-    const sound::ReadResult r = sound::readFile(path);
+    }
+    const sound::ReadResult r = sound::parseFile(image);
     if (!r.ok()) {
         Ctx().seams.messageBox(r.message(), sound::ReadResult::Caption, BoxButtons::Ok);
         return;
@@ -420,9 +437,13 @@ void TfmWaveEditor::acOpenSoundClick()
 
 void TfmWaveEditor::acOpenImageClick()
 {
-    const std::string path = Ctx().seams.openFileName("Disk images|*.img *.IMG");
-    if (path.empty())
-        return;
+    const std::string path = Ctx().seams.openFileName(ImageFilter);
+    if (!path.empty())
+        openImage(path);
+}
+
+void TfmWaveEditor::openImage(const std::string& path)
+{
     disk::Image image;
     if (const std::string error = image.open(path); !error.empty()) {
         Ctx().seams.messageBox(error, disk::Image::Caption, BoxButtons::Ok);
@@ -594,7 +615,19 @@ void TfmWaveEditor::dropEvent(QDropEvent* e)
         return;
     e->acceptProposedAction();
     const std::string path = urls[0].toLocalFile().toStdString();
-    QMetaObject::invokeMethod(this, [this, path] { OpenFile(path); }, Qt::QueuedConnection);
+    // A sound file or a disk image by its ending; anything else as audio.
+    const QString suffix = QFileInfo(urls[0].toLocalFile()).suffix().toLower();
+    QMetaObject::invokeMethod(
+        this,
+        [this, path, suffix] {
+            if (suffix == "syx")
+                openSound(path);
+            else if (QStringList{"img", "ima", "dsk", "edm"}.contains(suffix))
+                openImage(path);
+            else
+                OpenFile(path);
+        },
+        Qt::QueuedConnection);
 }
 
 // ---- edits -------------------------------------------------------------------------

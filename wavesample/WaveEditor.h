@@ -42,6 +42,7 @@ public:
     static constexpr const char* Caption = "Wave Editor";
     static constexpr const char* WaveFilter = "Wave files|*.wav";
     static constexpr const char* SyxFilter = "SysEx files|*.syx";
+    static constexpr const char* ImageFilter = "Disk images|*.img *.ima *.dsk *.edm";
     static constexpr const char* ClipboardFormat = "application/x-corvane-wave";
 
     QMenuBar* MainMenu;
@@ -127,6 +128,8 @@ private:
     void buildControls();
     void load(waveedit::WaveBuffer buffer, Origin origin);
     void openCurrent();
+    void openSound(const std::string& path);
+    void openImage(const std::string& path);
     struct Candidate {
         sound::Half half;
         int slot; // of a disk image; -1 for a sound file

@@ -251,7 +251,10 @@ TEST_F(WaveEditorTest, SavedAndOpenedAgainUnchanged)
     ASSERT_FALSE(editor->Opened().instrument);
     ASSERT_TRUE(seams().boxes().empty()) << seams().boxes()[0].text;
     EXPECT_EQ(editor->Buffer()->bytes(), original);
-    EXPECT_FALSE(editor->Opened().instrument);
+    seams().fileAnswers = {syx};
+    editor->acOpenSound->trigger();
+    EXPECT_EQ(editor->Buffer()->bytes(), original);
+    EXPECT_TRUE(seams().boxes().empty());
 }
 
 // A wavesample of a disk image's slot, chosen, edited and written back:
