@@ -219,7 +219,10 @@ void TfmWaveEditor::buildControls()
 
     lbSource = named(new QLabel("Nothing open: File > Open Current Wavesample, Open Audio File..., or drop a file here.", this),
                      "lbSource");
-    column->addWidget(lbSource);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(16);
+    top->addWidget(lbSource, 1);
+    column->addLayout(top);
 
     pbWave = named(new TWaveEditView(this), "pbWave");
     pbWave->setMinimumHeight(220);
@@ -230,15 +233,19 @@ void TfmWaveEditor::buildControls()
     sbScroll = named(new QScrollBar(Qt::Horizontal, this), "sbScroll");
     column->addWidget(sbScroll);
 
+    // The pages and the loop beside what is open; under the wave what the
+    // mouse points at and the selection.
+    lbPages = named(new QLabel(this), "lbPages");
+    lbLoop = named(new QLabel(this), "lbLoop");
+    top->addWidget(lbPages);
+    top->addWidget(lbLoop);
     auto* figures = new QHBoxLayout;
     lbCursor = named(new QLabel(this), "lbCursor");
     lbSelection = named(new QLabel(this), "lbSelection");
-    lbPages = named(new QLabel(this), "lbPages");
-    lbLoop = named(new QLabel(this), "lbLoop");
-    lbCursor->setMinimumWidth(260);
+    lbCursor->setMinimumWidth(300);
     figures->setSpacing(16);
-    for (QLabel* l : {lbCursor, lbSelection, lbPages, lbLoop})
-        figures->addWidget(l, l == lbCursor ? 0 : 1);
+    figures->addWidget(lbCursor);
+    figures->addWidget(lbSelection, 1);
     column->addLayout(figures);
 
     auto* bottom = new QHBoxLayout;
@@ -837,9 +844,10 @@ void TfmWaveEditor::showSelection()
         lbSelection->setText(buffer_ ? QString("Caret at %1").arg(pbWave->caret()) : QString());
         return;
     }
-    lbSelection->setText(QString("Selection %1 samples (%2 pages + %3), %4 s")
+    lbSelection->setText(QString("Selection %1 samples (%2 %3 + %4), %5 s")
                              .arg(s.size())
                              .arg(s.size() / PageBytes)
+                             .arg(s.size() / PageBytes == 1 ? "page" : "pages")
                              .arg(s.size() % PageBytes)
                              .arg(static_cast<double>(s.size()) / buffer_->rate(), 0, 'f', 4));
 }
