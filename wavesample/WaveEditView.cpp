@@ -344,16 +344,19 @@ void TWaveOverview::paintEvent(QPaintEvent*)
     const waveedit::Samples& s = buffer_->samples();
     const int n = buffer_->size();
     const double h = height();
-    p.setPen(Wave);
-    for (int x = 0; x < width(); ++x) {
-        const int from = static_cast<int>(static_cast<long long>(n) * x / width());
-        const int to = std::min(n, std::max(from + 1, static_cast<int>(static_cast<long long>(n) * (x + 1) / width())));
-        if (from >= n)
-            break;
-        const auto [lo, hi] = std::minmax_element(s.begin() + std::max(0, from - 1), s.begin() + to);
-        p.drawLine(QPointF(x + 0.5, (1 - std::clamp(*hi, -1.0f, 1.0f)) * h / 2),
-                   QPointF(x + 0.5, (1 - std::clamp(*lo, -1.0f, 1.0f)) * h / 2));
+    if (static_cast<int>(columns_.size()) != width()) {
+        columns_.clear();
+        for (int x = 0; x < width(); ++x) {
+            const int from = std::min(n - 1, static_cast<int>(static_cast<long long>(n) * x / width()));
+            const int to = std::min(n, std::max(from + 1, static_cast<int>(static_cast<long long>(n) * (x + 1) / width())));
+            const auto [lo, hi] = std::minmax_element(s.begin() + std::max(0, from - 1), s.begin() + to);
+            columns_.emplace_back(std::clamp(*lo, -1.0f, 1.0f), std::clamp(*hi, -1.0f, 1.0f));
+        }
     }
+    p.setPen(Wave);
+    for (int x = 0; x < width(); ++x)
+        p.drawLine(QPointF(x + 0.5, (1 - columns_[static_cast<std::size_t>(x)].second) * h / 2),
+                   QPointF(x + 0.5, (1 - columns_[static_cast<std::size_t>(x)].first) * h / 2));
     const double x0 = view_->first() * width() / n;
     const double w = std::max(2.0, view_->visibleSamples() * static_cast<double>(width()) / n);
     p.setPen(QPen(EndColour, 1));

@@ -97,7 +97,14 @@ class TWaveOverview : public QWidget {
     Q_OBJECT
 public:
     TWaveOverview(TWaveEditView* view, QWidget* parent = nullptr);
-    void setBuffer(const waveedit::WaveBuffer* buffer) { buffer_ = buffer; update(); }
+    void setBuffer(const waveedit::WaveBuffer* buffer) { buffer_ = buffer; changed(); }
+    // The samples changed: the picture of the whole is drawn again (a
+    // scroll only moves the frame).
+    void changed()
+    {
+        columns_.clear();
+        update();
+    }
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -108,6 +115,7 @@ private:
     void centreAt(int x);
     TWaveEditView* view_;
     const waveedit::WaveBuffer* buffer_ = nullptr;
+    std::vector<std::pair<float, float>> columns_; // lowest and highest of each pixel column
 };
 
 } // namespace corvane

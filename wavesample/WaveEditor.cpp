@@ -660,7 +660,7 @@ void TfmWaveEditor::edit(const std::function<void(WaveBuffer&, Range)>& fn, bool
 void TfmWaveEditor::edited()
 {
     pbWave->changed();
-    pbOverview->update();
+    pbOverview->changed();
     acLoopSwitch->setChecked(buffer_ && buffer_->loop().on);
     showSelection();
     showFigures();
