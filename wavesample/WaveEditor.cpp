@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
@@ -33,6 +34,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTemporaryFile>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -702,14 +704,12 @@ void TfmWaveEditor::paste(bool mix)
 {
     if (!buffer_)
         return;
-    const QMimeData* data = QApplication::clipboard()->mimeData();
-    const QByteArray raw = data ? data->data(ClipboardFormat) : QByteArray();
-    if (raw.isEmpty() || raw.size() % static_cast<qsizetype>(sizeof(float)) != 0) {
-        say("The clipboard holds no audio copied in the Wave Editor: copy part of a wavesample first.");
+    const std::optional<waveedit::Samples> taken = clipboardAudio();
+    if (!taken) {
+        say("The clipboard holds no audio: copy part of a wavesample, or a WAV from another program, first.");
         return;
     }
-    waveedit::Samples clip(static_cast<std::size_t>(raw.size()) / sizeof(float));
-    std::memcpy(clip.data(), raw.data(), static_cast<std::size_t>(raw.size()));
+    const waveedit::Samples& clip = *taken;
     const Range sel = pbWave->selection();
     const int at = sel.empty() ? pbWave->caret() : sel.begin;
     if (!mix && buffer_->size() - sel.size() + static_cast<long long>(clip.size()) > waveedit::MaxSamples) {
@@ -728,6 +728,40 @@ void TfmWaveEditor::paste(bool mix)
     buffer_->paste(at, clip, sel);
     pbWave->setSelection({at, at + static_cast<int>(clip.size())});
     edited();
+}
+
+// The editor's own copy, or a WAV another program put there, converted at
+// the wavesample rate as an audio file is.
+std::optional<waveedit::Samples> TfmWaveEditor::clipboardAudio()
+{
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    if (!data)
+        return std::nullopt;
+    if (const QByteArray raw = data->data(ClipboardFormat); !raw.isEmpty()) {
+        if (raw.size() % static_cast<qsizetype>(sizeof(float)) != 0)
+            return std::nullopt;
+        waveedit::Samples clip(static_cast<std::size_t>(raw.size()) / sizeof(float));
+        std::memcpy(clip.data(), raw.data(), static_cast<std::size_t>(raw.size()));
+        return clip;
+    }
+    for (const char* type : {"audio/wav", "audio/x-wav", "audio/vnd.wave"}) {
+        const QByteArray wav = data->data(type);
+        if (wav.isEmpty())
+            continue;
+        QTemporaryFile file(QDir::tempPath() + "/corvane-clip-XXXXXX.wav");
+        if (!file.open() || file.write(wav) != wav.size() || !file.flush())
+            return std::nullopt;
+        audio::ImportOptions options;
+        options.rate = buffer_->rate();
+        const audio::Conversion c = audio::importAudio(file.fileName().toStdString(), options);
+        if (!c.ok())
+            return std::nullopt;
+        waveedit::Samples clip;
+        for (int i = 0; i < c.length && i < static_cast<int>(c.samples.size()); ++i)
+            clip.push_back(waveedit::fromByte(c.samples[static_cast<std::size_t>(i)]));
+        return clip;
+    }
+    return std::nullopt;
 }
 
 void TfmWaveEditor::insertSilence()

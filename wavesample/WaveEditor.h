@@ -149,6 +149,7 @@ private:
     void cut();
     void copy();
     void paste(bool mix);
+    std::optional<waveedit::Samples> clipboardAudio();
     void insertSilence();
     void askAndProcess(const char* title, std::vector<Ask> fields,
                        const std::function<void(waveedit::WaveBuffer&, waveedit::Range, const std::vector<double>&)>& fn);

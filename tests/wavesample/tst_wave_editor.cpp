@@ -220,8 +220,22 @@ TEST_F(WaveEditorTest, PencilRedrawsSingleSamplesAndAnotherProgramsClipboardIsRe
     QApplication::clipboard()->setText("not audio");
     editor->acPaste->trigger();
     ASSERT_EQ(seams().boxes().size(), 1u);
-    EXPECT_EQ(seams().boxes()[0].text, "The clipboard holds no audio copied in the Wave Editor: copy part of a wavesample first.");
+    EXPECT_EQ(seams().boxes()[0].text,
+              "The clipboard holds no audio: copy part of a wavesample, or a WAV from another program, first.");
     EXPECT_EQ(editor->Buffer()->size(), 2048);
+
+    // A WAV on the clipboard, as another program puts it there, is pasted at the caret.
+    const Bytes theirs{0x90, 0xA0, 0xB0, 0x70, 0x60};
+    const std::vector<std::uint8_t> wav = waveedit::wavImage16(theirs, 29411, {});
+    auto* data = new QMimeData;
+    data->setData("audio/wav", QByteArray(reinterpret_cast<const char*>(wav.data()), static_cast<qsizetype>(wav.size())));
+    QApplication::clipboard()->setMimeData(data);
+    editor->pbWave->setSelection({100, 100});
+    editor->acPaste->trigger();
+    EXPECT_EQ(seams().boxes().size(), 1u);
+    const Bytes pasted = editor->Buffer()->bytes();
+    ASSERT_EQ(pasted.size(), 2048u + theirs.size());
+    EXPECT_EQ(Bytes(pasted.begin() + 100, pasted.begin() + 105), theirs);
 }
 
 // Saved as WAV and opened again (through the audio conversion) the samples
