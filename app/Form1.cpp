@@ -689,7 +689,8 @@ WindowContext TForm1::Context()
     return WindowContext{*this,           seamsRef(),       WavesampleNames,
                          WavesampleColours, NameSampleIndex, EnvPresets,
                          [this](const std::string& className) { ShowWindow(className); },
-                         [this] { CheckMirageClick(); }};
+                         [this] { CheckMirageClick(); },
+                         [this](const std::string& className) -> QWidget* { return Window(className); }};
 }
 
 void TForm1::ShowWindow(const std::string& className)
