@@ -124,6 +124,7 @@ void TfmWaveEditor::buildMenus()
     acSaveWav = item(mnFile, "acSaveWav", "Save as &WAV...", [this] { acSaveWavClick(); }, QKeySequence("Ctrl+S"));
     acSaveSyx = item(mnFile, "acSaveSyx", "Save as .s&yx...", [this] { acSaveSyxClick(); });
     acWriteSlot = item(mnFile, "acWriteSlot", "Write into Image &Slot", [this] { acWriteSlotClick(); });
+    acReplaceInBuild = item(mnFile, "acReplaceInBuild", "&Replace in Build", [this] { acReplaceInBuildClick(); });
     mnFile->addSeparator();
     acClose = item(mnFile, "acClose", "&Close", [this] { close(); });
 
@@ -325,6 +326,7 @@ int TfmWaveEditor::unityKey() const
 void TfmWaveEditor::load(WaveBuffer buffer, Origin origin)
 {
     MediaPlayer1->withdraw();
+    replaceInBuild_ = nullptr;
     buffer_ = std::move(buffer);
     origin_ = std::move(origin);
     pbWave->setPageOffset(origin_.instrument ? origin_.startPage : 0);
@@ -530,6 +532,41 @@ void TfmWaveEditor::choose(const std::vector<Candidate>& found, const std::strin
     load(WaveBuffer::fromBytes(samples, loopIn(c.half.programDump, it.w, static_cast<int>(samples.size())),
                                wavesampleRate(Mirage())),
          o);
+}
+
+void TfmWaveEditor::OpenBuiltZone(BuiltZone zone)
+{
+    if (busy_)
+        return;
+    Origin o;
+    o.file = "Build Sound " + zone.name;
+    o.startPage = zone.startPage;
+    o.pages = zone.pages;
+    load(WaveBuffer::fromBytes(zone.bytes, zone.loop, wavesampleRate(Mirage())), o);
+    replaceInBuild_ = std::move(zone.replace);
+    updateActions();
+}
+
+// The zone's pages and loop back into the build it came from, for Build
+// Sound to send, save or write with the rest of the half.
+void TfmWaveEditor::acReplaceInBuildClick()
+{
+    if (!buffer_ || !replaceInBuild_)
+        return;
+    if (const std::string problem = waveedit::loopProblem(buffer_->loop(), buffer_->size()); !problem.empty()) {
+        say(problem + " The build was not changed.");
+        return;
+    }
+    if (waveedit::pagesFor(buffer_->size()) > origin_.pages) {
+        say("This sample needs " + hexPages(waveedit::pagesFor(buffer_->size())) + " (Hex) pages; the zone has " +
+            hexPages(origin_.pages) + " in the build. Trim it (or resample it) to fit first; the build was not changed.");
+        return;
+    }
+    if (const std::string error = replaceInBuild_(pageBytes(origin_.pages), buffer_->loop()); !error.empty()) {
+        say(error);
+        return;
+    }
+    lbStatus->setText(QString::fromStdString("Replaced in the build: " + origin_.file.substr(std::string("Build Sound ").size())));
 }
 
 // Back into the disk image slot it came from: its pages and loop pointers in
@@ -936,6 +973,7 @@ void TfmWaveEditor::updateActions()
     for (QAction* a : {acOpenCurrent, acOpenFile, acOpenSound, acOpenImage})
         a->setEnabled(!busy_);
     acWriteSlot->setEnabled(open && origin_.slot >= 0);
+    acReplaceInBuild->setEnabled(open && replaceInBuild_ != nullptr);
     acPaste->setEnabled(open);
     acUndo->setEnabled(open && buffer_->canUndo());
     acRedo->setEnabled(open && buffer_->canRedo());

@@ -52,7 +52,7 @@ public:
     QMenu* mnLoop;
     QMenu* mnView;
     QAction *acOpenCurrent, *acOpenFile, *acOpenSound, *acOpenImage, *acSend, *acSaveWav, *acSaveSyx, *acWriteSlot,
-        *acClose;
+        *acReplaceInBuild, *acClose;
     QAction *acUndo, *acRedo, *acCut, *acCopy, *acPaste, *acPasteMix, *acDelete, *acTrim, *acInsertSilence,
         *acSelectAll, *acPencil;
     QAction *acGain, *acNormalise, *acFadeIn, *acFadeOut, *acFadeInPower, *acFadeOutPower, *acReverse, *acInvert,
@@ -103,11 +103,25 @@ public:
     // Opens an audio file as Open Audio File... does, without asking for it.
     void OpenFile(const std::string& path);
 
+    // A zone of a half built in Build Sound, and the way back into the build
+    // ("Replace in Build"): `replace` takes the zone's pages and its loop and
+    // answers "" or why the build did not take them.
+    struct BuiltZone {
+        std::string name; // "L2 Tone G3.wav"
+        int startPage = 0;
+        int pages = 0;
+        std::vector<std::uint8_t> bytes;
+        waveedit::Loop loop;
+        std::function<std::string(const std::vector<std::uint8_t>&, const waveedit::Loop&)> replace;
+    };
+    void OpenBuiltZone(BuiltZone zone);
+
     void acOpenCurrentClick();
     void acOpenFileClick();
     void acOpenSoundClick();
     void acOpenImageClick();
     void acWriteSlotClick();
+    void acReplaceInBuildClick();
     void acSendClick();
     void acSaveWavClick();
     void acSaveSyxClick();
@@ -171,6 +185,7 @@ private:
     std::optional<waveedit::WaveBuffer> buffer_;
     Origin origin_;
     std::optional<sound::Half> source_; // the half of the file or slot it came from
+    std::function<std::string(const std::vector<std::uint8_t>&, const waveedit::Loop&)> replaceInBuild_;
     bool busy_ = false;
     bool playing_ = false;
     bool soundStale_ = true;

@@ -5,6 +5,8 @@
 // question when the sample no longer fits; saved and opened again unchanged.
 #include "MirageFixture.h"
 
+#include "AudioConvert.h"
+#include "BuildSound.h"
 #include "DiskImages.h"
 #include "Dumps.h"
 #include "SoundFile.h"
@@ -23,6 +25,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -368,6 +371,57 @@ TEST_F(WaveEditorTest, CancelWhileTheWavesampleArrivesKeepsNothing)
     EXPECT_TRUE(editor->acOpenCurrent->isEnabled());
     openCurrent(); // and the next request is answered
     EXPECT_EQ(editor->Buffer()->bytes(), original);
+}
+
+// A zone of a built half opened from Build Sound, edited, and put back with
+// Replace in Build: the build's zone and its half hold the edit; after the
+// half is built again the old zone is refused.
+TEST_F(WaveEditorTest, ABuiltZoneGoesBackIntoItsBuild)
+{
+    auto* builder = qobject_cast<TfmBuildSound*>(form().Window("TfmBuildSound"));
+    ASSERT_NE(builder, nullptr);
+    const QString folder = files.filePath("tones");
+    QDir().mkpath(folder);
+    for (const auto& [name, key] : {std::pair{"Tone C3.wav", 48}, {"Tone C4.wav", 60}}) {
+        Bytes tone(12000);
+        for (std::size_t i = 0; i < tone.size(); ++i)
+            tone[i] = static_cast<std::uint8_t>(128 + std::lround(90 * std::sin(2 * 3.14159265 * 440 * std::pow(2.0, (key - 69) / 12.0) * i / 29411)));
+        ASSERT_TRUE(audio::exportAudio((folder + "/" + name).toStdString(), tone, 29411, {}).ok());
+    }
+    builder->show();
+    seams().folderAnswers = {folder.toStdString()};
+    builder->bnFolder->click();
+    builder->bnBuild->click();
+    ASSERT_TRUE(builder->Result() && builder->Result()->ok()) << builder->lbStatus->text().toStdString();
+    builder->tbZones->selectRow(1);
+    builder->bnEditZone->click();
+    const build::BuiltZone zone = builder->Result()->zones[1];
+    const Bytes other = builder->Result()->zones[0].bytes;
+    ASSERT_TRUE(editor->Buffer().has_value());
+    EXPECT_EQ(editor->Buffer()->bytes(), zone.bytes);
+    ASSERT_TRUE(editor->acReplaceInBuild->isEnabled());
+
+    editor->acReverse->trigger();
+    editor->pbWave->setSelection({editor->Buffer()->size(), editor->Buffer()->size()});
+    editor->acFindLoop->trigger();
+    const Loop loop = editor->Buffer()->loop();
+    const Bytes edited = editor->Buffer()->bytes();
+    editor->acReplaceInBuild->trigger();
+    ASSERT_TRUE(seams().boxes().empty()) << seams().boxes()[0].text;
+    const build::BuildResult& r = *builder->Result();
+    EXPECT_EQ(r.zones[1].bytes, edited);
+    EXPECT_EQ(r.zones[0].bytes, other) << "the other zone as it was";
+    const auto entries = sound::wavesampleEntries(r.half.programDump);
+    EXPECT_EQ(sound::wavesampleSamples(r.half.wavesampleDumps[static_cast<std::size_t>(entries[1].dump)]), edited);
+    EXPECT_EQ(getNibblePair(r.half.programDump.data(), r.half.programDump.size(), wavesampleFieldPos(1, wsf::LoopStart)),
+              zone.startPage + loop.start / 256);
+    EXPECT_EQ(r.zones[1].loopEndFine, loop.end % 256);
+
+    builder->bnBuild->click();
+    editor->acReplaceInBuild->trigger();
+    ASSERT_EQ(seams().boxes().size(), 1u);
+    EXPECT_EQ(seams().boxes()[0].text,
+              "The half has been built again since the zone was opened; open the zone of the new build to edit it.");
 }
 
 } // namespace
