@@ -538,13 +538,23 @@ void TfmWaveEditor::OpenBuiltZone(BuiltZone zone)
 {
     if (busy_)
         return;
-    Origin o;
-    o.file = "Build Sound " + zone.name;
-    o.startPage = zone.startPage;
-    o.pages = zone.pages;
-    load(WaveBuffer::fromBytes(zone.bytes, zone.loop, wavesampleRate(Mirage())), o);
+    OpenWavesample("Build Sound " + zone.name, zone.startPage, zone.bytes, zone.loop, wavesampleRate(Mirage()));
+    origin_.pages = zone.pages;
     replaceInBuild_ = std::move(zone.replace);
-    updateActions();
+    edited();
+}
+
+void TfmWaveEditor::OpenWavesample(const std::string& shown, int startPage, const std::vector<std::uint8_t>& bytes,
+                                   const Loop& loop, int rate)
+{
+    if (busy_)
+        return;
+    Origin o;
+    o.file = shown;
+    o.startPage = startPage;
+    o.pages = waveedit::pagesFor(static_cast<int>(bytes.size()));
+    const bool playable = waveedit::loopProblem(loop, static_cast<int>(bytes.size())).empty();
+    load(WaveBuffer::fromBytes(bytes, playable ? loop : Loop{}, rate > 0 ? rate : wavesampleRate(Mirage())), o);
 }
 
 // The zone's pages and loop back into the build it came from, for Build

@@ -115,6 +115,10 @@ public:
         std::function<std::string(const std::vector<std::uint8_t>&, const waveedit::Loop&)> replace;
     };
     void OpenBuiltZone(BuiltZone zone);
+    // A wavesample held elsewhere (a sound of the library) named `shown`:
+    // its bytes from page `startPage` and its loop from there.
+    void OpenWavesample(const std::string& shown, int startPage, const std::vector<std::uint8_t>& bytes,
+                        const waveedit::Loop& loop, int rate);
 
     void acOpenCurrentClick();
     void acOpenFileClick();
