@@ -31,6 +31,9 @@ struct WindowContext {
     // Mirage → Check Mirage of the main window, which every window's Ctrl+R
     // runs too; empty where there is no main window.
     std::function<void()> checkMirage;
+    // Why nothing can be sent to the instrument now ("No MIDI Out port is
+    // open..."); empty when it can, or where there is no main window.
+    std::function<std::string()> sendBlocked;
 
     const std::string& wavesampleName(int index) const;
     std::uint32_t wavesampleColour(int index) const;
