@@ -92,6 +92,9 @@ SettingsData settingsFrom(const IniFile& ini)
     int undoRotations = d.undoRotations ? 1 : 0;
     bounded("Steps", "UndoRotate", 0, 1, undoRotations);
     d.undoRotations = undoRotations == 1;
+    int keep = d.keepEditorsOpen ? 1 : 0;
+    bounded("Windows", "KeepEditorsOpen", 0, 1, keep);
+    d.keepEditorsOpen = keep == 1;
     return d;
 }
 
@@ -100,6 +103,13 @@ bool writeSettings(const QString& path, const SettingsData& data, QString* error
     // Keys are updated in place; whatever else the file holds is kept.
     IniFile ini = IniFile::load(path);
     putSettings(ini, data);
+    return ini.save(path, error);
+}
+
+bool writeKeepEditorsOpen(const QString& path, bool on, QString* error)
+{
+    IniFile ini = IniFile::load(path);
+    ini.setValue("Windows", "KeepEditorsOpen", on ? "1" : "0");
     return ini.save(path, error);
 }
 
