@@ -1,6 +1,9 @@
 #include "LibraryWindow.h"
+#include "Counted.h"
+#include "SendGuard.h"
 
 #include "AudioConvert.h"
+#include "DiskImagesWindow.h"
 #include "DiskImage.h"
 #include "Named.h"
 #include "PlayerPanel.h"
@@ -399,6 +402,7 @@ void TfmLibrary::buildActions()
     bnShowFolder = named(new QPushButton("Show in Folder", this), "bnShowFolder");
     bnShowFolder->setGeometry(656, y, 110, 25);
     connect(bnSend, &QPushButton::clicked, this, &TfmLibrary::bnSendClick);
+    TSendGuard::guard(bnSend, Ctx().sendBlocked);
     connect(bnSaveSyx, &QPushButton::clicked, this, &TfmLibrary::bnSaveSyxClick);
     connect(bnExport, &QPushButton::clicked, this, &TfmLibrary::bnExportClick);
     connect(bnWriteImage, &QPushButton::clicked, this, &TfmLibrary::bnWriteImageClick);
@@ -575,13 +579,16 @@ void TfmLibrary::scanFinished(library::ScanSummary s, std::shared_ptr<library::R
         QMetaObject::invokeMethod(indexer_, [old = std::move(old)]() mutable { old.reset(); });
     });
     keepSelection();
-    lbStatus->setText(QString("%1%2 files, %3 read, %4 gone, %5 damaged.")
+    lbStatus->setText(std::exchange(afterScan_, QString()) +
+                      QString("%1%2, %3 read, %4 gone, %5 damaged.")
                           .arg(s.cancelled ? "Cancelled: " : "")
-                          .arg(s.files)
+                          .arg(countedText(s.files, "file"))
                           .arg(s.read)
                           .arg(s.removed)
                           .arg(s.damaged));
-    lbTime->setText(QString("%1 sounds and samples; the scan took %2 s.").arg(Model->total()).arg(s.ms / 1000.0, 0, 'f', 1));
+    lbTime->setText(QString("%1; the scan took %2 s.")
+                        .arg(countedText(Model->total(), "sound or sample", "sounds and samples"))
+                        .arg(s.ms / 1000.0, 0, 'f', 1));
     if (rescanAgain_) {
         rescanAgain_ = false;
         Rescan();
@@ -798,8 +805,13 @@ void TfmLibrary::bnWriteImageClick()
     if (path.empty())
         return;
     const int slot = cbSlot->currentIndex();
-    const QString question = QString("Slot %1 of %2 is replaced by this sound. Continue?")
-                                 .arg(cbSlot->currentText(), QFileInfo(QString::fromStdString(path)).fileName());
+    // As the disk images window does: the image as it was is kept beside it.
+    const std::string backup = TfmDiskImages::BackupPath(path);
+    const QString question =
+        QString("Slot %1 of %2 is replaced by this sound. A copy of the image as it is now is kept as \"%3\". "
+                "Continue?")
+            .arg(cbSlot->currentText(), QFileInfo(QString::fromStdString(path)).fileName(),
+                 QFileInfo(QString::fromStdString(backup)).fileName());
     if (Ctx().seams.messageBox(question.toStdString(), Caption, BoxButtons::YesNo) != BoxAnswer::Yes)
         return;
     sound::Half half = *item_->half;
@@ -807,12 +819,22 @@ void TfmLibrary::bnWriteImageClick()
         half.programDump = disk::programDumpOf(disk::halfOfSlot(slot), disk::programDataOf(half.programDump));
         half.half = disk::halfOfSlot(slot);
     }
-    const std::string error = disk::insertHalf(path, slot, half);
+    disk::Image now;
+    std::string error = now.open(path);
+    if (error.empty())
+        error = now.save(backup);
+    if (error.empty())
+        error = disk::insertHalf(path, slot, half);
     if (!error.empty()) {
+        lbStatus->setText("Not written: the image is unchanged.");
         Ctx().seams.messageBox(error, disk::Image::Caption, BoxButtons::Ok);
         return;
     }
-    lbStatus->setText("Written into slot " + cbSlot->currentText() + ".");
+    // Said before what the rescan that follows finds.
+    afterScan_ = "Written into slot " + cbSlot->currentText() + " of " +
+                 QFileInfo(QString::fromStdString(path)).fileName() + "; the old image is kept as " +
+                 QFileInfo(QString::fromStdString(backup)).fileName() + ". ";
+    lbStatus->setText(afterScan_);
     Rescan();
 }
 
@@ -824,8 +846,8 @@ void TfmLibrary::bnPlacesClick()
     QStringList lines;
     for (const library::Place& p : places)
         lines << p.text();
-    Ctx().seams.messageBox(QString("The sample data of this wavesample is in %1 places:\n%2")
-                               .arg(places.size())
+    Ctx().seams.messageBox(QString("The sample data of this wavesample is in %1:\n%2")
+                               .arg(countedText(static_cast<long long>(places.size()), "place"))
                                .arg(lines.join('\n'))
                                .toStdString(),
                            Caption, BoxButtons::Ok);
