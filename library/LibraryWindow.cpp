@@ -156,7 +156,7 @@ QVariant LibraryModel::data(const QModelIndex& index, int role) const
     case Wavesamples: return r->kind == Kind::Damaged ? QVariant() : QVariant(r->wavesamples);
     case Pages: return r->kind == Kind::Sound || r->kind == Kind::Slot ? QVariant(r->pages) : QVariant();
     case Date: return QDateTime::fromMSecsSinceEpoch(r->modified).toString("yyyy-MM-dd hh:mm");
-    case Tags: return r->kind == Kind::Damaged ? r->damage : r->tags;
+    case Tags: return r->tags; // a damaged file's reason is its tooltip and the detail's heading
     case Rating: return stars(r->rating);
     case Copies: return r->copies > 1 ? QString("in %1 places").arg(r->copies) : QString();
     }
@@ -339,7 +339,10 @@ void TfmLibrary::buildTable()
 void TfmLibrary::buildDetail()
 {
     lbSelected = named(new QLabel("No sound selected.", this), "lbSelected");
-    lbSelected->setGeometry(656, 10, 312, 24);
+    // Up to three lines: a damaged file's reason is read whole here.
+    lbSelected->setGeometry(656, 4, 312, 50);
+    lbSelected->setWordWrap(true);
+    lbSelected->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int w = 0; w < 8; ++w) {
         const int x = 656 + (w % 2) * 160;
         const int y = 42 + (w / 2) * 78;
