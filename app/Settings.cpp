@@ -106,6 +106,37 @@ bool writeSettings(const QString& path, const SettingsData& data, QString* error
     return ini.save(path, error);
 }
 
+QString fileKind(const std::string& filter)
+{
+    const QString f = QString::fromStdString(filter);
+    const auto star = f.indexOf("*.");
+    if (star < 0)
+        return {};
+    QString kind;
+    for (qsizetype i = star + 2; i < f.size() && f[i].isLetterOrNumber(); ++i)
+        kind += f[i].toLower();
+    return kind;
+}
+
+QString lastFolder(const QString& path, const QString& kind)
+{
+    if (kind.isEmpty())
+        return {};
+    const auto v = IniFile::load(path).value("Folders", kind);
+    return v && QDir(*v).exists() ? *v : QString();
+}
+
+bool rememberFolder(const QString& path, const QString& kind, const QString& folder)
+{
+    if (kind.isEmpty() || folder.isEmpty())
+        return true;
+    IniFile ini = IniFile::load(path);
+    if (ini.value("Folders", kind) == folder)
+        return true;
+    ini.setValue("Folders", kind, folder);
+    return ini.save(path);
+}
+
 bool writeKeepEditorsOpen(const QString& path, bool on, QString* error)
 {
     IniFile ini = IniFile::load(path);
