@@ -1,4 +1,6 @@
 #include "Form1.h"
+#include "ScreenFit.h"
+#include "SendGuard.h"
 
 #include "Artwork.h"
 #include "Border.h"
@@ -18,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -180,6 +183,7 @@ void TForm1::loadSettings(const std::string& midiApi)
     AnswerLimit.programMs = loadedSettings_.programAnswerMs;
     StepWaitMs = loadedSettings_.stepWaitMs;
     History().RotationsUndoable = loadedSettings_.undoRotations;
+    TFormBase::SetKeepEditorsOpen(loadedSettings_.keepEditorsOpen);
     Traffic.setLimits(static_cast<std::size_t>(loadedSettings_.monitorMessages),
                       static_cast<std::size_t>(loadedSettings_.monitorMegabytes) * 1024 * 1024);
     if (virtualMirage_) {
@@ -208,20 +212,22 @@ void TForm1::copyDeviceLists()
 // its number. A port that cannot be opened, a number beyond the device list
 // included, is reported once here; a named device that is missing is then
 // waited for, and the status bar says so.
-void TForm1::openPorts()
+void TForm1::openPorts(bool report)
 {
-    if (!inKeeper_->open())
+    if (!inKeeper_->open() && report)
         seamsRef().messageBox(InputNotReady, PortCaption, BoxButtons::Ok);
     MidiOut1->SetUsing(false);
-    if (!outKeeper_->open())
+    if (!outKeeper_->open() && report)
         seamsRef().messageBox(OutputNotReady, PortCaption, BoxButtons::Ok);
     showPortNotes();
 }
 
+// At start a port that cannot be opened is said once, in the window: the
+// status bar, Setup - MIDI Ports, and the tooltips of the shut send buttons.
 void TForm1::openPortsAtStart()
 {
     copyDeviceLists();
-    openPorts();
+    openPorts(false);
     portWatchTimer_ = seamsRef().startTimer(PortWatchInterval, [this] { watchPorts(); });
 }
 
@@ -232,7 +238,7 @@ void TForm1::ReopenMidiPorts()
     ChangePorts([this] {
         MidiIn1->SetUsing(false);
         MidiOut1->SetUsing(false);
-        openPorts();
+        openPorts(true);
     });
 }
 
@@ -296,6 +302,7 @@ void TForm1::watchPorts()
 // panel's tooltip.
 void TForm1::showPortNotes()
 {
+    TSendGuard::refreshAll();
     std::string text = inKeeper_->note();
     if (!text.empty() && !outKeeper_->note().empty())
         text += "; ";
@@ -354,6 +361,20 @@ void TForm1::ReadMidiDevices()
     inKeeper_->readDevices();
     outKeeper_->readDevices();
     copyDeviceLists();
+}
+
+std::string TForm1::PortState() const
+{
+    const bool inOpen = inKeeper_->state() == PortKeeper<TMidiIn>::State::Open;
+    const bool outOpen = outKeeper_->state() == PortKeeper<TMidiOut>::State::Open;
+    if (inOpen && outOpen)
+        return {};
+    if (MidiInCount == 0 && MidiOutCount == 0)
+        return "No MIDI device was found: connect the interface, then choose its ports here.";
+    if (!inOpen && !outOpen)
+        return "No MIDI port is open: choose the input and output ports here.";
+    return inOpen ? "No MIDI output port is open: nothing can be sent to the Mirage."
+                  : "No MIDI input port is open: nothing from the Mirage is heard.";
 }
 
 int TForm1::ListedMidiInPort() const { return inKeeper_->listed(); }
@@ -628,6 +649,10 @@ void TForm1::buildSetupAndHelpMenus(QMenuBar* bar)
     addWindowItem(setup, "Colours1", "C&olours", "TfmSetColours");
     addWindowItem(setup, "LibraryFolders1", "&Library Folders...", "TfmLibraryFolders");
     addWindowItem(setup, "MidiMonitor1", "MIDI &Monitor...", "TfmMidiMonitor")->setShortcut(QKeySequence("Ctrl+M"));
+    setup->addSeparator();
+    QAction* keep = addItem(setup, "KeepEditorsOpen1", "&Keep editor windows open", [this] { KeepEditorsOpenClick(); });
+    keep->setCheckable(true);
+    keep->setChecked(TFormBase::KeepEditorsOpen());
 
     QMenu* help = bar->addMenu("&Help");
     addItem(help, "Contents", "&Contents", [this] { ContentsClick(); });
@@ -690,7 +715,17 @@ WindowContext TForm1::Context()
                          WavesampleColours, NameSampleIndex, EnvPresets,
                          [this](const std::string& className) { ShowWindow(className); },
                          [this] { CheckMirageClick(); },
-                         [this](const std::string& className) -> QWidget* { return Window(className); }};
+                         [this](const std::string& className) -> QWidget* { return Window(className); },
+                         [this] { return SendBlocked(); }};
+}
+
+std::string TForm1::SendBlocked() const
+{
+    if (MidiOut1->Using())
+        return {};
+    return MidiOutCount == 0 ? "Nothing can be sent: no MIDI output device was found. Connect the interface, then "
+                               "choose it in Setup - MIDI Ports."
+                             : "Nothing can be sent: no MIDI Out port is open. Choose one in Setup - MIDI Ports.";
 }
 
 void TForm1::ShowWindow(const std::string& className)
@@ -877,6 +912,19 @@ void TForm1::ConversationEnded()
                               Qt::QueuedConnection);
 }
 
+// The editors stay open beside other windows, or close when another window
+// becomes active (the default); the choice is kept at once.
+void TForm1::KeepEditorsOpenClick()
+{
+    QAction* keep = Action("KeepEditorsOpen1");
+    const bool on = keep && keep->isChecked();
+    TFormBase::SetKeepEditorsOpen(on);
+    QString why;
+    if (!writeKeepEditorsOpen(settingsFilePath(), on, &why))
+        seamsRef().messageBox(notWritten(settingsFilePath(), why, "the choice holds for this run only"), "Setup",
+                              BoxButtons::Ok);
+}
+
 void TForm1::Exit1Click()
 {
     if (!mayLeave([this] { Exit1Click(); }))
@@ -925,9 +973,12 @@ void TForm1::closeEvent(QCloseEvent* e)
 
 void TForm1::ContentsClick()
 {
-    if (!helpWindow_)
+    if (!helpWindow_) {
         helpWindow_ = new THelpWindow(this);
+        fitSizeIntoScreen(helpWindow_);
+    }
     helpWindow_->show();
+    QTimer::singleShot(200, helpWindow_, [w = helpWindow_] { moveIntoScreen(w); });
     helpWindow_->raise();
     helpWindow_->activateWindow();
 }

@@ -138,6 +138,10 @@ public:
     void Exit1Click();
     void FormClose();
     void ContentsClick();
+    void KeepEditorsOpenClick();
+    // Why nothing can be sent to the instrument now; empty when it can.
+    std::string SendBlocked() const;
+    std::string PortState() const override;
     void AboutClick();
     // Edit → Undo, Redo; Mirage → Check Mirage: fetches the configuration
     // and both program dumps and reports what differs from the copy.
@@ -179,7 +183,7 @@ private:
                            const std::string& windowClass);
     void loadSettings(const std::string& midiApi);
     void openPortsAtStart();
-    void openPorts();
+    void openPorts(bool report);
     void copyDeviceLists();
     void watchPorts();
     void showPortNotes();

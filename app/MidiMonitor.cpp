@@ -238,8 +238,11 @@ void TfmMidiMonitor::fitPortColumn()
 
 void TfmMidiMonitor::showHistory()
 {
-    QString text = QString("%1 messages, %2 bytes kept; %3 shown")
-                       .arg(grouped(traffic_.size()), grouped(traffic_.bytes()), grouped(model_->rowCount()));
+    const auto n = [](std::size_t count, const char* noun) {
+        return grouped(count) + (count == 1 ? QString(" ") + noun : QString(" ") + noun + "s");
+    };
+    QString text = QString("%1, %2 kept; %3 shown")
+                       .arg(n(traffic_.size(), "message"), n(traffic_.bytes(), "byte"), grouped(model_->rowCount()));
     if (traffic_.dropped() > 0)
         text += QString(". The oldest %1 were dropped to keep within %2 messages or %3 MB")
                     .arg(grouped(traffic_.dropped()), grouped(traffic_.maxMessages()),

@@ -36,6 +36,9 @@ public:
     // Closes both ports and opens the chosen ones, reporting a port that is
     // not ready.
     virtual void ReopenMidiPorts() = 0;
+    // What is not open, said in the dialog ("No MIDI device was found...");
+    // empty when both ports are open.
+    virtual std::string PortState() const { return {}; }
 };
 
 } // namespace corvane

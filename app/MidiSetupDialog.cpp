@@ -67,10 +67,10 @@ TMidiSetupDialogBox::TMidiSetupDialogBox(MidiPortSetup& ports, QWidget* parent)
     // ("a2j:USB MIDI Interface [24] (capture): USB MIDI Interface MIDI 1").
     const int margin = 36;
     const int width = ListWidth + 2 * margin;
-    setFixedSize(width, 256);
-    Bevel1->setGeometry(8, 8, width - 16, 201);
-    OKBtn->move(width / 2 - 77, 220);
-    CancelBtn->move(width / 2 + 3, 220);
+    setFixedSize(width, 282);
+    Bevel1->setGeometry(8, 8, width - 16, 227);
+    OKBtn->move(width / 2 - 77, 246);
+    CancelBtn->move(width / 2 + 3, 246);
 
     auto list = [this, margin](const char* labelName, const char* text, const char* boxName, int y,
                                QLabel*& label, QComboBox*& box) {
@@ -86,6 +86,12 @@ TMidiSetupDialogBox::TMidiSetupDialogBox(MidiPortSetup& ports, QWidget* parent)
     list("Label3", "MIDI System", "ComboBox3", 24, Label3, ComboBox3);
     list("Label1", "MIDI Input Port", "ComboBox1", 84, Label1, ComboBox1);
     list("Label2", "MIDI Output Port", "ComboBox2", 144, Label2, ComboBox2);
+    // What is not open now, in the dialog where it is mended.
+    lbState = new QLabel(this);
+    lbState->setObjectName("lbState");
+    lbState->setGeometry(margin, 196, ListWidth, 32);
+    lbState->setWordWrap(true);
+    lbState->setStyleSheet("color: #a00000;");
     ComboBox3->setEditable(false);
     connect(ComboBox3, &QComboBox::activated, this, [this](int index) { ComboBox3Activated(index); });
     FormShow();
@@ -125,6 +131,7 @@ void TMidiSetupDialogBox::fillPortLists()
     };
     fill(ComboBox1, ports_.MidiInputNames(), ports_.ListedMidiInPort());
     fill(ComboBox2, ports_.MidiOutputNames(), ports_.ListedMidiOutPort());
+    lbState->setText(QString::fromStdString(ports_.PortState()));
 }
 
 void TMidiSetupDialogBox::ComboBox3Activated(int index)

@@ -41,6 +41,7 @@ public:
     QComboBox* ComboBox1; // input ports
     QComboBox* ComboBox2; // output ports
     QComboBox* ComboBox3; // MIDI systems
+    QLabel* lbState;      // what is not open
 
     void FormShow();
     void OKBtnClick() override;

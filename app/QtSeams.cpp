@@ -1,4 +1,5 @@
 #include "QtSeams.h"
+#include "Settings.h"
 
 #include "Colours.h"
 
@@ -6,6 +7,8 @@
 #include <QColorDialog>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QDir>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -111,19 +114,36 @@ QString qtFilter(const std::string& filter)
 }
 } // namespace
 
+namespace {
+// Each kind of file is looked for where one was last taken or put.
+QString startIn(const std::string& filter, const QString& suggested = {})
+{
+    const QString folder = lastFolder(settingsFilePath(), fileKind(filter));
+    if (folder.isEmpty() || QFileInfo(suggested).isAbsolute())
+        return suggested;
+    return suggested.isEmpty() ? folder : QDir(folder).filePath(suggested);
+}
+std::string chosen(const std::string& filter, const QString& file)
+{
+    if (!file.isEmpty())
+        rememberFolder(settingsFilePath(), fileKind(filter), QFileInfo(file).absolutePath());
+    return file.toStdString();
+}
+} // namespace
+
 std::string QtSeams::openFileName(const std::string& filter)
 {
-    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(), qtFilter(filter))
-        .toStdString();
+    return chosen(filter,
+                  QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), startIn(filter), qtFilter(filter)));
 }
 
 std::string QtSeams::saveFileName(const std::string& filter, const std::string& suggested)
 {
     if (unattended_)
         return {};
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), QString::fromStdString(suggested),
-                                        qtFilter(filter))
-        .toStdString();
+    return chosen(filter, QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(),
+                                                       startIn(filter, QString::fromStdString(suggested)),
+                                                       qtFilter(filter)));
 }
 
 std::string QtSeams::chooseFolder(const std::string& caption)

@@ -92,6 +92,9 @@ SettingsData settingsFrom(const IniFile& ini)
     int undoRotations = d.undoRotations ? 1 : 0;
     bounded("Steps", "UndoRotate", 0, 1, undoRotations);
     d.undoRotations = undoRotations == 1;
+    int keep = d.keepEditorsOpen ? 1 : 0;
+    bounded("Windows", "KeepEditorsOpen", 0, 1, keep);
+    d.keepEditorsOpen = keep == 1;
     return d;
 }
 
@@ -100,6 +103,44 @@ bool writeSettings(const QString& path, const SettingsData& data, QString* error
     // Keys are updated in place; whatever else the file holds is kept.
     IniFile ini = IniFile::load(path);
     putSettings(ini, data);
+    return ini.save(path, error);
+}
+
+QString fileKind(const std::string& filter)
+{
+    const QString f = QString::fromStdString(filter);
+    const auto star = f.indexOf("*.");
+    if (star < 0)
+        return {};
+    QString kind;
+    for (qsizetype i = star + 2; i < f.size() && f[i].isLetterOrNumber(); ++i)
+        kind += f[i].toLower();
+    return kind;
+}
+
+QString lastFolder(const QString& path, const QString& kind)
+{
+    if (kind.isEmpty())
+        return {};
+    const auto v = IniFile::load(path).value("Folders", kind);
+    return v && QDir(*v).exists() ? *v : QString();
+}
+
+bool rememberFolder(const QString& path, const QString& kind, const QString& folder)
+{
+    if (kind.isEmpty() || folder.isEmpty())
+        return true;
+    IniFile ini = IniFile::load(path);
+    if (ini.value("Folders", kind) == folder)
+        return true;
+    ini.setValue("Folders", kind, folder);
+    return ini.save(path);
+}
+
+bool writeKeepEditorsOpen(const QString& path, bool on, QString* error)
+{
+    IniFile ini = IniFile::load(path);
+    ini.setValue("Windows", "KeepEditorsOpen", on ? "1" : "0");
     return ini.save(path, error);
 }
 

@@ -34,6 +34,9 @@ struct SettingsData {
     // edit history.
     int stepWaitMs = 30;
     bool undoRotations = true;
+    // [Windows] KeepEditorsOpen (0 or 1): editor windows stay open beside
+    // the other windows (Setup - Keep editor windows open).
+    bool keepEditorsOpen = false;
 };
 
 SettingsData defaultSettings();
@@ -58,5 +61,13 @@ void putSettings(IniFile& ini, const SettingsData& data);
 // to a temporary file and renames it over the old one; on failure the old
 // file stays whole, false returns and `error`, when given, says why.
 bool writeSettings(const QString& path, const SettingsData& data, QString* error = nullptr);
+// The folder last used for a kind of file ([Folders], one key a kind),
+// kept when a file dialog is left with a file: the kind is the first
+// pattern's extension ("Sound files|*.syx" -> "syx"; "" for none).
+QString fileKind(const std::string& filter);
+QString lastFolder(const QString& path, const QString& kind);
+bool rememberFolder(const QString& path, const QString& kind, const QString& folder);
+// Sets [Windows] KeepEditorsOpen alone, written the same safe way.
+bool writeKeepEditorsOpen(const QString& path, bool on, QString* error = nullptr);
 
 } // namespace corvane

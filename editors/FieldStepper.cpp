@@ -91,6 +91,21 @@ Area areaOf(const DumpTarget& t)
 }
 } // namespace
 
+bool FieldStepper::shows(const FieldChange& c) const
+{
+    auto same = [&c](const DumpTarget& t, int parameter) {
+        return parameter == c.parameter && areaOf(t) == c.area &&
+               (c.area == Area::Config || (t.half == c.half && t.index == c.index));
+    };
+    for (const auto& b : steps_)
+        if (same(targetOf(b), b.field.parameter))
+            return true;
+    for (const auto& b : switches_)
+        if (same(targetOf(b), b.field.parameter))
+            return true;
+    return false;
+}
+
 void FieldStepper::showMarks()
 {
     const EditHistory& h = m_.History();

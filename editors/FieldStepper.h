@@ -43,6 +43,7 @@ class QLineEdit;
 namespace corvane {
 
 class MirageProtocol;
+struct FieldChange;
 class TSwitchBox;
 class TUpDown;
 
@@ -151,6 +152,9 @@ public:
     // instrument (and unmarks the rest); the window's strip names them.
     // Runs by itself whenever the differences change.
     void showMarks();
+    // One of the fields this stepper shows is the field `c` changes (in
+    // the program or wavesample shown now).
+    bool shows(const FieldChange& c) const;
 
     // Binds a field to its up-down (given the field's range) and value box
     // (either may be null).

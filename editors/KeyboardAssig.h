@@ -119,6 +119,13 @@ public:
 protected:
     void FormActivate() override;
     void DumpArrived(MirageProtocol::Arrival a) override;
+    bool ShowsChange(const FieldChange& c) const override
+    {
+        for (const Row& r : rows_)
+            if (r.fields && r.fields->shows(c))
+                return true;
+        return false;
+    }
 
 private:
     // The seven controls of one half's row and the stepper that serves them.

@@ -42,6 +42,7 @@ public:
     void bnOKClick();
 
 protected:
+    bool ShowsChange(const FieldChange& c) const override { return fields_ && fields_->shows(c); }
     TProgramEditor(const WindowContext& context, int half, QWidget* parent);
 
     // Every control of the program from the kept dump.

@@ -79,6 +79,7 @@ public:
 protected:
     void FormActivate() override;
     void DumpArrived(MirageProtocol::Arrival a) override;
+    bool ShowsChange(const FieldChange& c) const override { return fields_ && fields_->shows(c); }
 
 private:
     void buildSelector(const Layout& layout);

@@ -1,4 +1,6 @@
 #include "DiskImagesWindow.h"
+#include "Counted.h"
+#include "SendGuard.h"
 
 #include "AudioConvert.h"
 #include "Dumps.h"
@@ -151,6 +153,7 @@ void TfmDiskImages::buildActions()
     cbBackup->setChecked(true);
     cbBackup->setGeometry(10, 60, 290, 20);
     connect(bnSend, &QPushButton::clicked, this, &TfmDiskImages::bnSendClick);
+    TSendGuard::guard(bnSend, Ctx().sendBlocked);
     connect(bnSaveSyx, &QPushButton::clicked, this, &TfmDiskImages::bnSaveSyxClick);
     connect(bnExport, &QPushButton::clicked, this, &TfmDiskImages::bnExportClick);
     connect(bnWriteInstrument, &QPushButton::clicked, this, &TfmDiskImages::bnWriteInstrumentClick);
@@ -210,7 +213,7 @@ std::string TfmDiskImages::slotSummary(int slot) const
         wavesamples += e.range.pages() > 0 ? 1 : 0;
         pages += e.first ? e.range.pages() : 0;
     }
-    return std::to_string(wavesamples) + " wavesamples, " + std::to_string(pages) + " pages";
+    return counted(wavesamples, "wavesample") + ", " + counted(pages, "page");
 }
 
 void TfmDiskImages::showSlots()
@@ -386,7 +389,7 @@ void TfmDiskImages::bnExportClick()
         ProgressBar1->setValue(ProgressBar1->maximum());
         lbTime->clear();
         lbStatus->setText(
-            QString("%1 %2 audio files written.").arg(h.cancelled() ? "Cancelled:" : "Exported:").arg(written));
+            QString("%1 %2 written.").arg(h.cancelled() ? "Cancelled:" : "Exported:", countedText(written, "audio file")));
     });
 }
 

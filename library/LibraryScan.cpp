@@ -416,7 +416,9 @@ ScanSummary scan(Database& db, const QStringList& folders, const std::atomic<boo
         ++s.read;
         for (const ItemInfo& i : items)
             s.damaged += i.kind == Kind::Damaged ? 1 : 0;
-        if (batch.elapsed() > 100) {
+        // The first file at once (the bar moves as soon as reading has
+        // begun), then every tenth of a second.
+        if (n == 0 || batch.elapsed() > 100) {
             db.db().commit();
             db.db().transaction();
             progress(static_cast<int>(n + 1), static_cast<int>(changed.size()));

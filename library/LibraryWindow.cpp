@@ -1,6 +1,9 @@
 #include "LibraryWindow.h"
+#include "Counted.h"
+#include "SendGuard.h"
 
 #include "AudioConvert.h"
+#include "DiskImagesWindow.h"
 #include "DiskImage.h"
 #include "Named.h"
 #include "PlayerPanel.h"
@@ -154,7 +157,7 @@ QVariant LibraryModel::data(const QModelIndex& index, int role) const
     case Wavesamples: return r->kind == Kind::Damaged ? QVariant() : QVariant(r->wavesamples);
     case Pages: return r->kind == Kind::Sound || r->kind == Kind::Slot ? QVariant(r->pages) : QVariant();
     case Date: return QDateTime::fromMSecsSinceEpoch(r->modified).toString("yyyy-MM-dd hh:mm");
-    case Tags: return r->kind == Kind::Damaged ? r->damage : r->tags;
+    case Tags: return r->tags; // a damaged file's reason is its tooltip and the detail's heading
     case Rating: return stars(r->rating);
     case Copies: return r->copies > 1 ? QString("in %1 places").arg(r->copies) : QString();
     }
@@ -337,7 +340,10 @@ void TfmLibrary::buildTable()
 void TfmLibrary::buildDetail()
 {
     lbSelected = named(new QLabel("No sound selected.", this), "lbSelected");
-    lbSelected->setGeometry(656, 10, 312, 24);
+    // Up to three lines: a damaged file's reason is read whole here.
+    lbSelected->setGeometry(656, 4, 312, 50);
+    lbSelected->setWordWrap(true);
+    lbSelected->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int w = 0; w < 8; ++w) {
         const int x = 656 + (w % 2) * 160;
         const int y = 42 + (w / 2) * 78;
@@ -403,6 +409,7 @@ void TfmLibrary::buildActions()
     bnEditWs->setGeometry(772, y, 120, 25);
     connect(bnEditWs, &QPushButton::clicked, this, &TfmLibrary::bnEditWsClick);
     connect(bnSend, &QPushButton::clicked, this, &TfmLibrary::bnSendClick);
+    TSendGuard::guard(bnSend, Ctx().sendBlocked);
     connect(bnSaveSyx, &QPushButton::clicked, this, &TfmLibrary::bnSaveSyxClick);
     connect(bnExport, &QPushButton::clicked, this, &TfmLibrary::bnExportClick);
     connect(bnWriteImage, &QPushButton::clicked, this, &TfmLibrary::bnWriteImageClick);
@@ -580,13 +587,16 @@ void TfmLibrary::scanFinished(library::ScanSummary s, std::shared_ptr<library::R
         QMetaObject::invokeMethod(indexer_, [old = std::move(old)]() mutable { old.reset(); });
     });
     keepSelection();
-    lbStatus->setText(QString("%1%2 files, %3 read, %4 gone, %5 damaged.")
+    lbStatus->setText(std::exchange(afterScan_, QString()) +
+                      QString("%1%2, %3 read, %4 gone, %5 damaged.")
                           .arg(s.cancelled ? "Cancelled: " : "")
-                          .arg(s.files)
+                          .arg(countedText(s.files, "file"))
                           .arg(s.read)
                           .arg(s.removed)
                           .arg(s.damaged));
-    lbTime->setText(QString("%1 sounds and samples; the scan took %2 s.").arg(Model->total()).arg(s.ms / 1000.0, 0, 'f', 1));
+    lbTime->setText(QString("%1; the scan took %2 s.")
+                        .arg(countedText(Model->total(), "sound or sample", "sounds and samples"))
+                        .arg(s.ms / 1000.0, 0, 'f', 1));
     if (rescanAgain_) {
         rescanAgain_ = false;
         Rescan();
@@ -817,8 +827,13 @@ void TfmLibrary::bnWriteImageClick()
     if (path.empty())
         return;
     const int slot = cbSlot->currentIndex();
-    const QString question = QString("Slot %1 of %2 is replaced by this sound. Continue?")
-                                 .arg(cbSlot->currentText(), QFileInfo(QString::fromStdString(path)).fileName());
+    // As the disk images window does: the image as it was is kept beside it.
+    const std::string backup = TfmDiskImages::BackupPath(path);
+    const QString question =
+        QString("Slot %1 of %2 is replaced by this sound. A copy of the image as it is now is kept as \"%3\". "
+                "Continue?")
+            .arg(cbSlot->currentText(), QFileInfo(QString::fromStdString(path)).fileName(),
+                 QFileInfo(QString::fromStdString(backup)).fileName());
     if (Ctx().seams.messageBox(question.toStdString(), Caption, BoxButtons::YesNo) != BoxAnswer::Yes)
         return;
     sound::Half half = *item_->half;
@@ -826,12 +841,22 @@ void TfmLibrary::bnWriteImageClick()
         half.programDump = disk::programDumpOf(disk::halfOfSlot(slot), disk::programDataOf(half.programDump));
         half.half = disk::halfOfSlot(slot);
     }
-    const std::string error = disk::insertHalf(path, slot, half);
+    disk::Image now;
+    std::string error = now.open(path);
+    if (error.empty())
+        error = now.save(backup);
+    if (error.empty())
+        error = disk::insertHalf(path, slot, half);
     if (!error.empty()) {
+        lbStatus->setText("Not written: the image is unchanged.");
         Ctx().seams.messageBox(error, disk::Image::Caption, BoxButtons::Ok);
         return;
     }
-    lbStatus->setText("Written into slot " + cbSlot->currentText() + ".");
+    // Said before what the rescan that follows finds.
+    afterScan_ = "Written into slot " + cbSlot->currentText() + " of " +
+                 QFileInfo(QString::fromStdString(path)).fileName() + "; the old image is kept as " +
+                 QFileInfo(QString::fromStdString(backup)).fileName() + ". ";
+    lbStatus->setText(afterScan_);
     Rescan();
 }
 
@@ -843,8 +868,8 @@ void TfmLibrary::bnPlacesClick()
     QStringList lines;
     for (const library::Place& p : places)
         lines << p.text();
-    Ctx().seams.messageBox(QString("The sample data of this wavesample is in %1 places:\n%2")
-                               .arg(places.size())
+    Ctx().seams.messageBox(QString("The sample data of this wavesample is in %1:\n%2")
+                               .arg(countedText(static_cast<long long>(places.size()), "place"))
                                .arg(lines.join('\n'))
                                .toStdString(),
                            Caption, BoxButtons::Ok);

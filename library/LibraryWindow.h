@@ -171,6 +171,7 @@ private:
     std::optional<QStringList> pendingFolders_; // named before it was open
     bool scanning_ = false;
     bool rescanAgain_ = false;
+    QString afterScan_; // what the user did, said before the next scan's result
     std::optional<library::ItemInfo> item_;
     std::vector<library::WavesampleRow> indexed_;
     qint64 itemId_ = 0;

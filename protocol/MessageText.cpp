@@ -293,7 +293,7 @@ MessageMeaning describeMessage(const std::uint8_t* data, std::size_t size)
 std::string noteName(int note)
 {
     static const char* const names[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
-    return names[note % 12] + std::to_string(note / 12 - 2);
+    return names[note % 12] + std::to_string(note / 12 - 1);
 }
 
 } // namespace corvane

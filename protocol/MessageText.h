@@ -32,7 +32,8 @@ struct MessageMeaning {
 MessageMeaning describeMessage(const std::uint8_t* data, std::size_t size);
 
 
-// "C3" for note 60 (middle C), as the instrument's keyboard counts octaves.
+// "C4" for note 60 (middle C), "C-1" for note 0: the one convention of
+// every note name the program shows.
 std::string noteName(int note);
 
 } // namespace corvane

@@ -480,24 +480,76 @@ void MirageProtocol::startWavesample()
 // without the closing F7 is followed by the rest of the message.
 void MirageProtocol::decodeWavesample(const std::uint8_t* data, std::size_t size)
 {
-    for (std::size_t k = 0; k < size; ++k) {
+    // The head (F0 0F 01 04 and the page count) byte by byte; after it the
+    // sample nibbles and the checksum, low nibble first, taken a pair at a
+    // time: a dump is up to 131,078 bytes, and this runs for every piece.
+    std::size_t k = 0;
+    for (; k < size && wsArrived_ + k < 6; ++k) {
         const std::size_t pos = wsArrived_ + k;
         const std::uint8_t b = data[k];
-        if (pos == 4 || pos == 5)
-            wsPageNibbles_[pos - 4] = b;
+        if (pos < 4)
+            continue;
+        wsPageNibbles_[pos - 4] = b;
         // 256 pages are counted 00 10, the one count above two nibbles.
         const bool bad = pos == 5 ? b > 0x10 || (b == 0x10 && wsPageNibbles_[0] != 0) : b > 0x0F;
-        if (pos >= 4 && bad && wsFirstBad_ == SIZE_MAX)
+        if (bad && wsFirstBad_ == SIZE_MAX)
             wsFirstBad_ = pos;
-        if (pos >= 4 && pos % 2 == 0) {
+        if (pos == 4)
             wsLowNibble_ = b;
-        } else if (pos >= 4 && !wsRestored_) {
-            const std::size_t index = pos / 2 - 2;
-            if (index < WavesampleBuffer.size())
-                WavesampleBuffer[index] = static_cast<std::uint8_t>(wsLowNibble_ + 16 * b);
+        else if (!wsRestored_)
+            WavesampleBuffer[0] = static_cast<std::uint8_t>(wsLowNibble_ + 16 * b);
+    }
+    // The first byte above a nibble, looked for eight bytes at a time.
+    if (wsFirstBad_ == SIZE_MAX) {
+        std::size_t at = k;
+        for (; at + 8 <= size; at += 8) {
+            std::uint64_t eight;
+            std::memcpy(&eight, data + at, 8);
+            if (eight & 0xF0F0F0F0F0F0F0F0ull)
+                break;
         }
+        for (; at < size; ++at)
+            if (data[at] > 0x0F) {
+                wsFirstBad_ = wsArrived_ + at;
+                break;
+            }
+    }
+    // Position pos (6 on) is a low nibble when even; an odd one completes
+    // byte pos / 2 - 2 of the buffer.
+    std::size_t j = k;
+    if (j < size && (wsArrived_ + j) % 2 == 1) {
+        const std::size_t index = (wsArrived_ + j) / 2 - 2;
+        if (!wsRestored_ && index < WavesampleBuffer.size())
+            WavesampleBuffer[index] = static_cast<std::uint8_t>(wsLowNibble_ + 16 * data[j]);
+        ++j;
+    }
+    const std::size_t pairs = (size - j) / 2;
+    if (!wsRestored_ && pairs > 0) {
+        const std::size_t first = (wsArrived_ + j + 1) / 2 - 2;
+        const std::size_t fit = first < WavesampleBuffer.size() ? std::min(pairs, WavesampleBuffer.size() - first) : 0;
+        std::uint8_t* out = WavesampleBuffer.data() + first;
+        const std::uint8_t* in = data + j;
+        std::size_t n = 0;
+        for (; n + 4 <= fit; n += 4) {
+            out[n] = static_cast<std::uint8_t>(in[2 * n] + 16 * in[2 * n + 1]);
+            out[n + 1] = static_cast<std::uint8_t>(in[2 * n + 2] + 16 * in[2 * n + 3]);
+            out[n + 2] = static_cast<std::uint8_t>(in[2 * n + 4] + 16 * in[2 * n + 5]);
+            out[n + 3] = static_cast<std::uint8_t>(in[2 * n + 6] + 16 * in[2 * n + 7]);
+        }
+        for (; n < fit; ++n)
+            out[n] = static_cast<std::uint8_t>(in[2 * n] + 16 * in[2 * n + 1]);
+    }
+    j += 2 * pairs;
+    if (pairs > 0)
+        wsLowNibble_ = data[j - 2];
+    if (j < size) // a low nibble whose high one comes in the next piece
+        wsLowNibble_ = data[j];
+    if (size >= 2) {
+        wsTail_[0] = data[size - 2];
+        wsTail_[1] = data[size - 1];
+    } else if (size == 1) {
         wsTail_[0] = wsTail_[1];
-        wsTail_[1] = b;
+        wsTail_[1] = data[0];
     }
     wsArrived_ += size;
     wsJoining_ = size == ReceiveBufferSize && data[size - 1] != sysex::End;

@@ -1,5 +1,6 @@
 #include "BuildSound.h"
 
+
 #include "AtomicFile.h"
 #include "Colours.h"
 #include "DiskImage.h"
@@ -8,6 +9,7 @@
 #include "Named.h"
 #include "PlayerPanel.h"
 #include "ProgressBar.h"
+#include "SendGuard.h"
 #include "SoundTransfer.h"
 #include "WaveEditor.h"
 #include "WsAudio.h"
@@ -456,6 +458,7 @@ void TfmBuildSound::connectHandlers()
     connect(edSource, &QLineEdit::returnPressed, this, &TfmBuildSound::edSourceReturn);
     connect(bnBuild, &QPushButton::clicked, this, &TfmBuildSound::bnBuildClick);
     connect(bnSend, &QPushButton::clicked, this, &TfmBuildSound::bnSendClick);
+    TSendGuard::guard(bnSend, Ctx().sendBlocked);
     connect(bnSave, &QPushButton::clicked, this, &TfmBuildSound::bnSaveClick);
     connect(bnWrite, &QPushButton::clicked, this, &TfmBuildSound::bnWriteClick);
     connect(bnEditZone, &QPushButton::clicked, this, &TfmBuildSound::bnEditZoneClick);

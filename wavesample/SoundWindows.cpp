@@ -1,4 +1,5 @@
 #include "SoundWindows.h"
+#include "SendGuard.h"
 
 #include "Frames.h"
 #include "MirageProtocol.h"
@@ -212,7 +213,10 @@ void TfmSaveSound::bnSaveClick()
         std::size_t dumps = 0;
         for (const auto& h : r.sound.halves)
             dumps += h.wavesampleDumps.size();
-        lbStatus->setText(QString("Saved %1 wavesample dumps, %2 bytes.").arg(dumps).arg(image.size()));
+        lbStatus->setText(QString("Saved %1 (%2, %3 bytes).")
+                              .arg(QString::fromStdString(std::filesystem::path(path).filename().string()),
+                                   dumps == 1 ? QString("1 wavesample dump") : QString("%1 wavesample dumps").arg(dumps))
+                              .arg(image.size()));
     });
 }
 
@@ -235,6 +239,7 @@ TfmLoadSound::TfmLoadSound(const WindowContext& context, QWidget* parent)
     bnSend = named(new QPushButton("Send to Mirage", this), "bnSend");
     bnSend->setGeometry(12, height() - 33, 120, 25);
     bnSend->setEnabled(false);
+    TSendGuard::guard(bnSend, Ctx().sendBlocked);
     TAnchors* anchors = Sizable();
     anchors->anchor(edFilename, TAnchors::Left | TAnchors::Top | TAnchors::Right);
     anchors->anchor(edContents, TAnchors::All);

@@ -1129,6 +1129,10 @@ void TfmWaveEditor::acSendClick()
 {
     if (!buffer_ || busy_)
         return;
+    if (const std::string why = Ctx().sendBlocked ? Ctx().sendBlocked() : std::string(); !why.empty()) {
+        Ctx().seams.messageBox(why, SendCaption, BoxButtons::Ok);
+        return;
+    }
     if (const std::string problem = waveedit::loopProblem(buffer_->loop(), buffer_->size()); !problem.empty()) {
         Ctx().seams.messageBox(problem + " It was not sent.", SendCaption, BoxButtons::Ok);
         return;

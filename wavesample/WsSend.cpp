@@ -1,4 +1,5 @@
 #include "WsSend.h"
+#include "SendGuard.h"
 
 #include "Named.h"
 #include "PlayerPanel.h"
@@ -108,6 +109,7 @@ void TfmWsSend::buildSendRow()
     bnSendWav = named(new QPushButton("Send Wav", this), "bnSendWav");
     bnSendWav->setGeometry(10, 153, 84, 25);
     bnSendWav->setEnabled(false);
+    TSendGuard::guard(bnSendWav, Ctx().sendBlocked);
     ProgressBar1 = named(new TProgressBar(this), "ProgressBar1");
     ProgressBar1->setGeometry(104, 157, 196, 17);
     ProgressBar1->setRange(0, 1000);

@@ -1,12 +1,16 @@
 #include "FormBase.h"
+#include "ScreenFit.h"
 #include "WalkPanel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFont>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QMenu>
+#include <QTimer>
 
 namespace corvane {
 
@@ -70,13 +74,19 @@ TFormBase::~TFormBase()
 void TFormBase::setVisible(bool visible)
 {
     const bool showing = visible && !isVisible();
+    if (showing && isWindow())
+        fitSizeIntoScreen(this);
     QWidget::setVisible(visible);
     // Showing a window posts every control a request to be drawn. Where the
     // window system exposes the window before those requests are handled,
     // the window is drawn whole twice, once for the exposure and once for the
     // requests. Marking the controls now lets the exposure draw them once.
-    if (showing)
+    if (showing) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
+        // Where the window system placed the frame is known a moment later.
+        if (isWindow())
+            QTimer::singleShot(200, this, [this] { moveIntoScreen(this); });
+    }
 }
 
 bool TFormBase::HandlerRunning() const { return context_ ? context_->mirage.Conversing() : activating_; }
@@ -125,11 +135,44 @@ bool TFormBase::event(QEvent* e)
         // events through, and the window must stay for the rest of it.
         if (!HandlerRunning()) {
             FormDeactivate();
-            if (hideOnDeactivate_)
-                hide();
+            if (hideOnDeactivate_ && !keepEditorsOpen_)
+                QTimer::singleShot(0, this, &TFormBase::leaveOrStay);
         }
     }
     return QWidget::event(e);
+}
+
+void TFormBase::leaveOrStay()
+{
+    if (!isVisible() || keepEditorsOpen_)
+        return;
+    // The active window's menu (the main window's Edit menu, say) is open:
+    // what is chosen there decides.
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        connect(
+            menu, &QMenu::aboutToHide, this, [this, menu] { menuClosing(menu->activeAction()); },
+            Qt::SingleShotConnection);
+        return;
+    }
+    hide();
+}
+
+void TFormBase::menuClosing(const QAction* chosen)
+{
+    // The menu hides before its action runs: an Undo or Redo about to
+    // change a value this window shows keeps it open, so the user sees the
+    // value go back.
+    if (chosen && context_) {
+        const EditHistory& h = context_->mirage.History();
+        const std::vector<Edit>* list = chosen->objectName() == "EditUndo"   ? &h.UndoList()
+                                        : chosen->objectName() == "EditRedo" ? &h.RedoList()
+                                                                             : nullptr;
+        if (list && !list->empty())
+            for (const FieldChange& c : list->back().changes)
+                if (ShowsChange(c))
+                    return;
+    }
+    QTimer::singleShot(0, this, &TFormBase::leaveOrStay);
 }
 
 void TFormBase::keyPressEvent(QKeyEvent* e)

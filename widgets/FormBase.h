@@ -35,8 +35,14 @@ public:
 
     void setVisible(bool visible) override;
 
-    // Most editor windows hide themselves when they lose activation.
+    // Most editor windows hide themselves when another window of the
+    // program becomes active; not while a menu opened there is open, and
+    // not for an Undo or Redo chosen there that changes a value they show.
     void setHideOnDeactivate(bool on) { hideOnDeactivate_ = on; }
+    // The user's choice (Setup - Keep editor windows open): editors stay
+    // open beside other windows and close with their OK button.
+    static void SetKeepEditorsOpen(bool on) { keepEditorsOpen_ = on; }
+    static bool KeepEditorsOpen() { return keepEditorsOpen_; }
 
     // A sequence with waits is talking to the instrument (this window's or
     // another's).
@@ -56,6 +62,8 @@ protected:
     // A dump or reply has arrived while the window is shown: a window that
     // shows it redisplays, sending nothing.
     virtual void DumpArrived(MirageProtocol::Arrival) {}
+    // The window shows the field `c` changes (editors with field tables).
+    virtual bool ShowsChange(const FieldChange&) const { return false; }
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
 
@@ -85,6 +93,11 @@ private:
     QAction* undo_ = nullptr;
     QAction* redo_ = nullptr;
     void addEditActions();
+    // After losing activation: hides unless the window is active again or
+    // another window's menu is open, which decides when it closes.
+    void leaveOrStay();
+    void menuClosing(const QAction* chosen);
+    static inline bool keepEditorsOpen_ = false;
     int keptActivation_ = 0; // ticket of an activation waiting its turn
     int activations_ = 0;
     bool hideOnDeactivate_ = false;

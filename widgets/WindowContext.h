@@ -37,6 +37,9 @@ struct WindowContext {
     // that is not built. For a window that hands work to another (a built
     // zone to the wave editor); empty where there is no main window.
     std::function<QWidget*(const std::string& className)> windowNamed;
+    // Why nothing can be sent to the instrument now ("No MIDI Out port is
+    // open..."); empty when it can, or where there is no main window.
+    std::function<std::string()> sendBlocked;
 
     const std::string& wavesampleName(int index) const;
     std::uint32_t wavesampleColour(int index) const;

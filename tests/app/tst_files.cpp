@@ -145,6 +145,32 @@ TEST(SettingsFile, AFileWrittenElsewhereIsReadAsTheProfileFunctionsRead)
     EXPECT_TRUE(text.contains("[Other]\nKey=1\n")) << "what the program does not know is kept";
     EXPECT_EQ(readSettings(path).names, d.names);
 }
+// A file dialog opens where the last file of its kind was taken; the kind
+// is the filter's first extension, and a folder that has gone is forgotten.
+// The keep-editors choice is one key, written without touching the rest.
+TEST(SettingsFile, FoldersAreKeptPerKindOfFileAndKeepEditorsOpenIsOneKey)
+{
+    for (const auto& [filter, kind] : std::vector<std::pair<std::string, QString>>{
+             {"Sound files|*.syx", "syx"}, {"Disk images|*.img", "img"}, {"Audio|*.WAV *.flac", "wav"}, {"All|*", ""}})
+        EXPECT_EQ(fileKind(filter), kind) << filter;
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("Corvane.ini");
+    SettingsData d = defaultSettings();
+    d.names[0] = "Strings";
+    ASSERT_TRUE(writeSettings(ini, d));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sounds"));
+    EXPECT_EQ(lastFolder(ini, "syx"), "");
+    ASSERT_TRUE(rememberFolder(ini, "syx", dir.filePath("sounds")));
+    ASSERT_TRUE(rememberFolder(ini, "img", dir.filePath("gone")));
+    EXPECT_EQ(lastFolder(ini, "syx"), dir.filePath("sounds"));
+    EXPECT_EQ(lastFolder(ini, "img"), "");
+    EXPECT_EQ(lastFolder(ini, "wav"), "");
+    ASSERT_TRUE(writeKeepEditorsOpen(ini, true));
+    EXPECT_TRUE(readSettings(ini).keepEditorsOpen);
+    EXPECT_EQ(readSettings(ini).names[0], "Strings");
+    EXPECT_EQ(lastFolder(ini, "syx"), dir.filePath("sounds"));
+}
+
 TEST(PresetsFile, DefaultsWhenTheFileCannotBeOpened)
 {
     QTemporaryDir dir;

@@ -229,7 +229,8 @@ TEST_F(MainWindowTest, MenuHasItsItemsAccelsAndSeparators)
     EXPECT_EQ(itemsOf(3), QStringList({"&Upper", "&Lower", "-", "&Key Allocation", "-", "Get &Configuration",
                                        "Get U&L Parameters", "-", "&Check Mirage"}));
     EXPECT_EQ(itemsOf(4), QStringList({"&Program Copy", "&Wavesample Copy", "&Sample Rotate", "-", "&Reboot"}));
-    EXPECT_EQ(itemsOf(5), QStringList({"MIDI &Ports", "&Configuration Table", "C&olours", "&Library Folders...", "MIDI &Monitor..."}));
+    EXPECT_EQ(itemsOf(5), QStringList({"MIDI &Ports", "&Configuration Table", "C&olours", "&Library Folders...", "MIDI &Monitor...", "-",
+                                       "&Keep editor windows open"}));
     EXPECT_EQ(itemsOf(6), QStringList({"&Contents", "&About..."}));
 
     // A window that exists opens from its item; one that does not is disabled.

@@ -110,7 +110,7 @@ TEST_F(Monitor, SavedSyxReadsBackAsTheMessagesShown)
     device().transmit(Message{0x90, 60, 90}); // a note: no place in a .syx file
     RecordingSeams::deliver();
     ASSERT_EQ(rows(), (Texts{"out Configuration dump request", "in Configuration dump",
-                             "out Parameter step: Master Tune up", "in Note on C3 vel 90 (ch 1)"}));
+                             "out Parameter step: Master Tune up", "in Note on C4 vel 90 (ch 1)"}));
 
     const QString path = configDir() + "/monitor.syx";
     seams().saveAnswers = {path.toStdString()};

@@ -139,7 +139,8 @@ TEST(FormBaseTest, AWindowOpeningIsDrawnOnce)
     QMetaObject::invokeMethod(&window, [&window] { window.ShowAndActivate(); }, Qt::QueuedConnection);
     ASSERT_TRUE(QTest::qWaitFor([&window] { return window.isVisible(); }));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitFor([&counter] { return counter.paints >= 1; }));
+    QTest::qWait(50); // room for a second paint, were one coming
     EXPECT_EQ(counter.paints, 1);
 }
 

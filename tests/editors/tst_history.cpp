@@ -6,6 +6,8 @@
 // sent because of it.
 #include "MirageFixture.h"
 
+#include "Settings.h"
+
 #include "ConfigTable.h"
 #include "EnvFilter.h"
 #include "History.h"
@@ -20,7 +22,9 @@
 #include "WalkPanel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
@@ -175,6 +179,60 @@ TEST_F(HistoryTest, UndoAndRedoBringInstrumentAndCopyBackInEveryWindow)
         EXPECT_EQ(mirage().counters().refusedSteps, 0);
         w->hide();
     }
+}
+
+// An editor closes when another window becomes active, but the main
+// window's Edit - Undo that changes a value it shows leaves it open; with
+// Setup - Keep editor windows open (kept in the settings file) editors stay
+// beside every window, follow the copy and close with OK.
+TEST_F(HistoryTest, TheMainWindowsUndoLeavesItsEditorOpenAndEditorsCanBeKeptOpen)
+{
+    fetchDumps();
+    auto* env = qobject_cast<TEnvFilterEditor*>(form().Window("TfmEnvFilterU"));
+    ASSERT_TRUE(env);
+    QAction* undo = form().Action("EditUndo");
+    auto* edit = qobject_cast<QMenu*>(undo->parent());
+    ASSERT_TRUE(edit);
+    // The main window becomes active with its Edit menu open; `choose`
+    // closes the menu as a click on an entry (or outside it) does.
+    const auto toMenu = [&](QAction* choose) {
+        activate(env);
+        edit->popup(form().mapToGlobal(QPoint(0, 0)));
+        QApplication::setActiveWindow(&form());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(env->isVisible()) << "open while the menu is";
+        edit->setActiveAction(choose);
+        if (choose)
+            QTest::keyClick(edit, Qt::Key_Return);
+        else
+            edit->hide();
+    };
+    activate(env);
+    const QString before = env->udFilterCutoff->Box()->text();
+    clickDown(env->udFilterCutoff);
+    const QString after = env->udFilterCutoff->Box()->text();
+    ASSERT_NE(before, after);
+
+    toMenu(undo);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return env->udFilterCutoff->Box()->text() == before; }));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(env->isVisible());
+    toMenu(nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !env->isVisible(); })) << "nothing of it chosen";
+
+    QAction* keep = form().Action("KeepEditorsOpen1");
+    ASSERT_TRUE(keep && keep->isCheckable() && !keep->isChecked());
+    keep->trigger();
+    EXPECT_TRUE(readSettings(settingsFilePath()).keepEditorsOpen);
+    activate(env);
+    activate(&form());
+    form().RedoClick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return env->udFilterCutoff->Box()->text() == after; }));
+    EXPECT_TRUE(env->isVisible());
+    QTest::mouseClick(env->bnOK, Qt::LeftButton);
+    EXPECT_FALSE(env->isVisible());
+    keep->trigger();
+    EXPECT_FALSE(readSettings(settingsFilePath()).keepEditorsOpen);
 }
 
 TEST_F(HistoryTest, RandomClicksUndosAndRedosKeepTheCopyEqualToTheInstrument)

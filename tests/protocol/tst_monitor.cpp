@@ -51,8 +51,8 @@ TEST(MessageText, NamesEachMessageInTheInstrumentsWords)
         {{0xF0, 0x0F, 0x01, 0x09, 0xF7}, MessageKind::Answer, "Ack"},
         {{0xF0, 0x0F, 0x01, 0x0A, 0xF7}, MessageKind::Answer, "NAck"},
         {{0xF0, 0x43, 0x10, 0x4C, 0xF7}, MessageKind::OtherSysEx, "unknown SysEx (manufacturer 43)"},
-        {{0x90, 60, 90}, MessageKind::Channel, "Note on C3 vel 90 (ch 1)"},
-        {{0x9F, 60, 0}, MessageKind::Channel, "Note off C3 (note on, vel 0) (ch 16)"},
+        {{0x90, 60, 90}, MessageKind::Channel, "Note on C4 vel 90 (ch 1)"},
+        {{0x9F, 60, 0}, MessageKind::Channel, "Note off C4 (note on, vel 0) (ch 16)"},
         {{0x90, 60}, MessageKind::Malformed, "Note on of 2 bytes (3 expected) (ch 1)"},
         {{0x12, 0x34, 0x56}, MessageKind::Malformed, "Junk: 3 bytes without a status byte"},
         {{0xFE}, MessageKind::Channel, "Active sensing"},
@@ -108,7 +108,7 @@ TEST(MidiTraffic, SavesSysExBackToBackAndEverythingAsALog)
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
     EXPECT_NE(log.find("\tout\tOut\t11\tParameter step: Filter Cutoff up\tF0 0F 01 01 0C 03 06 0D 0E 7F F7\n"),
               std::string::npos);
-    EXPECT_NE(log.find("\tin\tIn\t3\tNote on C3 vel 90 (ch 1)\t90 3C 5A\n"), std::string::npos);
+    EXPECT_NE(log.find("\tin\tIn\t3\tNote on C4 vel 90 (ch 1)\t90 3C 5A\n"), std::string::npos);
 }
 
 } // namespace

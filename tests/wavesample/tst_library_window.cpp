@@ -19,6 +19,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTableView>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -237,10 +238,11 @@ TEST_F(LibraryWindowTest, AnExistingLibraryOpensOffTheWindowsThreadThenRescans)
     writeSoundFile(configDir() + "/lib/new.syx", 3);
     seams().clear();
     TfmLibrary next(form().Context());
+    // Asked of the indexer's thread, however soon it has done it.
+    QSignalSpy asked(&next, &TfmLibrary::openLibrary);
     activate(&next);
-    EXPECT_TRUE(next.Scanning() || next.lbStatus->text() == "Opening the library...")
-        << next.lbStatus->text().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&next] { return next.Model->total() > 0 && !next.Scanning(); }, 20000));
+    EXPECT_EQ(asked.count(), 1);
     EXPECT_EQ(next.Model->rowCount(), 13 + 2);
     EXPECT_EQ(next.Folders(), library->Folders());
     EXPECT_TRUE(seams().boxes().empty());
@@ -267,6 +269,9 @@ TEST_F(LibraryWindowTest, SaveAsSyxAndWriteIntoAnImageSlot)
     seams().fileAnswers = {image};
     seams().answers = {BoxAnswer::Yes};
     library->bnWriteImage->click();
+    disk::Image kept;
+    ASSERT_EQ(kept.open(image + ".bak"), "") << "the image as it was, kept beside it";
+    EXPECT_NE(disk::readSlot(kept, 5).half.wavesampleDumps, half.wavesampleDumps);
     disk::Image written;
     ASSERT_EQ(written.open(image), "");
     const disk::SlotRead u3 = disk::readSlot(written, 5);
@@ -274,6 +279,9 @@ TEST_F(LibraryWindowTest, SaveAsSyxAndWriteIntoAnImageSlot)
     EXPECT_EQ(u3.half.programDump, disk::programDumpOf(1, disk::programDataOf(half.programDump)));
     EXPECT_EQ(u3.half.wavesampleDumps, half.wavesampleDumps);
     waitForScan();
+    EXPECT_TRUE(library->lbStatus->text().startsWith(
+        "Written into slot U3 of three.img; the old image is kept as three.img.bak. "))
+        << library->lbStatus->text().toStdString();
     library->edSearch->setText("three.img u3");
     ASSERT_EQ(rows(), 1);
     EXPECT_EQ(library->Model->row(0)->copies, 2);
