@@ -586,6 +586,7 @@ void TForm1::buildWavesampleMenu(QMenuBar* bar)
     ws->addSeparator();
     addWindowItem(ws, "GetfromMirage1", "&Get from Mirage", "TfmWsGet");
     addWindowItem(ws, "SendtoMirage1", "&Send to Mirage", "TfmWsSend");
+    addWindowItem(ws, "EditWavesample1", "&Edit Wavesample...", "TfmWaveEditor")->setShortcut(QKeySequence("Ctrl+E"));
     ws->addSeparator();
     addWindowItem(ws, "Calculator1", "&Calculator", "TfmWsCalc");
     addWindowItem(ws, "BuildSound1", "&Build Sound...", "TfmBuildSound");
@@ -688,7 +689,8 @@ WindowContext TForm1::Context()
     return WindowContext{*this,           seamsRef(),       WavesampleNames,
                          WavesampleColours, NameSampleIndex, EnvPresets,
                          [this](const std::string& className) { ShowWindow(className); },
-                         [this] { CheckMirageClick(); }};
+                         [this] { CheckMirageClick(); },
+                         [this](const std::string& className) -> QWidget* { return Window(className); }};
 }
 
 void TForm1::ShowWindow(const std::string& className)

@@ -3,6 +3,7 @@
 #include "Form1.h"
 #include "FormBase.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -49,6 +50,15 @@ int TakeScreenshots(TForm1* main, const QString& dir)
         if (className == "TfmWsGet" && main->Received(MirageProtocol::Arrival::Config)) {
             if (auto* request = window->findChild<QPushButton*>("bnReqWs")) {
                 request->click();
+                s.wait(200);
+            }
+        }
+        // The wave editor shows the instrument's current wavesample, opened
+        // as the user opens it from its File menu.
+        if (className == "TfmWaveEditor" && main->Received(MirageProtocol::Arrival::Config)) {
+            window->resize(900, 520);
+            if (auto* open = window->findChild<QAction*>("acOpenCurrent")) {
+                open->trigger();
                 s.wait(200);
             }
         }

@@ -25,6 +25,7 @@
 #include "Tuning.h"
 #include "WsInfo.h"
 #include "WsCalc.h"
+#include "WaveEditor.h"
 #include "WsGet.h"
 #include "WsSend.h"
 
@@ -48,6 +49,7 @@ void CreateWindows(TForm1* main)
     main->RegisterWindow("TfmWsInfo", [=] { return new TfmWsInfo(context, main); });
     main->RegisterWindow("TfmWsGet", [=] { return new TfmWsGet(context, main); });
     main->RegisterWindow("TfmWsSend", [=] { return new TfmWsSend(context, main); });
+    main->RegisterWindow("TfmWaveEditor", [=] { return new TfmWaveEditor(context, main); });
     main->RegisterWindow("TfmWsCalc", [=] { return new TfmWsCalc(context, main); });
     main->RegisterWindow("TfmProgCopy", [=] { return new TfmProgCopy(context, main); });
     main->RegisterWindow("TfmMasosCopy", [=] { return new TfmMasosCopy(context, main); });

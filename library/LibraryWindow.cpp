@@ -4,6 +4,7 @@
 #include "DiskImage.h"
 #include "Named.h"
 #include "PlayerPanel.h"
+#include "WaveEditor.h"
 #include "WaveView.h"
 
 #include <QComboBox>
@@ -398,6 +399,9 @@ void TfmLibrary::buildActions()
     cbSlot->setGeometry(591, y, 53, 25);
     bnShowFolder = named(new QPushButton("Show in Folder", this), "bnShowFolder");
     bnShowFolder->setGeometry(656, y, 110, 25);
+    bnEditWs = named(new QPushButton("Edit Wavesample...", this), "bnEditWs");
+    bnEditWs->setGeometry(772, y, 120, 25);
+    connect(bnEditWs, &QPushButton::clicked, this, &TfmLibrary::bnEditWsClick);
     connect(bnSend, &QPushButton::clicked, this, &TfmLibrary::bnSendClick);
     connect(bnSaveSyx, &QPushButton::clicked, this, &TfmLibrary::bnSaveSyxClick);
     connect(bnExport, &QPushButton::clicked, this, &TfmLibrary::bnExportClick);
@@ -429,6 +433,7 @@ void TfmLibrary::layOut()
     for (QWidget* w : std::initializer_list<QWidget*>{bnSend, cbHalf, bnSaveSyx, bnExport, bnWriteImage, cbSlot})
         anchors->anchor(w, TAnchors::Left | TAnchors::Bottom);
     anchors->anchor(bnShowFolder, TAnchors::Right | TAnchors::Bottom);
+    anchors->anchor(bnEditWs, TAnchors::Right | TAnchors::Bottom);
 
     QFont bold = tvSounds->horizontalHeader()->font();
     bold.setBold(true);
@@ -707,6 +712,7 @@ void TfmLibrary::updateActions()
     for (QWidget* w : std::initializer_list<QWidget*>{bnSend, cbHalf, bnSaveSyx, bnWriteImage, cbSlot})
         w->setEnabled(sound && !Running());
     bnExport->setEnabled(wave && item_->kind != Kind::Audio);
+    bnEditWs->setEnabled(wave && item_->kind != Kind::Audio && Ctx().windowNamed);
     bnPlaces->setEnabled(wave && wavesample_ < static_cast<int>(indexed_.size()));
     const bool row = SelectedRow() != nullptr;
     for (QWidget* w : std::initializer_list<QWidget*>{edTags, cbRating, edComment, bnShowFolder})
@@ -793,6 +799,25 @@ void TfmLibrary::bnExportClick()
         Ctx().seams.messageBox(r.text(), audio::ExportResult::Caption, BoxButtons::Ok);
     else
         lbStatus->setText(QString("Exported %1 samples at %2 Hz.").arg(r.frames).arg(r.rate));
+}
+
+// The wavesample selected opens in the Wave Editor, from where it can be
+// heard, changed and sent.
+void TfmLibrary::bnEditWsClick()
+{
+    if (!item_ || wavesample_ < 0 || item_->kind == Kind::Audio || !Ctx().windowNamed)
+        return;
+    auto* editor = qobject_cast<TfmWaveEditor*>(Ctx().windowNamed("TfmWaveEditor"));
+    if (!editor)
+        return;
+    const library::WavesampleInfo& w = item_->wavesamples[static_cast<std::size_t>(wavesample_)];
+    waveedit::Loop loop;
+    if (w.looped)
+        loop = {true, (w.loopStart - w.range.start) * 256, (w.loopEnd - w.range.start) * 256 + w.loopEndFine};
+    const std::string shown = item_->name.toStdString() + " wavesample " + std::to_string(wavesample_ + 1) +
+                              (w.name.empty() ? std::string() : " " + w.name);
+    editor->OpenWavesample(shown, w.range.start, w.samples, loop, w.rate);
+    editor->ShowAndActivate();
 }
 
 void TfmLibrary::bnWriteImageClick()

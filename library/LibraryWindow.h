@@ -117,6 +117,7 @@ public:
     QPushButton* bnWriteImage;
     QComboBox* cbSlot;
     QPushButton* bnShowFolder;
+    QPushButton* bnEditWs; // the wavesample selected, in the Wave Editor
     LibraryModel* Model;
 
     // Opens the database on first use; false when it cannot be opened.
@@ -134,6 +135,7 @@ public:
     void bnSaveSyxClick();
     void bnExportClick();
     void bnWriteImageClick();
+    void bnEditWsClick();
     void bnPlacesClick();
 
 signals:

@@ -12,7 +12,7 @@ packages=(
   librtmidi-dev libasound2-dev libsndfile1-dev libsamplerate0-dev libjack-jackd2-dev jackd2
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core openbox
   sox python3 python3-mido
   # the Debian package (scripts/package.sh): manual pages, icons, its checks
   scdoc librsvg2-bin dpkg-dev fakeroot file lintian desktop-file-utils appstream shared-mime-info man-db

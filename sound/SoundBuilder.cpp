@@ -44,7 +44,6 @@ struct Work {
     double period = 0;        // samples of one cycle at the root pitch
     LoopKind loop = LoopKind::Find;
     int loopStart = 0, loopEnd = 0; // samples; loopEnd exclusive
-    int shift = 0;                  // samples of silence put in front
     int fullPages = 0;              // pages of the whole zone
     int budget = 0;                 // pages the fit gives it
     float step = 0;                 // one step of the 8-bit data at the half's gain, as estimated
@@ -60,6 +59,24 @@ BuildResult refuse(BuildError e, std::string text)
     r.error = e;
     r.text = std::move(text);
     return r;
+}
+
+// A source loop moved forward onto the next page boundary (where the
+// instrument's loop start must lie) without changing what plays: the
+// samples it now reaches past its old end are its own first ones, so a held
+// note runs through the same samples as before, and no silence is put in
+// front of the attack. A loop shorter than the move is repeated.
+void loopOnAPage(std::vector<float>& a, int& loopStart, int& loopEnd)
+{
+    const int move = (PageBytes - loopStart % PageBytes) % PageBytes;
+    if (move == 0)
+        return;
+    if (static_cast<int>(a.size()) < loopEnd + move)
+        a.resize(static_cast<std::size_t>(loopEnd + move), 0.0f);
+    for (int k = 0; k < move; ++k)
+        a[static_cast<std::size_t>(loopEnd + k)] = a[static_cast<std::size_t>(loopStart + k)];
+    loopStart += move;
+    loopEnd += move;
 }
 
 void fadeOut(std::vector<float>& a, int length)
@@ -669,10 +686,9 @@ namespace {
 // Samples of lead-in kept in front of the attack.
 constexpr int LeadIn = 8;
 
-// Leading silence off the front of the zone's audio: down to the attack
+// Leading silence off the front of the zone's audio, down to the attack
 // (the first sample above 40 dB under the zone's peak and above 1.5 steps
-// of the 8-bit data), or by whole pages where a source loop must stay on a
-// page boundary.
+// of the 8-bit data); a source loop is moved onto a page again.
 void trimLeadIn(Work& w)
 {
     float peak = 0;
@@ -684,14 +700,16 @@ void trimLeadIn(Work& w)
     const auto onset = std::find_if(w.whole.begin(), w.whole.end(), [threshold](float x) { return std::abs(x) > threshold; });
     int cut = std::max(0, static_cast<int>(onset - w.whole.begin()) - LeadIn);
     if (w.loop == LoopKind::Source)
-        cut = std::min(cut, w.loopStart) / PageBytes * PageBytes;
+        cut = std::min(cut, w.loopStart);
     if (cut <= 0)
         return;
     w.whole.erase(w.whole.begin(), w.whole.begin() + cut);
-    w.loopStart -= cut;
-    w.loopEnd -= cut;
-    w.shift = std::max(0, w.shift - cut);
     w.fullPages = std::max(pagesOf(w.whole.size()), w.fullPages - cut / PageBytes);
+    if (w.loop == LoopKind::Source) {
+        w.loopStart -= cut;
+        w.loopEnd -= cut;
+        loopOnAPage(w.whole, w.loopStart, w.loopEnd);
+    }
 }
 
 // A tail that is only dither at the half's gain (under one step of 8 bits)
@@ -711,14 +729,11 @@ void trimTail(Work& w, double gain)
     w.fullPages = pagesOf(end);
 }
 
-// A source loop given up: the silence put in front of it goes too.
+// A source loop given up for a found one.
 void dropSourceLoop(Work& w, const char* why)
 {
     w.loop = LoopKind::Find;
     w.cuts.push_back(why);
-    w.whole.erase(w.whole.begin(), w.whole.begin() + std::min<std::ptrdiff_t>(w.shift, static_cast<std::ptrdiff_t>(w.whole.size())));
-    w.fullPages = std::max(pagesOf(w.whole.size()), w.fullPages - w.shift / PageBytes);
-    w.shift = 0;
     trimLeadIn(w);
 }
 
@@ -1004,21 +1019,21 @@ std::optional<BuildResult> readZone(const Zone& z, int top, int unity, PitchSpli
     if (z.loop == LoopKind::Source) {
         const int ls = static_cast<int>(std::lround(static_cast<double>(z.loopStart) * ratio));
         const int len = std::max(1, static_cast<int>(std::lround(static_cast<double>(z.loopEnd - z.loopStart) * ratio)));
-        w.shift = (PageBytes - ls % PageBytes) % PageBytes;
-        if (ls + w.shift + len > MaxDataPages * PageBytes) {
+        const int move = (PageBytes - ls % PageBytes) % PageBytes;
+        if (ls + move + len > MaxDataPages * PageBytes) {
             w.loop = LoopKind::Find;
             w.cuts.push_back("its loop ends past what a half holds; a loop was looked for instead");
         } else {
-            w.audio.insert(w.audio.begin(), static_cast<std::size_t>(w.shift), 0.0f);
-            w.loopStart = ls + w.shift;
-            w.loopEnd = w.loopStart + len;
+            w.loopStart = ls;
+            w.loopEnd = ls + len;
             if (static_cast<int>(w.audio.size()) < w.loopEnd)
                 w.audio.resize(static_cast<std::size_t>(w.loopEnd), 0.0f);
+            loopOnAPage(w.audio, w.loopStart, w.loopEnd);
         }
     }
     // What a wavesample can hold at most; a cut is counted from the
     // whole zone.
-    w.fullPages = pagesOf(static_cast<std::size_t>(static_cast<double>(std::max<std::int64_t>(z.frames, 0)) * ratio) + w.shift);
+    w.fullPages = pagesOf(static_cast<std::size_t>(static_cast<double>(std::max<std::int64_t>(z.frames, 0)) * ratio));
     if (static_cast<int>(w.audio.size()) > MaxDataPages * PageBytes)
         w.audio.resize(MaxDataPages * PageBytes);
     if (w.audio.empty())

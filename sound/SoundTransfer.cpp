@@ -57,7 +57,8 @@ long long sendMs(const Sound& sound)
     for (const Half& h : sound.halves) {
         ms += wireMs(ProgramMessageSize) + ProgramSettleMs + SelectProgramMs + RefreshMs;
         for (const Bytes& d : h.wavesampleDumps)
-            ms += SelectWaitMs + wireMs(d.size()) + wireMs(5);
+            if (!d.empty())
+                ms += SelectWaitMs + wireMs(d.size()) + wireMs(5);
     }
     return ms;
 }
@@ -404,7 +405,7 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
         const auto entries = wavesampleEntries(h.programDump);
         for (int w = 0; w < 8 && r.end == JobEnd::Done; ++w) {
             const WavesampleEntry& e = entries[static_cast<std::size_t>(w)];
-            if (!e.first || stop())
+            if (!e.first || h.wavesampleDumps[static_cast<std::size_t>(e.dump)].empty() || stop())
                 continue;
             const int index = h.half * 8 + w;
             const Bytes message = wavesampleSendMessage(h.wavesampleDumps[static_cast<std::size_t>(e.dump)]);
@@ -475,6 +476,20 @@ std::string sendSummary(const Sound& sound, const SendResult& r, const std::stri
     const std::string held = heldText(sound, r);
     return std::string(r.end == JobEnd::Cancelled ? "Cancelled" : "Stopped") + (what.empty() ? "" : " sending " + what) +
            ": " + (held.empty() ? std::string("nothing was sent.") : held + ".");
+}
+
+WavesampleFetch fetchWavesampleData(MirageProtocol& mirage, int index, int pages, const JobHooks& hooks)
+{
+    WavesampleFetch r;
+    auto dump = fetchWavesample(mirage, index, pages, hooks, {0, wavesampleFetchMs(pages)});
+    if (auto* failed = std::get_if<std::pair<JobEnd, std::string>>(&dump)) {
+        r.end = failed->first;
+        r.text = std::move(failed->second);
+        return r;
+    }
+    r.dump = std::move(std::get<Bytes>(dump));
+    hooks.progress("Received", 1, 1);
+    return r;
 }
 
 std::vector<std::string> describe(const Sound& sound)

@@ -71,7 +71,9 @@ struct SendResult {
 };
 
 // Sends a checked sound: the program dumps first, then each wavesample's data
-// after selecting it, waiting for its answer before the next. A dump the
+// after selecting it, waiting for its answer before the next (a wavesample
+// whose dump is left empty keeps the data it has, as when one wavesample's
+// data and the pointers of its half are sent). A dump the
 // instrument does not answer within the request's limit (after its time on
 // the wire) stops the job there and nothing more is sent; a dump cut short
 // by a lost port fails the job. Otherwise, also after Cancel, each half's
@@ -85,6 +87,15 @@ SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks&
 // replaced and which still hold the old sound. `what`, when given, names
 // what was sent ("L2 into the lower half").
 std::string sendSummary(const Sound& sound, const SendResult& r, const std::string& what = {});
+
+struct WavesampleFetch {
+    JobEnd end = JobEnd::Done;
+    std::string text; // what went wrong
+    Bytes dump;       // as the instrument sent it, F0 ... F7
+};
+// Fetches the data of wavesample `index` (L1-L8, U1-U8) of `pages` pages (its
+// page pointers): selects it, requests it and waits for it whole.
+WavesampleFetch fetchWavesampleData(MirageProtocol& mirage, int index, int pages, const JobHooks& hooks);
 
 // "L1 pages 0-31 (32) Strings" lines of what a file holds.
 std::vector<std::string> describe(const Sound& sound);

@@ -9,6 +9,7 @@
 #include "PlayerPanel.h"
 #include "ProgressBar.h"
 #include "SoundTransfer.h"
+#include "WaveEditor.h"
 #include "WsAudio.h"
 
 #include <QCheckBox>
@@ -359,7 +360,9 @@ void TfmBuildSound::buildZoneView()
     wvZone->setMinimumSize(300, 90);
     Player = new TPlayerPanel(this, Ctx().seams);
     Player->setFixedSize(TPlayerPanel::Width, TPlayerPanel::Height);
-    cbPlayKey = named(new QComboBox(this), "cbPlayKey");
+    bnEditZone = named(new QPushButton("Edit Zone...", this), "bnEditZone");
+    bnEditZone->setToolTip("Open the selected zone in the Wave Editor; its Replace in Build puts it back here");
+        cbPlayKey = named(new QComboBox(this), "cbPlayKey");
     cbPlayKey->addItem("At its root", -1);
     for (int k = build::FirstKey; k <= build::LastKey; ++k)
         cbPlayKey->addItem(QString("On %1").arg(qs(build::keyName(k))), k);
@@ -404,6 +407,7 @@ void TfmBuildSound::layOut(QGroupBox* settings)
     zone->addWidget(Player);
     zone->addWidget(cbPlayKey);
     zone->addStretch(1);
+    zone->addWidget(bnEditZone);
     auto* right = new QVBoxLayout;
     right->addWidget(pcPicture);
     right->addWidget(wvZone, 1);
@@ -454,6 +458,7 @@ void TfmBuildSound::connectHandlers()
     connect(bnSend, &QPushButton::clicked, this, &TfmBuildSound::bnSendClick);
     connect(bnSave, &QPushButton::clicked, this, &TfmBuildSound::bnSaveClick);
     connect(bnWrite, &QPushButton::clicked, this, &TfmBuildSound::bnWriteClick);
+    connect(bnEditZone, &QPushButton::clicked, this, &TfmBuildSound::bnEditZoneClick);
     connect(bnClose, &QPushButton::clicked, this, &QWidget::close);
     connect(bnCancel, &QPushButton::clicked, this, [this] { cancelled_ = true; });
     connect(rbLower, &QRadioButton::clicked, this, &TfmBuildSound::rbHalfClick);
@@ -752,6 +757,7 @@ void TfmBuildSound::setBusy(bool busy)
         bnSave->setEnabled(built);
         bnWrite->setEnabled(built);
         cbSlot->setEnabled(built);
+        bnEditZone->setEnabled(built && Ctx().windowNamed);
     }
 }
 
@@ -833,6 +839,7 @@ void TfmBuildSound::bnBuildClick()
     }
     built.half.hasNames = true;
     result_ = std::move(built);
+    ++builds_;
     showResult();
     setBusy(false);
 }
@@ -904,6 +911,70 @@ void TfmBuildSound::tbZonesSelect()
         colours.push_back(fromWindowsColour(Ctx().wavesampleColour(half() * 8 + static_cast<int>(i))));
     pcPicture->setZones(result_->zones, colours, row);
     cbPlayKeyChange();
+}
+
+void TfmBuildSound::bnEditZoneClick()
+{
+    if (!result_ || result_->zones.empty() || busy_ || !Ctx().windowNamed)
+        return;
+    auto* editor = qobject_cast<TfmWaveEditor*>(Ctx().windowNamed("TfmWaveEditor"));
+    if (!editor)
+        return;
+    const int row = std::clamp(tbZones->currentRow(), 0, static_cast<int>(result_->zones.size()) - 1);
+    const build::BuiltZone& z = result_->zones[static_cast<std::size_t>(row)];
+    TfmWaveEditor::BuiltZone zone;
+    zone.name = std::string(half() ? "U" : "L") + std::to_string(row + 1) + " " + z.name;
+    zone.startPage = z.startPage;
+    zone.pages = z.pages();
+    zone.bytes = z.bytes;
+    if (z.looped)
+        zone.loop = {true, (z.loopStartPage - z.startPage) * 256, (z.loopEndPage - z.startPage) * 256 + z.loopEndFine};
+    zone.replace = [this, builds = builds_, row](const std::vector<std::uint8_t>& bytes, const waveedit::Loop& loop) {
+        return replaceZone(builds, row, bytes, loop.on, loop.start, loop.end);
+    };
+    editor->OpenBuiltZone(std::move(zone));
+    editor->ShowAndActivate();
+}
+
+// A zone edited in the Wave Editor back into the half: its pages, its loop
+// pointers and its splice as measured; the rest of the half as it was.
+std::string TfmBuildSound::replaceZone(int builds, int row, const std::vector<std::uint8_t>& bytes, bool looped,
+                                       int loopStart, int loopEnd)
+{
+    if (!result_ || builds != builds_ || busy_ || row >= static_cast<int>(result_->zones.size()))
+        return "The half has been built again since the zone was opened; open the zone of the new build to edit it.";
+    build::BuiltZone& z = result_->zones[static_cast<std::size_t>(row)];
+    sound::Half& h = result_->half;
+    const auto entries = sound::wavesampleEntries(h.programDump);
+    const int dump = entries[static_cast<std::size_t>(row)].dump;
+    if (bytes.size() != z.bytes.size() || dump < 0 || dump >= static_cast<int>(h.wavesampleDumps.size()))
+        return "The zone's pages in the build are not the ones it was opened with; the build was not changed.";
+    z.bytes = bytes;
+    h.wavesampleDumps[static_cast<std::size_t>(dump)] = makeWavesampleDump(z.pages(), bytes);
+    z.looped = looped;
+    z.foundLoop = false;
+    z.spliceDb.reset();
+    const auto set = [&h, row](int offset, int value) {
+        setNibblePair(h.programDump.data(), h.programDump.size(), wavesampleFieldPos(row, offset), value);
+    };
+    set(wsf::LoopSwitch, looped ? 1 : 0);
+    if (looped) {
+        z.loopStartPage = z.startPage + loopStart / 256;
+        z.loopEndPage = z.startPage + loopEnd / 256;
+        z.loopEndFine = loopEnd % 256;
+        z.loopLength = loopEnd - loopStart + 1;
+        set(wsf::LoopStart, z.loopStartPage);
+        set(wsf::LoopEnd, z.loopEndPage);
+        set(wsf::LoopEndFine, z.loopEndFine);
+        std::vector<float> audio;
+        for (const std::uint8_t b : bytes)
+            audio.push_back((static_cast<float>(b) - 128.0f) / 128.0f);
+        z.spliceDb = build::spliceDb(audio, loopStart, z.loopLength);
+    }
+    showResult();
+    tbZones->selectRow(row);
+    tbZonesSelect();
+    return {};
 }
 
 void TfmBuildSound::cbPlayKeyChange()

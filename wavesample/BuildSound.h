@@ -94,6 +94,7 @@ public:
     TLoopWaveView* wvZone;
     TPlayerPanel* Player;
     QComboBox* cbPlayKey;    // "At its root" or a key
+    QPushButton* bnEditZone; // the selected zone in the Wave Editor
     QPlainTextEdit* edReport;
     TProgressBar* ProgressBar1;
     QLabel* lbStatus;
@@ -127,6 +128,7 @@ public:
     void rbHalfClick();
     void tbZonesSelect();
     void cbPlayKeyChange();
+    void bnEditZoneClick();
 
     const std::optional<build::BuildResult>& Result() const { return result_; }
 
@@ -170,6 +172,9 @@ private:
     std::vector<std::string> sources_;
     build::Source source_;
     std::optional<build::BuildResult> result_;
+    int builds_ = 0; // results shown so far: a zone edited elsewhere goes back only into its own
+    std::string replaceZone(int builds, int row, const std::vector<std::uint8_t>& bytes, bool looped, int loopStart,
+                            int loopEnd);
     bool busy_ = false;
     bool cancelled_ = false;
 };

@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+class QWidget;
+
 namespace corvane {
 
 class MirageProtocol;
@@ -31,6 +33,10 @@ struct WindowContext {
     // Mirage → Check Mirage of the main window, which every window's Ctrl+R
     // runs too; empty where there is no main window.
     std::function<void()> checkMirage;
+    // Another window by its class name, built on first use; null for one
+    // that is not built. For a window that hands work to another (a built
+    // zone to the wave editor); empty where there is no main window.
+    std::function<QWidget*(const std::string& className)> windowNamed;
 
     const std::string& wavesampleName(int index) const;
     std::uint32_t wavesampleColour(int index) const;

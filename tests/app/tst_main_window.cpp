@@ -219,11 +219,13 @@ TEST_F(MainWindowTest, MenuHasItsItemsAccelsAndSeparators)
                                        "Disk &Images...", "L&ibrary...", "-", "&Exit"}));
     for (const auto& [item, keys] : std::vector<std::pair<const char*, const char*>>{
              {"SaveSoundToFile1", "Ctrl+S"}, {"LoadSoundFromFile1", "Ctrl+O"}, {"ArchiveDisk1", "Ctrl+Shift+A"}, {"Library1", "Ctrl+L"},
-             {"EditUndo", "Ctrl+Z"}, {"EditRedo", "Ctrl+Shift+Z"}, {"CheckMirage", "Ctrl+R"}})
+             {"EditUndo", "Ctrl+Z"}, {"EditRedo", "Ctrl+Shift+Z"}, {"CheckMirage", "Ctrl+R"},
+             {"EditWavesample1", "Ctrl+E"}})
         EXPECT_EQ(form().Action(item)->shortcut(), QKeySequence(keys)) << item;
     EXPECT_EQ(itemsOf(1), QStringList({"&Undo", "&Redo"}));
     EXPECT_EQ(itemsOf(2), QStringList({"&Tuning", "Relative &Amplitude", "Relative &Filter", "-", "Sam&pling", "-",
-                                       "&Get from Mirage", "&Send to Mirage", "-", "&Calculator", "&Build Sound..."}));
+                                       "&Get from Mirage", "&Send to Mirage", "&Edit Wavesample...", "-", "&Calculator",
+                                       "&Build Sound..."}));
     EXPECT_EQ(itemsOf(3), QStringList({"&Upper", "&Lower", "-", "&Key Allocation", "-", "Get &Configuration",
                                        "Get U&L Parameters", "-", "&Check Mirage"}));
     EXPECT_EQ(itemsOf(4), QStringList({"&Program Copy", "&Wavesample Copy", "&Sample Rotate", "-", "&Reboot"}));

@@ -7,6 +7,7 @@
 #include "LibraryWindow.h"
 #include "MirageFixture.h"
 #include "PlayerPanel.h"
+#include "WaveEditor.h"
 #include "WaveView.h"
 
 #include <QCheckBox>
@@ -184,6 +185,23 @@ TEST_F(LibraryWindowTest, ABuiltHalfCountsTheWavesamplesThatDiffer)
             << library->WaveLabels[static_cast<std::size_t>(w)]->text().toStdString();
     if (const char* dir = std::getenv("CORVANE_SCREENSHOTS"))
         library->grab().save(QString(dir) + "/library-built.png");
+}
+
+// The wavesample selected opens in the Wave Editor with its loop.
+TEST_F(LibraryWindowTest, AWavesampleOpensInTheWaveEditor)
+{
+    select("strings.syx upper");
+    const emu::Half factory = emu::factoryHalf(1, 1);
+    int looped = 0;
+    while (looped < 7 && factory.wavesamples[static_cast<std::size_t>(looped)].field(wsf::LoopSwitch) == 0)
+        ++looped;
+    library->SelectWavesample(looped);
+    ASSERT_TRUE(library->bnEditWs->isEnabled());
+    library->bnEditWs->click();
+    auto* editor = qobject_cast<TfmWaveEditor*>(form().Window("TfmWaveEditor"));
+    ASSERT_TRUE(editor && editor->isVisible() && editor->Buffer());
+    EXPECT_EQ(editor->Buffer()->bytes(), library->Waves[static_cast<std::size_t>(looped)]->Samples());
+    EXPECT_EQ(editor->Buffer()->loop(), (waveedit::Loop{true, 8 * 256, 31 * 256 - 1}));
 }
 
 TEST_F(LibraryWindowTest, SendToMirageLeavesTheInstrumentHoldingTheSound)
