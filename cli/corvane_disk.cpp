@@ -118,7 +118,8 @@ std::string slotLine(const disk::Image& image, int slot)
         ranges += " " + std::to_string(w + 1) + ":" + hex2(p.start) + "-" + hex2(p.end);
         pages += entries[w].first ? p.pages() : 0;
     }
-    return line + "8 wavesamples, " + std::to_string(pages) + (pages == 1 ? " page (" : " pages (") + std::to_string(pages * 256) +
+    const int differ = sound::dumpsNeeded(r.half.programDump);
+    return line + std::to_string(differ) + (differ == 1 ? " wavesample, " : " wavesamples, ") + std::to_string(pages) + (pages == 1 ? " page (" : " pages (") + std::to_string(pages * 256) +
            " bytes);" + ranges;
 }
 

@@ -210,7 +210,7 @@ std::string TfmDiskImages::slotSummary(int slot) const
     int wavesamples = 0;
     int pages = 0;
     for (const sound::WavesampleEntry& e : sound::wavesampleEntries(disk::programDumpOf(0, data.program))) {
-        wavesamples += e.range.pages() > 0 ? 1 : 0;
+        wavesamples += e.first ? 1 : 0; // one playing another's pages is not counted again
         pages += e.first ? e.range.pages() : 0;
     }
     return counted(wavesamples, "wavesample") + ", " + counted(pages, "page");

@@ -139,6 +139,11 @@ std::vector<QStringList> Database::schemaSteps()
          "CREATE INDEX items_file ON items(file_id)", "CREATE INDEX items_data ON items(data_hash)",
          "CREATE INDEX wavesamples_item ON wavesamples(item_id)",
          "CREATE INDEX wavesamples_sample ON wavesamples(sample_hash)", "UPDATE schema_version SET version = 2"},
+        // A sound's wavesamples counted as those that differ: one that
+        // plays another's pages (the same page range) is not counted again.
+        {"UPDATE items SET wavesamples = (SELECT count(DISTINCT w.start_page * 256 + w.end_page) FROM wavesamples w "
+         "WHERE w.item_id = items.id AND w.sample_hash <> '') WHERE kind IN (0, 1)",
+         "UPDATE schema_version SET version = 3"},
     };
 }
 

@@ -32,7 +32,7 @@ struct Row {
     QString name;
     QString path;
     int part = 0;        // half of a .syx file, slot of an image, 0 for audio
-    int wavesamples = 0; // those with pages (1 for audio)
+    int wavesamples = 0; // those with pages that differ (1 for audio)
     int pages = 0;       // pages used, shared pages once
     qint64 modified = 0; // seconds since 1970
     QString tags;
@@ -92,7 +92,7 @@ QString databaseFileName();
 
 class Database {
 public:
-    static constexpr int Version = 2;
+    static constexpr int Version = 3;
 
     // The statements of each schema step: step 1 makes the first schema,
     // step n takes version n - 1 to n.

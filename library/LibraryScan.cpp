@@ -180,6 +180,10 @@ std::vector<WavesampleInfo> wavesamplesOf(const sound::Half& half)
         i.loopEnd = field(w, wsf::LoopEnd);
         i.loopEndFine = field(w, wsf::LoopEndFine);
         i.rate = soundRate();
+        if (e.dump >= 0 && !e.first)
+            for (int v = 0; v < w && !i.sameAs; ++v)
+                if (entries[static_cast<std::size_t>(v)].first && entries[static_cast<std::size_t>(v)].dump == e.dump)
+                    i.sameAs = v + 1;
         if (e.dump >= 0 && static_cast<std::size_t>(e.dump) < half.wavesampleDumps.size())
             i.samples = sound::wavesampleSamples(half.wavesampleDumps[static_cast<std::size_t>(e.dump)]);
         out.push_back(std::move(i));
@@ -316,9 +320,10 @@ void Writer::add(const Found& f, const QString& hash, const std::vector<ItemInfo
     }
     const qint64 fileId = file.lastInsertId().toLongLong();
     for (const ItemInfo& i : items) {
+        // Those that differ: one playing another's pages is not counted again.
         int used = 0;
         for (const WavesampleInfo& w : i.wavesamples)
-            used += w.hasPages() || i.kind == Kind::Audio ? 1 : 0;
+            used += (w.hasPages() && !w.sameAs) || i.kind == Kind::Audio ? 1 : 0;
         for (const QVariant& v : {QVariant(fileId), QVariant(i.part), QVariant(static_cast<int>(i.kind)), text(i.name),
                                   QVariant(used), QVariant(i.pages), text(i.dataHash), text(i.damage)})
             item.addBindValue(v);

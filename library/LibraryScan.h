@@ -26,6 +26,7 @@ struct WavesampleInfo {
     int loopEndFine = 0;
     int rate = 0;
     std::vector<std::uint8_t> samples; // the pages' bytes
+    int sameAs = 0; // the earlier wavesample (1-8) whose pages it plays, or 0
     bool hasPages() const { return range.pages() > 0 && !samples.empty(); }
 };
 

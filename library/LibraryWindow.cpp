@@ -657,14 +657,25 @@ void TfmLibrary::showItem(const Row* r)
     for (std::size_t w = 0; w < 8; ++w) {
         const library::WavesampleInfo* info = item_ && w < item_->wavesamples.size() ? &item_->wavesamples[w] : nullptr;
         Waves[w]->setSamples(info ? info->samples : std::vector<std::uint8_t>{});
-        QString text;
-        if (info && item_->kind != Kind::Audio)
-            text = QString("%1 %2").arg(w + 1).arg(info->hasPages()
-                                                       ? QString("p %1-%2").arg(info->range.start).arg(info->range.end)
-                                                       : QString("no pages"));
+        // A wavesample that plays another's pages is named as that one's,
+        // as the window's count of the sound's wavesamples takes it.
+        QString text, tip;
+        if (info && item_->kind != Kind::Audio) {
+            const QString pages = QString("p %1-%2").arg(info->range.start).arg(info->range.end);
+            text = QString("%1 %2").arg(w + 1).arg(!info->hasPages() ? QString("no pages")
+                                                   : info->sameAs    ? QString("the pages of ws%1").arg(info->sameAs)
+                                                                     : pages);
+            if (info->sameAs)
+                tip = QString("Wavesample %1 plays wavesample %2's pages (%3).").arg(w + 1).arg(info->sameAs).arg(pages);
+        }
+        WaveLabels[w]->setToolTip(tip);
         if (info && !info->name.empty())
             text += " " + QString::fromStdString(info->name);
-        const int places = w < indexed_.size() && db_ ? db_->placeCount(indexed_[w].sampleHash) : 0;
+        // Where its pages lie elsewhere is said once, at the wavesample
+        // whose pages they are.
+        const int places = w < indexed_.size() && db_ && !(info && info->sameAs)
+                               ? db_->placeCount(indexed_[w].sampleHash)
+                               : 0;
         if (places > 1)
             text += QString(" - in %1 places").arg(places);
         WaveLabels[w]->setText(text);

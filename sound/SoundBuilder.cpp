@@ -675,13 +675,10 @@ std::string builtSummary(const BuildResult& r)
     for (const BuiltZone& z : r.zones)
         pages += z.pages();
     const std::size_t n = r.zones.size();
-    std::string text = "Built: " + std::to_string(n) + (n == 1 ? " wavesample" : " wavesamples") + " in " +
-                       std::to_string(pages) + " of 256 pages";
-    if (n + 1 == MaxWavesamples)
-        text += " (wavesample 8 plays wavesample 7's pages)";
-    else if (n > 0 && n < MaxWavesamples)
-        text += " (wavesamples " + std::to_string(n + 1) + "-8 play wavesample " + std::to_string(n) + "'s pages)";
-    return text + ".";
+    // The wavesamples left over are named as a file of the half names them.
+    const std::string shared = sound::sharedPagesText(r.half.programDump);
+    return "Built: " + std::to_string(n) + (n == 1 ? " wavesample" : " wavesamples") + " in " + std::to_string(pages) +
+           " of 256 pages" + (shared.empty() ? "" : " (" + shared + ")") + ".";
 }
 
 namespace {

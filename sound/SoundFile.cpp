@@ -155,6 +155,46 @@ int dumpsNeeded(std::span<const std::uint8_t> programDump)
     return n;
 }
 
+std::string sharedPagesText(std::span<const std::uint8_t> programDump)
+{
+    const auto entries = wavesampleEntries(programDump);
+    std::string text;
+    for (int k = 0; k < 8; ++k) {
+        if (!entries[static_cast<std::size_t>(k)].first)
+            continue;
+        std::vector<int> sharing;
+        for (int w = k + 1; w < 8; ++w)
+            if (!entries[static_cast<std::size_t>(w)].first &&
+                entries[static_cast<std::size_t>(w)].dump == entries[static_cast<std::size_t>(k)].dump)
+                sharing.push_back(w + 1);
+        if (sharing.empty())
+            continue;
+        // Runs of two or more as "6-8", the rest listed: "2, 4-5 and 7".
+        std::vector<std::string> parts;
+        for (std::size_t i = 0; i < sharing.size();) {
+            std::size_t j = i;
+            while (j + 1 < sharing.size() && sharing[j + 1] == sharing[j] + 1)
+                ++j;
+            parts.push_back(std::to_string(sharing[i]) + (j > i ? "-" + std::to_string(sharing[j]) : ""));
+            i = j + 1;
+        }
+        std::string list;
+        for (std::size_t i = 0; i < parts.size(); ++i)
+            list += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+        const bool one = sharing.size() == 1;
+        text += (text.empty() ? "" : "; ") + std::string(one ? "wavesample " : "wavesamples ") + list +
+                (one ? " plays" : " play") + " wavesample " + std::to_string(k + 1) + "'s pages";
+    }
+    return text;
+}
+
+std::string wavesamplesText(std::span<const std::uint8_t> programDump)
+{
+    const int n = dumpsNeeded(programDump);
+    const std::string shared = sharedPagesText(programDump);
+    return std::to_string(n) + (n == 1 ? " wavesample" : " wavesamples") + (shared.empty() ? "" : " (" + shared + ")");
+}
+
 Bytes wavesampleDumpMessage(int pages, std::span<const std::uint8_t> samples, std::uint8_t checksum)
 {
     Bytes m = makeWavesampleDump(pages, samples);

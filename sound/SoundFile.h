@@ -60,6 +60,14 @@ struct Sound {
 // them need a dump of their own.
 std::array<WavesampleEntry, 8> wavesampleEntries(std::span<const std::uint8_t> programDump);
 int dumpsNeeded(std::span<const std::uint8_t> programDump);
+// Which wavesamples play another's pages: "wavesamples 6-8 play wavesample
+// 5's pages", "wavesample 8 plays wavesample 7's pages"; "" when each has
+// pages of its own.
+std::string sharedPagesText(std::span<const std::uint8_t> programDump);
+// The wavesamples of a half that differ, counted as the instrument holds
+// them: "5 wavesamples (wavesamples 6-8 play wavesample 5's pages)". A
+// built half, a file and a send count alike.
+std::string wavesamplesText(std::span<const std::uint8_t> programDump);
 
 // The wavesample dump as the instrument sends it: F0 0F 01 06, page count
 // (low nibble, then the rest: 256 pages are 00 10), each sample byte as low

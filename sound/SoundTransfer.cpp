@@ -497,7 +497,7 @@ std::vector<std::string> describe(const Sound& sound)
     std::vector<std::string> lines;
     for (const Half& h : sound.halves) {
         lines.push_back(std::string(h.half == 0 ? "Lower" : "Upper") + " half: programs " + (h.half == 0 ? "L1-L4" : "U1-U4") +
-                        ", " + std::to_string(h.wavesampleDumps.size()) + " wavesample dumps");
+                        ", " + wavesamplesText(h.programDump));
         const auto entries = wavesampleEntries(h.programDump);
         for (int w = 0; w < 8; ++w) {
             const WavesampleEntry& e = entries[static_cast<std::size_t>(w)];
@@ -510,7 +510,7 @@ std::vector<std::string> describe(const Sound& sound)
                 if (!e.first)
                     for (int v = 0; v < w; ++v)
                         if (entries[static_cast<std::size_t>(v)].first && entries[static_cast<std::size_t>(v)].dump == e.dump) {
-                            line += ", the data of " + wsName(h.half * 8 + v);
+                            line += ", the pages of " + wsName(h.half * 8 + v);
                             break;
                         }
             }

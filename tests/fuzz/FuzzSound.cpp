@@ -1,9 +1,13 @@
 // Sound files (.syx): whatever the reader accepts is written back as a file
 // image that reads again as the same sound, each half a program dump of its
 // size with the wavesample dumps it calls for; whatever it refuses gives a
-// reason and keeps nothing.
+// reason and keeps nothing. Every half read is measured as `corvane-disk
+// inspect` measures it: eight wavesamples, finite figures inside the data.
 #include "FuzzCheck.h"
+#include "Measure.h"
 #include "SoundFile.h"
+
+#include <cmath>
 
 using namespace corvane;
 using namespace corvane::sound;
@@ -34,6 +38,20 @@ extern "C" FUZZ_UNCOVERED int LLVMFuzzerTestOneInput(const std::uint8_t* data, s
         FUZZ_REQUIRE(static_cast<int>(h.wavesampleDumps.size()) == dumpsNeeded(h.programDump));
         for (const Bytes& d : h.wavesampleDumps)
             FUZZ_REQUIRE(d.size() == 8 + 512 * static_cast<std::size_t>(wavesamplePages(d)));
+    }
+
+    for (const Half& h : halves) {
+        const std::vector<measure::Wavesample> measured = measure::measureHalf(h);
+        FUZZ_REQUIRE(measured.size() == 8);
+        for (const measure::Wavesample& w : measured) {
+            const measure::Figures& f = w.figures;
+            FUZZ_REQUIRE(w.sameAs >= 0 && w.sameAs < w.number);
+            FUZZ_REQUIRE(f.samples >= 0 && f.leadIn >= 0 && f.leadIn <= f.samples);
+            FUZZ_REQUIRE(std::isfinite(f.rmsDb) && std::isfinite(f.peakDb) && f.rmsDb <= f.peakDb + 1e-6 && f.peakDb <= 0.01);
+            for (const std::optional<double>& v : {f.attackKey, f.loopKey, f.loopCents, f.cutCents, f.swellDb, f.spliceDb})
+                FUZZ_REQUIRE(!v || std::isfinite(*v));
+            FUZZ_REQUIRE(!measure::line(w, h.half).empty());
+        }
     }
 
     const ReadResult again = parseFile(fileImage(read.sound));

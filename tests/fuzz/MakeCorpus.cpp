@@ -277,6 +277,19 @@ void fileSeeds()
     lower.halves.push_back(both.halves[0]);
     lower.halves[0].hasNames = false;
     put("sound", "lower-half", sound::fileImage(lower));
+    // The lower half again with each wavesample looped over its two pages,
+    // so that the measurements of a loop (its pitch, swell and splice) are
+    // reached.
+    sound::Sound looped = lower;
+    for (int w = 0; w < 8; ++w) {
+        Wavesample& ws = mirage.half(0).wavesamples[static_cast<std::size_t>(w)];
+        ws.setField(wsf::LoopStart, 2 * w);
+        ws.setField(wsf::LoopEnd, 2 * w + 1);
+        ws.setField(wsf::LoopEndFine, 0xFF - 3 * w);
+        ws.setField(wsf::LoopSwitch, 1);
+    }
+    looped.halves[0].programDump = mirage.programDump(0);
+    put("sound", "looped-half", sound::fileImage(looped));
 
     // One slot of a disk image as the disk target lays it: the slot, the
     // program data of a factory half, the start of its sample memory; and a

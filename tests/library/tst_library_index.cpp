@@ -207,6 +207,12 @@ TEST_F(LibraryIndexTest, ADatabaseOfTheFirstSchemaIsBroughtToTheCurrentOneKeepin
             ASSERT_TRUE(q.exec(sql)) << sql.toStdString();
         ASSERT_TRUE(q.exec("INSERT INTO notes(path, part, tags, rating) VALUES('/x/y.syx', 0, 'bass', 3)"));
         ASSERT_TRUE(q.exec("INSERT INTO folders VALUES('/x')"));
+        // A built half counted as eight: wavesamples 6-8 play 5's pages.
+        ASSERT_TRUE(q.exec("INSERT INTO files VALUES(1, '/x/built.syx', 1, 1, 'f', '')"));
+        ASSERT_TRUE(q.exec("INSERT INTO items VALUES(1, 1, 0, 0, 'built', 8, 200, 'd', '')"));
+        for (int w = 0; w < 8; ++w)
+            ASSERT_TRUE(q.exec(QString("INSERT INTO wavesamples VALUES(1, %1, '', %2, %3, 0, 0, 0, 0, 29411, 'h%4')")
+                                   .arg(w).arg(std::min(w, 4) * 40).arg(std::min(w, 4) * 40 + 39).arg(std::min(w, 4))));
         old.close();
     }
     QSqlDatabase::removeDatabase("first");
@@ -219,6 +225,10 @@ TEST_F(LibraryIndexTest, ADatabaseOfTheFirstSchemaIsBroughtToTheCurrentOneKeepin
     ASSERT_TRUE(db.setNote("/x/y.syx", 0, {"bass", 3, "a comment"}));
     EXPECT_EQ(db.note("/x/y.syx", 0).comment, "a comment");
     EXPECT_EQ(db.folders(), QStringList{"/x"});
+    const Rows rows = db.rows();
+    const Row* built = find(rows, "built.syx lower");
+    ASSERT_TRUE(built);
+    EXPECT_EQ(built->wavesamples, 5);
 }
 
 // A cancel while the worker reads ends its scan at the next file; what was

@@ -1,5 +1,6 @@
 // Sound files: both halves out of the emulator into a file and back, files
 // other programs read, and damaged files refused with what is wrong.
+#include "Dumps.h"
 #include "MirageEmulator.h"
 #include "SoundFile.h"
 
@@ -176,3 +177,29 @@ TEST_F(SoundFileTest, PythonMidoReadsTheSameMessages)
 }
 
 } // namespace
+
+// Wavesamples that play another's pages are named by the one they play and
+// counted once, however they lie in the half.
+TEST(SoundFileText, WavesamplesThatShareAnothersPagesAreNamedAndCountedOnce)
+{
+    const struct {
+        std::array<int, 8> start; // each wavesample's pages start..start+9; -1: none
+        const char* text;
+    } cases[] = {
+        {{0, 10, 20, 30, 40, 50, 60, 70}, "8 wavesamples"},
+        {{0, 10, 20, 30, 40, 40, 40, 40}, "5 wavesamples (wavesamples 6-8 play wavesample 5's pages)"},
+        {{0, 10, 20, 30, 40, 50, 60, 60}, "7 wavesamples (wavesample 8 plays wavesample 7's pages)"},
+        {{0, 0, 20, 0, 0, 50, 20, -1}, "3 wavesamples (wavesamples 2 and 4-5 play wavesample 1's pages; wavesample 7 "
+                                       "plays wavesample 3's pages)"},
+        {{0, -1, -1, -1, -1, -1, -1, -1}, "1 wavesample"},
+    };
+    for (const auto& c : cases) {
+        Bytes dump = emu::MirageEmulator().programDump(0);
+        for (int w = 0; w < 8; ++w) {
+            const int start = c.start[static_cast<std::size_t>(w)];
+            setNibblePair(dump.data(), dump.size(), wavesampleFieldPos(w, wsf::StartPage), start < 0 ? 1 : start);
+            setNibblePair(dump.data(), dump.size(), wavesampleFieldPos(w, wsf::EndPage), start < 0 ? 0 : start + 9);
+        }
+        EXPECT_EQ(wavesamplesText(dump), c.text);
+    }
+}

@@ -33,6 +33,18 @@ inline sound::Half markedHalf(int half, int variant, int mark = -1)
     return disk::halfOf(markedSlot(half, variant, mark), half);
 }
 
+// Half `half` of factory sound `variant` as the sound builder leaves five
+// zones: wavesamples 6-8 play wavesample 5's pages.
+inline sound::Half builtHalf(int half, int variant)
+{
+    disk::SlotData d = markedSlot(half, variant, -1);
+    sound::Bytes dump = disk::programDumpOf(half, d.program);
+    for (int ws = 5; ws < 8; ++ws)
+        std::copy_n(dump.begin() + wavesampleFieldPos(4, 0), 48, dump.begin() + wavesampleFieldPos(ws, 0));
+    d.program = disk::programDataOf(dump);
+    return disk::halfOf(d, half);
+}
+
 inline void writeFile(const QString& path, const sound::Bytes& bytes)
 {
     QDir().mkpath(QFileInfo(path).path());

@@ -61,7 +61,7 @@ protected:
 
 TEST_F(DiskEndToEndJack, ASlotSentToTheInstrumentComesBackFromSaveSound)
 {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     const disk::SlotRead slot = disk::readSlot(image, 3); // U2
     ASSERT_TRUE(slot.ok());
     ASSERT_EQ(sound::writeAtomically(path("u2.syx"), sound::fileImage({{slot.half}})), "");
@@ -92,7 +92,7 @@ TEST_F(DiskEndToEndJack, ASlotSentToTheInstrumentComesBackFromSaveSound)
 
 TEST_F(DiskEndToEndJack, ASlotSentFromTheDiskImagesWindowComesBackFromSaveSound)
 {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     const disk::SlotRead slot = disk::readSlot(image, 2); // L2
     ASSERT_TRUE(slot.ok());
     auto* images = static_cast<TfmDiskImages*>(form->Window("TfmDiskImages"));
@@ -124,7 +124,7 @@ TEST_F(DiskEndToEndJack, ASlotSentFromTheDiskImagesWindowComesBackFromSaveSound)
 
 TEST_F(DiskEndToEndJack, ArchiveDiskWritesTheThreeSoundsOfTheImage)
 {
-    start({"--disk", QString::fromStdString(path("disk.img"))});
+    ASSERT_NO_FATAL_FAILURE(start({"--disk", QString::fromStdString(path("disk.img"))}));
     auto* archive = static_cast<TfmArchiveDisk*>(form->Window("TfmArchiveDisk"));
     archive->show();
     QDir(files.path()).mkdir("archive");

@@ -23,6 +23,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <cstdlib>
 #include <memory>
 
 namespace corvane::test {
@@ -164,6 +165,27 @@ TEST_F(LibraryWindowTest, AWavesamplePlaysLoopedAndItsCopiesAreListed)
     const std::string where = "strings copy.syx upper, wavesample " + std::to_string(looped + 1);
     EXPECT_NE(seams().boxes()[0].text.find(where), std::string::npos)
         << seams().boxes()[0].text;
+}
+
+// A built half's wavesamples 6-8 play wavesample 5's pages: the table
+// counts five, as the builder and a send do, and the list says whose
+// pages the others play.
+TEST_F(LibraryWindowTest, ABuiltHalfCountsTheWavesamplesThatDiffer)
+{
+    writeFile(configDir() + "/lib/built.syx", sound::fileImage(sound::Sound{{builtHalf(0, 1)}}));
+    library->Rescan();
+    waitForScan();
+    select("built.syx lower");
+    const library::Row* row = library->SelectedRow();
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->wavesamples, 5);
+    EXPECT_TRUE(library->WaveLabels[4]->text().startsWith("5 p ")) << library->WaveLabels[4]->text().toStdString();
+    for (int w = 5; w < 8; ++w)
+        EXPECT_TRUE(library->WaveLabels[static_cast<std::size_t>(w)]->text().startsWith(
+            QString("%1 the pages of ws5").arg(w + 1)))
+            << library->WaveLabels[static_cast<std::size_t>(w)]->text().toStdString();
+    if (const char* dir = std::getenv("CORVANE_SCREENSHOTS"))
+        library->grab().save(QString(dir) + "/library-built.png");
 }
 
 // The wavesample selected opens in the Wave Editor with its loop.

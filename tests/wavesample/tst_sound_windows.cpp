@@ -12,7 +12,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QTextCursor>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -118,6 +121,16 @@ TEST_F(SoundWindowsTest, BothHalvesSavedThenLoadedIntoAChangedInstrumentComeBack
     EXPECT_TRUE(std::equal(original[1].begin(), original[1].end(), form().UpperProgramDump));
     const QString shown = load->edContents->toPlainText();
     EXPECT_EQ(shown.count("- accepted"), 16) << shown.toStdString();
+    // The wavesamples that differ are counted as the send counts them.
+    EXPECT_TRUE(shown.contains("Lower half: programs L1-L4, 8 wavesamples\n")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("Upper half: programs U1-U4, 7 wavesamples (wavesample 6 plays wavesample 3's pages)\n"));
+    EXPECT_TRUE(shown.contains(QRegularExpression("U6  pages \\d+-\\d+ \\(\\d+\\), the pages of U3 ")));
+    EXPECT_EQ(load->lbStatus->text(), "Sent: 15 wavesamples accepted, 0 not.");
+    if (const char* dir = std::getenv("CORVANE_SCREENSHOTS")) {
+        load->grab().save(QString(dir) + "/load-sound.png");
+        load->edContents->moveCursor(QTextCursor::End);
+        load->grab().save(QString(dir) + "/load-sound-end.png");
+    }
     EXPECT_TRUE(seams().boxes().empty()); // the answers are shown in the window, not one box each
 }
 
