@@ -480,23 +480,6 @@ bool templateDump(const BuildRequest& r, sound::Bytes& dump, std::string& error)
     return true;
 }
 
-// What a slot holds, for the line that says what was replaced: "8
-// wavesamples, 200 pages", "empty" or "damaged".
-std::string slotSummary(const disk::Image& image, int slot)
-{
-    const disk::SlotRead r = disk::readSlot(image, slot);
-    if (!r.ok())
-        return r.check.state == disk::SlotState::Empty ? "empty" : "damaged";
-    int wavesamples = 0, pages = 0;
-    for (const sound::WavesampleEntry& e : sound::wavesampleEntries(r.half.programDump))
-        if (e.first) {
-            ++wavesamples;
-            pages += e.range.pages();
-        }
-    return std::to_string(wavesamples) + (wavesamples == 1 ? " wavesample, " : " wavesamples, ") + std::to_string(pages) +
-           (pages == 1 ? " page" : " pages");
-}
-
 // The half into the image's slot, the image as it was kept beside it as
 // IMAGE.bak first (as the Disk Images window keeps it) unless `backup` is
 // off; what was replaced is said.
@@ -505,7 +488,7 @@ int writeInto(const BuildRequest& r, const sound::Half& half)
     disk::Image before;
     if (const std::string error = before.open(r.image); !error.empty())
         return fail(error);
-    const std::string was = slotSummary(before, r.slot);
+    const std::string was = disk::slotSummary(before, r.slot);
     const std::string backupPath = r.image + ".bak";
     if (r.backup)
         if (const std::string error = before.save(backupPath); !error.empty())

@@ -199,22 +199,7 @@ bool TfmDiskImages::OpenImage(const std::string& path)
 
 std::string TfmDiskImages::stem() const { return fs::path(path_).stem().string(); }
 
-std::string TfmDiskImages::slotSummary(int slot) const
-{
-    const disk::SlotData data = image_.slot(slot);
-    const disk::SlotCheck check = disk::checkProgram(data.program);
-    if (check.state == disk::SlotState::Empty)
-        return "empty";
-    if (check.state == disk::SlotState::Damaged)
-        return "damaged";
-    int wavesamples = 0;
-    int pages = 0;
-    for (const sound::WavesampleEntry& e : sound::wavesampleEntries(disk::programDumpOf(0, data.program))) {
-        wavesamples += e.first ? 1 : 0; // one playing another's pages is not counted again
-        pages += e.first ? e.range.pages() : 0;
-    }
-    return counted(wavesamples, "wavesample") + ", " + counted(pages, "page");
-}
+std::string TfmDiskImages::slotSummary(int slot) const { return disk::slotSummary(image_, slot); }
 
 void TfmDiskImages::showSlots()
 {

@@ -217,6 +217,21 @@ SlotRead readSlot(const Image& image, int slot)
     return r;
 }
 
+std::string slotSummary(const Image& image, int slot)
+{
+    const SlotRead r = readSlot(image, slot);
+    if (!r.ok())
+        return r.check.state == SlotState::Empty ? "empty" : "damaged";
+    int wavesamples = 0, pages = 0;
+    for (const sound::WavesampleEntry& e : sound::wavesampleEntries(r.half.programDump))
+        if (e.first) {
+            ++wavesamples;
+            pages += e.range.pages();
+        }
+    return std::to_string(wavesamples) + (wavesamples == 1 ? " wavesample, " : " wavesamples, ") + std::to_string(pages) +
+           (pages == 1 ? " page" : " pages");
+}
+
 std::string insertHalf(const std::string& path, int slot, const sound::Half& half)
 {
     if (!validSlot(slot))

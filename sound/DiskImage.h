@@ -132,6 +132,10 @@ struct SlotRead {
     bool ok() const { return check.state == SlotState::Sound; }
 };
 SlotRead readSlot(const Image& image, int slot);
+// What a slot holds, for a line that says what a write replaces: "6
+// wavesamples, 242 pages" (those with pages of their own), "empty" or
+// "damaged".
+std::string slotSummary(const Image& image, int slot);
 
 // Writes `half` into `slot` of the image file at `path` and saves it
 // atomically; "" or the message.

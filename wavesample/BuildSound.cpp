@@ -106,23 +106,6 @@ std::string offThread(const std::function<void()>& job)
     return error;
 }
 
-// What a slot holds: "6 wavesamples, 242 pages" (those with pages of
-// their own), "empty" or "damaged".
-std::string slotSummary(const disk::Image& image, int slot)
-{
-    const disk::SlotRead r = disk::readSlot(image, slot);
-    if (!r.ok())
-        return r.check.state == disk::SlotState::Empty ? "empty" : "damaged";
-    int wavesamples = 0, pages = 0;
-    for (const sound::WavesampleEntry& e : sound::wavesampleEntries(r.half.programDump))
-        if (e.first) {
-            ++wavesamples;
-            pages += e.range.pages();
-        }
-    return std::to_string(wavesamples) + (wavesamples == 1 ? " wavesample, " : " wavesamples, ") + std::to_string(pages) +
-           (pages == 1 ? " page" : " pages");
-}
-
 std::string extension(const std::string& path)
 {
     std::string e = fs::path(path).extension().string();
@@ -1064,7 +1047,7 @@ void TfmBuildSound::bnWriteClick()
     }
     const std::string name = fs::path(path).filename().string();
     const std::string backup = path + ".bak";
-    if (Ctx().seams.messageBox("Writing replaces " + disk::slotName(slot) + " of \"" + name + "\" (" + slotSummary(before, slot) +
+    if (Ctx().seams.messageBox("Writing replaces " + disk::slotName(slot) + " of \"" + name + "\" (" + disk::slotSummary(before, slot) +
                                    ") with the built half. A copy of the image as it is now is kept as \"" +
                                    fs::path(backup).filename().string() + "\". Continue?",
                                Caption, BoxButtons::YesNo) != BoxAnswer::Yes)
