@@ -99,9 +99,13 @@ struct TMidiIn::Impl {
     {
         {
             const std::lock_guard lock(inboxMutex);
-            for (Delivery& d : inbox)
-                held.push_back(std::move(d));
-            inbox.clear();
+            if (held.empty()) {
+                held.swap(inbox);
+            } else {
+                for (Delivery& d : inbox)
+                    held.push_back(std::move(d));
+                inbox.clear();
+            }
             takeQueued = false;
         }
         if (delivering)

@@ -6,6 +6,7 @@
 #include "Frames.h"
 #include "HexText.h"
 
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -176,8 +177,16 @@ MessageMeaning sysExMeaning(const std::uint8_t* data, std::size_t size)
 {
     if (size < 2 || data[1] >= 0x80)
         return meaning(MessageKind::Malformed, "SysEx without a manufacturer");
-    if (data[size - 1] != sysex::End)
-        return meaning(MessageKind::Malformed, "SysEx cut short: no End of Exclusive after " + grouped(size) + " bytes");
+    if (data[size - 1] != sysex::End) {
+        // The commonest text of a bad wire: made in one string, not by
+        // joining temporaries.
+        std::string text;
+        text.reserve(64);
+        text += "SysEx cut short: no End of Exclusive after ";
+        text += grouped(size);
+        text += " bytes";
+        return meaning(MessageKind::Malformed, std::move(text));
+    }
     if (isMirageMessage(data, size)) {
         if (size < 5)
             return meaning(MessageKind::Malformed, "Mirage message without a command");

@@ -4,6 +4,7 @@
 #include "HexText.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace corvane {
 
@@ -22,14 +23,29 @@ void MidiTraffic::add(bool out, const std::string& port, const std::uint8_t* dat
 {
     if (!data || size == 0)
         return;
-    TrafficEntry e;
+    const std::size_t stored = size + (closeSysEx && data[0] == sysex::Start && data[size - 1] != sysex::End ? 1 : 0);
+    // A full history drops its oldest as the new one comes: the new one
+    // takes over its byte store when that fits without holding much more
+    // than it needs, instead of a fresh one per message.
+    std::vector<std::uint8_t> store;
+    if (entries_.size() >= maxMessages_ && !entries_.empty()) {
+        // It leaves at the trim below, counted as dropped there; its bytes
+        // are no longer counted from here.
+        std::vector<std::uint8_t>& old = entries_.front().bytes;
+        bytes_ -= old.size();
+        if (old.capacity() >= stored && old.capacity() <= 2 * stored + 64)
+            store = std::move(old);
+        old.clear();
+    }
+    TrafficEntry& e = entries_.emplace_back();
     e.serial = next_++;
     e.ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
     e.out = out;
     e.port = portIndex(port);
-    e.bytes.reserve(size + 1);
+    e.bytes = std::move(store);
+    e.bytes.reserve(stored);
     e.bytes.assign(data, data + size);
-    if (closeSysEx && data[0] == sysex::Start && data[size - 1] != sysex::End)
+    if (stored > size)
         e.bytes.push_back(sysex::End);
     e.meaning = describeMessage(e.bytes.data(), e.bytes.size());
     // The instrument sends no requests and no key codes: arriving, they are
@@ -37,7 +53,6 @@ void MidiTraffic::add(bool out, const std::string& port, const std::uint8_t* dat
     if (!out && (e.meaning.kind == MessageKind::Request || e.meaning.kind == MessageKind::Keys))
         e.meaning.text += " (own message, come back)";
     bytes_ += e.bytes.size();
-    entries_.push_back(std::move(e));
     trim();
     if (changed)
         changed();
