@@ -376,26 +376,11 @@ void TfmWaveEditor::openCurrent()
     sound::WavesampleFetch r;
     {
         const MirageProtocol::Transfer transfer(Mirage());
-        busy_ = true;
-        ProgressBar1->setRange(0, 1000);
-        ProgressBar1->setValue(0);
-        ProgressBar1->show();
-        bnCancel->show();
-        updateActions();
-        sound::JobHooks hooks;
-        hooks.wait = [this](int ms) { Mirage().WaitAcceptingInput(ms); };
-        hooks.cancelled = [&transfer] { return transfer.Stopped(); };
-        hooks.progress = [this](const std::string& status, long long done, long long total) {
-            ProgressBar1->setValue(total > 0 ? static_cast<int>(std::min(1000LL, done * 1000 / total)) : 0);
-            lbStatus->setText(QString::fromStdString(status));
-        };
+        const sound::JobHooks hooks = startJob(transfer);
         r = sound::fetchWavesampleData(Mirage(), index, pages, hooks);
     }
-    busy_ = false;
-    ProgressBar1->hide();
-    bnCancel->hide();
+    endJob();
     lbStatus->clear();
-    updateActions();
     if (r.end == sound::JobEnd::Cancelled)
         return;
     if (r.end == sound::JobEnd::Failed) {
@@ -1125,6 +1110,34 @@ void TfmWaveEditor::acSaveSyxClick()
     writeFile(path, message);
 }
 
+// A job with the instrument (a wavesample fetched or sent): the window
+// busy, its progress bar and Cancel shown, the job's hooks wired to them.
+sound::JobHooks TfmWaveEditor::startJob(const MirageProtocol::Transfer& transfer)
+{
+    busy_ = true;
+    ProgressBar1->setRange(0, 1000);
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    bnCancel->show();
+    updateActions();
+    sound::JobHooks hooks;
+    hooks.wait = [this](int ms) { Mirage().WaitAcceptingInput(ms); };
+    hooks.cancelled = [&transfer] { return transfer.Stopped(); };
+    hooks.progress = [this](const std::string& status, long long done, long long total) {
+        ProgressBar1->setValue(total > 0 ? static_cast<int>(std::min(1000LL, done * 1000 / total)) : 0);
+        lbStatus->setText(QString::fromStdString(status));
+    };
+    return hooks;
+}
+
+void TfmWaveEditor::endJob()
+{
+    busy_ = false;
+    ProgressBar1->hide();
+    bnCancel->hide();
+    updateActions();
+}
+
 void TfmWaveEditor::acSendClick()
 {
     if (!buffer_ || busy_)
@@ -1229,25 +1242,10 @@ void TfmWaveEditor::sendSequence()
     sound::SendResult r;
     {
         const MirageProtocol::Transfer transfer(Mirage());
-        busy_ = true;
-        ProgressBar1->setRange(0, 1000);
-        ProgressBar1->setValue(0);
-        ProgressBar1->show();
-        bnCancel->show();
-        updateActions();
-        sound::JobHooks hooks;
-        hooks.wait = [this](int ms) { Mirage().WaitAcceptingInput(ms); };
-        hooks.cancelled = [&transfer] { return transfer.Stopped(); };
-        hooks.progress = [this](const std::string& status, long long done, long long total) {
-            ProgressBar1->setValue(total > 0 ? static_cast<int>(std::min(1000LL, done * 1000 / total)) : 0);
-            lbStatus->setText(QString::fromStdString(status));
-        };
+        const sound::JobHooks hooks = startJob(transfer);
         r = sound::sendSound(Mirage(), sound, hooks);
     }
-    busy_ = false;
-    ProgressBar1->hide();
-    bnCancel->hide();
-    updateActions();
+    endJob();
     const sound::Answer answer = r.answers[static_cast<std::size_t>(index)];
     if (r.end == sound::JobEnd::Failed) {
         Ctx().seams.messageBox(r.text, SendCaption, BoxButtons::Ok);

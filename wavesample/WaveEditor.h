@@ -11,6 +11,7 @@
 #include "FormBase.h"
 #include "ProgressBar.h"
 #include "SoundFile.h"
+#include "SoundTransfer.h"
 #include "WaveEdit.h"
 
 #include <functional>
@@ -155,6 +156,8 @@ private:
     };
     void choose(const std::vector<Candidate>& found, const std::string& path, const std::string& shown);
     void sendSequence();
+    sound::JobHooks startJob(const MirageProtocol::Transfer& transfer);
+    void endJob();
     bool fitInto(int pages, const std::string& ws);
     std::vector<std::uint8_t> pageBytes(int pages) const;
     std::string writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
