@@ -178,14 +178,11 @@ double spliceDb(std::span<const float> a, int start, int length)
     return rms < 1e-9 ? -120 : std::max(-120.0, 20 * std::log10(rms / level));
 }
 
-double swellDb(std::span<const float> a, int start, int length, double loopPeriod)
+double levelRangeDb(std::span<const float> a, int start, int length, double loopPeriod)
 {
     if (start < 0 || length < 16 || start + length > static_cast<int>(a.size()))
         return 0;
-    int block = 512;
-    if (loopPeriod >= 2)
-        block = static_cast<int>(std::lround(std::ceil(256 / loopPeriod) * loopPeriod));
-    block = std::min(block, length);
+    const int block = std::min(levelStretch(loopPeriod), length);
     // What leads into the loop, then the loop three times or more.
     const long lead = std::min(start, block);
     const int repeats = std::max(3, (4 * block + length - 1) / length);
@@ -202,6 +199,46 @@ double swellDb(std::span<const float> a, int start, int length, double loopPerio
         quietest = std::min(quietest, level);
     }
     return loudest >= quietest ? loudest - quietest : 0;
+}
+
+int levelStretch(double loopPeriod)
+{
+    return loopPeriod >= 2 ? static_cast<int>(std::lround(std::ceil(256 / loopPeriod) * loopPeriod)) : 512;
+}
+
+int spliceSpan(int start, int length, int stretch)
+{
+    return std::min({start, length / 2, std::max(stretch, static_cast<int>(0.035 * WavesampleRate))});
+}
+
+std::vector<double> spliceLevelSteps(std::span<const float> a, int start, int length, double loopPeriod)
+{
+    std::vector<double> steps;
+    if (start < 0 || length < 16 || start + length > static_cast<int>(a.size()))
+        return steps;
+    const int block = levelStretch(loopPeriod);
+    const auto level = [&a, block](int from) {
+        double s = 0;
+        for (int i = from; i < from + block; ++i)
+            s += static_cast<double>(a[static_cast<std::size_t>(i)]) * a[static_cast<std::size_t>(i)];
+        return s / block;
+    };
+    // Where both stretches are near silence, a difference is not heard.
+    constexpr double Floor = 1e-7;
+    for (int back = block; back <= spliceSpan(start, length, block); back += block)
+        steps.push_back(10 * std::log10((level(start + length - back) + Floor) / (level(start - back) + Floor)));
+    return steps;
+}
+
+double swellDb(std::span<const float> a, int start, int length, double loopPeriod)
+{
+    const std::vector<double> steps = spliceLevelSteps(a, start, length, loopPeriod);
+    if (steps.empty())
+        return levelRangeDb(a, start, length, loopPeriod);
+    double most = 0;
+    for (const double step : steps)
+        most = std::max(most, std::abs(step));
+    return most;
 }
 
 Figures measure(std::span<const float> a, int loopStart, int loopEnd, double lsb)
@@ -257,6 +294,7 @@ Figures measure(std::span<const float> a, int loopStart, int loopEnd, double lsb
             f.cutCents = 1200 * std::log2(*once / loopPeriod);
     }
     f.swellDb = swellDb(a, loopStart, length, loopPeriod);
+    f.levelRangeDb = levelRangeDb(a, loopStart, length, loopPeriod);
     return f;
 }
 
@@ -333,8 +371,8 @@ std::string describe(const Figures& f)
             s += ") ";
         }
     }
-    std::snprintf(text, sizeof text, "%.1f ms, swell %.1f dB, splice %.0f dB", f.loopMs(), f.swellDb.value_or(0),
-                  f.spliceDb.value_or(0));
+    std::snprintf(text, sizeof text, "%.1f ms, swell %.1f dB, level range %.1f dB, splice %.0f dB", f.loopMs(),
+                  f.swellDb.value_or(0), f.levelRangeDb.value_or(0), f.spliceDb.value_or(0));
     return s + text;
 }
 

@@ -37,11 +37,29 @@ double keyOfPeriod(double period, double rate = WavesampleRate);
 // its start (-120 for none).
 double spliceDb(std::span<const float> audio, int start, int length);
 
-// The loop's swell: what leads into the loop and the loop played several
-// times, the level of each stretch of whole cycles (of `loopPeriod`
-// samples; 512-sample stretches when 0), the loudest against the quietest,
-// in dB.
+// The loop's swell: how far its level jumps or bulges where it repeats. As
+// the loop plays on, the stretch leading into its end stands where the
+// stretch leading into its start stood; their levels are compared stretch
+// by stretch (whole cycles of `loopPeriod` samples, about 256 samples; 512
+// when 0) over up to 35 ms, and the largest difference is the swell in dB.
+// A loop whose level falls, a crossfade that bulges and a tremolo cut out
+// of step all swell; a tremolo looped in step with itself does not. A loop
+// with too little in front of it is judged by its level range.
 double swellDb(std::span<const float> audio, int start, int length, double loopPeriod);
+// Those differences, one for each stretch back from the loop's end and its
+// start (the level leading into the end less that leading into the start);
+// empty when less than a stretch lies before the loop.
+std::vector<double> spliceLevelSteps(std::span<const float> audio, int start, int length, double loopPeriod);
+// The stretches of whole cycles levels are measured over: about 256
+// samples (512 without a period).
+int levelStretch(double loopPeriod);
+// How far back from the splice the stretches are compared: 35 ms, at most
+// half the loop and what lies before it.
+int spliceSpan(int start, int length, int stretch);
+// The loop's level range: what leads into the loop and the loop played
+// several times, the loudest stretch against the quietest, in dB. The
+// source's own tremolo or beating counts here too.
+double levelRangeDb(std::span<const float> audio, int start, int length, double loopPeriod);
 
 struct Figures {
     int samples = 0;
@@ -53,6 +71,7 @@ struct Figures {
     std::optional<double> loopCents;     // loop against attack
     std::optional<double> cutCents;      // loop against its own stretch played once: the error of the cut alone
     std::optional<double> swellDb;
+    std::optional<double> levelRangeDb;
     std::optional<double> spliceDb;
     bool looped() const { return loopStart >= 0 && loopEnd > loopStart; }
     double loopMs() const { return looped() ? (loopEnd - loopStart) * 1000.0 / WavesampleRate : 0; }
@@ -77,7 +96,7 @@ struct Wavesample {
 std::vector<Wavesample> measureHalf(const sound::Half& half);
 
 // "lead-in 3, RMS -14.2 dBFS, peak -0.3 dBFS, attack 52.01, loop 52.03 (+2.0 cents, cut +0.1) 120.4 ms,
-// swell 0.4 dB, splice -41 dB"
+// swell 0.4 dB, level range 1.2 dB, splice -41 dB"
 std::string describe(const Figures& f);
 // "L ws1 00-1E: " and describe(), or what the wavesample shares or lacks.
 std::string line(const Wavesample& w, int half);

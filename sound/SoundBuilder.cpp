@@ -7,6 +7,7 @@
 #include "Parameters.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <numeric>
@@ -431,8 +432,9 @@ std::optional<LoopSearch> findLoop(const std::vector<float>& a, int end, double 
     // The pitch of the start (the attack), which the loop should keep.
     const std::optional<double> attack =
         cycles ? measure::period(a, 0, std::min<std::size_t>(4096, static_cast<std::size_t>(end)), 1200, period) : std::nullopt;
-    // The level of each page in dB, for how steady a stretch is once its
-    // fall or rise is evened out.
+    // The level of each page in dB, for the fall or rise levelLoop will
+    // even out and how steady a stretch is once it has; sums of squares,
+    // for the level of any stretch.
     std::vector<double> pageDb(static_cast<std::size_t>(end / PageBytes));
     for (std::size_t p = 0; p < pageDb.size(); ++p) {
         double e = 1e-12;
@@ -440,11 +442,18 @@ std::optional<LoopSearch> findLoop(const std::vector<float>& a, int end, double 
             e += static_cast<double>(a[i]) * a[i];
         pageDb[p] = 10 * std::log10(e / PageBytes);
     }
-    const auto unsteadiness = [&pageDb](int from, int to) {
+    std::vector<double> energy(static_cast<std::size_t>(end) + 1, 0.0);
+    for (int i = 0; i < end; ++i)
+        energy[static_cast<std::size_t>(i) + 1] = energy[static_cast<std::size_t>(i)] + static_cast<double>(a[static_cast<std::size_t>(i)]) * a[static_cast<std::size_t>(i)];
+    const auto levelDb = [&energy](int from, int n) {
+        return 10 * std::log10((energy[static_cast<std::size_t>(from + n)] - energy[static_cast<std::size_t>(from)]) / n + 1e-7);
+    };
+    struct Steadiness { double slope = 0, range = 0; }; // dB a sample; dB about the line
+    const auto steadiness = [&pageDb](int from, int to) {
         const int first = from / PageBytes, last = std::min<int>(to / PageBytes, static_cast<int>(pageDb.size()));
         const int n = last - first;
         if (n < 3)
-            return 0.0;
+            return Steadiness{};
         double st = 0, sl = 0, stt = 0, stl = 0;
         for (int i = first; i < last; ++i) {
             const double t = i - first, l = pageDb[static_cast<std::size_t>(i)];
@@ -460,8 +469,31 @@ std::optional<LoopSearch> findLoop(const std::vector<float>& a, int end, double 
             lo = std::min(lo, r);
             hi = std::max(hi, r);
         }
-        return hi - lo;
+        return Steadiness{slope / PageBytes, hi - lo};
     };
+    // The steps in level across the splice (as measure::spliceLevelSteps
+    // finds them), their mean (what levelLoop will even out) and the swell
+    // left once it has.
+    struct Splice { double change = 0, swell = 0; };
+    const auto spliceLevels = [&levelDb](int s, int L, double period) {
+        const int block = measure::levelStretch(period);
+        const int span = measure::spliceSpan(s, L, block);
+        std::array<double, 64> steps{};
+        std::size_t n = 0;
+        for (int back = block; back <= span && n < steps.size(); back += block)
+            steps[n++] = levelDb(s + L - back, block) - levelDb(s - back, block);
+        Splice splice;
+        for (std::size_t k = 0; k < n; ++k)
+            splice.change += steps[k] / static_cast<double>(n);
+        const double evened = std::abs(splice.change) < 0.2 || std::abs(splice.change) > 24 ? 0 : splice.change;
+        for (std::size_t k = 0; k < n; ++k)
+            splice.swell = std::max(splice.swell, std::abs(steps[k] - evened));
+        return splice;
+    };
+    // The fall of the sound over all the stretch the loops are sought in: a
+    // loop that falls or rises much faster has cut a tremolo or a beat out
+    // of step, which levelLoop would flatten out of shape.
+    const double trend = steadiness(firstStart, end).slope;
     std::optional<LoopSearch> best;
     double bestCost = 0;
     struct Candidate { int length; double period; int cycles; };
@@ -507,9 +539,15 @@ std::optional<LoopSearch> findLoop(const std::vector<float>& a, int end, double 
             }
             const double g = std::sqrt(yy / xx);
             const double diff = std::max(0.0, g * g * xx + yy - 2 * g * xy), level = 2 * yy;
-            const double swell = unsteadiness(s, s + L);
+            const Steadiness steady = steadiness(s, s + L);
+            const Splice splice = spliceLevels(s, L, c.period);
+            const double swell = splice.swell;
             const double cents = attack && c.period > 0 ? 1200 * std::log2(*attack / c.period) : 0;
-            const double cost = (diff / level + 1e-4) * (1 + swell * swell) * (1 + cents * cents / 25) *
+            // A swell past 1 dB or a pitch past 5 cents from the attack
+            // counts for more than the splice; a steadier stretch a little.
+            const double offTrend = (splice.change - trend * L) / 3;
+            const double cost = (diff / level + 1e-4) * (1 + std::pow(swell, 4)) * (1 + std::pow(cents / 5, 4)) *
+                                (1 + steady.range * steady.range / 36) * (1 + offTrend * offTrend) *
                                 (1.0 + 0.25 * (1.0 - static_cast<double>(s + L) / end)) *
                                 (1.0 + 0.25 * (1.0 - static_cast<double>(L) / maxLength));
             if (!best || cost < bestCost) {
@@ -556,11 +594,34 @@ void crossfade(std::vector<float>& a, int start, int loopLength, int length)
     if (length <= 0 || end > static_cast<int>(a.size()))
         return;
     const double rho = spliceCorrelation(a, start, loopLength, length);
-    for (int i = 0; i < length; ++i) {
-        const auto [out, in] = crossfadeGains((i + 0.5) / length, rho);
-        const auto j = static_cast<std::size_t>(end - length + i);
-        const auto k = static_cast<std::size_t>(start - length + i);
-        a[j] = static_cast<float>(a[j] * out + a[k] * in);
+    const auto from = static_cast<std::size_t>(end - length), lead = static_cast<std::size_t>(start - length);
+    const auto n = static_cast<std::size_t>(length);
+    const std::vector<float> out(a.begin() + static_cast<std::ptrdiff_t>(from), a.begin() + end);
+    std::vector<float> mixed(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto [g, h] = crossfadeGains((static_cast<double>(i) + 0.5) / length, rho);
+        mixed[i] = static_cast<float>(out[i] * g + a[lead + i] * h);
+    }
+    // The law holds on average over the fade; where the two stretches drift
+    // in and out of phase (an ensemble, a chorus) the mix still dips or
+    // bulges. Each sample's level is brought to the level of the two
+    // stretches at that point, weighed as the fade goes, over a window of a
+    // sixth of the fade (within 6 dB), and not at all at either end of the
+    // fade, which must join what comes before it and the loop's start.
+    const auto window = static_cast<std::size_t>(std::max(16, length / 6));
+    std::vector<double> sumOut(n + 1, 0.0), sumIn(n + 1, 0.0), sumMixed(n + 1, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        sumOut[i + 1] = sumOut[i] + static_cast<double>(out[i]) * out[i];
+        sumIn[i + 1] = sumIn[i] + static_cast<double>(a[lead + i]) * a[lead + i];
+        sumMixed[i + 1] = sumMixed[i] + static_cast<double>(mixed[i]) * mixed[i];
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t lo = i > window / 2 ? i - window / 2 : 0, hi = std::min(n, lo + window);
+        const auto rms = [lo, hi](const std::vector<double>& sum) { return std::sqrt((sum[hi] - sum[lo]) / static_cast<double>(hi - lo)); };
+        const double t = (static_cast<double>(i) + 0.5) / length;
+        const double want = (1 - t) * rms(sumOut) + t * rms(sumIn), have = rms(sumMixed);
+        const double gain = have > 1e-9 ? std::clamp(want / have, 0.5, 2.0) : 1.0;
+        a[from + i] = static_cast<float>(mixed[i] * (1 + (gain - 1) * std::sin(3.14159265358979 * t)));
     }
 }
 
@@ -568,33 +629,19 @@ double levelLoop(std::vector<float>& a, int start, int length, double period)
 {
     if (start < 0 || start + length > static_cast<int>(a.size()) || length < 4 * PageBytes)
         return 0;
-    int block = PageBytes;
-    if (period >= 2)
-        block = static_cast<int>(std::lround(std::ceil(PageBytes / period) * period));
-    // The level of each stretch in dB against its middle, fitted by a line.
-    double st = 0, sl = 0, stt = 0, stl = 0;
-    int n = 0;
-    for (int b = start; b + block <= start + length; b += block) {
-        double e = 0;
-        for (int i = b; i < b + block; ++i)
-            e += static_cast<double>(a[static_cast<std::size_t>(i)]) * a[static_cast<std::size_t>(i)];
-        if (e <= 1e-12)
-            continue;
-        const double t = b + block / 2.0 - start, l = 10 * std::log10(e / block);
-        st += t;
-        sl += l;
-        stt += t * t;
-        stl += t * l;
-        ++n;
-    }
-    if (n < 3)
+    // How much louder or quieter the loop's end runs than its start, on
+    // average over the stretches either side of the splice.
+    const std::vector<double> steps = measure::spliceLevelSteps(a, start, length, period);
+    if (steps.empty())
         return 0;
-    const double slope = (n * stl - st * sl) / (n * stt - st * st); // dB a sample
-    const double change = slope * length;
+    double change = 0;
+    for (const double step : steps)
+        change += step;
+    change /= static_cast<double>(steps.size());
     if (std::abs(change) < 0.2 || std::abs(change) > 24)
         return 0;
     for (int i = 0; i < length; ++i)
-        a[static_cast<std::size_t>(start + i)] *= static_cast<float>(std::pow(10.0, -slope * i / 20));
+        a[static_cast<std::size_t>(start + i)] *= static_cast<float>(std::pow(10.0, -change * i / length / 20));
     return change;
 }
 

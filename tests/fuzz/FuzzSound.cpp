@@ -48,7 +48,8 @@ extern "C" FUZZ_UNCOVERED int LLVMFuzzerTestOneInput(const std::uint8_t* data, s
             FUZZ_REQUIRE(w.sameAs >= 0 && w.sameAs < w.number);
             FUZZ_REQUIRE(f.samples >= 0 && f.leadIn >= 0 && f.leadIn <= f.samples);
             FUZZ_REQUIRE(std::isfinite(f.rmsDb) && std::isfinite(f.peakDb) && f.rmsDb <= f.peakDb + 1e-6 && f.peakDb <= 0.01);
-            for (const std::optional<double>& v : {f.attackKey, f.loopKey, f.loopCents, f.cutCents, f.swellDb, f.spliceDb})
+            for (const std::optional<double>& v :
+                 {f.attackKey, f.loopKey, f.loopCents, f.cutCents, f.swellDb, f.levelRangeDb, f.spliceDb})
                 FUZZ_REQUIRE(!v || std::isfinite(*v));
             FUZZ_REQUIRE(!measure::line(w, h.half).empty());
         }

@@ -1,6 +1,6 @@
 // The measurements of a wavesample on audio whose figures are known: the
 // pitch of tones and of loops a few samples off whole cycles, the swell of
-// a decaying tone's loop, lead-in and level.
+// a decaying tone's loop and of a tremolo's, lead-in and level.
 #include "Measure.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +55,21 @@ TEST(Measure, SwellLeadInLevelAndNoise)
     const std::vector<float> falling = tone(57, 1.5, 0, 10);
     const int length = static_cast<int>(std::lround(std::round(0.3 * WavesampleRate / periodOf(57)) * periodOf(57)));
     EXPECT_NEAR(measure(falling, 10240, 10240 + length).swellDb.value(), 3.0, 0.3);
+    // An 8 dB tremolo at 4.3 Hz swells only where the loop cuts it out of
+    // step: whole tremolo cycles against one and a half. Its level range is
+    // the tremolo's either way.
+    std::vector<float> tremolo = tone(57, 2.0);
+    for (std::size_t i = 0; i < tremolo.size(); ++i)
+        tremolo[i] *= static_cast<float>(std::pow(10.0, 4 * std::sin(2 * Pi * 4.3 * static_cast<double>(i) / WavesampleRate) / 20));
+    for (const double cycles : {1.0, 2.0, 1.5}) {
+        const double cyclesOfPitch = std::round(cycles * WavesampleRate / 4.3 / periodOf(57));
+        const Figures f = measure(tremolo, 10240, 10240 + static_cast<int>(std::lround(cyclesOfPitch * periodOf(57))));
+        EXPECT_NEAR(f.levelRangeDb.value(), 8.0, 1.0) << cycles;
+        if (cycles == 1.5)
+            EXPECT_GT(f.swellDb.value(), 3.0);
+        else
+            EXPECT_LT(f.swellDb.value(), 0.5) << cycles;
+    }
 
     // 300 silent samples, then a full-scale sine: -3 dB RMS over the tone.
     std::vector<float> sine(30000, 0.0f);

@@ -65,6 +65,7 @@ struct Material {
     const char* name;
     double vibratoCents = 0, detuneCents = 0, chorus = 0, dbPerSecond = 0;
     bool noise = false;
+    double tremoloDb = 0; // peak to peak, at 4.3 Hz as an ensemble's bowing
 };
 
 std::vector<float> material(const Material& m, double key, double seconds)
@@ -76,7 +77,7 @@ std::vector<float> material(const Material& m, double key, double seconds)
     double phase = 0, phase2 = 0;
     for (std::size_t i = 0; i < a.size(); ++i) {
         const double t = static_cast<double>(i) / WavesampleRate;
-        const double g = std::pow(10.0, -m.dbPerSecond * t / 20);
+        const double g = std::pow(10.0, (-m.dbPerSecond * t + m.tremoloDb / 2 * std::sin(2 * Pi * 4.3 * t)) / 20);
         if (m.noise) {
             a[i] = static_cast<float>(g * normal(random));
             continue;
@@ -319,7 +320,7 @@ TEST(SoundBuilder, FoundLoopsKeepTheLevelAndPitchOfTheAttack)
     // "sharp" plays 30 cents above the root its zone gives.
     for (const Material& m : {Material{"steady"}, Material{"vibrato", 10}, Material{"chorus", 0, 7, 0.05},
                               Material{"decaying", 0, 0, 0, 12}, Material{"decaying chorus", 0, 4, 0.05, 8},
-                              Material{"sharp"}}) {
+                              Material{"tremolo", 6, 3, 0.3, 0, false, 8}, Material{"sharp"}}) {
         Source s;
         for (const double key : {40.0, 52.0, 64.0, 76.0})
             s.zones.push_back(audioZone(key - (m.name == std::string("sharp") ? 0.3 : 0), WavesampleRate, material(m, key, 3.0)));
