@@ -543,10 +543,12 @@ std::optional<LoopSearch> findLoop(const std::vector<float>& a, int end, double 
             const Splice splice = spliceLevels(s, L, c.period);
             const double swell = splice.swell;
             const double cents = attack && c.period > 0 ? 1200 * std::log2(*attack / c.period) : 0;
-            // A swell past 1 dB or a pitch past 5 cents from the attack
-            // counts for more than the splice; a steadier stretch a little.
+            // A swell past 1 dB counts for more than the splice; a steadier
+            // stretch, and a pitch nearer the attack's, a little (a sound
+            // that glides into its pitch is looped where it has settled,
+            // not nearer its attack).
             const double offTrend = (splice.change - trend * L) / 3;
-            const double cost = (diff / level + 1e-4) * (1 + std::pow(swell, 4)) * (1 + std::pow(cents / 5, 4)) *
+            const double cost = (diff / level + 1e-4) * (1 + std::pow(swell, 4)) * (1 + cents * cents / 25) *
                                 (1 + steady.range * steady.range / 36) * (1 + offTrend * offTrend) *
                                 (1.0 + 0.25 * (1.0 - static_cast<double>(s + L) / end)) *
                                 (1.0 + 0.25 * (1.0 - static_cast<double>(L) / maxLength));
@@ -685,8 +687,14 @@ std::string BuiltZone::line(int index) const
         std::snprintf(s, sizeof s, ", %.0f ms", figures.loopMs());
         splice += s;
         if (figures.loopCents) {
+            // Against the attack, and the cut's own share: a sound that
+            // glides or settles after its attack differs by more.
             std::snprintf(s, sizeof s, ", %+.1f cents", *figures.loopCents);
             splice += s;
+            if (figures.cutCents) {
+                std::snprintf(s, sizeof s, " (cut %+.1f)", *figures.cutCents);
+                splice += s;
+            }
         }
         if (figures.swellDb) {
             std::snprintf(s, sizeof s, ", swell %.1f dB", *figures.swellDb);

@@ -156,7 +156,7 @@ struct BuiltZone {
     std::vector<std::uint8_t> bytes; // the pages start..end
     int pages() const { return endPage - startPage + 1; }
     // "zone 3: root C4 (60), keys 52-63, 24 pages, loop 3A-3B fine 7F, splice -38 dB, 120 ms,
-    // -0.4 cents, swell 0.3 dB" (and the lead-in where it passes 1 ms)
+    // -0.4 cents (cut +0.1), swell 0.3 dB" (and the lead-in where it passes 1 ms)
     std::string line(int index) const;
 };
 
