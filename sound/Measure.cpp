@@ -208,7 +208,7 @@ int levelStretch(double loopPeriod)
 
 int spliceSpan(int start, int length, int stretch)
 {
-    return std::min({start, length / 2, std::max(stretch, static_cast<int>(0.035 * WavesampleRate))});
+    return std::min({start, length / 2, std::max(stretch, static_cast<int>(0.02 * WavesampleRate))});
 }
 
 std::vector<double> spliceLevelSteps(std::span<const float> a, int start, int length, double loopPeriod)

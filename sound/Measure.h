@@ -41,7 +41,7 @@ double spliceDb(std::span<const float> audio, int start, int length);
 // the loop plays on, the stretch leading into its end stands where the
 // stretch leading into its start stood; their levels are compared stretch
 // by stretch (whole cycles of `loopPeriod` samples, about 256 samples; 512
-// when 0) over up to 35 ms, and the largest difference is the swell in dB.
+// when 0) over up to 20 ms, and the largest difference is the swell in dB.
 // A loop whose level falls, a crossfade that bulges and a tremolo cut out
 // of step all swell; a tremolo looped in step with itself does not. A loop
 // with too little in front of it is judged by its level range.
@@ -53,7 +53,9 @@ std::vector<double> spliceLevelSteps(std::span<const float> audio, int start, in
 // The stretches of whole cycles levels are measured over: about 256
 // samples (512 without a period).
 int levelStretch(double loopPeriod);
-// How far back from the splice the stretches are compared: 35 ms, at most
+// How far back from the splice the stretches are compared: 20 ms (a
+// crossfade's length; farther back, a decay evened out inside the loop but
+// not before it would count as a swell), at most
 // half the loop and what lies before it.
 int spliceSpan(int start, int length, int stretch);
 // The loop's level range: what leads into the loop and the loop played

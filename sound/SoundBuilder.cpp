@@ -372,6 +372,25 @@ double spliceDb(const std::vector<float>& a, int start, int length) { return mea
 
 namespace {
 
+// Where the k-th stretch back from the loop's end lies on a ramp across
+// the loop (1 at the end).
+double rampAt(std::size_t k, int block, int length)
+{
+    return 1 - (static_cast<double>(k) + 0.5) * block / length;
+}
+
+// The change a ramp across the loop must undo so that the steps in level
+// across the splice average nothing.
+double rampedChange(std::span<const double> steps, int block, int length)
+{
+    double sum = 0, weight = 0;
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        sum += steps[k];
+        weight += rampAt(k, block, length);
+    }
+    return weight > 0 ? sum / weight : 0;
+}
+
 // The period measured in windows across the audio, for the loop search.
 struct PeriodTrack {
     int window = 0, hop = 0, first = 0;
@@ -483,11 +502,10 @@ std::optional<LoopSearch> findLoop(const std::vector<float>& a, int end, double 
         for (int back = block; back <= span && n < steps.size(); back += block)
             steps[n++] = levelDb(s + L - back, block) - levelDb(s - back, block);
         Splice splice;
-        for (std::size_t k = 0; k < n; ++k)
-            splice.change += steps[k] / static_cast<double>(n);
+        splice.change = rampedChange(std::span(steps.data(), n), block, L);
         const double evened = std::abs(splice.change) < 0.2 || std::abs(splice.change) > 24 ? 0 : splice.change;
         for (std::size_t k = 0; k < n; ++k)
-            splice.swell = std::max(splice.swell, std::abs(steps[k] - evened));
+            splice.swell = std::max(splice.swell, std::abs(steps[k] - evened * rampAt(k, block, L)));
         return splice;
     };
     // The fall of the sound over all the stretch the loops are sought in: a
@@ -632,14 +650,12 @@ double levelLoop(std::vector<float>& a, int start, int length, double period)
     if (start < 0 || start + length > static_cast<int>(a.size()) || length < 4 * PageBytes)
         return 0;
     // How much louder or quieter the loop's end runs than its start, on
-    // average over the stretches either side of the splice.
+    // average over the stretches either side of the splice, each evened out
+    // by the ramp where it lies.
     const std::vector<double> steps = measure::spliceLevelSteps(a, start, length, period);
     if (steps.empty())
         return 0;
-    double change = 0;
-    for (const double step : steps)
-        change += step;
-    change /= static_cast<double>(steps.size());
+    const double change = rampedChange(steps, measure::levelStretch(period), length);
     if (std::abs(change) < 0.2 || std::abs(change) > 24)
         return 0;
     for (int i = 0; i < length; ++i)

@@ -66,7 +66,7 @@ TEST(Measure, SwellLeadInLevelAndNoise)
         const Figures f = measure(tremolo, 10240, 10240 + static_cast<int>(std::lround(cyclesOfPitch * periodOf(57))));
         EXPECT_NEAR(f.levelRangeDb.value(), 8.0, 1.0) << cycles;
         if (cycles == 1.5)
-            EXPECT_GT(f.swellDb.value(), 3.0);
+            EXPECT_GT(f.swellDb.value(), 2.0);
         else
             EXPECT_LT(f.swellDb.value(), 0.5) << cycles;
     }
