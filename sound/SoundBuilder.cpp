@@ -398,6 +398,7 @@ struct PeriodTrack {
     std::vector<double> sum;       // running sums of frequency and of pitched windows
     std::vector<int> pitched;
 
+    PeriodTrack() = default;
     PeriodTrack(const std::vector<float>& a, int from, int end, double period)
     {
         window = std::max(1024, static_cast<int>(std::ceil(4.5 * period)));
@@ -428,6 +429,138 @@ struct PeriodTrack {
     }
 };
 
+// The levels a loop search weighs: of each page (for the fall or rise
+// levelLoop will even out and how steady a stretch is once it has) and,
+// through sums of squares, of any stretch.
+class Levels {
+public:
+    Levels(const std::vector<float>& a, int end)
+        : pageDb_(static_cast<std::size_t>(end / PageBytes)), energy_(static_cast<std::size_t>(end) + 1, 0.0)
+    {
+        for (std::size_t i = 0; i < static_cast<std::size_t>(end); ++i)
+            energy_[i + 1] = energy_[i] + static_cast<double>(a[i]) * a[i];
+        for (std::size_t p = 0; p < pageDb_.size(); ++p)
+            pageDb_[p] = levelDb(static_cast<int>(p) * PageBytes, PageBytes);
+    }
+
+    double levelDb(int from, int n) const
+    {
+        const double e = energy_[static_cast<std::size_t>(from + n)] - energy_[static_cast<std::size_t>(from)];
+        return 10 * std::log10(e / n + 1e-7);
+    }
+
+    // The line through the levels of the pages in [from, to) and how far
+    // they stray from it.
+    struct Steadiness {
+        double slope = 0; // dB a sample
+        double range = 0; // dB about the line
+    };
+    Steadiness steadiness(int from, int to) const
+    {
+        const int first = from / PageBytes, last = std::min<int>(to / PageBytes, static_cast<int>(pageDb_.size()));
+        const int n = last - first;
+        if (n < 3)
+            return {};
+        double st = 0, sl = 0, stt = 0, stl = 0;
+        for (int i = first; i < last; ++i) {
+            const double t = i - first, l = pageDb_[static_cast<std::size_t>(i)];
+            st += t;
+            sl += l;
+            stt += t * t;
+            stl += t * l;
+        }
+        const double slope = (n * stl - st * sl) / (n * stt - st * st), mean = sl / n - slope * st / n;
+        double lo = 0, hi = 0;
+        for (int i = first; i < last; ++i) {
+            const double r = pageDb_[static_cast<std::size_t>(i)] - (mean + slope * (i - first));
+            lo = std::min(lo, r);
+            hi = std::max(hi, r);
+        }
+        return {slope / PageBytes, hi - lo};
+    }
+
+    // The steps in level across the splice of a loop [s, s + L) (as
+    // measure::spliceLevelSteps finds them), the change levelLoop will
+    // even out and the swell left once it has.
+    struct Splice {
+        double change = 0, swell = 0;
+    };
+    Splice splice(int s, int L, double period) const
+    {
+        const int block = measure::levelStretch(period);
+        const int span = measure::spliceSpan(s, L, block);
+        std::array<double, 64> steps{};
+        std::size_t n = 0;
+        for (int back = block; back <= span && n < steps.size(); back += block)
+            steps[n++] = levelDb(s + L - back, block) - levelDb(s - back, block);
+        Splice result;
+        result.change = rampedChange(std::span(steps.data(), n), block, L);
+        const double evened = std::abs(result.change) < 0.2 || std::abs(result.change) > 24 ? 0 : result.change;
+        for (std::size_t k = 0; k < n; ++k)
+            result.swell = std::max(result.swell, std::abs(steps[k] - evened * rampAt(k, block, L)));
+        return result;
+    }
+
+private:
+    std::vector<double> pageDb_;
+    std::vector<double> energy_;
+};
+
+// How unlike the waveform leading into the loop's end is to the one leading
+// into its start, against the level there (0 alike, 1 unrelated, 2
+// opposite). The end is compared at the start's level, as levelLoop leaves
+// it.
+double waveformMismatch(const std::vector<float>& a, int s, int L)
+{
+    const int w = std::min(96, s);
+    double xx = 1e-12, yy = 1e-12, xy = 0;
+    for (int k = 1; k <= w; ++k) {
+        const double x = a[static_cast<std::size_t>(s + L - k)], y = a[static_cast<std::size_t>(s - k)];
+        xx += x * x;
+        yy += y * y;
+        xy += x * y;
+    }
+    const double g = std::sqrt(yy / xx);
+    return std::max(0.0, g * g * xx + yy - 2 * g * xy) / (2 * yy);
+}
+
+struct LoopLength {
+    int length;
+    double period; // measured over the loop; 0 when cut without cycles
+    int cycles;
+};
+
+// The lengths a loop from `s` may have: whole cycles of the period measured
+// over the stretch it would hold, or for audio without a pitch every 16
+// samples; at least `minLength`, at most `room`, ending within `endWithin`
+// of `end` when that is given.
+void loopLengths(std::vector<LoopLength>& lengths, const PeriodTrack* track, double period, int s, int room,
+                 int minLength, int end, int endWithin)
+{
+    lengths.clear();
+    const auto endsInTime = [&](int L) { return endWithin <= 0 || s + L >= end - endWithin; };
+    if (!track) {
+        for (int L = room; L >= minLength && lengths.size() < 64; L -= 16)
+            if (endsInTime(L))
+                lengths.push_back({L, 0, 0});
+        return;
+    }
+    double p = track->over(s, s + room);
+    if (p <= 0)
+        p = period;
+    for (int n = static_cast<int>(std::floor(room / p)); n >= 1; --n) {
+        int L = static_cast<int>(std::lround(n * p));
+        double q = track->over(s, s + L);
+        if (q <= 0)
+            q = p;
+        L = static_cast<int>(std::lround(n * q));
+        if (L < minLength || !endsInTime(L))
+            break;
+        if (L <= room)
+            lengths.push_back({L, q, n});
+    }
+}
+
 } // namespace
 
 std::optional<LoopSearch> findLoop(const std::vector<float>& a, int end, double period, int minLength, int maxLength,
@@ -446,129 +579,34 @@ std::optional<LoopSearch> findLoop(const std::vector<float>& a, int end, double 
     if (endWithin > 0)
         firstStart = std::max(firstStart, (end - endWithin - maxLength) / PageBytes * PageBytes);
     const bool cycles = period >= 2 && period * 2 <= end;
-    const std::optional<PeriodTrack> track =
-        cycles ? std::optional<PeriodTrack>(std::in_place, a, firstStart, end, period) : std::nullopt;
+    const PeriodTrack track = cycles ? PeriodTrack(a, firstStart, end, period) : PeriodTrack();
     // The pitch of the start (the attack), which the loop should keep.
     const std::optional<double> attack =
         cycles ? measure::period(a, 0, std::min<std::size_t>(4096, static_cast<std::size_t>(end)), 1200, period) : std::nullopt;
-    // The level of each page in dB, for the fall or rise levelLoop will
-    // even out and how steady a stretch is once it has; sums of squares,
-    // for the level of any stretch.
-    std::vector<double> pageDb(static_cast<std::size_t>(end / PageBytes));
-    for (std::size_t p = 0; p < pageDb.size(); ++p) {
-        double e = 1e-12;
-        for (std::size_t i = p * PageBytes; i < (p + 1) * PageBytes; ++i)
-            e += static_cast<double>(a[i]) * a[i];
-        pageDb[p] = 10 * std::log10(e / PageBytes);
-    }
-    std::vector<double> energy(static_cast<std::size_t>(end) + 1, 0.0);
-    for (int i = 0; i < end; ++i)
-        energy[static_cast<std::size_t>(i) + 1] = energy[static_cast<std::size_t>(i)] + static_cast<double>(a[static_cast<std::size_t>(i)]) * a[static_cast<std::size_t>(i)];
-    const auto levelDb = [&energy](int from, int n) {
-        return 10 * std::log10((energy[static_cast<std::size_t>(from + n)] - energy[static_cast<std::size_t>(from)]) / n + 1e-7);
-    };
-    struct Steadiness { double slope = 0, range = 0; }; // dB a sample; dB about the line
-    const auto steadiness = [&pageDb](int from, int to) {
-        const int first = from / PageBytes, last = std::min<int>(to / PageBytes, static_cast<int>(pageDb.size()));
-        const int n = last - first;
-        if (n < 3)
-            return Steadiness{};
-        double st = 0, sl = 0, stt = 0, stl = 0;
-        for (int i = first; i < last; ++i) {
-            const double t = i - first, l = pageDb[static_cast<std::size_t>(i)];
-            st += t;
-            sl += l;
-            stt += t * t;
-            stl += t * l;
-        }
-        const double slope = (n * stl - st * sl) / (n * stt - st * st), mean = sl / n - slope * st / n;
-        double lo = 0, hi = 0;
-        for (int i = first; i < last; ++i) {
-            const double r = pageDb[static_cast<std::size_t>(i)] - (mean + slope * (i - first));
-            lo = std::min(lo, r);
-            hi = std::max(hi, r);
-        }
-        return Steadiness{slope / PageBytes, hi - lo};
-    };
-    // The steps in level across the splice (as measure::spliceLevelSteps
-    // finds them), their mean (what levelLoop will even out) and the swell
-    // left once it has.
-    struct Splice { double change = 0, swell = 0; };
-    const auto spliceLevels = [&levelDb](int s, int L, double period) {
-        const int block = measure::levelStretch(period);
-        const int span = measure::spliceSpan(s, L, block);
-        std::array<double, 64> steps{};
-        std::size_t n = 0;
-        for (int back = block; back <= span && n < steps.size(); back += block)
-            steps[n++] = levelDb(s + L - back, block) - levelDb(s - back, block);
-        Splice splice;
-        splice.change = rampedChange(std::span(steps.data(), n), block, L);
-        const double evened = std::abs(splice.change) < 0.2 || std::abs(splice.change) > 24 ? 0 : splice.change;
-        for (std::size_t k = 0; k < n; ++k)
-            splice.swell = std::max(splice.swell, std::abs(steps[k] - evened * rampAt(k, block, L)));
-        return splice;
-    };
+    const Levels levels(a, end);
     // The fall of the sound over all the stretch the loops are sought in: a
     // loop that falls or rises much faster has cut a tremolo or a beat out
     // of step, which levelLoop would flatten out of shape.
-    const double trend = steadiness(firstStart, end).slope;
+    const double trend = levels.steadiness(firstStart, end).slope;
     std::optional<LoopSearch> best;
     double bestCost = 0;
-    struct Candidate { int length; double period; int cycles; };
-    std::vector<Candidate> lengths;
+    std::vector<LoopLength> lengths;
     for (int s = firstStart; s + minLength <= end; s += PageBytes) {
-        lengths.clear();
-        const int room = std::min(maxLength, end - s);
-        if (cycles) {
-            // Whole cycles of the period measured over the loop's stretch.
-            double p = track->over(s, s + room);
-            if (p <= 0)
-                p = period;
-            for (int n = static_cast<int>(std::floor(room / p)); n >= 1; --n) {
-                int L = static_cast<int>(std::lround(n * p));
-                double q = track->over(s, s + L);
-                if (q <= 0)
-                    q = p;
-                L = static_cast<int>(std::lround(n * q));
-                if (L < minLength || (endWithin > 0 && s + L < end - endWithin))
-                    break;
-                if (L <= room)
-                    lengths.push_back({L, q, n});
-            }
-        }
-        if (lengths.empty() && !cycles)
-            for (int L = room; L >= minLength && lengths.size() < 64; L -= 16)
-                if (endWithin <= 0 || s + L >= end - endWithin)
-                    lengths.push_back({L, 0, 0});
-        for (const Candidate& c : lengths) {
-            // The waveform leading into each side of the splice, against the
-            // level there; then how steady the stretch's level is and how
-            // near its pitch lies to the attack's; a shorter or earlier loop
-            // only when clearly better.
-            // The end is compared at the start's level, as levelLoop leaves it.
+        loopLengths(lengths, cycles ? &track : nullptr, period, s, std::min(maxLength, end - s), minLength, end, endWithin);
+        for (const LoopLength& c : lengths) {
+            // The waveform leading into each side of the splice first; a
+            // swell past 1 dB counts for more; a steadier stretch, and a
+            // pitch nearer the attack's, a little (a sound that glides into
+            // its pitch is looped where it has settled, not nearer its
+            // attack); a shorter or earlier loop only when clearly better.
             const int L = c.length;
-            const int w = std::min(96, s);
-            double xx = 1e-12, yy = 1e-12, xy = 0;
-            for (int k = 1; k <= w; ++k) {
-                const double x = a[static_cast<std::size_t>(s + L - k)], y = a[static_cast<std::size_t>(s - k)];
-                xx += x * x;
-                yy += y * y;
-                xy += x * y;
-            }
-            const double g = std::sqrt(yy / xx);
-            const double diff = std::max(0.0, g * g * xx + yy - 2 * g * xy), level = 2 * yy;
-            const Steadiness steady = steadiness(s, s + L);
-            const Splice splice = spliceLevels(s, L, c.period);
-            const double swell = splice.swell;
+            const Levels::Steadiness steady = levels.steadiness(s, s + L);
+            const Levels::Splice splice = levels.splice(s, L, c.period);
             const double cents = attack && c.period > 0 ? 1200 * std::log2(*attack / c.period) : 0;
-            // A swell past 1 dB counts for more than the splice; a steadier
-            // stretch, and a pitch nearer the attack's, a little (a sound
-            // that glides into its pitch is looped where it has settled,
-            // not nearer its attack).
             const double offTrend = (splice.change - trend * L) / 3;
-            const double cost = (diff / level + 1e-4) * (1 + std::pow(swell, 4)) * (1 + cents * cents / 25) *
-                                (1 + steady.range * steady.range / 36) * (1 + offTrend * offTrend) *
-                                (1.0 + 0.25 * (1.0 - static_cast<double>(s + L) / end)) *
+            const double cost = (waveformMismatch(a, s, L) + 1e-4) * (1 + std::pow(splice.swell, 4)) *
+                                (1 + cents * cents / 25) * (1 + steady.range * steady.range / 36) *
+                                (1 + offTrend * offTrend) * (1.0 + 0.25 * (1.0 - static_cast<double>(s + L) / end)) *
                                 (1.0 + 0.25 * (1.0 - static_cast<double>(L) / maxLength));
             if (!best || cost < bestCost) {
                 best = LoopSearch{s, L, 0, c.period, c.cycles};
