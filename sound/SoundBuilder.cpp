@@ -241,56 +241,86 @@ const std::vector<DrumRole>& drumRoles()
     return roles;
 }
 
-ZoneChoice chooseAutomatically(const std::vector<Zone>& sorted, int atMost, bool kit, bool spread)
+namespace {
+
+// A kit: each role takes the first of its keys the kit plays; the roles
+// missing are made up from the other drums, evenly spaced.
+ZoneChoice chooseDrums(const std::vector<Zone>& sorted, const std::vector<int>& on, int atMost)
 {
     ZoneChoice choice;
-    atMost = std::clamp(atMost, 1, MaxWavesamples);
-    std::vector<int> on;
-    for (std::size_t i = 0; i < sorted.size(); ++i)
-        if (placeable(sorted[i], kit || spread))
-            on.push_back(static_cast<int>(i));
-    if (on.empty())
-        return choice;
-    if (kit) {
-        // Each role takes the first of its keys the kit plays; the roles
-        // missing are made up from the other drums, evenly spaced.
-        std::string roles;
-        for (const DrumRole& role : drumRoles()) {
-            if (static_cast<int>(choice.zones.size()) >= atMost)
+    std::string roles;
+    for (const DrumRole& role : drumRoles()) {
+        if (static_cast<int>(choice.zones.size()) >= atMost)
+            break;
+        for (const int key : role.keys) {
+            const auto it = std::find_if(on.begin(), on.end(), [&](int i) {
+                const Zone& z = sorted[static_cast<std::size_t>(i)];
+                const int hi = z.hi == NoKey ? z.lo : z.hi;
+                return z.lo != NoKey && z.lo <= key && key <= hi &&
+                       std::find(choice.zones.begin(), choice.zones.end(), i) == choice.zones.end();
+            });
+            if (it != on.end()) {
+                choice.zones.push_back(*it);
+                roles += (roles.empty() ? "" : ", ") + std::string(role.name) + " " + keyName(key);
                 break;
-            for (const int key : role.keys) {
-                const auto it = std::find_if(on.begin(), on.end(), [&](int i) {
-                    const Zone& z = sorted[static_cast<std::size_t>(i)];
-                    const int hi = z.hi == NoKey ? z.lo : z.hi;
-                    return z.lo != NoKey && z.lo <= key && key <= hi &&
-                           std::find(choice.zones.begin(), choice.zones.end(), i) == choice.zones.end();
-                });
-                if (it != on.end()) {
-                    choice.zones.push_back(*it);
-                    roles += (roles.empty() ? "" : ", ") + std::string(role.name) + " " + keyName(key);
-                    break;
-                }
             }
         }
-        std::vector<int> rest;
-        for (int i : on)
-            if (std::find(choice.zones.begin(), choice.zones.end(), i) == choice.zones.end())
-                rest.push_back(i);
-        const int missing = std::min<int>(atMost - static_cast<int>(choice.zones.size()), static_cast<int>(rest.size()));
-        for (int k : thinZones(static_cast<int>(rest.size()), missing))
-            choice.zones.push_back(rest[static_cast<std::size_t>(k)]);
-        std::sort(choice.zones.begin(), choice.zones.end());
-        choice.why = "A kit: " + plural(choice.zones.size(), "drum", "drums") + " of " + std::to_string(on.size()) +
-                     " by role (" + (roles.empty() ? std::string("none found") : roles) +
-                     "), in key order, each at its own pitch over its keys.";
-        return choice;
     }
-    if (spread) {
-        for (int k : thinZones(static_cast<int>(on.size()), atMost))
-            choice.zones.push_back(on[static_cast<std::size_t>(k)]);
-        return choice;
+    std::vector<int> rest;
+    for (int i : on)
+        if (std::find(choice.zones.begin(), choice.zones.end(), i) == choice.zones.end())
+            rest.push_back(i);
+    const int missing = std::min<int>(atMost - static_cast<int>(choice.zones.size()), static_cast<int>(rest.size()));
+    for (int k : thinZones(static_cast<int>(rest.size()), missing))
+        choice.zones.push_back(rest[static_cast<std::size_t>(k)]);
+    std::sort(choice.zones.begin(), choice.zones.end());
+    choice.why = "A kit: " + plural(choice.zones.size(), "drum", "drums") + " of " + std::to_string(on.size()) +
+                 " by role (" + (roles.empty() ? std::string("none found") : roles) +
+                 "), in key order, each at its own pitch over its keys.";
+    return choice;
+}
+
+// Why the trial `pick` (of `trials`, one for each count of zones) was
+// chosen, against the trials either side of it.
+std::string whyZones(const std::vector<Zone>& sorted, const std::vector<int>& roots, const std::vector<Trial>& trials,
+                     const Trial& pick, int atMost)
+{
+    const std::size_t n = pick.ids.size();
+    std::string why = plural(n, "zone", "zones") + " chosen of " + std::to_string(roots.size()) +
+                      (roots.size() == 1 ? " root" : " roots") + ": each key plays at most " +
+                      plural(static_cast<std::size_t>(pick.transposition), "semitone", "semitones") +
+                      " from its zone's root";
+    if (pick.transposition > MostTransposition)
+        why += " (the source has no more roots to spread over the keyboard)";
+    const int lowest = std::max(sorted[static_cast<std::size_t>(roots.front())].root(), FirstKey);
+    const int highest = std::min(sorted[static_cast<std::size_t>(roots.back())].root(), LastKey);
+    if (lowest - FirstKey > MostTransposition || LastKey - highest > MostTransposition)
+        why += " between the source's lowest and highest roots (" + keyName(lowest) + ", " + keyName(highest) +
+               "), farther beyond them";
+    if (pick.whole) {
+        why += n > 1 ? ", and all are kept whole" : ", kept whole";
+        if (n < roots.size() && n == static_cast<std::size_t>(atMost))
+            why += " (at most " + std::to_string(atMost) + ")";
+        else if (n < roots.size())
+            why += "; more would be cut";
+    } else {
+        why += ", with " + seconds(pick.pagesEach) + " of each kept";
+        const auto next = static_cast<std::size_t>(n);
+        if (next < trials.size())
+            why += "; " + std::to_string(n + 1) + " would keep " + seconds(trials[next].pagesEach);
+        if (n >= 2 && trials[n - 2].transposition > MostTransposition)
+            why += "; " + std::to_string(n - 1) + " would play keys " +
+                   plural(static_cast<std::size_t>(trials[n - 2].transposition), "semitone", "semitones") + " away";
     }
-    // One zone per root: a second zone on a root adds pages, not keys.
+    return why + ".";
+}
+
+// One zone per root (a second zone on a root adds pages, not keys), as
+// many as keep every key within MostTransposition of its zone's root,
+// preferring zones kept whole.
+ZoneChoice chooseByRoots(const std::vector<Zone>& sorted, const std::vector<int>& on, int atMost)
+{
+    ZoneChoice choice;
     std::vector<int> roots;
     for (int i : on)
         if (roots.empty() || sorted[static_cast<std::size_t>(roots.back())].root() != sorted[static_cast<std::size_t>(i)].root())
@@ -315,35 +345,30 @@ ZoneChoice chooseAutomatically(const std::vector<Zone>& sorted, int atMost, bool
     if (!pick) // else as many as there are
         pick = &trials.back();
     choice.zones = pick->ids;
-    const std::size_t n = pick->ids.size();
-    std::string why = plural(n, "zone", "zones") + " chosen of " + std::to_string(roots.size()) +
-                      (roots.size() == 1 ? " root" : " roots") + ": each key plays at most " +
-                      plural(static_cast<std::size_t>(pick->transposition), "semitone", "semitones") +
-                      " from its zone's root";
-    if (pick->transposition > MostTransposition)
-        why += " (the source has no more roots to spread over the keyboard)";
-    const int lowest = std::max(sorted[static_cast<std::size_t>(roots.front())].root(), FirstKey);
-    const int highest = std::min(sorted[static_cast<std::size_t>(roots.back())].root(), LastKey);
-    if (lowest - FirstKey > MostTransposition || LastKey - highest > MostTransposition)
-        why += " between the source's lowest and highest roots (" + keyName(lowest) + ", " + keyName(highest) +
-               "), farther beyond them";
-    if (pick->whole) {
-        why += n > 1 ? ", and all are kept whole" : ", kept whole";
-        if (n < roots.size() && n == static_cast<std::size_t>(atMost))
-            why += " (at most " + std::to_string(atMost) + ")";
-        else if (n < roots.size())
-            why += "; more would be cut";
-    } else {
-        why += ", with " + seconds(pick->pagesEach) + " of each kept";
-        const auto next = static_cast<std::size_t>(n);
-        if (next < trials.size())
-            why += "; " + std::to_string(n + 1) + " would keep " + seconds(trials[next].pagesEach);
-        if (n >= 2 && trials[n - 2].transposition > MostTransposition)
-            why += "; " + std::to_string(n - 1) + " would play keys " +
-                   plural(static_cast<std::size_t>(trials[n - 2].transposition), "semitone", "semitones") + " away";
-    }
-    choice.why = why + ".";
+    choice.why = whyZones(sorted, roots, trials, *pick, atMost);
     return choice;
+}
+
+} // namespace
+
+ZoneChoice chooseAutomatically(const std::vector<Zone>& sorted, int atMost, bool kit, bool spread)
+{
+    ZoneChoice choice;
+    atMost = std::clamp(atMost, 1, MaxWavesamples);
+    std::vector<int> on;
+    for (std::size_t i = 0; i < sorted.size(); ++i)
+        if (placeable(sorted[i], kit || spread))
+            on.push_back(static_cast<int>(i));
+    if (on.empty())
+        return choice;
+    if (kit)
+        return chooseDrums(sorted, on, atMost);
+    if (spread) {
+        for (int k : thinZones(static_cast<int>(on.size()), atMost))
+            choice.zones.push_back(on[static_cast<std::size_t>(k)]);
+        return choice;
+    }
+    return chooseByRoots(sorted, on, atMost);
 }
 
 std::vector<int> chosenZones(const std::vector<Zone>& sorted, int keep, bool kit, bool spread)
