@@ -361,102 +361,154 @@ FetchResult fetchSound(MirageProtocol& mirage, const std::vector<int>& halves, c
     return r;
 }
 
-SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks& hooks)
-{
-    SendResult r;
-    const QuietAnswers quiet(mirage);
-    const long long total = sendMs(sound);
-    long long done = 0;
-    auto stop = [&] {
-        if (!hooks.cancelled())
+namespace {
+
+// One send of a sound: its programs, then the wavesamples they name, then
+// the programs selected and asked for again; `result` gathers how it went.
+class SoundSend {
+public:
+    SoundSend(MirageProtocol& mirage, const Sound& sound, const JobHooks& hooks)
+        : mirage_(mirage), sound_(sound), hooks_(hooks), total_(sendMs(sound))
+    {
+    }
+
+    SendResult run()
+    {
+        const QuietAnswers quiet(mirage_);
+        sendPrograms();
+        for (const Half& h : sound_.halves)
+            if (!sendWavesamples(h))
+                break;
+        if (result_.unanswered)
+            sayUnanswered();
+        // The instrument plays what it now holds, and the program learns
+        // it; through a port that has gone, or to an instrument that does
+        // not answer, nothing more is sent.
+        if (!portLost_ && !result_.unanswered)
+            selectAndRequest();
+        const char* end = result_.end == JobEnd::Done ? "Sent" : result_.end == JobEnd::Cancelled ? "Cancelled" : "Stopped";
+        hooks_.progress(end, total_, total_);
+        return result_;
+    }
+
+private:
+    bool cancelled()
+    {
+        if (!hooks_.cancelled())
             return false;
-        r.end = JobEnd::Cancelled;
+        result_.end = JobEnd::Cancelled;
         return true;
-    };
+    }
+
     // A port that goes away ends the job: what follows would not arrive.
-    bool portLost = false;
-    auto lost = [&r, &portLost](const MirageProtocol::LongSend& s, const std::string& what) {
+    bool lost(const MirageProtocol::LongSend& s, const std::string& what)
+    {
         if (!s.cutShort)
             return false;
-        portLost = true;
-        r.end = JobEnd::Failed;
-        r.text = "Error - MIDI output port lost - " + what + " was cut short after " + std::to_string(s.sent) +
-                 " of " + std::to_string(s.total) + " bytes.";
+        portLost_ = true;
+        result_.end = JobEnd::Failed;
+        result_.text = "Error - MIDI output port lost - " + what + " was cut short after " + std::to_string(s.sent) +
+                       " of " + std::to_string(s.total) + " bytes.";
         return true;
-    };
-
-    for (const Half& h : sound.halves) {
-        if (stop())
-            break;
-        hooks.progress(std::string("Sending the ") + halfName(h.half) + " program dump", done, total);
-        const MirageProtocol::LongSend s =
-            mirage.SendLongSysEx(h.programDump.data(), static_cast<int>(h.programDump.size()));
-        r.programSent[static_cast<std::size_t>(h.half & 1)] = s.sent > 0;
-        if (lost(s, std::string("the ") + halfName(h.half) + " program dump"))
-            break;
-        if (s.stopped) {
-            r.end = JobEnd::Cancelled;
-            break;
-        }
-        hooks.wait(ProgramSettleMs);
-        done += wireMs(ProgramMessageSize) + ProgramSettleMs;
     }
-    for (const Half& h : sound.halves) {
+
+    void sendPrograms()
+    {
+        for (const Half& h : sound_.halves) {
+            if (cancelled())
+                return;
+            hooks_.progress(std::string("Sending the ") + halfName(h.half) + " program dump", done_, total_);
+            const MirageProtocol::LongSend s =
+                mirage_.SendLongSysEx(h.programDump.data(), static_cast<int>(h.programDump.size()));
+            result_.programSent[static_cast<std::size_t>(h.half & 1)] = s.sent > 0;
+            if (lost(s, std::string("the ") + halfName(h.half) + " program dump"))
+                return;
+            if (s.stopped) {
+                result_.end = JobEnd::Cancelled;
+                return;
+            }
+            hooks_.wait(ProgramSettleMs);
+            done_ += wireMs(ProgramMessageSize) + ProgramSettleMs;
+        }
+    }
+
+    // The wavesamples of a half whose pages come first in its program;
+    // false when the send ends here.
+    bool sendWavesamples(const Half& h)
+    {
         const auto entries = wavesampleEntries(h.programDump);
-        for (int w = 0; w < 8 && r.end == JobEnd::Done; ++w) {
+        for (int w = 0; w < 8 && result_.end == JobEnd::Done; ++w) {
             const WavesampleEntry& e = entries[static_cast<std::size_t>(w)];
-            if (!e.first || h.wavesampleDumps[static_cast<std::size_t>(e.dump)].empty() || stop())
+            if (!e.first || h.wavesampleDumps[static_cast<std::size_t>(e.dump)].empty() || cancelled())
                 continue;
             const int index = h.half * 8 + w;
             const Bytes message = wavesampleSendMessage(h.wavesampleDumps[static_cast<std::size_t>(e.dump)]);
-            const WavesampleSent sent = sendWavesample(mirage, index, e.range.pages(), message, hooks, {done, total}, lost);
+            const WavesampleSent sent =
+                sendWavesample(mirage_, index, e.range.pages(), message, hooks_, {done_, total_},
+                               [this](const MirageProtocol::LongSend& s, const std::string& what) { return lost(s, what); });
             for (int v = 0; v < 8; ++v)
                 if (entries[static_cast<std::size_t>(v)].dump == e.dump)
-                    r.answers[static_cast<std::size_t>(h.half * 8 + v)] = sent.answer;
+                    result_.answers[static_cast<std::size_t>(h.half * 8 + v)] = sent.answer;
             if (sent.portLost || sent.stopped)
-                r.cutShort = index;
+                result_.cutShort = index;
             if (sent.portLost)
-                break;
+                return false;
             if (sent.stopped) {
-                r.end = JobEnd::Cancelled;
-                break;
+                result_.end = JobEnd::Cancelled;
+                return false;
             }
             if (sent.answer == Answer::NoAnswer) {
                 // The instrument is not answering: what follows would go
                 // the same way, so nothing more is sent.
-                r.end = JobEnd::Failed;
-                r.unanswered = true;
-                break;
+                result_.end = JobEnd::Failed;
+                result_.unanswered = true;
+                return false;
             }
-            done += SelectWaitMs + wireMs(message.size()) + wireMs(5);
+            done_ += SelectWaitMs + wireMs(message.size()) + wireMs(5);
         }
-    }
-    if (r.unanswered) {
-        const int index = static_cast<int>(std::find(r.answers.begin(), r.answers.end(), Answer::NoAnswer) - r.answers.begin());
-        std::string held = heldText(sound, r);
-        if (!held.empty())
-            held[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(held[0])));
-        r.text = mirage.NoAnswerText("the wavesample dump of " + wsName(index), mirage.AnswerLimit.programMs,
-                                     "The send stopped there; nothing more was sent. The Mirage may hold the new "
-                                     "programs of " + halvesText(sound) + " now." + (held.empty() ? "" : " " + held + ".") +
-                                         " Corvane asks for the program dumps again before it shows them.");
-        mirage.NoteUnanswered();
+        return result_.end == JobEnd::Done;
     }
 
-    // The instrument plays what it now holds, and the program learns it;
-    // through a port that has gone, or to an instrument that does not
-    // answer, nothing more is sent.
-    if (!portLost && !r.unanswered) {
-        hooks.progress("Selecting the current programs", done, total);
-        for (const Half& h : sound.halves)
-            mirage.SelectProgram(h.half, mirage.GetCurrentProgram(h.half));
-        for (const Half& h : sound.halves) {
-            hooks.progress(std::string("Requesting the ") + halfName(h.half) + " program dump", done, total);
-            mirage.RequestProgram(h.half);
+    void sayUnanswered()
+    {
+        const auto first = std::find(result_.answers.begin(), result_.answers.end(), Answer::NoAnswer);
+        const int index = static_cast<int>(first - result_.answers.begin());
+        std::string held = heldText(sound_, result_);
+        if (!held.empty())
+            held[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(held[0])));
+        result_.text = mirage_.NoAnswerText(
+            "the wavesample dump of " + wsName(index), mirage_.AnswerLimit.programMs,
+            "The send stopped there; nothing more was sent. The Mirage may hold the new programs of " +
+                halvesText(sound_) + " now." + (held.empty() ? "" : " " + held + ".") +
+                " Corvane asks for the program dumps again before it shows them.");
+        mirage_.NoteUnanswered();
+    }
+
+    void selectAndRequest()
+    {
+        hooks_.progress("Selecting the current programs", done_, total_);
+        for (const Half& h : sound_.halves)
+            mirage_.SelectProgram(h.half, mirage_.GetCurrentProgram(h.half));
+        for (const Half& h : sound_.halves) {
+            hooks_.progress(std::string("Requesting the ") + halfName(h.half) + " program dump", done_, total_);
+            mirage_.RequestProgram(h.half);
         }
     }
-    hooks.progress(r.end == JobEnd::Done ? "Sent" : r.end == JobEnd::Cancelled ? "Cancelled" : "Stopped", total, total);
-    return r;
+
+    MirageProtocol& mirage_;
+    const Sound& sound_;
+    const JobHooks& hooks_;
+    const long long total_;
+    long long done_ = 0;
+    bool portLost_ = false;
+    SendResult result_;
+};
+
+} // namespace
+
+SendResult sendSound(MirageProtocol& mirage, const Sound& sound, const JobHooks& hooks)
+{
+    return SoundSend(mirage, sound, hooks).run();
 }
 
 std::string sendSummary(const Sound& sound, const SendResult& r, const std::string& what)

@@ -1252,7 +1252,7 @@ void TfmWaveEditor::sendSequence()
     } else if (r.end == sound::JobEnd::Cancelled && answer == sound::Answer::NotSent) {
         lbStatus->setText("Send cancelled: nothing of the data was sent.");
     } else if (answer == sound::Answer::Accepted) {
-        origin_ = {true, index, start, pages, origin_.file};
+        origin_ = {true, index, start, pages, origin_.file, {}, -1};
         pbWave->setPageOffset(start);
         lbStatus->setText(QString::fromStdString("Sent into " + wsName(index) + " (" + hexPages(pages) +
                                                  " Hex pages): the Mirage accepted it."));
