@@ -466,9 +466,10 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
 
 void MirageProtocol::startWavesample()
 {
-    // Made with the first dump: most sessions and most messages never need it.
+    // Made with the first dump (most sessions never need it), and filled
+    // here rather than cleared first.
     if (!wsKept_)
-        wsKept_ = std::make_unique<KeptWavesample>();
+        wsKept_ = std::make_unique_for_overwrite<KeptWavesample>();
     wsKept_->buffer = WavesampleBuffer;
     wsKept_->arrival = wsArrival_;
     wsKept_->ready = WavesampleReady;
