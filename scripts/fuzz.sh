@@ -50,12 +50,13 @@ for t in "${targets[@]}"; do
   rm -f "$artifacts"/*
   options=()
   # The wire's seeds hold whole wavesample dumps and a burst of thousands of
-  # messages, each input some milliseconds, and their rare features give
-  # them, and mutants as long, most of the choices: a short run would spend
-  # itself on a few hundred of them. Scaled by its running time, such an
-  # input is still chosen and mutated (up to the longest dump), only less
-  # often, and the run reaches tens of thousands of the shorter mixes of
-  # replies, dumps and junk that most of the receive path's branches need.
+  # messages, up to some milliseconds an input, and the rare branches only
+  # they reach win them (and mutants as long) most of the fuzzer's choices:
+  # a short run would spend itself on a few thousand of them. With each
+  # input's share scaled down by its running time they are still chosen and
+  # mutated, up to the longest dump, only less often, and the run reaches
+  # tens of thousands of the shorter mixes of replies, dumps and junk that
+  # most of the receive path's branches need.
   [ "$t" = receive ] && options+=(-entropic_scale_per_exec_time=1)
   ASAN_OPTIONS="$fast_asan" "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "${options[@]}" \
     -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" "$here/tests/fuzz/corpus/$t" >"$log" 2>&1
