@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <deque>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -38,19 +37,51 @@ struct TMidiIn::Impl {
     // so nothing is delivered once closed, not even after a quick reopen.
     std::atomic<unsigned> generation{0};
 
-    using Delivery = std::pair<unsigned, std::vector<std::uint8_t>>;
+    // Messages back to back in one byte store, each with the generation it
+    // was posted under: a message costs no allocation of its own, and the
+    // store keeps its capacity from one hand-over to the next.
+    struct Batch {
+        struct Message {
+            unsigned generation;
+            std::size_t size;
+        };
+        std::vector<std::uint8_t> bytes;
+        std::vector<Message> messages;
+
+        bool empty() const { return messages.empty(); }
+        void add(unsigned gen, const std::uint8_t* data, std::size_t n)
+        {
+            bytes.insert(bytes.end(), data, data + n);
+            messages.push_back({gen, n});
+        }
+        void append(const Batch& more)
+        {
+            bytes.insert(bytes.end(), more.bytes.begin(), more.bytes.end());
+            messages.insert(messages.end(), more.messages.begin(), more.messages.end());
+        }
+        // Emptied; a store grown by a burst of long dumps is given back.
+        void clear()
+        {
+            if (bytes.capacity() > KeptCapacity)
+                std::vector<std::uint8_t>().swap(bytes);
+            bytes.clear();
+            messages.clear();
+        }
+        static constexpr std::size_t KeptCapacity = 4 * static_cast<std::size_t>(BufferSize);
+    };
 
     // Messages copied on the driver's or a transmitting thread, waiting for
     // the component's thread; one queued call takes all that are there.
     std::mutex inboxMutex;
-    std::deque<Delivery> inbox;
+    Batch inbox;
     bool takeQueued = false;
 
     // A handler may run an event loop (a modal report): deliveries arriving
-    // meanwhile wait here until it returns, so the buffer it is reading is
-    // never overwritten under it.
+    // meanwhile wait in `held` until it returns, so the bytes it is reading
+    // (in `taking`) are never overwritten under it.
     bool delivering = false;
-    std::deque<Delivery> held;
+    Batch held;
+    Batch taking;
 
     // Messages handed over and not yet raised (posted or held), bounded:
     // a message beyond the limits is dropped and the loss reported once,
@@ -78,7 +109,7 @@ struct TMidiIn::Impl {
         }
         queuedMessages.fetch_add(1);
         queuedBytes.fetch_add(n);
-        inbox.emplace_back(generation.load(), std::vector<std::uint8_t>(data, data + n));
+        inbox.add(generation.load(), data, n);
         if (!takeQueued) {
             takeQueued = true;
             QMetaObject::invokeMethod(q, "takeInbox", Qt::QueuedConnection);
@@ -100,24 +131,33 @@ struct TMidiIn::Impl {
         {
             const std::lock_guard lock(inboxMutex);
             if (held.empty()) {
-                held.swap(inbox);
+                held.bytes.swap(inbox.bytes);
+                held.messages.swap(inbox.messages);
             } else {
-                for (Delivery& d : inbox)
-                    held.push_back(std::move(d));
-                inbox.clear();
+                held.append(inbox);
             }
+            inbox.clear();
             takeQueued = false;
         }
         if (delivering)
             return;
         delivering = true;
-        while (!held.empty()) {
-            const Delivery next = std::move(held.front());
-            held.pop_front();
-            dequeued(next.second.size());
-            deliverOne(next.first, next.second);
-        }
-        reportOverflow();
+        // What arrives during a report of overflow waits its turn too.
+        do {
+            while (!held.empty()) {
+                taking.bytes.swap(held.bytes);
+                taking.messages.swap(held.messages);
+                held.clear();
+                const std::uint8_t* at = taking.bytes.data();
+                for (const Batch::Message& m : taking.messages) {
+                    dequeued(m.size);
+                    deliverOne(m.generation, at, m.size);
+                    at += m.size;
+                }
+                taking.clear();
+            }
+            reportOverflow();
+        } while (!held.empty());
         delivering = false;
     }
 
@@ -136,25 +176,25 @@ struct TMidiIn::Impl {
         seams().messageBox(TMidiIn::OverrunText, TMidiIn::OverrunCaption, BoxButtons::Ok);
     }
 
-    void deliverOne(unsigned gen, const std::vector<std::uint8_t>& bytes)
+    void deliverOne(unsigned gen, const std::uint8_t* bytes, std::size_t size)
     {
-        if (!current(gen) || bytes.empty())
+        if (!current(gen) || size == 0)
             return;
         if (q->OnTraffic)
-            q->OnTraffic(bytes.data(), bytes.size());
-        if (bytes[0] != 0xF0 && bytes.size() <= 3) {
+            q->OnTraffic(bytes, size);
+        if (bytes[0] != 0xF0 && size <= 3) {
             if (useShort && q->OnShort)
-                q->OnShort(q, bytes[0], bytes.size() > 1 ? bytes[1] : 0, bytes.size() > 2 ? bytes[2] : 0);
+                q->OnShort(q, bytes[0], size > 1 ? bytes[1] : 0, size > 2 ? bytes[2] : 0);
             return;
         }
         // A message longer than a buffer fills it, is delivered, and its
         // remainder goes into the other buffer as the next event.
         std::size_t offset = 0;
-        while (offset < bytes.size()) {
-            const std::size_t n = std::min<std::size_t>(BufferSize, bytes.size() - offset);
+        while (offset < size) {
+            const std::size_t n = std::min<std::size_t>(BufferSize, size - offset);
             std::uint8_t* buffer = area.get() + static_cast<std::size_t>(BufferSize) * nextBuffer;
             nextBuffer ^= 1;
-            std::memcpy(buffer, bytes.data() + offset, n);
+            std::memcpy(buffer, bytes + offset, n);
             offset += n;
             if (useSysEx && q->OnSysEx)
                 q->OnSysEx(q, buffer, static_cast<int>(n));
@@ -207,12 +247,12 @@ struct TMidiIn::Impl {
         // Only now: a callback still running while the driver was being
         // stopped has posted under the old generation.
         ++generation;
-        for (const auto& h : held)
-            dequeued(h.second.size());
+        for (const auto& m : held.messages)
+            dequeued(m.size);
         held.clear();
         const std::lock_guard lock(inboxMutex);
-        for (const auto& h : inbox)
-            dequeued(h.second.size());
+        for (const auto& m : inbox.messages)
+            dequeued(m.size);
         inbox.clear();
     }
 

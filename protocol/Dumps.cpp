@@ -1,5 +1,7 @@
 #include "Dumps.h"
 
+#include <cstring>
+
 namespace corvane {
 
 namespace {
@@ -11,7 +13,15 @@ bool inside(std::size_t bufferSize, int pos)
 
 bool nibbleData(const std::uint8_t* message, std::size_t size)
 {
-    for (std::size_t i = 4; i + 1 < size; ++i)
+    // Eight bytes a step: every message of a dump's size is looked at.
+    std::size_t i = 4;
+    for (; i + 8 < size; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, message + i, 8);
+        if (eight & 0xF0F0F0F0F0F0F0F0ull)
+            return false;
+    }
+    for (; i + 1 < size; ++i)
         if (message[i] > 0x0F)
             return false;
     return true;

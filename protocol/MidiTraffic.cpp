@@ -3,6 +3,7 @@
 #include "Frames.h"
 #include "HexText.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -28,21 +29,31 @@ void MidiTraffic::add(bool out, const std::string& port, const std::uint8_t* dat
     // takes over its byte store when that fits without holding much more
     // than it needs, instead of a fresh one per message.
     std::vector<std::uint8_t> store;
-    if (entries_.size() >= maxMessages_ && !entries_.empty()) {
-        // It leaves at the trim below, counted as dropped there; its bytes
-        // are no longer counted from here.
-        std::vector<std::uint8_t>& old = entries_.front().bytes;
-        bytes_ -= old.size();
-        if (old.capacity() >= stored && old.capacity() <= 2 * stored + 64)
-            store = std::move(old);
-        old.clear();
+    if (count_ >= maxMessages_ && count_ > 0) {
+        TrafficEntry& old = ring_[head_];
+        if (old.bytes.capacity() >= stored && old.bytes.capacity() <= 2 * stored + 64) {
+            bytes_ -= old.bytes.size();
+            old.bytes.clear();
+            store.swap(old.bytes);
+        }
+        dropOldest();
+        ++dropped_;
     }
-    TrafficEntry& e = entries_.emplace_back();
+    if (count_ == ring_.size()) {
+        // No free slot: the ring grows, its oldest first again.
+        std::rotate(ring_.begin(), ring_.begin() + static_cast<std::ptrdiff_t>(head_), ring_.end());
+        head_ = 0;
+        ring_.emplace_back();
+    }
+    const std::size_t slot = head_ + count_ < ring_.size() ? head_ + count_ : head_ + count_ - ring_.size();
+    TrafficEntry& e = ring_[slot];
+    ++count_;
     e.serial = next_++;
     e.ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
     e.out = out;
     e.port = portIndex(port);
-    e.bytes = std::move(store);
+    if (store.capacity() > e.bytes.capacity())
+        e.bytes.swap(store);
     e.bytes.reserve(stored);
     e.bytes.assign(data, data + size);
     if (stored > size)
@@ -58,12 +69,25 @@ void MidiTraffic::add(bool out, const std::string& port, const std::uint8_t* dat
         changed();
 }
 
+void MidiTraffic::dropOldest()
+{
+    TrafficEntry& old = ring_[head_];
+    bytes_ -= old.bytes.size();
+    // A short message's store stays with its slot; a longer one is given
+    // back, so that what the history holds stays within its byte bound.
+    if (old.bytes.capacity() > KeptStore)
+        std::vector<std::uint8_t>().swap(old.bytes);
+    old.bytes.clear();
+    old.meaning = {};
+    head_ = head_ + 1 < ring_.size() ? head_ + 1 : 0;
+    --count_;
+}
+
 void MidiTraffic::trim()
 {
     // The newest message stays, however large.
-    while (entries_.size() > 1 && (entries_.size() > maxMessages_ || bytes_ > maxBytes_)) {
-        bytes_ -= entries_.front().bytes.size();
-        entries_.pop_front();
+    while (count_ > 1 && (count_ > maxMessages_ || bytes_ > maxBytes_)) {
+        dropOldest();
         ++dropped_;
     }
 }
@@ -79,7 +103,15 @@ void MidiTraffic::setLimits(std::size_t maxMessages, std::size_t maxBytes)
 
 void MidiTraffic::clear()
 {
-    entries_.clear();
+    // All the history's memory but its slots is given back: the entries',
+    // and the short byte stores the free slots keep.
+    while (count_ > 0)
+        dropOldest();
+    for (TrafficEntry& e : ring_)
+        if (e.bytes.capacity() > 0)
+            std::vector<std::uint8_t>().swap(e.bytes);
+    head_ = 0;
+    count_ = 0;
     bytes_ = 0;
     dropped_ = 0;
     if (changed)

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -37,8 +36,12 @@ public:
     // of Exclusive the output port adds to a SysEx that lacks it.
     void add(bool out, const std::string& port, const std::uint8_t* data, std::size_t size, bool closeSysEx = false);
 
-    std::size_t size() const { return entries_.size(); }
-    const TrafficEntry& at(std::size_t i) const { return entries_[i]; }
+    std::size_t size() const { return count_; }
+    const TrafficEntry& at(std::size_t i) const
+    {
+        const std::size_t at = head_ + i;
+        return ring_[at < ring_.size() ? at : at - ring_.size()];
+    }
     // Serial of the next message to arrive; the oldest kept is
     // nextSerial() - size().
     std::uint64_t nextSerial() const { return next_; }
@@ -60,8 +63,16 @@ public:
 private:
     int portIndex(const std::string& name);
     void trim();
+    // The oldest goes; its slot is left free for a new one.
+    void dropOldest();
 
-    std::deque<TrafficEntry> entries_;
+    // The entries in a ring of slots, oldest at head_: a slot and a short
+    // byte store outlive the message in them, so that a steady stream
+    // through a full history allocates little more than its texts.
+    std::vector<TrafficEntry> ring_;
+    static constexpr std::size_t KeptStore = 64;
+    std::size_t head_ = 0;
+    std::size_t count_ = 0;
     std::vector<std::string> ports_;
     std::uint64_t next_ = 0;
     std::uint64_t dropped_ = 0;

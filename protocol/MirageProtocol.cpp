@@ -26,7 +26,7 @@ std::string seconds(int ms)
 
 MirageProtocol::MirageProtocol(Seams& seams)
     : UpperProgramDump(nullptr), seams_(seams), upperStorage_(new std::uint8_t[ProgramBufferSize]),
-      history_(std::make_unique<EditHistory>(*this)), wsKept_(std::make_unique<KeptWavesample>())
+      history_(std::make_unique<EditHistory>(*this))
 {
     UpperProgramDump = upperStorage_.get();
     ResetState();
@@ -466,6 +466,10 @@ void MirageProtocol::dispatch(const std::uint8_t* data, std::size_t size)
 
 void MirageProtocol::startWavesample()
 {
+    // Made with the first dump (most sessions never need it), and filled
+    // here rather than cleared first.
+    if (!wsKept_)
+        wsKept_ = std::make_unique_for_overwrite<KeptWavesample>();
     wsKept_->buffer = WavesampleBuffer;
     wsKept_->arrival = wsArrival_;
     wsKept_->ready = WavesampleReady;

@@ -364,7 +364,7 @@ private:
     WavesampleArrival wsArrival_;
     // The last whole dump, put back when the one arriving proves malformed.
     struct KeptWavesample {
-        std::array<std::uint8_t, WavesampleBufferSize> buffer{};
+        std::array<std::uint8_t, WavesampleBufferSize> buffer; // filled as a dump starts
         WavesampleArrival arrival;
         bool ready = false;
     };

@@ -13,9 +13,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <memory>
 #include <thread>
+#include <utility>
 
 using namespace corvane;
 
@@ -405,6 +407,38 @@ TEST_F(PortsTest, QueuesAreBoundedAndTheLossIsReportedOnce)
     deliverPending();
     EXPECT_EQ(events.size(), 1u);
     EXPECT_EQ(seams.boxes().size(), 2u);
+}
+
+// A message arriving while the overflow report is open (a modal box runs
+// the event loop) is raised once it closes, without waiting for another.
+TEST_F(PortsTest, AMessageArrivingDuringTheOverflowReportIsRaisedAfterIt)
+{
+    struct Modal : test::RecordingSeams {
+        std::function<void()> during;
+        BoxAnswer messageBox(const std::string& text, const std::string& caption, BoxButtons buttons) override
+        {
+            const BoxAnswer a = RecordingSeams::messageBox(text, caption, buttons);
+            if (during)
+                std::exchange(during, nullptr)();
+            return a;
+        }
+    } modal;
+    installSeams(&modal);
+    RecordingDevice* dev = addDevice("dev");
+    TMidiIn in;
+    record(in);
+    in.SetUsing(true);
+    for (std::size_t i = 0; i < TMidiIn::MaxQueuedMessages + 1; ++i)
+        dev->transmit(sysexOf(8));
+    const std::vector<std::uint8_t> late = sysexOf(9);
+    modal.during = [&] {
+        dev->transmit(late);
+        QCoreApplication::processEvents();
+    };
+    deliverPending();
+    ASSERT_EQ(modal.boxes().size(), 1u);
+    ASSERT_EQ(events.size(), TMidiIn::MaxQueuedMessages + 1);
+    EXPECT_EQ(events.back().bytes, late);
 }
 
 TEST_F(PortsTest, DevicesAreReadAfreshAndAnOpenPortKeepsItsDevice)

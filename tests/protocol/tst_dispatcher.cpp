@@ -246,6 +246,22 @@ TEST_F(ProtocolTest, DumpsWhoseDataAreNotAllNibblesAreRefusedAndTheCopiesKept)
     EXPECT_EQ(seams.boxes().size(), 1u);
 }
 
+// Any data byte above a nibble, first to last, makes a dump malformed; the
+// head and the closing byte are not data.
+TEST_F(ProtocolTest, NibbleDataCountsEveryDataByteAndNoOther)
+{
+    const std::size_t sizes[] = {ConfigDumpSize, ProgramDumpSize, 12, 13, 5};
+    for (const std::size_t size : sizes) {
+        const Message clean = dump(cmd::LowerDump, size);
+        EXPECT_TRUE(nibbleData(clean.data(), clean.size())) << size;
+        for (std::size_t at = 4; at + 1 < size; ++at) {
+            Message m = clean;
+            m[at] = 0x10;
+            EXPECT_FALSE(nibbleData(m.data(), m.size())) << size << " at " << at;
+        }
+    }
+}
+
 TEST_F(ProtocolTest, AcknowledgementsAreReportedWithTheirTexts)
 {
     receive({0xF0, 0x0F, 0x01, 0x09, 0xF7});

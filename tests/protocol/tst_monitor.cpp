@@ -88,6 +88,37 @@ TEST(MidiTraffic, KeepsTheNewestWithinItsBoundsAndSaysHowManyWent)
     EXPECT_EQ(t.bytes(), 0u);
 }
 
+// Limits changed while the history runs full keep every message in order,
+// each with its own bytes and name, and the byte count true.
+TEST(MidiTraffic, ChangedLimitsKeepTheOrder)
+{
+    MidiTraffic t;
+    auto note = [](std::uint64_t i) { return Message{0x90, static_cast<std::uint8_t>(60 + i), 100}; };
+    auto add = [&](std::uint64_t from, std::uint64_t to) {
+        for (std::uint64_t i = from; i < to; ++i)
+            t.add(false, "In", note(i).data(), 3);
+    };
+    auto expectFrom = [&](std::uint64_t first, std::size_t count) {
+        ASSERT_EQ(t.size(), count);
+        EXPECT_EQ(t.dropped(), first);
+        EXPECT_EQ(t.bytes(), 3 * count);
+        for (std::size_t i = 0; i < count; ++i) {
+            EXPECT_EQ(t.at(i).serial, first + i);
+            EXPECT_EQ(t.at(i).bytes, note(first + i));
+            EXPECT_EQ(t.at(i).meaning.text, describeMessage(note(first + i).data(), 3).text);
+        }
+    };
+    t.setLimits(3, 1000);
+    add(0, 5);
+    expectFrom(2, 3);
+    t.setLimits(6, 1000);
+    add(5, 9);
+    expectFrom(3, 6);
+    t.setLimits(2, 1000);
+    add(9, 10);
+    expectFrom(8, 2);
+}
+
 TEST(MidiTraffic, SavesSysExBackToBackAndEverythingAsALog)
 {
     MidiTraffic t;
