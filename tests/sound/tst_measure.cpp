@@ -65,10 +65,11 @@ TEST(Measure, SwellLeadInLevelAndNoise)
         const double cyclesOfPitch = std::round(cycles * WavesampleRate / 4.3 / periodOf(57));
         const Figures f = measure(tremolo, 10240, 10240 + static_cast<int>(std::lround(cyclesOfPitch * periodOf(57))));
         EXPECT_NEAR(f.levelRangeDb.value(), 8.0, 1.0) << cycles;
-        if (cycles == 1.5)
+        if (cycles == 1.5) {
             EXPECT_GT(f.swellDb.value(), 2.0);
-        else
+        } else {
             EXPECT_LT(f.swellDb.value(), 0.5) << cycles;
+        }
     }
 
     // 300 silent samples, then a full-scale sine: -3 dB RMS over the tone.

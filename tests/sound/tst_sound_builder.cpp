@@ -442,8 +442,9 @@ TEST(SoundBuilder, AWavesampleStartsWithItsAttackAndEndsWithItsSound)
     EXPECT_TRUE(r.zones.back().looped && !r.zones.back().foundLoop) << r.zones.back().line(5);
     for (const BuiltZone& z : r.zones) {
         EXPECT_LE(z.figures.leadIn, 29) << z.line(1);
-        if (z.root != 64 && z.root != 88)
+        if (z.root != 64 && z.root != 88) {
             EXPECT_NE(z.cuts.at(0).find("its own loop lay past what fits"), std::string::npos);
+        }
     }
     // The one-shot ends within a page of where its sound does; the pause
     // in it is silent.
