@@ -19,8 +19,10 @@ constexpr int AnswerPoll = 50;
 std::string seconds(int ms)
 {
     const int tenths = (ms + 50) / 100;
-    return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : "") +
-           (tenths == 10 ? " second" : " seconds");
+    std::string text = std::to_string(tenths / 10);
+    if (tenths % 10)
+        text += '.' + std::to_string(tenths % 10);
+    return text + (tenths == 10 ? " second" : " seconds");
 }
 } // namespace
 

@@ -20,7 +20,7 @@ constexpr int SelectWaitMs = 30;        // SelectWavesample's own wait
 constexpr int SelectProgramMs = 100;    // SelectProgram: two waits of 50 ms at most
 constexpr int RefreshMs = 500;          // RequestProgram's own wait
 
-std::string wsName(int index) { return (index < 8 ? "L" : "U") + std::to_string(index % 8 + 1); }
+std::string wsName(int index) { return (index < 8 ? 'L' : 'U') + std::to_string(index % 8 + 1); }
 const char* halfName(int half) { return half == 0 ? "lower" : "upper"; }
 
 // Removes the listener when the job ends, however it ends.
