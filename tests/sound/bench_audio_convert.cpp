@@ -2,6 +2,7 @@
 // export of a full wavesample resampled to 44.1 kHz. Prints the figures; not
 // a test. Needs sox.
 #include "AudioConvert.h"
+#include "TempFolder.h"
 
 #include <chrono>
 #include <cstdio>
@@ -30,8 +31,7 @@ double bestSeconds(int runs, F&& f)
 int main()
 {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / "corvane-audio-bench";
-    fs::create_directories(dir);
+    const fs::path dir = corvane::test::uniqueTempFolder("corvane-audio-bench");
     const std::string source = (dir / "source.wav").string();
     const std::string command = std::string(CORVANE_SOX) + " -n -r 44100 -c 2 -b 16 " + source +
                                 " synth 60 pinknoise gain -6 2>/dev/null";

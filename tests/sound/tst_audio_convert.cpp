@@ -2,6 +2,7 @@
 // written out as such files: sine tones made by sox, the loop placed on
 // pages, files read back through libsndfile, and refused input.
 #include "AudioConvert.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -58,9 +59,7 @@ class AudioFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("corvane-audio-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::create_directories(dir);
+        dir = corvane::test::uniqueTempFolder("corvane-audio-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     }
     void TearDown() override { fs::remove_all(dir); }
 

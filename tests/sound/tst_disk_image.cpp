@@ -2,6 +2,7 @@
 // sends a half, slots written without touching anything else, and
 // corvane-disk run as a user runs it.
 #include "DiskImages.h"
+#include "TempFolder.h"
 
 #include <sndfile.h>
 
@@ -52,9 +53,7 @@ class DiskImageTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("corvane-disk-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = corvane::test::uniqueTempFolder("corvane-disk-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     }
     void TearDown() override { fs::remove_all(dir); }
 

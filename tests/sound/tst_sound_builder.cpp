@@ -3,6 +3,7 @@
 // SFZ text and file names, and whole halves from material nobody here made
 // (a Debian SoundFont, the freedesktop sound theme) through the emulator.
 #include "BuildSources.h"
+#include "TempFolder.h"
 #include "Measure.h"
 #include "MirageEmulator.h"
 #include "Parameters.h"
@@ -637,10 +638,7 @@ class BuilderFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("corvane-builder-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = corvane::test::uniqueTempFolder("corvane-builder-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     }
     void TearDown() override { fs::remove_all(dir); }
     void write(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }

@@ -1,6 +1,7 @@
 // Sound files: both halves out of the emulator into a file and back, files
 // other programs read, and damaged files refused with what is wrong.
 #include "Dumps.h"
+#include "TempFolder.h"
 #include "MirageEmulator.h"
 #include "SoundFile.h"
 
@@ -46,10 +47,7 @@ class SoundFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("corvane-sound-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = corvane::test::uniqueTempFolder(std::string("corvane-sound-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         // Two wavesamples that play the same pages are fetched once.
         auto& ws = mirage.half(1).wavesamples;
         ws[5] = ws[2];

@@ -2,6 +2,7 @@
 // chunk by chunk, the export's sizes, and files exchanged with sox and
 // Python's wave module.
 #include "WavFile.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -98,9 +99,7 @@ class WavFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("corvane-wav-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::create_directories(dir);
+        dir = corvane::test::uniqueTempFolder("corvane-wav-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     }
     void TearDown() override { fs::remove_all(dir); }
 

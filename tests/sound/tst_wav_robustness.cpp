@@ -3,6 +3,7 @@
 // through the audio conversion: refused with a message or converted within a
 // wavesample's bounds.
 #include "AudioConvert.h"
+#include "TempFolder.h"
 #include "WavFile.h"
 
 #include <gtest/gtest.h>
@@ -36,8 +37,7 @@ TEST(AudioImportRobustness, DamagedFilesAreRefusedOrConvertedWithinBounds)
 {
     using namespace corvane::audio;
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / "corvane-audio-robustness";
-    fs::create_directories(dir);
+    const fs::path dir = corvane::test::uniqueTempFolder("corvane-audio-robustness");
     const std::string damaged = (dir / "damaged").string();
     std::vector<std::uint8_t> wave(3000);
     for (std::size_t i = 0; i < wave.size(); ++i)

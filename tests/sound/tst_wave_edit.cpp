@@ -144,9 +144,11 @@ TEST(WaveEdit, GainAndNormaliseAgainstThePeak)
     WaveBuffer part = received();
     part.gain({1000, 1100}, 1.5);
     const std::vector<std::uint8_t> before = received().bytes(), after = part.bytes();
-    for (std::size_t i = 12; i < before.size(); ++i)
-        if (i < 1000 || i >= 1100)
+    for (std::size_t i = 12; i < before.size(); ++i) {
+        if (i < 1000 || i >= 1100) {
             ASSERT_EQ(after[i], before[i]) << i;
+        }
+    }
 }
 
 // The second-order Butterworth through the bilinear transform: the power
